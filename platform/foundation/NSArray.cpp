@@ -1,0 +1,105 @@
+#include "foundation/NSArray.h"
+
+#include "foundation/NSString.h"
+
+QX_DEFINE_CLASS(NSArray)
+{
+    b.method<&NSArray::count>("count");
+    b.method<&NSArray::objectAtIndex>("objectAtIndex:");
+}
+
+QX_DEFINE_CLASS(NSMutableArray)
+{
+    b.method<&NSMutableArray::addObject>("addObject:");
+}
+
+Ref<NSArray> NSArray::array() { return make_object<NSArray>(); }
+
+Ref<NSArray> NSArray::arrayWithObjects(std::initializer_list<id> objects)
+{
+    std::vector<Ref<NSObject>> items;
+    for (id object : objects) {
+        if (object)
+            items.emplace_back(object);
+    }
+    return make_object<NSArray>(std::move(items));
+}
+
+Ref<NSArray> NSArray::arrayWithArray(const NSArray* other) { return make_object<NSArray>(other ? other->items_ : std::vector<Ref<NSObject>> {}); }
+
+bool NSArray::containsObject(const NSObject* object) const
+{
+    for (const auto& item : items_) {
+        if (item.get() == object || item->isEqual(object))
+            return true;
+    }
+    return false;
+}
+
+std::optional<NSUInteger> NSArray::indexOfObjectIdenticalTo(const NSObject* object) const
+{
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].get() == object)
+            return i;
+    }
+    return std::nullopt;
+}
+
+Ref<NSString> NSArray::componentsJoinedByString(std::string_view separator) const
+{
+    std::string text;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (i)
+            text += separator;
+        text += items_[i]->description()->str();
+    }
+    return NSString::stringWithUTF8String(text);
+}
+
+Ref<NSString> NSArray::describe() const
+{
+    std::string text = "(";
+    for (size_t i = 0; i < items_.size(); ++i)
+        text += (i ? ", " : "") + items_[i]->description()->str();
+    return NSString::stringWithUTF8String(text + ")");
+}
+
+bool NSArray::equals(const NSObject* other) const
+{
+    const auto* array = dynamic_cast<const NSArray*>(other);
+    if (!array || array->count() != count())
+        return false;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (!items_[i]->isEqual(array->items_[i]))
+            return false;
+    }
+    return true;
+}
+
+Ref<NSMutableArray> NSMutableArray::array() { return make_object<NSMutableArray>(); }
+
+Ref<NSMutableArray> NSMutableArray::arrayWithArray(const NSArray* other)
+{
+    auto copy = make_object<NSMutableArray>();
+    if (other)
+        copy->items_.assign(other->begin(), other->end());
+    return copy;
+}
+
+void NSMutableArray::addObject(id object)
+{
+    if (object)
+        items_.emplace_back(object);
+}
+
+void NSMutableArray::insertObjectAtIndex(id object, NSUInteger index)
+{
+    if (object)
+        items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(std::min<NSUInteger>(index, items_.size())), Ref<NSObject>(object));
+}
+
+void NSMutableArray::removeObjectAtIndex(NSUInteger index)
+{
+    if (index < items_.size())
+        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+}

@@ -1,0 +1,75 @@
+#include "foundation/NSURL.h"
+
+#include "foundation/NSString.h"
+
+#include <cctype>
+#include <unistd.h>
+
+QX_DEFINE_CLASS(NSURL)
+{
+    b.method<&NSURL::absoluteString>("absoluteString");
+    b.method<&NSURL::path>("path");
+}
+
+namespace {
+
+std::string percentEncodePath(const std::string& path)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
+            out += static_cast<char>(c);
+        else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+Ref<NSURL> NSURL::fileURLWithPath(std::string_view path)
+{
+    if (path.empty())
+        return nullptr;
+    std::string absolute(path);
+    if (!absolute.starts_with('/')) {
+        char cwd[4096];
+        if (!getcwd(cwd, sizeof cwd))
+            return nullptr;
+        absolute = NSString::stringWithUTF8String(cwd)->stringByAppendingPathComponent(absolute)->str();
+    }
+    return make_object<NSURL>("file", "file://" + percentEncodePath(absolute), absolute);
+}
+
+Ref<NSURL> NSURL::URLWithString(std::string_view text)
+{
+    auto colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return nullptr;
+    for (size_t i = 0; i < colon; ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (!(std::isalnum(c) || c == '+' || c == '-' || c == '.'))
+            return nullptr;
+    }
+    for (unsigned char c : text) {
+        if (c <= ' ' || c == 0x7F)
+            return nullptr; // the platform refuses unescaped spaces and controls
+    }
+    std::string scheme(text.substr(0, colon));
+    for (char& c : scheme)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string path;
+    if (scheme == "file" && text.substr(colon).starts_with("://"))
+        path = std::string(text.substr(colon + 3));
+    return make_object<NSURL>(scheme, std::string(text), path);
+}
+
+Ref<NSString> NSURL::absoluteString() const { return NSString::stringWithUTF8String(text_); }
+
+Ref<NSString> NSURL::scheme() const { return NSString::stringWithUTF8String(scheme_); }
+
+Ref<NSString> NSURL::path() const { return isFileURL() ? NSString::stringWithUTF8String(path_) : nullptr; }

@@ -1,0 +1,39 @@
+#pragma once
+
+// Names that headers only point to. The object model follows the platform's:
+// every object is an NSObject, `id` is a plain non-owning pointer to one, and
+// owning references are Ref<T>.
+class NSObject;
+class NSString;
+class NSNumber;
+class NSArray;
+class NSMutableArray;
+class NSDictionary;
+class NSMutableDictionary;
+class NSDate;
+class NSNull;
+class NSURL;
+class NSNotification;
+
+struct objc_class;
+struct objc_method;
+struct objc_property;
+struct objc_ivar;
+
+using id = NSObject*;
+using Class = objc_class*;
+using Method = objc_method*;
+using objc_property_t = const objc_property*;
+using Ivar = const objc_ivar*;
+
+using NSInteger = long;
+using NSUInteger = unsigned long;
+using BOOL = bool;
+
+template<class T>
+class Ref;
+
+namespace objc {
+template<class T>
+class ClassBuilder;
+}

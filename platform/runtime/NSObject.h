@@ -1,0 +1,82 @@
+#pragma once
+
+#include "runtime/Forward.h"
+#include "runtime/Ref.h"
+#include "runtime/Runtime.h"
+
+#include <atomic>
+
+template<class T, class... A>
+Ref<T> make_object(A&&... args);
+
+// The root class. Every object carries its runtime class (`isa`) and a
+// reference count; the last release sends `dealloc` through the runtime, so a
+// replaced `dealloc` runs before the root implementation frees the object.
+class NSObject {
+public:
+    static Class objcClass();
+
+    NSObject(const NSObject&) = delete;
+    NSObject& operator=(const NSObject&) = delete;
+
+    Class getClass() const { return isa_; }
+    bool isKindOfClass(Class cls) const;
+    bool isMemberOfClass(Class cls) const;
+    // Answers through the runtime, so a class may override `respondsToSelector:`.
+    bool respondsToSelector(SEL sel) const;
+
+    // The text that "%@" writes for this object.
+    Ref<NSString> description() const;
+    bool isEqual(const NSObject* other) const;
+
+    NSObject* retain();
+    void release();
+    NSObject* autorelease();
+    int retainCount() const { return refs_.load(std::memory_order_relaxed); }
+    bool isDeallocating() const { return deallocating_.load(std::memory_order_relaxed); }
+
+    template<class R = void, class... A>
+    R send(SEL sel, A&&... args) const
+    {
+        return objc::send<R>(this, sel, std::forward<A>(args)...);
+    }
+
+protected:
+    NSObject() = default;
+    virtual ~NSObject();
+
+    // What `description` and `isEqual:` answer for this class; the runtime
+    // methods of the same names call these.
+    virtual Ref<NSString> describe() const;
+    virtual bool equals(const NSObject* other) const { return other == this; }
+
+private:
+    static void defineClass(objc::ClassBuilder<NSObject>& b);
+    template<class T, class... A>
+    friend Ref<T> make_object(A&&... args);
+    friend void objc_destroyInstance(NSObject* object);
+
+    std::atomic<int> refs_ { 1 };
+    std::atomic<bool> deallocating_ { false };
+    Class isa_ = nullptr;
+};
+
+// Creates an object of class T with one reference, owned by the result.
+template<class T, class... A>
+Ref<T> make_object(A&&... args)
+{
+    auto* object = new T(std::forward<A>(args)...);
+    object->isa_ = T::objcClass();
+    return Ref<T>::adopt(object);
+}
+
+// The root `dealloc`: destroys and frees the object. Only ever reached through
+// the runtime's `dealloc` dispatch.
+void objc_destroyInstance(NSObject* object);
+
+// A borrowed pointer typed as T when the object is a T (or a subclass), else nil.
+template<class T>
+T* objc_cast(const NSObject* object)
+{
+    return const_cast<T*>(dynamic_cast<const T*>(object));
+}

@@ -1,0 +1,281 @@
+#include "runtime/Runtime.h"
+
+#include "foundation/NSString.h"
+#include "runtime/NSObject.h"
+
+#include <cxxabi.h>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+namespace {
+
+struct ClassRegistry {
+    std::recursive_mutex lock;
+    std::map<std::string, Class, std::less<>> registered;
+    std::vector<std::unique_ptr<objc_class>> all;
+};
+
+ClassRegistry& registry()
+{
+    // Never destroyed: objects released during process exit still dispatch `dealloc`.
+    static auto* instance = new ClassRegistry;
+    return *instance;
+}
+
+objc_method* ownMethod(Class cls, SEL sel)
+{
+    auto it = cls->methodsByName.find(sel);
+    return it == cls->methodsByName.end() ? nullptr : it->second;
+}
+
+} // namespace
+
+Class objc_getClass(std::string_view name)
+{
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
+    auto it = r.registered.find(name);
+    return it == r.registered.end() ? nullptr : it->second;
+}
+
+Class NSClassFromString(std::string_view name) { return objc_getClass(name); }
+
+Class NSClassFromString(NSString* name) { return name ? objc_getClass(name->UTF8String()) : nullptr; }
+
+const char* class_getName(Class cls) { return cls ? cls->name.c_str() : "nil"; }
+
+Class class_getSuperclass(Class cls) { return cls ? cls->superclass : nullptr; }
+
+bool class_isSubclassOf(Class cls, Class ancestor)
+{
+    for (Class c = cls; c; c = c->superclass) {
+        if (c == ancestor)
+            return true;
+    }
+    return false;
+}
+
+Class objc_allocateClassPair(Class superclass, std::string_view name)
+{
+    if (name.empty() || objc_getClass(name))
+        return nullptr;
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
+    auto cls = std::make_unique<objc_class>();
+    cls->name = std::string(name);
+    cls->superclass = superclass;
+    r.all.push_back(std::move(cls));
+    return r.all.back().get();
+}
+
+void objc_registerClassPair(Class cls)
+{
+    if (!cls)
+        return;
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
+    r.registered.emplace(cls->name, cls);
+}
+
+Method class_getInstanceMethod(Class cls, SEL sel)
+{
+    for (Class c = cls; c; c = c->superclass) {
+        if (auto* method = ownMethod(c, sel))
+            return method;
+    }
+    return nullptr;
+}
+
+bool class_respondsToSelector(Class cls, SEL sel) { return class_getInstanceMethod(cls, sel) != nullptr; }
+
+IMP class_getMethodImplementation(Class cls, SEL sel)
+{
+    Method method = class_getInstanceMethod(cls, sel);
+    return method ? method->imp : IMP();
+}
+
+bool class_addMethod(Class cls, SEL sel, IMP imp, const char* types)
+{
+    if (!cls || !sel || !imp || ownMethod(cls, sel))
+        return false;
+    auto method = std::make_unique<objc_method>(objc_method { sel, types ? types : "", std::move(imp) });
+    cls->methodsByName.emplace(sel, method.get());
+    cls->methods.push_back(std::move(method));
+    return true;
+}
+
+IMP class_replaceMethod(Class cls, SEL sel, IMP imp, const char* types)
+{
+    if (!cls || !sel)
+        return {};
+    if (auto* method = ownMethod(cls, sel))
+        return method_setImplementation(method, std::move(imp));
+    class_addMethod(cls, sel, std::move(imp), types);
+    return {};
+}
+
+IMP method_getImplementation(Method method) { return method ? method->imp : IMP(); }
+
+IMP method_setImplementation(Method method, IMP imp)
+{
+    if (!method || !imp)
+        return {};
+    return std::exchange(method->imp, std::move(imp));
+}
+
+SEL method_getName(Method method) { return method ? method->name : SEL(); }
+
+const char* method_getTypeEncoding(Method method) { return method ? method->types.c_str() : nullptr; }
+
+std::vector<Method> class_copyMethodList(Class cls)
+{
+    std::vector<Method> list;
+    if (!cls)
+        return list;
+    for (auto& method : cls->methods)
+        list.push_back(method.get());
+    return list;
+}
+
+NSString* NSStringFromSelector(SEL sel)
+{
+    if (!sel)
+        return nullptr;
+    return static_cast<NSString*>(NSString::stringWithUTF8String(sel.name()).leak()->autorelease());
+}
+
+SEL NSSelectorFromString(NSString* name) { return name ? SEL(name->UTF8String()) : SEL(); }
+
+bool class_addProperty(Class cls, std::string_view name, std::string_view attributes)
+{
+    if (!cls || name.empty())
+        return false;
+    for (auto& property : cls->properties) {
+        if (property->name == name)
+            return false;
+    }
+    cls->properties.push_back(std::make_unique<objc_property>(objc_property { std::string(name), std::string(attributes) }));
+    return true;
+}
+
+objc_property_t class_getProperty(Class cls, const char* name)
+{
+    if (!name)
+        return nullptr;
+    for (Class c = cls; c; c = c->superclass) {
+        for (auto& property : c->properties) {
+            if (property->name == name)
+                return property.get();
+        }
+    }
+    return nullptr;
+}
+
+const char* property_getName(objc_property_t property) { return property ? property->name.c_str() : nullptr; }
+
+const char* property_getAttributes(objc_property_t property) { return property ? property->attributes.c_str() : nullptr; }
+
+std::vector<objc_property_t> class_copyPropertyList(Class cls)
+{
+    std::vector<objc_property_t> list;
+    if (cls) {
+        for (auto& property : cls->properties)
+            list.push_back(property.get());
+    }
+    return list;
+}
+
+bool class_addIvar(Class cls, std::string_view name, std::string_view type, std::function<id(id)> objectValue)
+{
+    if (!cls || name.empty())
+        return false;
+    for (auto& ivar : cls->ivars) {
+        if (ivar->name == name)
+            return false;
+    }
+    cls->ivars.push_back(std::make_unique<objc_ivar>(objc_ivar { std::string(name), std::string(type), std::move(objectValue) }));
+    return true;
+}
+
+std::vector<Ivar> class_copyIvarList(Class cls)
+{
+    std::vector<Ivar> list;
+    if (cls) {
+        for (auto& ivar : cls->ivars)
+            list.push_back(ivar.get());
+    }
+    return list;
+}
+
+const char* ivar_getName(Ivar ivar) { return ivar ? ivar->name.c_str() : nullptr; }
+
+const char* ivar_getTypeEncoding(Ivar ivar) { return ivar ? ivar->type.c_str() : nullptr; }
+
+Ivar class_getInstanceVariable(Class cls, const char* name)
+{
+    if (!name)
+        return nullptr;
+    for (Class c = cls; c; c = c->superclass) {
+        for (auto& ivar : c->ivars) {
+            if (ivar->name == name)
+                return ivar.get();
+        }
+    }
+    return nullptr;
+}
+
+Ivar object_getInstanceVariable(id object, const char* name, id* value)
+{
+    if (value)
+        *value = nullptr;
+    if (!object)
+        return nullptr;
+    Ivar ivar = class_getInstanceVariable(object_getClass(object), name);
+    if (ivar && value && ivar->objectValue)
+        *value = ivar->objectValue(object);
+    return ivar;
+}
+
+Class object_getClass(const NSObject* object) { return object ? object->getClass() : nullptr; }
+
+namespace objc {
+
+bool attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods)
+{
+    Class cls = objc_getClass(className);
+    if (!cls)
+        return false;
+    for (const auto& method : methods)
+        class_replaceMethod(cls, method.name, method.imp, method.types.c_str());
+    return true;
+}
+
+void throwUnrecognized(id receiver, SEL sel)
+{
+    throw UnrecognizedSelector(std::string("unrecognized selector '") + sel.name() + "' sent to an instance of "
+        + class_getName(object_getClass(receiver)));
+}
+
+std::string typeEncoding(const std::type_info& type)
+{
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+    std::string text = status == 0 && demangled ? demangled : type.name();
+    std::free(demangled); // NOLINT: the demangler allocates with malloc
+    return text;
+}
+
+Class defineClassNamed(const char* name, Class superclass, const std::function<void(Class)>& define)
+{
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
+    if (Class existing = objc_getClass(name))
+        return existing;
+    Class cls = objc_allocateClassPair(superclass, name);
+    define(cls);
+    objc_registerClassPair(cls);
+    return cls;
+}
+
+} // namespace objc

@@ -1,0 +1,143 @@
+#pragma once
+
+// The object runtime: classes registered by name, method tables that can be
+// read, replaced and extended at run time, properties and instance variables
+// that can be listed, and message sending through those tables.
+
+#include "runtime/Forward.h"
+#include "runtime/Imp.h"
+#include "runtime/Selector.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct objc_method {
+    SEL name;
+    std::string types;
+    IMP imp;
+};
+
+struct objc_property {
+    std::string name;
+    std::string attributes;
+};
+
+struct objc_ivar {
+    std::string name;
+    std::string type;
+    // Reads the variable of an object when it holds an object; empty for scalars.
+    std::function<id(id)> objectValue;
+};
+
+struct objc_class {
+    std::string name;
+    Class superclass = nullptr;
+    std::vector<std::unique_ptr<objc_method>> methods; // own methods, in the order they were added
+    std::unordered_map<SEL, objc_method*> methodsByName;
+    std::vector<std::unique_ptr<objc_property>> properties;
+    std::vector<std::unique_ptr<objc_ivar>> ivars;
+};
+
+// Classes.
+Class objc_getClass(std::string_view name);
+Class NSClassFromString(NSString* name);
+Class NSClassFromString(std::string_view name);
+const char* class_getName(Class cls);
+Class class_getSuperclass(Class cls);
+bool class_isSubclassOf(Class cls, Class ancestor);
+
+// Defines a class; nothing when the name is taken. Registration makes it
+// visible to objc_getClass.
+Class objc_allocateClassPair(Class superclass, std::string_view name);
+void objc_registerClassPair(Class cls);
+
+// Methods. class_getInstanceMethod also finds inherited methods;
+// class_addMethod fails when the class itself already has the selector.
+Method class_getInstanceMethod(Class cls, SEL sel);
+bool class_respondsToSelector(Class cls, SEL sel);
+IMP class_getMethodImplementation(Class cls, SEL sel);
+bool class_addMethod(Class cls, SEL sel, IMP imp, const char* types);
+IMP class_replaceMethod(Class cls, SEL sel, IMP imp, const char* types);
+IMP method_getImplementation(Method method);
+IMP method_setImplementation(Method method, IMP imp);
+SEL method_getName(Method method);
+const char* method_getTypeEncoding(Method method);
+std::vector<Method> class_copyMethodList(Class cls);
+NSString* NSStringFromSelector(SEL sel);
+SEL NSSelectorFromString(NSString* name);
+
+// Properties and instance variables.
+bool class_addProperty(Class cls, std::string_view name, std::string_view attributes);
+objc_property_t class_getProperty(Class cls, const char* name);
+const char* property_getName(objc_property_t property);
+const char* property_getAttributes(objc_property_t property);
+std::vector<objc_property_t> class_copyPropertyList(Class cls);
+bool class_addIvar(Class cls, std::string_view name, std::string_view type, std::function<id(id)> objectValue = {});
+std::vector<Ivar> class_copyIvarList(Class cls);
+const char* ivar_getName(Ivar ivar);
+const char* ivar_getTypeEncoding(Ivar ivar);
+Ivar class_getInstanceVariable(Class cls, const char* name);
+// Stores the object held by the named variable in *value (nil for a scalar
+// variable or an unknown name) and returns the variable.
+Ivar object_getInstanceVariable(id object, const char* name, id* value);
+
+Class object_getClass(const NSObject* object);
+
+namespace objc {
+
+// Category methods attached to an existing class: they take the place of any
+// method of the same name the class itself has, as a category does.
+struct CategoryMethod {
+    SEL name;
+    IMP imp;
+    std::string types;
+};
+bool attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods);
+
+[[noreturn]] void throwUnrecognized(id receiver, SEL sel);
+
+// Wraps a free function or lambda R(id self, SEL, A...) as an implementation.
+template<class R, class... A>
+IMP imp(R (*function)(id, SEL, A...))
+{
+    return IMP::make<R, A...>(std::function<R(id, SEL, A...)>(function));
+}
+
+// Sends a message: looks the selector up in the receiver's class and its
+// ancestors and calls the implementation. A message to nil does nothing and
+// returns a zero value, as on the device.
+template<class R = void, class... A>
+R send(const NSObject* receiver, SEL sel, A&&... args)
+{
+    if (!receiver) {
+        if constexpr (std::is_void_v<R>)
+            return;
+        else
+            return R {};
+    }
+    auto* self = const_cast<NSObject*>(receiver);
+    Method method = class_getInstanceMethod(object_getClass(self), sel);
+    if (!method)
+        throwUnrecognized(self, sel);
+    IMP implementation = method->imp; // a copy, so a replacement during the call is safe
+    if constexpr (std::is_void_v<R>)
+        implementation.template call<void, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...);
+    else
+        return fromSlot<R>(implementation.template call<slot_t<R>, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...));
+}
+
+// Calls a saved implementation, as a replacement does to reach the one it replaced.
+template<class R = void, class... A>
+R callImp(const IMP& implementation, id self, SEL sel, A&&... args)
+{
+    if constexpr (std::is_void_v<R>)
+        implementation.template call<void, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...);
+    else
+        return fromSlot<R>(implementation.template call<slot_t<R>, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...));
+}
+
+} // namespace objc

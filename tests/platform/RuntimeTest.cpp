@@ -1,0 +1,276 @@
+#include "foundation/NSString.h"
+#include "runtime/AutoreleasePool.h"
+#include "runtime/ClassDefinition.h"
+#include "runtime/Dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+int g_animalsDestroyed = 0;
+
+class RTAnimal : public NSObject {
+    QX_OBJECT(RTAnimal, NSObject)
+public:
+    static Ref<RTAnimal> create() { return make_object<RTAnimal>(); }
+    Ref<NSString> speak() const { return NSString::stringWithUTF8String("..."); }
+    long legs() const { return 4; }
+    void setName(NSString* name) { name_ = name; }
+
+protected:
+    RTAnimal() = default;
+    ~RTAnimal() override { ++g_animalsDestroyed; }
+
+private:
+    Ref<NSString> name_;
+};
+
+class RTDog : public RTAnimal {
+    QX_OBJECT(RTDog, RTAnimal)
+public:
+    static Ref<RTDog> create() { return make_object<RTDog>(); }
+    Ref<NSString> fetch() const { return NSString::stringWithUTF8String("stick"); }
+
+protected:
+    RTDog() = default;
+};
+
+class RTCat : public RTAnimal {
+    QX_OBJECT(RTCat, RTAnimal)
+public:
+    static Ref<RTCat> create() { return make_object<RTCat>(); }
+
+protected:
+    RTCat() = default;
+};
+
+} // namespace
+
+QX_DEFINE_CLASS(RTAnimal)
+{
+    b.property("name", "T@\"NSString\",&,N,V_name");
+    b.property("legs", "Tq,R,N");
+    b.ivar("_name", "@\"NSString\"", &RTAnimal::name_);
+    b.ivar("_legs", "q");
+    b.method<&RTAnimal::speak>("speak");
+    b.method<&RTAnimal::legs>("legs");
+    b.method<&RTAnimal::setName>("setName:");
+}
+
+QX_DEFINE_CLASS(RTDog)
+{
+    b.method<&RTDog::fetch>("fetch");
+}
+
+QX_DEFINE_CLASS(RTCat) { }
+
+namespace {
+
+std::string text(NSObject* object) { return object ? object->description()->str() : "(nil)"; }
+
+TEST(RuntimeClasses, AreFoundByNameAndUnknownNamesGiveNothing)
+{
+    EXPECT_EQ(objc_getClass("RTDog"), RTDog::objcClass());
+    EXPECT_EQ(NSClassFromString("RTCat"), RTCat::objcClass());
+    EXPECT_EQ(objc_getClass("RTNoSuchClass"), nullptr);
+    EXPECT_EQ(class_getSuperclass(RTDog::objcClass()), RTAnimal::objcClass());
+}
+
+TEST(RuntimeClasses, AnswerKindAndRespondsToFromTheirTables)
+{
+    AutoreleasePool pool;
+    auto dog = RTDog::create();
+    EXPECT_TRUE(dog->isKindOfClass(RTAnimal::objcClass()));
+    EXPECT_TRUE(dog->isKindOfClass(NSObject::objcClass()));
+    EXPECT_FALSE(dog->isKindOfClass(RTCat::objcClass()));
+    EXPECT_TRUE(dog->isMemberOfClass(RTDog::objcClass()));
+    EXPECT_FALSE(dog->isMemberOfClass(RTAnimal::objcClass()));
+    EXPECT_TRUE(dog->respondsToSelector("fetch"));
+    EXPECT_TRUE(dog->respondsToSelector("speak")); // inherited
+    EXPECT_FALSE(RTCat::create()->respondsToSelector("fetch"));
+}
+
+TEST(RuntimeMessages, ReachInheritedMethodsAndIgnoreNil)
+{
+    AutoreleasePool pool;
+    auto dog = RTDog::create();
+    EXPECT_EQ(text(objc::send<id>(dog, "speak")), "...");
+    EXPECT_EQ(objc::send<long>(dog, "legs"), 4);
+    EXPECT_EQ(objc::send<id>(static_cast<NSObject*>(nullptr), "speak"), nullptr);
+    EXPECT_EQ(objc::send<long>(static_cast<NSObject*>(nullptr), "legs"), 0);
+    EXPECT_THROW(objc::send<void>(dog, "noSuchMethod"), objc::UnrecognizedSelector);
+}
+
+TEST(RuntimeMessages, WithTheWrongSignatureFailLoudly)
+{
+    AutoreleasePool pool;
+    auto dog = RTDog::create();
+    EXPECT_THROW(objc::send<int>(dog, "legs"), objc::BadMethodSignature); // implemented as long
+    EXPECT_THROW(objc::send<void>(dog, "setName:", 5L), objc::BadMethodSignature);
+    EXPECT_THROW(objc::send<id>(dog, "setName:", "x"_ns), objc::BadMethodSignature);
+    EXPECT_NO_THROW(objc::send<void>(dog, "setName:", "x"_ns));
+}
+
+TEST(RuntimeMethods, ReplacementOnAnInheritedMethodReachesSiblingSubclasses)
+{
+    AutoreleasePool pool;
+    // Looking the selector up on RTDog finds RTAnimal's method, so replacing it
+    // changes what every animal answers: the reason replacements test the class.
+    Method method = class_getInstanceMethod(RTDog::objcClass(), "speak");
+    ASSERT_NE(method, nullptr);
+    EXPECT_EQ(method, class_getInstanceMethod(RTAnimal::objcClass(), "speak"));
+    static IMP saved;
+    saved = method_getImplementation(method);
+    IMP replacement = objc::imp(+[](id self, SEL cmd) -> id {
+        if (!self->isKindOfClass(RTDog::objcClass()))
+            return objc::callImp<id>(saved, self, cmd);
+        return NSString::stringWithUTF8String("woof").leak()->autorelease();
+    });
+    IMP previous = method_setImplementation(method, replacement);
+    EXPECT_TRUE(previous == saved);
+
+    EXPECT_EQ(text(objc::send<id>(RTDog::create(), "speak")), "woof");
+    EXPECT_EQ(text(objc::send<id>(RTCat::create(), "speak")), "...");
+    EXPECT_EQ(text(objc::send<id>(RTAnimal::create(), "speak")), "...");
+
+    method_setImplementation(method, saved);
+    EXPECT_EQ(text(objc::send<id>(RTDog::create(), "speak")), "...");
+}
+
+TEST(RuntimeMethods, AddingASelectorTheClassAlreadyHasFailsAndChangesNothing)
+{
+    AutoreleasePool pool;
+    IMP other = objc::imp(+[](id, SEL) -> long { return 3; });
+    EXPECT_FALSE(class_addMethod(RTAnimal::objcClass(), "legs", other, "q@:"));
+    EXPECT_EQ(objc::send<long>(RTAnimal::create(), "legs"), 4);
+    EXPECT_FALSE(class_addMethod(nullptr, "legs", other, "q@:"));
+
+    // A subclass that only inherits the selector may add its own.
+    EXPECT_TRUE(class_addMethod(RTCat::objcClass(), "legs", other, "q@:"));
+    EXPECT_EQ(objc::send<long>(RTCat::create(), "legs"), 3);
+    EXPECT_EQ(objc::send<long>(RTDog::create(), "legs"), 4);
+    EXPECT_STREQ(method_getTypeEncoding(class_getInstanceMethod(RTCat::objcClass(), "legs")), "q@:");
+}
+
+TEST(RuntimeMethods, AddedMethodsTakeTheGivenTypeEncoding)
+{
+    AutoreleasePool pool;
+    static int calls = 0;
+    ASSERT_TRUE(class_addMethod(RTDog::objcClass(), "_rt_show:", objc::imp(+[](id, SEL, id) { ++calls; }), "v@"));
+    objc::send<void>(RTDog::create(), "_rt_show:", static_cast<id>(nullptr));
+    EXPECT_EQ(calls, 1);
+    EXPECT_STREQ(method_getTypeEncoding(class_getInstanceMethod(RTDog::objcClass(), "_rt_show:")), "v@");
+}
+
+TEST(RuntimeIntrospection, ListsOwnMethodsIncludingCategoryMethods)
+{
+    auto names = [](Class cls) {
+        std::vector<std::string> list;
+        for (Method m : class_copyMethodList(cls))
+            list.push_back(method_getName(m).name());
+        return list;
+    };
+    EXPECT_EQ(names(RTAnimal::objcClass()), (std::vector<std::string> { "speak", "legs", "setName:" }));
+    EXPECT_TRUE(names(objc_getClass("RTCat")).empty() || names(RTCat::objcClass()) == std::vector<std::string> { "legs" });
+
+    ASSERT_TRUE(objc::attachCategory("RTDog", { { "rt_roll", objc::imp(+[](id, SEL) { }), "v@:" } }));
+    auto dogMethods = names(RTDog::objcClass());
+    EXPECT_NE(std::find(dogMethods.begin(), dogMethods.end(), "rt_roll"), dogMethods.end());
+    EXPECT_FALSE(objc::attachCategory("RTMissingClass", { { "rt_roll", objc::imp(+[](id, SEL) { }), "v@:" } }));
+}
+
+TEST(RuntimeIntrospection, PropertiesCarryTheirAttributeStringsAndAreInherited)
+{
+    objc_property_t name = class_getProperty(RTDog::objcClass(), "name");
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(property_getAttributes(name), "T@\"NSString\",&,N,V_name");
+    EXPECT_STREQ(property_getAttributes(class_getProperty(RTAnimal::objcClass(), "legs")), "Tq,R,N");
+    EXPECT_EQ(class_getProperty(RTDog::objcClass(), "tail"), nullptr);
+    EXPECT_EQ(class_getProperty(nullptr, "name"), nullptr);
+}
+
+TEST(RuntimeIntrospection, InstanceVariablesAreOwnAndReadableByName)
+{
+    AutoreleasePool pool;
+    auto ivars = class_copyIvarList(RTAnimal::objcClass());
+    ASSERT_EQ(ivars.size(), 2U);
+    EXPECT_STREQ(ivar_getName(ivars[0]), "_name");
+    EXPECT_STREQ(ivar_getTypeEncoding(ivars[0]), "@\"NSString\"");
+    EXPECT_TRUE(class_copyIvarList(RTDog::objcClass()).empty());
+
+    auto dog = RTDog::create();
+    dog->setName("Rex"_ns);
+    id value = nullptr;
+    EXPECT_NE(object_getInstanceVariable(dog, "_name", &value), nullptr);
+    EXPECT_EQ(text(value), "Rex");
+    EXPECT_NE(object_getInstanceVariable(dog, "_legs", &value), nullptr);
+    EXPECT_EQ(value, nullptr); // a scalar has no object to give
+    EXPECT_EQ(object_getInstanceVariable(dog, "_tail", &value), nullptr);
+    EXPECT_EQ(value, nullptr);
+}
+
+TEST(RuntimeReferenceCounting, ReplacedDeallocRunsOnceThenFreesOnce)
+{
+    static int replacementRuns = 0;
+    static IMP savedDealloc;
+    Method dealloc = class_getInstanceMethod(RTCat::objcClass(), "dealloc");
+    ASSERT_NE(dealloc, nullptr);
+    savedDealloc = method_getImplementation(dealloc);
+    method_setImplementation(dealloc, objc::imp(+[](id self, SEL cmd) {
+        if (self->isKindOfClass(RTCat::objcClass())) {
+            ++replacementRuns;
+            // Work in a dealloc may retain and release the object again; that
+            // must not start a second dealloc.
+            Ref<NSObject> again(self);
+        }
+        objc::callImp<void>(savedDealloc, self, cmd);
+    }));
+
+    int destroyedBefore = g_animalsDestroyed;
+    {
+        auto cat = RTCat::create();
+        Ref<RTCat> second = cat;
+        EXPECT_EQ(cat->retainCount(), 2);
+    }
+    EXPECT_EQ(replacementRuns, 1);
+    EXPECT_EQ(g_animalsDestroyed, destroyedBefore + 1);
+
+    { auto dog = RTDog::create(); }
+    EXPECT_EQ(replacementRuns, 1); // the class test kept the dog out
+    EXPECT_EQ(g_animalsDestroyed, destroyedBefore + 2);
+
+    method_setImplementation(dealloc, savedDealloc);
+}
+
+TEST(RuntimeReferenceCounting, AutoreleasedObjectsLiveUntilTheirPoolDrains)
+{
+    int destroyedBefore = g_animalsDestroyed;
+    {
+        AutoreleasePool outer;
+        {
+            AutoreleasePool inner;
+            RTAnimal::create().leak()->autorelease();
+            EXPECT_EQ(g_animalsDestroyed, destroyedBefore);
+        }
+        EXPECT_EQ(g_animalsDestroyed, destroyedBefore + 1);
+        RTAnimal::create().leak()->autorelease();
+        outer.drain();
+        EXPECT_EQ(g_animalsDestroyed, destroyedBefore + 2);
+    }
+}
+
+TEST(RuntimeOnce, RunsTheBlockOnceAcrossThreads)
+{
+    static dispatch_once_t token;
+    static std::atomic<int> runs { 0 };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([] { dispatch_once(&token, [] { ++runs; }); });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(runs.load(), 1);
+}
+
+} // namespace
