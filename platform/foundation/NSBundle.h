@@ -1,0 +1,55 @@
+#pragma once
+
+#include "runtime/ClassDefinition.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// An application bundle: where its resources live and its localized strings.
+//
+// The main bundle is the running program. Its resources folder is
+// `<executable dir>/../share/<executable name>` (the same in a build tree and
+// an installed one); a host or a test may point it elsewhere. Strings tables
+// are `NAME.lproj/TABLE.strings` files in that folder.
+class NSBundle : public NSObject {
+    QX_OBJECT(NSBundle, NSObject)
+public:
+    static NSBundle* mainBundle();
+
+    // For hosts and tests: replace where the main bundle looks for resources,
+    // and the identifier that names its user defaults. Both drop cached tables.
+    static void setMainBundleResourcePath(std::string path);
+    static void setMainBundleIdentifier(std::string identifier);
+
+    Ref<NSString> resourcePath() const;
+    // The application's identifier; by default the executable's name.
+    Ref<NSString> bundleIdentifier() const;
+
+    // The table's entry for the key if there is one; otherwise the value if it
+    // is not empty; otherwise the key. A nil or empty table means
+    // "Localizable". A missing or unreadable table counts as absent.
+    Ref<NSString> localizedStringForKey(const NSString* key, const NSString* value, const NSString* table) const;
+    std::string localizedString(std::string_view key, std::string_view value, std::string_view table) const;
+
+    // The .lproj folder names tried, most preferred first, from LANGUAGE,
+    // LC_ALL, LC_MESSAGES and LANG: "de_DE.UTF-8" gives de_DE, de, German,
+    // then the English folders (en, English, Base).
+    std::vector<std::string> localizationSearchOrder() const;
+
+    // Forgets loaded tables, so the next lookup reads the environment and the
+    // files again.
+    void flushLocalizationCache();
+
+protected:
+    NSBundle() = default;
+
+private:
+    const std::map<std::string, std::string>* table(std::string_view name) const;
+
+    mutable std::mutex lock_;
+    mutable std::map<std::string, std::optional<std::map<std::string, std::string>>, std::less<>> tables_;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "runtime/ClassDefinition.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// The application's user defaults: booleans by key, kept in one file per
+// application, `$XDG_CONFIG_HOME/<bundle identifier>/defaults.json`
+// (`~/.config` when XDG_CONFIG_HOME is unset).
+//
+// Every save replaces the file atomically (temporary file, flush to disk,
+// rename), so a crash at any moment leaves the old or the new content. A file
+// that cannot be read counts as empty and is renamed aside, never deleted,
+// before the first save replaces it.
+class NSUserDefaults : public NSObject {
+    QX_OBJECT(NSUserDefaults, NSObject)
+public:
+    static NSUserDefaults* standardUserDefaults();
+    // Drops the shared instance, so the next standardUserDefaults reads the
+    // environment and the file again (tests, and hosts that change identity).
+    static void resetStandardUserDefaults();
+
+    // False when absent, not a boolean, or the file is unreadable.
+    bool boolForKey(std::string_view key) const;
+    void setBoolForKey(bool value, std::string_view key);
+    // Writes pending changes; false when the file could not be written.
+    bool synchronize();
+
+    const std::string& filePath() const { return path_; }
+
+protected:
+    explicit NSUserDefaults(std::string path);
+
+private:
+    mutable std::mutex lock_;
+    std::string path_;
+    std::map<std::string, bool, std::less<>> values_;
+    std::map<std::string, bool, std::less<>> pending_;
+};

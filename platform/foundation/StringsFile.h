@@ -1,0 +1,19 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace foundation {
+
+// Reads the platform's strings-file text form: `"key" = "value";` pairs with
+// /* */ and // comments, escapes \" \\ \n \t \r \Uxxxx, in UTF-8 or in UTF-16
+// with a byte-order mark. Anything malformed gives nothing: a broken file is
+// an absent table.
+std::optional<std::map<std::string, std::string>> parseStringsFile(std::string_view bytes);
+
+// nullopt when the file cannot be read or parsed.
+std::optional<std::map<std::string, std::string>> loadStringsFile(const std::string& path);
+
+} // namespace foundation
