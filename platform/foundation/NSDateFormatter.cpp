@@ -1,0 +1,173 @@
+#include "foundation/NSDateFormatter.h"
+
+#include "foundation/NSDate.h"
+#include "foundation/NSString.h"
+
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+#include <unicode/unistr.h>
+
+#include <exception>
+
+QX_DEFINE_CLASS(NSDateFormatter)
+{
+    b.method<&NSDateFormatter::stringFromDate>("stringFromDate:");
+    b.method<&NSDateFormatter::dateFromString>("dateFromString:");
+    b.method("setDateFormat:", [](NSDateFormatter* self, NSString* format) {
+        self->setDateFormat(format ? std::string_view(format->str()) : std::string_view());
+    });
+    b.method("setDateStyle:", [](NSDateFormatter* self, NSUInteger style) {
+        self->setDateStyle(static_cast<NSDateFormatterStyle>(style));
+    });
+    b.method("setTimeStyle:", [](NSDateFormatter* self, NSUInteger style) {
+        self->setTimeStyle(static_cast<NSDateFormatterStyle>(style));
+    });
+}
+
+// The ICU objects behind one formatter, made for the locale and time zone that
+// were the defaults when it was built.
+struct NSDateFormatter::Engine {
+    std::unique_ptr<icu::DateFormat> format; // null when neither a format nor a style is set
+    std::string localeName;
+    std::unique_ptr<icu::TimeZone> zone;
+};
+
+namespace {
+
+icu::DateFormat::EStyle icuStyle(NSDateFormatterStyle style)
+{
+    switch (style) {
+    case NSDateFormatterShortStyle:
+        return icu::DateFormat::kShort;
+    case NSDateFormatterMediumStyle:
+        return icu::DateFormat::kMedium;
+    case NSDateFormatterLongStyle:
+        return icu::DateFormat::kLong;
+    case NSDateFormatterFullStyle:
+        return icu::DateFormat::kFull;
+    case NSDateFormatterNoStyle:
+        break;
+    }
+    return icu::DateFormat::kNone;
+}
+
+std::unique_ptr<icu::DateFormat> makeFormat(const std::string& pattern, NSDateFormatterStyle dateStyle, NSDateFormatterStyle timeStyle)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::DateFormat> format;
+    if (!pattern.empty()) {
+        // A fixed pattern is a machine format: the same digits and years in
+        // every locale, so a Buddhist calendar or Arabic-Indic digits in the
+        // default locale never change what "yyyy:MM:dd" reads or writes.
+        icu::Locale locale(icu::Locale::getDefault());
+        locale.setKeywordValue("calendar", "gregorian", status);
+        locale.setKeywordValue("numbers", "latn", status);
+        if (U_FAILURE(status))
+            return nullptr;
+        format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern), locale, status);
+    } else {
+        auto date = icuStyle(dateStyle);
+        auto time = icuStyle(timeStyle);
+        if (date == icu::DateFormat::kNone && time == icu::DateFormat::kNone)
+            return nullptr;
+        format.reset(icu::DateFormat::createDateTimeInstance(date, time, icu::Locale::getDefault()));
+    }
+    if (!format || U_FAILURE(status))
+        return nullptr;
+    format->setLenient(false);
+    return format;
+}
+
+// No date text is anywhere near this long; anything longer is refused unread.
+constexpr size_t maxParsedLength = 4096;
+
+bool isTrailingFiller(char c) { return c == '\0' || c == ' ' || c == '\t'; }
+
+} // namespace
+
+NSDateFormatter::NSDateFormatter() = default;
+NSDateFormatter::~NSDateFormatter() = default;
+
+Ref<NSDateFormatter> NSDateFormatter::create() { return make_object<NSDateFormatter>(); }
+
+// Setting a style hands the form back to the styles, as setting a format takes it from them.
+void NSDateFormatter::setDateStyle(NSDateFormatterStyle style)
+{
+    dateStyle_ = style;
+    format_.clear();
+    engine_.reset();
+}
+
+void NSDateFormatter::setTimeStyle(NSDateFormatterStyle style)
+{
+    timeStyle_ = style;
+    format_.clear();
+    engine_.reset();
+}
+
+void NSDateFormatter::setDateFormat(std::string_view format)
+{
+    format_ = format;
+    engine_.reset();
+}
+
+NSDateFormatter::Engine& NSDateFormatter::engine() const
+{
+    // The engine follows the process's default locale and time zone: it is
+    // rebuilt when either has changed since it was made.
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    const char* localeName = icu::Locale::getDefault().getName();
+    if (engine_ && engine_->localeName == localeName && engine_->zone && zone && *engine_->zone == *zone)
+        return *engine_;
+    auto fresh = std::make_unique<Engine>();
+    fresh->format = makeFormat(format_, dateStyle_, timeStyle_);
+    fresh->localeName = localeName;
+    fresh->zone = std::move(zone);
+    engine_ = std::move(fresh);
+    return *engine_;
+}
+
+Ref<NSString> NSDateFormatter::stringFromDate(const NSDate* date) const
+{
+    if (!date)
+        return nullptr;
+    try {
+        const Engine& current = engine();
+        if (!current.format)
+            return NSString::string();
+        icu::UnicodeString text;
+        current.format->format(date->timeIntervalSince1970() * 1000.0, text);
+        std::string utf8;
+        text.toUTF8String(utf8);
+        return NSString::stringWithUTF8String(utf8);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+Ref<NSDate> NSDateFormatter::dateFromString(const NSString* text) const
+{
+    if (!text)
+        return nullptr;
+    try {
+        const Engine& current = engine();
+        if (!current.format)
+            return nullptr;
+        // EXIF writers pad their fixed-size date fields with NULs or blanks.
+        std::string_view input = text->str();
+        while (!input.empty() && isTrailingFiller(input.back()))
+            input.remove_suffix(1);
+        if (input.empty() || input.size() > maxParsedLength)
+            return nullptr;
+        auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(input.data(), static_cast<int32_t>(input.size())));
+        icu::ParsePosition position(0);
+        UDate millis = current.format->parse(unicode, position);
+        if (position.getErrorIndex() >= 0 || position.getIndex() != unicode.length())
+            return nullptr;
+        return NSDate::dateWithTimeIntervalSince1970(millis / 1000.0);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}

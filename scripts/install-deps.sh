@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Quorix needs to build, test and benchmark,
+# and the locales its tests use. Safe to run again: it only acts on what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libexiv2-dev libicu-dev libssl-dev libjpeg-dev
+  nlohmann-json3-dev libcli11-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  locales util-linux
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The number and date tests run under German, US English, Thai and Egyptian
+# Arabic locales; the C library needs them generated.
+wanted_locales=(de_DE.UTF-8 en_US.UTF-8)
+generate=0
+for locale in "${wanted_locales[@]}"; do
+  normalized=$(echo "$locale" | tr '[:upper:]' '[:lower:]' | sed 's/utf-8/utf8/')
+  if ! locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | grep -qx "$normalized"; then
+    sed -i "s/^# *\(${locale} UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^${locale} UTF-8" /etc/locale.gen || echo "${locale} UTF-8" >>/etc/locale.gen
+    generate=1
+  fi
+done
+if ((generate)); then
+  locale-gen >/dev/null
+fi

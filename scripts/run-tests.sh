@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+build=build-asan
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DQUORIX_SANITIZE=ON -DQUORIX_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+# Leaks are errors; a huge allocation asked for by a corrupt file must fail
+# as it does in a normal build (and be handled), not abort the run.
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:abort_on_error=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
