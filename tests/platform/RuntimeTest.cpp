@@ -2,6 +2,7 @@
 #include "runtime/AutoreleasePool.h"
 #include "runtime/ClassDefinition.h"
 #include "runtime/Dispatch.h"
+#include "runtime/TargetAction.h"
 
 #include <gtest/gtest.h>
 
@@ -259,6 +260,26 @@ TEST(RuntimeReferenceCounting, AutoreleasedObjectsLiveUntilTheirPoolDrains)
         outer.drain();
         EXPECT_EQ(g_animalsDestroyed, destroyedBefore + 2);
     }
+}
+
+TEST(RuntimeTargetAction, DeliversTheSenderThroughTheRuntimeAndSeesReplacements)
+{
+    AutoreleasePool pool;
+    static id lastSender = nullptr;
+    ASSERT_TRUE(class_addMethod(RTCat::objcClass(), "rt_tapped:", objc::imp(+[](id, SEL, id sender) { lastSender = sender; }), "v@:@"));
+    auto cat = RTCat::create();
+    auto button = RTAnimal::create();
+    EXPECT_TRUE(objc_sendAction("rt_tapped:", cat, button));
+    EXPECT_EQ(lastSender, button.get());
+
+    // A replaced action is what the next tap reaches.
+    static int replaced = 0;
+    method_setImplementation(class_getInstanceMethod(RTCat::objcClass(), "rt_tapped:"), objc::imp(+[](id, SEL, id) { ++replaced; }));
+    objc_sendAction("rt_tapped:", cat, button);
+    EXPECT_EQ(replaced, 1);
+
+    EXPECT_FALSE(objc_sendAction("rt_tapped:", RTDog::create(), button)); // does not answer it
+    EXPECT_FALSE(objc_sendAction("rt_tapped:", nullptr, button));
 }
 
 TEST(RuntimeOnce, RunsTheBlockOnceAcrossThreads)
