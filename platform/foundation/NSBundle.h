@@ -21,7 +21,8 @@ public:
     static NSBundle* mainBundle();
 
     // For hosts and tests: replace where the main bundle looks for resources,
-    // and the identifier that names its user defaults. Both drop cached tables.
+    // and the identifier that names its user defaults. Both drop cached tables;
+    // an empty string goes back to the executable's own answer.
     static void setMainBundleResourcePath(std::string path);
     static void setMainBundleIdentifier(std::string identifier);
 
@@ -52,4 +53,5 @@ private:
 
     mutable std::mutex lock_;
     mutable std::map<std::string, std::optional<std::map<std::string, std::string>>, std::less<>> tables_;
+    mutable std::optional<std::vector<std::string>> searchOrder_;
 };

@@ -4,11 +4,13 @@
 #include "foundation/NSString.h"
 
 #include <unicode/datefmt.h>
+#include <unicode/fmtable.h>
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
+#include <cmath>
 #include <exception>
 
 QX_DEFINE_CLASS(NSDateFormatter)
@@ -133,12 +135,20 @@ Ref<NSString> NSDateFormatter::stringFromDate(const NSDate* date) const
 {
     if (!date)
         return nullptr;
+    // ICU writes garbage for NaN and nothing for dates beyond its calendar's
+    // range; neither is a date's text.
+    double millis = date->timeIntervalSince1970() * 1000.0;
+    if (!std::isfinite(millis))
+        return nullptr;
     try {
         const Engine& current = engine();
         if (!current.format)
             return NSString::string();
         icu::UnicodeString text;
-        current.format->format(date->timeIntervalSince1970() * 1000.0, text);
+        UErrorCode status = U_ZERO_ERROR;
+        current.format->format(icu::Formattable(millis, icu::Formattable::kIsDate), text, status);
+        if (U_FAILURE(status) || text.isEmpty())
+            return nullptr;
         std::string utf8;
         text.toUTF8String(utf8);
         return NSString::stringWithUTF8String(utf8);

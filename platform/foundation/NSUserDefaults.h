@@ -9,12 +9,15 @@
 
 // The application's user defaults: booleans by key, kept in one file per
 // application, `$XDG_CONFIG_HOME/<bundle identifier>/defaults.json`
-// (`~/.config` when XDG_CONFIG_HOME is unset).
+// (`$HOME/.config` when XDG_CONFIG_HOME is unset, empty or not absolute): a
+// JSON object of booleans.
 //
 // Every save replaces the file atomically (temporary file, flush to disk,
 // rename), so a crash at any moment leaves the old or the new content. A file
 // that cannot be read counts as empty and is renamed aside, never deleted,
-// before the first save replaces it.
+// before the first save replaces it. A save holds an exclusive lock on
+// `<file>.lock` and merges its changed keys into what is on disk, so
+// processes saving at once keep each other's keys.
 class NSUserDefaults : public NSObject {
     QX_OBJECT(NSUserDefaults, NSObject)
 public:

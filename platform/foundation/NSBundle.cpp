@@ -1,0 +1,241 @@
+#include "foundation/NSBundle.h"
+
+#include "foundation/NSString.h"
+#include "foundation/StringsFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+QX_DEFINE_CLASS(NSBundle)
+{
+    b.method<&NSBundle::localizedStringForKey>("localizedStringForKey:value:table:");
+    b.method<&NSBundle::resourcePath>("resourcePath");
+    b.method<&NSBundle::bundleIdentifier>("bundleIdentifier");
+}
+
+namespace {
+
+// What a host or a test put in place of the main bundle's own answers; empty
+// means "work it out from the executable".
+struct MainBundleOverrides {
+    std::mutex lock;
+    std::string resourcePath;
+    std::string identifier;
+};
+
+MainBundleOverrides& overrides()
+{
+    static MainBundleOverrides instance;
+    return instance;
+}
+
+std::string executablePath()
+{
+    std::string buffer(256, '\0');
+    for (;;) {
+        ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0)
+            return {};
+        if (static_cast<size_t>(length) < buffer.size()) {
+            buffer.resize(static_cast<size_t>(length));
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    // The kernel marks an executable replaced on disk since it started.
+    constexpr std::string_view deleted = " (deleted)";
+    if (buffer.ends_with(deleted))
+        buffer.resize(buffer.size() - deleted.size());
+    return buffer;
+}
+
+std::string defaultResourcePath()
+{
+    std::filesystem::path executable = executablePath();
+    if (executable.empty())
+        return {};
+    auto resources = (executable.parent_path() / ".." / "share" / executable.filename()).lexically_normal().string();
+    while (resources.size() > 1 && resources.ends_with('/'))
+        resources.pop_back();
+    return resources;
+}
+
+std::string defaultIdentifier()
+{
+    if (program_invocation_short_name && *program_invocation_short_name)
+        return program_invocation_short_name;
+    return std::filesystem::path(executablePath()).filename().string();
+}
+
+// The folder names that older bundles used for the first localizations.
+struct LegacyLocalization {
+    std::string_view language;
+    std::string_view folder;
+};
+
+constexpr std::array<LegacyLocalization, 9> legacyLocalizations { {
+    { "de", "German" },
+    { "en", "English" },
+    { "es", "Spanish" },
+    { "fr", "French" },
+    { "it", "Italian" },
+    { "ja", "Japanese" },
+    { "ko", "Korean" },
+    { "nl", "Dutch" },
+    { "pt", "Portuguese" },
+} };
+
+std::string_view legacyFolder(std::string_view language)
+{
+    for (const auto& entry : legacyLocalizations) {
+        if (entry.language == language)
+            return entry.folder;
+    }
+    return {};
+}
+
+void appendUnique(std::vector<std::string>& order, std::string_view name)
+{
+    if (!name.empty() && std::find(order.begin(), order.end(), name) == order.end())
+        order.emplace_back(name);
+}
+
+// One locale name such as "de_DE.UTF-8@euro": tries de_DE, de, German.
+void appendLocale(std::vector<std::string>& order, std::string_view locale)
+{
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    if (locale.empty() || locale == "C" || locale == "POSIX")
+        return;
+    auto language = locale.substr(0, locale.find_first_of("_-"));
+    appendUnique(order, locale);
+    appendUnique(order, language);
+    appendUnique(order, legacyFolder(language));
+}
+
+std::vector<std::string> searchOrderFromEnvironment()
+{
+    std::vector<std::string> order;
+    // As for message catalogues: the first of these that is set decides, and
+    // only LANGUAGE may name several languages.
+    for (const char* variable : { "LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG" }) {
+        const char* value = std::getenv(variable);
+        if (!value || !*value)
+            continue;
+        std::string_view list(value);
+        for (;;) {
+            auto colon = list.find(':');
+            appendLocale(order, list.substr(0, colon));
+            if (colon == std::string_view::npos)
+                break;
+            list.remove_prefix(colon + 1);
+        }
+        break;
+    }
+    for (std::string_view fallback : { "en", "English", "Base" })
+        appendUnique(order, fallback);
+    return order;
+}
+
+} // namespace
+
+NSBundle* NSBundle::mainBundle()
+{
+    // Never destroyed: code running at exit may still look strings up.
+    static NSBundle* bundle = make_object<NSBundle>().leak();
+    return bundle;
+}
+
+void NSBundle::setMainBundleResourcePath(std::string path)
+{
+    {
+        std::lock_guard guard(overrides().lock);
+        overrides().resourcePath = std::move(path);
+    }
+    mainBundle()->flushLocalizationCache();
+}
+
+void NSBundle::setMainBundleIdentifier(std::string identifier)
+{
+    {
+        std::lock_guard guard(overrides().lock);
+        overrides().identifier = std::move(identifier);
+    }
+    mainBundle()->flushLocalizationCache();
+}
+
+Ref<NSString> NSBundle::resourcePath() const
+{
+    std::string path;
+    {
+        std::lock_guard guard(overrides().lock);
+        path = overrides().resourcePath;
+    }
+    return NSString::stringWithUTF8String(path.empty() ? defaultResourcePath() : path);
+}
+
+Ref<NSString> NSBundle::bundleIdentifier() const
+{
+    std::string identifier;
+    {
+        std::lock_guard guard(overrides().lock);
+        identifier = overrides().identifier;
+    }
+    return NSString::stringWithUTF8String(identifier.empty() ? defaultIdentifier() : identifier);
+}
+
+std::vector<std::string> NSBundle::localizationSearchOrder() const
+{
+    std::lock_guard guard(lock_);
+    if (!searchOrder_)
+        searchOrder_ = searchOrderFromEnvironment();
+    return *searchOrder_;
+}
+
+void NSBundle::flushLocalizationCache()
+{
+    std::lock_guard guard(lock_);
+    tables_.clear();
+    searchOrder_.reset();
+}
+
+// Called with lock_ held. The first localization folder whose copy of the
+// table exists and parses supplies the whole table; the others are not merged in.
+const std::map<std::string, std::string>* NSBundle::table(std::string_view name) const
+{
+    auto cached = tables_.find(name);
+    if (cached == tables_.end()) {
+        if (!searchOrder_)
+            searchOrder_ = searchOrderFromEnvironment();
+        std::string resources = resourcePath()->str();
+        std::optional<std::map<std::string, std::string>> loaded;
+        for (const auto& folder : *searchOrder_) {
+            loaded = foundation::loadStringsFile(resources + "/" + folder + ".lproj/" + std::string(name) + ".strings");
+            if (loaded)
+                break;
+        }
+        cached = tables_.emplace(std::string(name), std::move(loaded)).first;
+    }
+    return cached->second ? &*cached->second : nullptr;
+}
+
+std::string NSBundle::localizedString(std::string_view key, std::string_view value, std::string_view tableName) const
+{
+    {
+        std::lock_guard guard(lock_);
+        if (const auto* entries = table(tableName.empty() ? std::string_view("Localizable") : tableName)) {
+            if (auto entry = entries->find(std::string(key)); entry != entries->end())
+                return entry->second;
+        }
+    }
+    return std::string(value.empty() ? key : value);
+}
+
+Ref<NSString> NSBundle::localizedStringForKey(const NSString* key, const NSString* value, const NSString* tableName) const
+{
+    auto text = [](const NSString* string) { return string ? std::string_view(string->str()) : std::string_view(); };
+    return NSString::stringWithUTF8String(localizedString(text(key), text(value), text(tableName)));
+}

@@ -1,0 +1,320 @@
+#include "foundation/NSDate.h"
+#include "foundation/NSDateFormatter.h"
+#include "foundation/NSString.h"
+#include "runtime/AutoreleasePool.h"
+
+#include <gtest/gtest.h>
+
+#include <unicode/locid.h>
+#include <unicode/timezone.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+// Sets the process time zone (environment and ICU's default) for one scope.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone)
+        : savedIcu_(icu::TimeZone::createDefault())
+    {
+        if (const char* previous = std::getenv("TZ"))
+            savedEnv_ = previous;
+        setenv("TZ", zone, 1);
+        tzset();
+        icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(zone));
+    }
+    ~ScopedTimeZone()
+    {
+        if (savedEnv_)
+            setenv("TZ", savedEnv_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+        icu::TimeZone::adoptDefault(savedIcu_.release());
+    }
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::unique_ptr<icu::TimeZone> savedIcu_;
+    std::optional<std::string> savedEnv_;
+};
+
+// Sets ICU's default locale for one scope.
+class ScopedLocale {
+public:
+    explicit ScopedLocale(const char* name)
+        : saved_(icu::Locale::getDefault())
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale::setDefault(icu::Locale(name), status);
+    }
+    ~ScopedLocale()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale::setDefault(saved_, status);
+    }
+    ScopedLocale(const ScopedLocale&) = delete;
+    ScopedLocale& operator=(const ScopedLocale&) = delete;
+
+private:
+    icu::Locale saved_;
+};
+
+constexpr const char* exifFormat = "yyyy:MM:dd HH:mm:ss";
+constexpr double may6th2014At070809Utc = 1399360089;
+
+Ref<NSDateFormatter> exifFormatter()
+{
+    auto formatter = NSDateFormatter::create();
+    formatter->setDateFormat(exifFormat);
+    return formatter;
+}
+
+Ref<NSDateFormatter> displayFormatter()
+{
+    auto formatter = NSDateFormatter::create();
+    formatter->setDateStyle(NSDateFormatterLongStyle);
+    formatter->setTimeStyle(NSDateFormatterShortStyle);
+    return formatter;
+}
+
+std::optional<double> secondsRead(const NSDateFormatter* formatter, std::string_view text)
+{
+    auto date = formatter->dateFromString(NSString::stringWithUTF8String(text));
+    if (!date)
+        return std::nullopt;
+    return date->timeIntervalSince1970();
+}
+
+std::string written(const NSDateFormatter* formatter, double seconds)
+{
+    auto text = formatter->stringFromDate(NSDate::dateWithTimeIntervalSince1970(seconds));
+    return text ? text->str() : "(nil)";
+}
+
+TEST(DateFormatterFixedFormat, ReadsExifTextInTheCurrentTimeZone)
+{
+    AutoreleasePool pool;
+    {
+        ScopedTimeZone utc("UTC");
+        EXPECT_EQ(secondsRead(exifFormatter(), "2014:05:06 07:08:09"), may6th2014At070809Utc);
+    }
+    {
+        ScopedTimeZone berlin("Europe/Berlin");
+        // Summer time in Berlin: two hours ahead of UTC.
+        EXPECT_EQ(secondsRead(exifFormatter(), "2014:05:06 07:08:09"), 1399352889);
+    }
+}
+
+TEST(DateFormatterFixedFormat, FollowsATimeZoneChangedAfterItWasMade)
+{
+    AutoreleasePool pool;
+    auto formatter = exifFormatter();
+    {
+        ScopedTimeZone utc("UTC");
+        EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), may6th2014At070809Utc);
+    }
+    {
+        ScopedTimeZone berlin("Europe/Berlin");
+        EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), 1399352889);
+        EXPECT_EQ(written(formatter, may6th2014At070809Utc), "2014:05:06 09:08:09");
+    }
+}
+
+TEST(DateFormatterFixedFormat, WritesWhatItReads)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    auto formatter = exifFormatter();
+
+    EXPECT_EQ(written(formatter, may6th2014At070809Utc), "2014:05:06 07:08:09");
+    EXPECT_EQ(secondsRead(formatter, written(formatter, 1234567890)), 1234567890);
+    EXPECT_EQ(written(formatter, 0), "1970:01:01 00:00:00");
+}
+
+TEST(DateFormatterFixedFormat, IgnoresTrailingNulsAndBlanks)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    auto formatter = exifFormatter();
+    const std::string_view texts[] = {
+        std::string_view("2014:05:06 07:08:09\0\0", 21),
+        "2014:05:06 07:08:09  ",
+        std::string_view("2014:05:06 07:08:09 \0", 21),
+    };
+    for (auto text : texts) {
+        SCOPED_TRACE(testing::PrintToString(std::string(text)));
+        EXPECT_EQ(secondsRead(formatter, text), may6th2014At070809Utc);
+    }
+}
+
+TEST(DateFormatterFixedFormat, ReadsNothingFromTextThatDoesNotMatchWhole)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    auto formatter = exifFormatter();
+    const char* texts[] = {
+        "2014-05-06 07:08:09",
+        "",
+        "   ",
+        "2014:05:06",
+        "2014:13:45 99:99:99",
+        "2014:02:30 07:08:09",
+        "2014:05:06 24:08:09",
+        "2014:05:06 07:08:09 +0200",
+        "2014:05:06 07:08:09x",
+        "    :  :     :  :  ",
+        "0000:00:00 00:00:00",
+        "not a date",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(secondsRead(formatter, text), std::nullopt);
+    }
+}
+
+TEST(DateFormatterFixedFormat, IsTheSameInEveryLocale)
+{
+    // A Buddhist-calendar locale and an Arabic-digit locale must neither
+    // write other digits or years nor misread the camera's text.
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    const char* locales[] = { "en_US", "th_TH", "ar_EG", "de_DE", "fa_IR", "ja_JP@calendar=japanese" };
+    for (const char* name : locales) {
+        SCOPED_TRACE(name);
+        ScopedLocale locale(name);
+        auto formatter = exifFormatter();
+        EXPECT_EQ(written(formatter, may6th2014At070809Utc), "2014:05:06 07:08:09");
+        EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), may6th2014At070809Utc);
+    }
+}
+
+TEST(DateFormatterStyles, WriteTheLongDateAndShortTimeOfTheLocale)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    {
+        ScopedLocale english("en_US");
+        std::string text = written(displayFormatter(), may6th2014At070809Utc);
+        EXPECT_NE(text.find("May 6, 2014"), std::string::npos) << text;
+        EXPECT_NE(text.find("7:08"), std::string::npos) << text;
+        EXPECT_EQ(text.find("09"), std::string::npos) << "a short time has no seconds: " << text;
+    }
+    {
+        ScopedLocale german("de_DE");
+        std::string text = written(displayFormatter(), may6th2014At070809Utc);
+        EXPECT_NE(text.find("6. Mai 2014"), std::string::npos) << text;
+        EXPECT_NE(text.find("07:08"), std::string::npos) << text;
+    }
+}
+
+TEST(DateFormatterStyles, FollowTheLocaleChangedAfterTheFormatterWasMade)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    auto formatter = displayFormatter();
+    {
+        ScopedLocale english("en_US");
+        EXPECT_NE(written(formatter, may6th2014At070809Utc).find("May 6, 2014"), std::string::npos);
+    }
+    {
+        ScopedLocale german("de_DE");
+        EXPECT_NE(written(formatter, may6th2014At070809Utc).find("6. Mai 2014"), std::string::npos);
+    }
+}
+
+TEST(DateFormatterStyles, ReadBackWhatTheyWrite)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    ScopedLocale english("en_US");
+    auto formatter = displayFormatter();
+
+    // A short time drops the seconds, so the minute comes back.
+    EXPECT_EQ(secondsRead(formatter, written(formatter, may6th2014At070809Utc)), 1399360080);
+}
+
+TEST(DateFormatter, WithNeitherStyleNorFormatWritesEmptyTextAndReadsNothing)
+{
+    AutoreleasePool pool;
+    auto formatter = NSDateFormatter::create();
+    EXPECT_EQ(formatter->dateStyle(), NSDateFormatterNoStyle);
+    EXPECT_EQ(formatter->timeStyle(), NSDateFormatterNoStyle);
+    EXPECT_EQ(formatter->dateFormat(), "");
+
+    EXPECT_EQ(written(formatter, may6th2014At070809Utc), "");
+    EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), std::nullopt);
+}
+
+TEST(DateFormatter, AnswersNilForNilInput)
+{
+    AutoreleasePool pool;
+    auto formatter = exifFormatter();
+    EXPECT_EQ(formatter->stringFromDate(nullptr), nullptr);
+    EXPECT_EQ(formatter->dateFromString(nullptr), nullptr);
+}
+
+TEST(DateFormatter, WritesNothingForADateItCannotRepresent)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    ScopedLocale english("en_US");
+    const double seconds[] = { std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, -1e17 };
+    for (auto formatter : { exifFormatter(), displayFormatter() }) {
+        for (double value : seconds) {
+            SCOPED_TRACE(value);
+            EXPECT_EQ(written(formatter, value), "(nil)");
+        }
+    }
+    // The far ends of the four-digit years still have their text.
+    EXPECT_EQ(written(exifFormatter(), 253402300799), "9999:12:31 23:59:59");
+}
+
+TEST(DateFormatter, TheLastSettingDecidesBetweenFormatAndStyles)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    ScopedLocale english("en_US");
+    auto formatter = exifFormatter();
+    EXPECT_EQ(written(formatter, may6th2014At070809Utc), "2014:05:06 07:08:09");
+
+    formatter->setDateStyle(NSDateFormatterLongStyle);
+    EXPECT_EQ(formatter->dateFormat(), "");
+    EXPECT_EQ(written(formatter, may6th2014At070809Utc), "May 6, 2014");
+
+    formatter->setDateFormat("dd.MM.yyyy");
+    EXPECT_EQ(formatter->dateStyle(), NSDateFormatterLongStyle);
+    EXPECT_EQ(written(formatter, may6th2014At070809Utc), "06.05.2014");
+}
+
+TEST(DateFormatter, AnswersItsMessagesThroughTheRuntime)
+{
+    AutoreleasePool pool;
+    ScopedTimeZone utc("UTC");
+    auto formatter = NSDateFormatter::create();
+
+    objc::send<void>(formatter, "setDateFormat:", "yyyy:MM:dd HH:mm:ss"_ns.get());
+    auto* date = objc::send<NSDate*>(formatter, "dateFromString:", "2014:05:06 07:08:09"_ns.get());
+    ASSERT_NE(date, nullptr);
+    EXPECT_EQ(date->timeIntervalSince1970(), may6th2014At070809Utc);
+    auto* text = objc::send<NSString*>(formatter, "stringFromDate:", date);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->str(), "2014:05:06 07:08:09");
+
+    ScopedLocale english("en_US");
+    objc::send<void>(formatter, "setDateStyle:", NSUInteger { 3 });
+    objc::send<void>(formatter, "setTimeStyle:", NSUInteger { 0 });
+    EXPECT_EQ(formatter->dateStyle(), NSDateFormatterLongStyle);
+    text = objc::send<NSString*>(formatter, "stringFromDate:", date);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->str(), "May 6, 2014");
+}
+
+} // namespace
