@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libexiv2-dev libicu-dev libssl-dev libjpeg-dev
+  libexiv2-dev libicu-dev libssl-dev libjpeg-dev zlib1g-dev
   nlohmann-json3-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales util-linux

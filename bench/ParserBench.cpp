@@ -1,0 +1,164 @@
+// The parser's cost per photo, against a floor: opening the file, reading its
+// first 64 KiB and closing it, which any reader of the file's metadata pays.
+// After the run each result is printed again as a multiple of the floor of
+// the same file.
+//
+//   FullParse/KIND     parseAsset then resetParser, one autorelease pool each
+//   DateForAsset/KIND  dateForAsset alone (what the date stamp asks per tile)
+//   Floor/KIND         open, read 64 KiB, close
+//
+// The files are camera pictures of the shared corpus; a missing one is
+// skipped with a message.
+
+#include "PLManagedAsset.h"
+#include "parser/QXParser.h"
+#include "runtime/AutoreleasePool.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Photo {
+    const char* kind;
+    const char* relativePath;
+};
+
+constexpr std::array kPhotos {
+    Photo { "JPEG", "jpg/Canon_40D.jpg" },
+    Photo { "TIFF", "tiff/Arbitro.tiff" },
+    Photo { "HEIC", "heic/IMG_5195.HEIC" },
+};
+
+std::string corpusPath(const Photo& photo)
+{
+    return std::string(QUORIX_CORPUS_DIR) + "/" + photo.relativePath;
+}
+
+bool skipWhenMissing(benchmark::State& state, const std::string& path)
+{
+    if (std::filesystem::exists(path))
+        return false;
+    state.SkipWithError(("not in the corpus: " + path).c_str());
+    return true;
+}
+
+void fullParse(benchmark::State& state, const std::string& path)
+{
+    if (skipWhenMissing(state, path))
+        return;
+    // The host's asset exists before the viewer asks; only the parse is timed.
+    auto asset = PLManagedAsset::assetWithPath(path);
+    auto* parser = QXParser::sharedQXParser();
+    size_t sections = 0;
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        auto result = parser->parseAsset(asset);
+        sections = result->count();
+        parser->resetParser();
+        benchmark::DoNotOptimize(result.get());
+    }
+    state.counters["sections"] = static_cast<double>(sections);
+}
+
+void dateForAsset(benchmark::State& state, const std::string& path)
+{
+    if (skipWhenMissing(state, path))
+        return;
+    auto asset = PLManagedAsset::assetWithPath(path);
+    auto* parser = QXParser::sharedQXParser();
+    for (auto _ : state) {
+        AutoreleasePool pool;
+        auto date = parser->dateForAsset(asset);
+        benchmark::DoNotOptimize(date.get());
+    }
+}
+
+void floorRead(benchmark::State& state, const std::string& path)
+{
+    if (skipWhenMissing(state, path))
+        return;
+    std::vector<char> buffer(64 * 1024);
+    for (auto _ : state) {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            state.SkipWithError("cannot open");
+            break;
+        }
+        size_t total = 0;
+        while (total < buffer.size()) {
+            ssize_t got = ::read(fd, buffer.data() + total, buffer.size() - total);
+            if (got <= 0)
+                break;
+            total += static_cast<size_t>(got);
+        }
+        ::close(fd);
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// Prints as usual and keeps each plain run's time per iteration, in seconds.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
+                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        }
+    }
+
+    std::map<std::string, double> seconds;
+};
+
+void printMultiples(const std::map<std::string, double>& seconds)
+{
+    std::printf("\nTime per call as a multiple of the floor (open + read 64 KiB + close of the same file):\n");
+    std::printf("%-20s %14s %14s %10s\n", "benchmark", "time (us)", "floor (us)", "x floor");
+    for (const auto& photo : kPhotos) {
+        auto floor = seconds.find(std::string("Floor/") + photo.kind);
+        if (floor == seconds.end()) {
+            std::printf("%-20s %14s\n", photo.kind, "skipped");
+            continue;
+        }
+        for (const char* name : { "FullParse/", "DateForAsset/" }) {
+            auto found = seconds.find(name + std::string(photo.kind));
+            if (found == seconds.end())
+                continue;
+            std::printf("%-20s %14.1f %14.1f %10.1f\n", found->first.c_str(), found->second * 1e6, floor->second * 1e6,
+                found->second / floor->second);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (const auto& photo : kPhotos) {
+        std::string path = corpusPath(photo);
+        std::string kind = photo.kind;
+        benchmark::RegisterBenchmark(("FullParse/" + kind).c_str(), fullParse, path)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("DateForAsset/" + kind).c_str(), dateForAsset, path)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Floor/" + kind).c_str(), floorRead, path)->Unit(benchmark::kMicrosecond);
+    }
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printMultiples(reporter.seconds);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,318 @@
+#include "InfoCommand.h"
+
+#include "PLManagedAsset.h"
+#include "corelocation/CLLocation.h"
+#include "foundation/NSArray.h"
+#include "foundation/NSDate.h"
+#include "foundation/NSDateFormatter.h"
+#include "parser/QXParser.h"
+#include "parser/QXRow.h"
+#include "parser/QXSection.h"
+#include "runtime/AutoreleasePool.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorix::cli {
+
+namespace {
+
+// What the parser gives for one file, as plain text.
+struct Row {
+    std::string label;
+    std::string value;
+};
+struct Section {
+    int category = 0;
+    std::vector<Row> rows;
+};
+struct Description {
+    std::vector<Section> sections;
+    std::optional<CLLocationCoordinate2D> location;
+    std::string stamp;
+};
+
+Description describeFile(const std::string& path)
+{
+    AutoreleasePool pool;
+    auto asset = PLManagedAsset::assetWithPath(path);
+    auto* parser = QXParser::sharedQXParser();
+
+    Description description;
+    Ref<NSArray> sections = parser->parseAsset(asset);
+    Ref<CLLocation> location = parser->location();
+    parser->resetParser();
+
+    for (const auto& item : *sections) {
+        const auto* section = objc_cast<QXSection>(item.get());
+        if (!section)
+            continue;
+        Section out { section->category(), {} };
+        if (const NSArray* rows = section->items()) {
+            for (const auto& rowItem : *rows) {
+                if (const auto* row = objc_cast<QXRow>(rowItem.get()))
+                    out.rows.push_back({ row->label() ? row->label()->str() : "", row->value() ? row->value()->str() : "" });
+            }
+        }
+        description.sections.push_back(std::move(out));
+    }
+    if (location)
+        description.location = location->coordinate();
+    if (auto date = parser->dateForAsset(asset)) {
+        if (auto text = parser->dateFormater()->stringFromDate(date))
+            description.stamp = text->str();
+    }
+    return description;
+}
+
+std::string jsonLine(const std::string& path, const Description& description)
+{
+    nlohmann::ordered_json object;
+    object["path"] = path;
+    auto sections = nlohmann::ordered_json::array();
+    for (const auto& section : description.sections) {
+        auto rows = nlohmann::ordered_json::array();
+        for (const auto& row : section.rows)
+            rows.push_back({ { "label", row.label }, { "value", row.value } });
+        sections.push_back({ { "category", section.category }, { "rows", std::move(rows) } });
+    }
+    object["sections"] = std::move(sections);
+    if (description.location)
+        object["location"] = { { "latitude", description.location->latitude }, { "longitude", description.location->longitude } };
+    else
+        object["location"] = nullptr;
+    object["stamp"] = description.stamp;
+    // Paths and metadata texts need not be UTF-8: bad bytes become U+FFFD.
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// Text for the terminal. Every string is cut into cells, one code point with
+// the combining marks that follow it, each with the number of columns it
+// takes, so lines are measured and broken on character boundaries only.
+struct Cell {
+    std::string bytes;
+    int width = 0;
+};
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+int columnsOf(UChar32 c)
+{
+    auto category = static_cast<UCharCategory>(u_charType(c));
+    if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK || category == U_FORMAT_CHAR)
+        return 0;
+    auto eastAsian = static_cast<UEastAsianWidth>(u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH));
+    return eastAsian == U_EA_WIDE || eastAsian == U_EA_FULLWIDTH ? 2 : 1;
+}
+
+bool mayNotReachTerminal(UChar32 c)
+{
+    auto category = static_cast<UCharCategory>(u_charType(c));
+    bool bidiControl = (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return category == U_CONTROL_CHAR || category == U_LINE_SEPARATOR || category == U_PARAGRAPH_SEPARATOR || bidiControl;
+}
+
+// Decodes UTF-8 into cells. Bytes that are not UTF-8, control characters and
+// the characters that reorder text on a terminal become U+FFFD (white space
+// controls a plain space), so no file can steer the terminal it is shown on.
+std::vector<Cell> cellsOf(std::string_view text)
+{
+    std::vector<Cell> cells;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
+    int32_t offset = 0;
+    while (offset < length) {
+        int32_t start = offset;
+        UChar32 c = 0;
+        U8_NEXT(bytes, offset, length, c);
+        std::string piece(text.substr(static_cast<size_t>(start), static_cast<size_t>(offset - start)));
+        if (c == '\t' || c == '\n' || c == '\r')
+            piece = " ";
+        else if (c < 0 || mayNotReachTerminal(c))
+            piece = kReplacement;
+        int width = c < 0 || piece == kReplacement ? 1 : columnsOf(c);
+        if (width == 0 && !cells.empty())
+            cells.back().bytes += piece;
+        else
+            cells.push_back({ std::move(piece), std::max(width, 1) });
+    }
+    return cells;
+}
+
+int widthOf(const std::vector<Cell>& cells)
+{
+    int width = 0;
+    for (const auto& cell : cells)
+        width += cell.width;
+    return width;
+}
+
+struct Line {
+    std::string text;
+    int width = 0;
+};
+
+// Breaks text into lines of at most `width` columns: at spaces where it can,
+// inside a word only when the word alone is wider than a line.
+std::vector<Line> wrap(std::string_view text, int width)
+{
+    auto cells = cellsOf(text);
+    if (widthOf(cells) <= width) {
+        Line line;
+        for (const auto& cell : cells)
+            line.text += cell.bytes;
+        line.width = widthOf(cells);
+        return { line };
+    }
+
+    std::vector<Line> lines;
+    Line current;
+    auto flush = [&] {
+        while (!current.text.empty() && current.text.back() == ' ') {
+            current.text.pop_back();
+            --current.width;
+        }
+        lines.push_back(std::move(current));
+        current = {};
+    };
+    size_t index = 0;
+    while (index < cells.size()) {
+        if (cells[index].bytes == " ") {
+            ++index;
+            continue;
+        }
+        size_t end = index;
+        int wordWidth = 0;
+        while (end < cells.size() && cells[end].bytes != " ")
+            wordWidth += cells[end++].width;
+        if (current.width > 0 && current.width + 1 + wordWidth <= width) {
+            current.text += ' ';
+            current.width += 1;
+        } else if (current.width > 0) {
+            flush();
+        }
+        for (; index < end; ++index) {
+            if (current.width > 0 && current.width + cells[index].width > width)
+                flush();
+            current.text += cells[index].bytes;
+            current.width += cells[index].width;
+        }
+    }
+    if (current.width > 0 || lines.empty())
+        flush();
+    return lines;
+}
+
+void writeText(const Description& description, int columns, std::ostream& out)
+{
+    constexpr int kGap = 2;
+    constexpr std::string_view kLeadsOn = "\xE2\x80\xBA"; // "›": the row opens the map
+
+    int labelWidth = 1;
+    for (const auto& section : description.sections) {
+        for (const auto& row : section.rows)
+            labelWidth = std::max(labelWidth, widthOf(cellsOf(row.label)));
+    }
+    labelWidth = std::min(labelWidth, columns * 2 / 5);
+    const int valueWidth = std::max(1, columns - labelWidth - kGap);
+
+    out << "Quorix\n";
+    for (const auto& section : description.sections) {
+        out << '\n';
+        for (size_t index = 0; index < section.rows.size(); ++index) {
+            const auto& row = section.rows[index];
+            // The GPS rows after the coordinates lead to a map, not to a value.
+            bool leadsOn = section.category == QXSectionCategoryGPS && (index == 1 || index == 2);
+            auto labelLines = wrap(row.label, labelWidth);
+            auto valueLines = wrap(leadsOn ? kLeadsOn : std::string_view(row.value), valueWidth);
+            size_t count = std::max(labelLines.size(), valueLines.size());
+            for (size_t line = 0; line < count; ++line) {
+                std::string text;
+                int width = 0;
+                if (line < labelLines.size()) {
+                    text = labelLines[line].text;
+                    width = labelLines[line].width;
+                }
+                if (line < valueLines.size() && !valueLines[line].text.empty()) {
+                    text.append(static_cast<size_t>(labelWidth - width + kGap), ' ');
+                    text += valueLines[line].text;
+                }
+                out << text << '\n';
+            }
+        }
+    }
+}
+
+int terminalColumns()
+{
+    constexpr int kDefault = 80;
+    constexpr int kNarrowest = 40;
+    winsize size {};
+    if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return std::max<int>(size.ws_col, kNarrowest);
+    return kDefault;
+}
+
+struct Arguments {
+    std::vector<std::string> paths;
+    bool json = false;
+};
+
+} // namespace
+
+int describePaths(const std::vector<std::string>& paths, InfoOutput output, int columns, std::ostream& out, std::ostream& err)
+{
+    int status = ExitSuccess;
+    bool first = true;
+    for (const auto& path : paths) {
+        struct stat entry {};
+        if (::stat(path.c_str(), &entry) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+            // Flushed first, so the message stands after what came before it
+            // when both streams go to one terminal.
+            out.flush();
+            err << "quorix: " << path << ": No such file or directory\n";
+            status = ExitFailure;
+            continue;
+        }
+        auto description = describeFile(path);
+        if (output == InfoOutput::JSON) {
+            out << jsonLine(path, description) << '\n';
+        } else {
+            if (!first)
+                out << '\n';
+            writeText(description, columns, out);
+        }
+        // Each file's description goes out whole as soon as it is made.
+        out.flush();
+        first = false;
+    }
+    return status;
+}
+
+Command addInfoCommand(CLI::App& app)
+{
+    auto arguments = std::make_shared<Arguments>();
+    auto* command = app.add_subcommand("info", "Show the photo facts of image files.");
+    command->add_flag("--json", arguments->json, "One JSON object per file, one per line.");
+    command->add_option("paths", arguments->paths, "The files to describe.")->required();
+    return {
+        command,
+        [arguments](std::ostream& out, std::ostream& err) {
+            return describePaths(arguments->paths, arguments->json ? InfoOutput::JSON : InfoOutput::Text, terminalColumns(), out, err);
+        },
+    };
+}
+
+} // namespace quorix::cli

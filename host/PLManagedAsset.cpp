@@ -1,0 +1,259 @@
+#include "PLManagedAsset.h"
+
+#include "foundation/NSDictionary.h"
+#include "foundation/NSURL.h"
+#include "imageio/CGImageSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+Ref<NSNumber> numberOrNil(std::optional<NSInteger> number)
+{
+    return number ? NSNumber::numberWithInteger(*number) : nullptr;
+}
+
+std::optional<NSInteger> displayedWidth(const PLManagedAsset* asset)
+{
+    auto size = asset->displayedSize();
+    return size ? std::optional(size->width) : std::nullopt;
+}
+
+std::optional<NSInteger> displayedHeight(const PLManagedAsset* asset)
+{
+    auto size = asset->displayedSize();
+    return size ? std::optional(size->height) : std::nullopt;
+}
+
+std::optional<NSInteger> storedWidth(const PLManagedAsset* asset)
+{
+    auto size = asset->storedSize();
+    return size ? std::optional(size->width) : std::nullopt;
+}
+
+std::optional<NSInteger> storedHeight(const PLManagedAsset* asset)
+{
+    auto size = asset->storedSize();
+    return size ? std::optional(size->height) : std::nullopt;
+}
+
+std::string readLeadingBytes(const std::string& path, size_t count)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return {};
+    std::string bytes(count, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    return bytes;
+}
+
+} // namespace
+
+QX_DEFINE_CLASS(PLManagedAsset)
+{
+    b.method<&PLManagedAsset::pathForImageFile>("pathForImageFile");
+    b.method<&PLManagedAsset::filename>("filename");
+    b.method<&PLManagedAsset::directory>("directory");
+    b.method<&PLManagedAsset::isPhoto>("isPhoto");
+    b.method<&PLManagedAsset::isJPEG>("isJPEG");
+    b.method<&PLManagedAsset::isVideo>("isVideo");
+    b.method<&PLManagedAsset::location>("location");
+    b.method<&PLManagedAsset::modificationDate>("modificationDate");
+
+    b.property("pathForImageFile", "T@\"NSString\",R,N");
+    b.property("filename", "T@\"NSString\",R,N");
+    b.property("directory", "T@\"NSString\",R,N");
+    b.property("isPhoto", "TB,R,N");
+    b.property("isJPEG", "TB,R,N");
+    b.property("isVideo", "TB,R,N");
+    b.property("location", "T@\"CLLocation\",R,N");
+    b.property("modificationDate", "T@\"NSDate\",R,N");
+
+    if (PLManagedAsset::sizeDeclaration() == PLManagedAsset::SizeDeclaration::Integer) {
+        // Absent sizes read 0, as an integer property of the host gives them.
+        b.method("width", [](PLManagedAsset* a) -> NSInteger { return displayedWidth(a).value_or(0); });
+        b.method("height", [](PLManagedAsset* a) -> NSInteger { return displayedHeight(a).value_or(0); });
+        b.method("originalWidth", [](PLManagedAsset* a) -> NSInteger { return storedWidth(a).value_or(0); });
+        b.method("originalHeight", [](PLManagedAsset* a) -> NSInteger { return storedHeight(a).value_or(0); });
+        for (const char* name : { "width", "height", "originalWidth", "originalHeight" })
+            b.property(name, "Tq,R,N");
+    } else {
+        b.method("width", [](PLManagedAsset* a) { return numberOrNil(displayedWidth(a)); });
+        b.method("height", [](PLManagedAsset* a) { return numberOrNil(displayedHeight(a)); });
+        b.method("originalWidth", [](PLManagedAsset* a) { return numberOrNil(storedWidth(a)); });
+        b.method("originalHeight", [](PLManagedAsset* a) { return numberOrNil(storedHeight(a)); });
+        for (const char* name : { "width", "height", "originalWidth", "originalHeight" })
+            b.property(name, "T@\"NSNumber\",R,N");
+    }
+}
+
+PLManagedAsset::SizeDeclaration PLManagedAsset::sizeDeclaration()
+{
+    static const SizeDeclaration declaration = [] {
+        const char* setting = std::getenv(SizeDeclarationVariable);
+        return setting && std::string_view(setting) == "integer" ? SizeDeclaration::Integer : SizeDeclaration::Object;
+    }();
+    return declaration;
+}
+
+Ref<PLManagedAsset> PLManagedAsset::assetWithPath(std::string_view path)
+{
+    return make_object<PLManagedAsset>(host::normalisedAbsolutePath(path));
+}
+
+Ref<NSString> PLManagedAsset::pathForImageFile() const
+{
+    if (path_.empty())
+        return nullptr;
+    return NSString::stringWithUTF8String(path_);
+}
+
+Ref<NSString> PLManagedAsset::filename() const
+{
+    if (path_.empty())
+        return nullptr;
+    if (path_ == "/")
+        return NSString::stringWithUTF8String(path_);
+    return NSString::stringWithUTF8String(path_.substr(path_.rfind('/') + 1));
+}
+
+Ref<NSString> PLManagedAsset::directory() const
+{
+    if (path_.empty())
+        return nullptr;
+    auto slash = path_.rfind('/');
+    return NSString::stringWithUTF8String(slash == 0 ? std::string("/") : path_.substr(0, slash));
+}
+
+bool PLManagedAsset::isPhoto() const
+{
+    return facts().photo;
+}
+
+bool PLManagedAsset::isJPEG() const
+{
+    return facts().type == "public.jpeg";
+}
+
+bool PLManagedAsset::isVideo() const
+{
+    return facts().videoContent || host::hasVideoExtension(path_);
+}
+
+std::optional<PLManagedAsset::PixelSize> PLManagedAsset::storedSize() const
+{
+    return facts().stored;
+}
+
+std::optional<PLManagedAsset::PixelSize> PLManagedAsset::displayedSize() const
+{
+    const auto& f = facts();
+    if (!f.stored)
+        return std::nullopt;
+    // Orientations 5 to 8 store the picture turned by a quarter.
+    if (f.orientation >= 5 && f.orientation <= 8)
+        return PixelSize { f.stored->height, f.stored->width };
+    return f.stored;
+}
+
+Ref<NSDate> PLManagedAsset::modificationDate() const
+{
+    struct stat status {};
+    if (path_.empty() || ::stat(path_.c_str(), &status) != 0)
+        return nullptr;
+    return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(status.st_mtim.tv_sec)
+        + static_cast<double>(status.st_mtim.tv_nsec) / 1e9);
+}
+
+const PLManagedAsset::ImageFacts& PLManagedAsset::facts() const
+{
+    if (facts_)
+        return *facts_;
+    ImageFacts found;
+    // Only a regular file is read: opening a FIFO would wait for a writer, and
+    // a device may never end.
+    struct stat status {};
+    if (!path_.empty() && ::stat(path_.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        found.videoContent = host::looksLikeVideo(readLeadingBytes(path_, 16));
+        AutoreleasePool pool;
+        auto source = CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path_), nullptr);
+        if (source) {
+            found.photo = source->isStillImage();
+            found.type = source->type();
+            if (auto properties = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr)) {
+                auto* width = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyPixelWidth);
+                auto* height = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyPixelHeight);
+                if (width && height && width->longLongValue() > 0 && height->longLongValue() > 0)
+                    found.stored = PixelSize { width->integerValue(), height->integerValue() };
+                if (auto* orientation = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyOrientation))
+                    found.orientation = orientation->intValue();
+            }
+        }
+    }
+    facts_ = std::move(found);
+    return *facts_;
+}
+
+namespace host {
+
+std::string normalisedAbsolutePath(std::string_view path)
+{
+    if (path.empty())
+        return {};
+    std::error_code error;
+    auto absolute = std::filesystem::absolute(std::filesystem::path(path), error);
+    if (error)
+        return {};
+    std::string normal = absolute.lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
+}
+
+bool looksLikeVideo(std::string_view bytes)
+{
+    if (bytes.starts_with("\x1A\x45\xDF\xA3"))
+        return true; // Matroska and WebM: an EBML header
+    if (bytes.size() >= 12 && bytes.starts_with("RIFF") && bytes.substr(8, 4) == "AVI ")
+        return true;
+    if (bytes.size() < 12)
+        return false;
+    auto box = bytes.substr(4, 4);
+    // QuickTime files older than the "ftyp" box start straight with a movie atom.
+    if (box == "moov" || box == "mdat" || box == "wide" || box == "pnot")
+        return true;
+    if (box != "ftyp")
+        return false;
+    // The major brand; image brands of the same container (heic, mif1, avif)
+    // are not movies.
+    auto brand = bytes.substr(8, 4);
+    static constexpr std::array<std::string_view, 17> movieBrands {
+        "qt  ", "isom", "iso2", "iso4", "iso5", "iso6", "mp41", "mp42", "M4V ",
+        "M4VH", "M4VP", "avc1", "f4v ", "MSNV", "dash", "mmp4", "XAVC",
+    };
+    if (std::find(movieBrands.begin(), movieBrands.end(), brand) != movieBrands.end())
+        return true;
+    return brand.starts_with("3gp") || brand.starts_with("3g2");
+}
+
+bool hasVideoExtension(std::string_view path)
+{
+    auto dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
+        return false;
+    std::string extension(path.substr(dot + 1));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+        [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    static constexpr std::array<std::string_view, 8> movieExtensions {
+        "mov", "mp4", "m4v", "avi", "3gp", "3g2", "mkv", "webm",
+    };
+    return std::find(movieExtensions.begin(), movieExtensions.end(), extension) != movieExtensions.end();
+}
+
+} // namespace host

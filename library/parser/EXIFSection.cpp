@@ -1,0 +1,123 @@
+#include "parser/QXParser.h"
+
+#include "foundation/NSNumber.h"
+#include "imageio/ImageProperties.h"
+#include "parser/SectionRows.h"
+#include "util/Localization.h"
+
+#include <string_view>
+
+using quorix::parser::addRow;
+using quorix::parser::localizedFormat;
+
+namespace {
+
+enum class Form {
+    Text, // the entry's own text
+    TranslatedFormat, // `argument` is a format looked up in the strings table, then filled
+    FixedFormat, // `argument` is a format used as it stands
+    List, // the elements' texts joined by ","
+    Vocabulary, // `argument` is the parser's vocabulary selector
+    SubjectDistance,
+};
+
+struct ExifRow {
+    std::string_view label;
+    const char* key;
+    Form form;
+    const char* argument;
+};
+
+// The rows in display order, whatever order the dictionary keeps.
+constexpr ExifRow kExifRows[] = {
+    { "Focal Length", kCGImagePropertyExifFocalLength, Form::TranslatedFormat, "%@ mm" },
+    { "Focal Length (35mm)", kCGImagePropertyExifFocalLenIn35mmFilm, Form::TranslatedFormat, "%@ mm" },
+    { "Aperture Value", kCGImagePropertyExifApertureValue, Form::Text, nullptr },
+    { "Max Aperture Value", kCGImagePropertyExifMaxApertureValue, Form::Text, nullptr },
+    { "F Number", kCGImagePropertyExifFNumber, Form::FixedFormat, "f/%@" },
+    { "Exposure Time", kCGImagePropertyExifExposureTime, Form::TranslatedFormat, "%@ s" },
+    { "Shutter Speed Value", kCGImagePropertyExifShutterSpeedValue, Form::Text, nullptr },
+    { "ISO Speed Ratings", kCGImagePropertyExifISOSpeedRatings, Form::List, nullptr },
+    { "White Balance", kCGImagePropertyExifWhiteBalance, Form::Vocabulary, "whiteBalance:" },
+    { "Date Time Original", kCGImagePropertyExifDateTimeOriginal, Form::Text, nullptr },
+    { "Date Time Digitized", kCGImagePropertyExifDateTimeDigitized, Form::Text, nullptr },
+    { "Flash", kCGImagePropertyExifFlash, Form::Vocabulary, "flash:" },
+    { "Exposure Bias Value", kCGImagePropertyExifExposureBiasValue, Form::FixedFormat, "%@ ev" },
+    { "Exposure Program", kCGImagePropertyExifExposureProgram, Form::Vocabulary, "exposureProgram:" },
+    { "Exposure Mode", kCGImagePropertyExifExposureMode, Form::Vocabulary, "exposureMode:" },
+    { "Metering Mode", kCGImagePropertyExifMeteringMode, Form::Vocabulary, "meteringMode:" },
+    { "Light Source", kCGImagePropertyExifLightSource, Form::Vocabulary, "lightSource:" },
+    { "Digital Zoom Ratio", kCGImagePropertyExifDigitalZoomRatio, Form::Text, nullptr },
+    { "Brightness Value", kCGImagePropertyExifBrightnessValue, Form::Text, nullptr },
+    { "Scene Capture Type", kCGImagePropertyExifSceneCaptureType, Form::Vocabulary, "sceneCaptureType:" },
+    { "Sensing Method", kCGImagePropertyExifSensingMethod, Form::Vocabulary, "sensingMethod:" },
+    { "Gain Control", kCGImagePropertyExifGainControl, Form::Vocabulary, "gainControl:" },
+    { "Custom Rendered", kCGImagePropertyExifCustomRendered, Form::Vocabulary, "customRendered:" },
+    { "Contrast", kCGImagePropertyExifContrast, Form::Vocabulary, "contrast:" },
+    { "Saturation", kCGImagePropertyExifSaturation, Form::Vocabulary, "saturation:" },
+    { "Sharpness", kCGImagePropertyExifSharpness, Form::Vocabulary, "sharpness:" },
+    { "Subject Distance Range", kCGImagePropertyExifSubjectDistRange, Form::Vocabulary, "subjectDistanceRange:" },
+    { "Subject Distance", kCGImagePropertyExifSubjectDistance, Form::SubjectDistance, nullptr },
+    { "Gamma", kCGImagePropertyExifGamma, Form::Text, nullptr },
+    { "Color Space", kCGImagePropertyExifColorSpace, Form::Vocabulary, "colorSpace:" },
+};
+
+// EXIF marks an infinite distance with 2^32 - 1 and an undetermined one with
+// 0; every other distance, fractions of a metre and (never written by a
+// camera) negative ones included, reads in metres. A value that is not a
+// number has no distance to show.
+Ref<NSString> subjectDistanceText(const NSObject* entry)
+{
+    const auto* number = objc_cast<NSNumber>(entry);
+    if (!number)
+        return nullptr;
+    double metres = number->doubleValue();
+    if (metres >= 0 && number->unsignedLongLongValue() == 4294967295ULL)
+        return NSString::stringWithUTF8String("∞");
+    if (metres == 0)
+        return QXLocalizedString("unknown");
+    return localizedFormat("%@ m", number);
+}
+
+} // namespace
+
+void QXParser::getEXIFInfo(const NSDictionary* properties)
+{
+    const auto* exif = properties ? properties->objectOfClassForKey<NSDictionary>(kCGImagePropertyExifDictionary) : nullptr;
+    if (!exif)
+        return;
+
+    auto rows = NSMutableArray::array();
+    for (const ExifRow& row : kExifRows) {
+        id entry = exif->objectForKey(row.key);
+        if (!entry)
+            continue;
+        Ref<NSObject> value;
+        switch (row.form) {
+        case Form::Text:
+            value = entry;
+            break;
+        case Form::TranslatedFormat:
+            value = localizedFormat(row.argument, entry);
+            break;
+        case Form::FixedFormat:
+            value = NSString::stringWithFormat(row.argument, entry);
+            break;
+        case Form::List:
+            // A single value where a list belongs reads as a one-element list.
+            if (const auto* list = objc_cast<NSArray>(entry))
+                value = list->componentsJoinedByString(",");
+            else
+                value = entry;
+            break;
+        case Form::Vocabulary:
+            value = send<NSString*>(row.argument, entry);
+            break;
+        case Form::SubjectDistance:
+            value = subjectDistanceText(entry);
+            break;
+        }
+        addRow(rows, row.label, value);
+    }
+    send("setExif:", rows);
+}

@@ -1,0 +1,43 @@
+#include "parser/QXRow.h"
+
+QX_DEFINE_CLASS(QXRow)
+{
+    b.property("label", "T@\"NSString\",C,N,V_label");
+    b.property("value", "T@\"NSString\",C,N,V_value");
+    b.ivar("_label", "@\"NSString\"", &QXRow::label_);
+    b.ivar("_value", "@\"NSString\"", &QXRow::value_);
+    b.method<&QXRow::label>("label");
+    b.method<&QXRow::value>("value");
+    b.method<&QXRow::setLabel>("setLabel:");
+    b.method<&QXRow::setValue>("setValue:");
+}
+
+namespace {
+
+// The properties copy: a row keeps its own text whatever the caller does with
+// the string it passed.
+Ref<NSString> copyOf(const NSString* text)
+{
+    return text ? NSString::stringWithUTF8String(text->str()) : nullptr;
+}
+
+} // namespace
+
+Ref<QXRow> QXRow::row() { return make_object<QXRow>(); }
+
+Ref<QXRow> QXRow::rowWithLabelAndValue(const NSString* label, const NSObject* value)
+{
+    if (!label || label->isEmpty() || !value)
+        return nullptr;
+    auto row = QXRow::row();
+    row->setLabel(label);
+    if (const auto* text = objc_cast<NSString>(value))
+        row->setValue(text);
+    else
+        row->setValue(NSString::stringWithFormat("%@", value));
+    return row;
+}
+
+void QXRow::setLabel(const NSString* label) { label_ = copyOf(label); }
+
+void QXRow::setValue(const NSString* value) { value_ = copyOf(value); }

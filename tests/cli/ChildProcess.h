@@ -1,0 +1,90 @@
+#pragma once
+
+// Runs a program as a child process and collects what it printed, for tests
+// that check a command the way a person or a script sees it.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace testing_support {
+
+struct ChildResult {
+    int status = -1; // the exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+inline std::string readAll(FILE* file)
+{
+    std::string text;
+    std::rewind(file);
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    return text;
+}
+
+// `environment` entries replace or add variables of this process's environment.
+inline ChildResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+    const std::map<std::string, std::string>& environment = {})
+{
+    std::vector<std::string> argStrings { program };
+    argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> envStrings;
+    for (char** entry = environ; *entry; ++entry) {
+        std::string variable(*entry);
+        if (!environment.contains(variable.substr(0, variable.find('='))))
+            envStrings.push_back(variable);
+    }
+    for (const auto& [name, value] : environment)
+        envStrings.push_back(name + "=" + value);
+
+    // Everything the child needs is prepared before fork: after it, only
+    // async-signal-safe calls are made.
+    std::vector<char*> argv;
+    for (auto& text : argStrings)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& text : envStrings)
+        envp.push_back(text.data());
+    envp.push_back(nullptr);
+
+    ChildResult result;
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    if (!out || !err) {
+        result.err = "cannot create capture files";
+        return result;
+    }
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        int devNull = open("/dev/null", O_RDONLY);
+        if (devNull >= 0)
+            dup2(devNull, 0);
+        dup2(fileno(out), 1);
+        dup2(fileno(err), 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child)
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    result.out = readAll(out);
+    result.err = readAll(err);
+    std::fclose(out);
+    std::fclose(err);
+    return result;
+}
+
+} // namespace testing_support

@@ -1,0 +1,316 @@
+// `quorix info`, run as a person or a script runs it: the built program on
+// files made for each test.
+
+#include "cli/ChildProcess.h"
+#include "support/ImageFixtures.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using fixtures::TempDir;
+using json = nlohmann::ordered_json; // keeps the order of keys as printed
+using testing_support::ChildResult;
+
+const std::string kQuorix = std::string(QUORIX_BINARY_DIR) + "/bin/quorix";
+
+// An English environment whatever the one running the tests says.
+const std::map<std::string, std::string> kEnglish {
+    { "LANGUAGE", "" }, { "LC_ALL", "C.UTF-8" }, { "LC_MESSAGES", "" }, { "LANG", "C.UTF-8" },
+};
+
+ChildResult info(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = kEnglish)
+{
+    std::vector<std::string> all { "info" };
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return testing_support::runProgram(kQuorix, all, environment);
+}
+
+std::vector<json> jsonLines(const std::string& out)
+{
+    std::vector<json> objects;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(json::parse(line));
+    return objects;
+}
+
+std::vector<std::string> textLines(const std::string& out)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(out);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The value of the row with this label in the section of this category; "(none)" when absent.
+std::string rowValue(const json& object, int category, std::string_view label)
+{
+    for (const auto& section : object["sections"]) {
+        if (section["category"] != category)
+            continue;
+        for (const auto& row : section["rows"]) {
+            if (row["label"] == label)
+                return row["value"];
+        }
+    }
+    return "(none)";
+}
+
+// Terminal columns of a UTF-8 line, counting the CJK ideographs used here as
+// two; -1 when the line is not UTF-8.
+int columns(std::string_view line)
+{
+    int count = 0;
+    for (size_t i = 0; i < line.size();) {
+        auto lead = static_cast<unsigned char>(line[i]);
+        size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        if (length == 0 || i + length > line.size())
+            return -1;
+        unsigned codePoint = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(line[i + k]);
+            if ((next >> 6) != 2)
+                return -1;
+            codePoint = (codePoint << 6) | (next & 0x3F);
+        }
+        count += codePoint >= 0x4E00 && codePoint <= 0x9FFF ? 2 : 1;
+        i += length;
+    }
+    return count;
+}
+
+// A photo with a row in every section, taken south and west of zero.
+std::string writeRichPhoto(const TempDir& dir, const std::string& name)
+{
+    return fixtures::writeJpeg(dir.path(), name, 64, 48,
+        {
+            { "Exif.Image.Make", "Quorix Test" },
+            { "Exif.Photo.FNumber", "22/10" },
+            { "Exif.Photo.DateTimeOriginal", "2014:05:06 07:08:09" },
+            { "Exif.GPSInfo.GPSLatitudeRef", "S" },
+            { "Exif.GPSInfo.GPSLatitude", "33/1 52/1 0/1" },
+            { "Exif.GPSInfo.GPSLongitudeRef", "W" },
+            { "Exif.GPSInfo.GPSLongitude", "70/1 30/1 0/1" },
+        });
+}
+
+TEST(InfoJson, DescribesEachSectionTheLocationAndTheStamp)
+{
+    TempDir dir;
+    auto path = writeRichPhoto(dir, "rich.jpg");
+    auto result = info({ "--json", path });
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 1U);
+    const json& object = objects[0];
+
+    std::vector<std::string> keys;
+    for (const auto& item : object.items())
+        keys.push_back(item.key());
+    EXPECT_EQ(keys, (std::vector<std::string> { "path", "sections", "location", "stamp" }));
+    EXPECT_EQ(object["path"], path);
+
+    std::vector<int> categories;
+    for (const auto& section : object["sections"])
+        categories.push_back(section["category"]);
+    EXPECT_EQ(categories, (std::vector<int> { 1, 2, 3, 4 }));
+
+    EXPECT_EQ(rowValue(object, 1, "Name"), "rich.jpg");
+    EXPECT_EQ(rowValue(object, 1, "Directory"), dir.path());
+    EXPECT_EQ(rowValue(object, 1, "Image Size"), "64 x 48");
+    EXPECT_EQ(rowValue(object, 2, "Location"), "-33.866667, -70.500000");
+    EXPECT_EQ(rowValue(object, 2, "Show Location"), "");
+    EXPECT_EQ(rowValue(object, 2, "Show Location in Maps app"), "");
+    EXPECT_EQ(rowValue(object, 3, "Make"), "Quorix Test");
+    EXPECT_EQ(rowValue(object, 4, "F Number"), "f/2.2");
+    EXPECT_EQ(rowValue(object, 4, "Date Time Original"), "2014:05:06 07:08:09");
+
+    ASSERT_TRUE(object["location"].is_object());
+    EXPECT_NEAR(object["location"]["latitude"].get<double>(), -33.8666666667, 1e-9);
+    EXPECT_NEAR(object["location"]["longitude"].get<double>(), -70.5, 1e-9);
+    EXPECT_TRUE(object["stamp"].is_string());
+    EXPECT_NE(object["stamp"], "");
+}
+
+TEST(InfoJson, KeepsTheOrderOfTheArguments)
+{
+    TempDir dir;
+    auto first = fixtures::writeJpeg(dir.path(), "b.jpg", 8, 8);
+    auto second = fixtures::writeJpeg(dir.path(), "a.jpg", 8, 8);
+    auto result = info({ "--json", first, second, first });
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 3U);
+    EXPECT_EQ(objects[0]["path"], first);
+    EXPECT_EQ(objects[1]["path"], second);
+    EXPECT_EQ(objects[2]["path"], first);
+}
+
+TEST(InfoJson, ReportsMissingPathsAndStillDescribesTheOthers)
+{
+    TempDir dir;
+    auto photo = fixtures::writeJpeg(dir.path(), "here.jpg", 8, 8);
+    auto notes = fixtures::writeFile(dir.path(), "notes.txt", "plain text\n");
+    const std::string missing = dir.file("gone.jpg");
+    const std::string underAFile = notes + "/inside.jpg";
+    auto result = info({ "--json", photo, missing, underAFile, notes });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "quorix: " + missing + ": No such file or directory\n"
+                          "quorix: " + underAFile + ": No such file or directory\n");
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 2U);
+    EXPECT_EQ(objects[0]["path"], photo);
+    EXPECT_EQ(objects[1]["path"], notes);
+}
+
+TEST(InfoJson, GivesAFileThatIsNoPictureItsFileRows)
+{
+    TempDir dir;
+    auto notes = fixtures::writeFile(dir.path(), "notes.txt", "twelve bytes");
+    auto result = info({ "--json", notes });
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 1U);
+    const json& object = objects[0];
+    ASSERT_EQ(object["sections"].size(), 1U);
+    EXPECT_EQ(object["sections"][0]["category"], 1);
+    std::vector<std::string> labels;
+    for (const auto& row : object["sections"][0]["rows"])
+        labels.push_back(row["label"]);
+    EXPECT_EQ(labels, (std::vector<std::string> { "Name", "Directory", "File Size", "Modified" }));
+    EXPECT_EQ(rowValue(object, 1, "File Size"), "12 Bytes");
+    EXPECT_TRUE(object["location"].is_null());
+    // No capture date in the file: the stamp shows the modification date.
+    EXPECT_EQ(object["stamp"], rowValue(object, 1, "Modified"));
+}
+
+TEST(InfoJson, ReplacesBytesThatAreNotUtf8)
+{
+    TempDir dir;
+    auto path = fixtures::writeJpeg(dir.path(), "bad\xFF.jpg", 8, 8);
+    auto result = info({ "--json", path });
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 1U);
+    EXPECT_EQ(objects[0]["path"], dir.path() + "/bad\xEF\xBF\xBD.jpg");
+    EXPECT_EQ(rowValue(objects[0], 1, "Name"), "bad\xEF\xBF\xBD.jpg");
+}
+
+TEST(InfoLocalization, FollowsTheLanguageOfTheEnvironment)
+{
+    TempDir dir;
+    auto path = writeRichPhoto(dir, "rich.jpg");
+    auto result = info({ "--json", path }, { { "LANGUAGE", "de" }, { "LC_ALL", "de_DE.UTF-8" }, { "LC_MESSAGES", "" }, { "LANG", "" } });
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 1U);
+    EXPECT_EQ(rowValue(objects[0], 1, "Bildgröße"), "64 x 48");
+    EXPECT_EQ(rowValue(objects[0], 1, "Ordner"), dir.path());
+    EXPECT_EQ(rowValue(objects[0], 2, "Ort"), "-33.866667, -70.500000");
+    EXPECT_EQ(rowValue(objects[0], 3, "Hersteller"), "Quorix Test");
+    EXPECT_EQ(rowValue(objects[0], 4, "Blendenzahl"), "f/2.2");
+    EXPECT_EQ(rowValue(objects[0], 4, "F Number"), "(none)");
+    EXPECT_EQ(objects[0]["stamp"], "6. Mai 2014 um 07:08");
+}
+
+TEST(InfoText, LinesUpLabelsAndValuesUnderTheTitle)
+{
+    TempDir dir;
+    auto path = writeRichPhoto(dir, "rich.jpg");
+    auto result = info({ path });
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto lines = textLines(result.out);
+    ASSERT_GE(lines.size(), 3U);
+    EXPECT_EQ(lines[0], "Quorix");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2], "Name                       rich.jpg");
+
+    auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    EXPECT_TRUE(has("Image Size                 64 x 48"));
+    EXPECT_TRUE(has("Location                   -33.866667, -70.500000"));
+    EXPECT_TRUE(has("Show Location              \xE2\x80\xBA"));
+    EXPECT_TRUE(has("Show Location in Maps app  \xE2\x80\xBA"));
+    EXPECT_TRUE(has("Make                       Quorix Test"));
+    EXPECT_TRUE(has("F Number                   f/2.2"));
+    // One blank line before each of the four groups.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), ""), 4);
+}
+
+TEST(InfoText, WrapsLongValuesWithinEightyColumnsOnCharacterBoundaries)
+{
+    TempDir dir;
+    std::string words;
+    for (int i = 0; i < 20; ++i)
+        words += (i ? " " : "") + std::string("Ünïcödé");
+    std::string ideographs;
+    for (int i = 0; i < 100; ++i)
+        ideographs += "写";
+    auto path = fixtures::writeJpeg(dir.path(), "long.jpg", 8, 8,
+        { { "Exif.Image.Software", words }, { "Exif.Image.Model", ideographs } });
+    auto result = info({ path });
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    auto lines = textLines(result.out);
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line);
+        int width = columns(line);
+        ASSERT_GE(width, 0) << "not UTF-8";
+        EXPECT_LE(width, 80);
+    }
+    // A value's first line follows its label; its other lines start with
+    // spaces up to the value column.
+    auto valueLines = [&](std::string_view label) {
+        std::vector<std::string> values;
+        auto first = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(label); });
+        if (first == lines.end())
+            return values;
+        size_t column = first->find_first_not_of(' ', label.size());
+        values.push_back(first->substr(column));
+        for (auto next = first + 1; next != lines.end() && next->size() > column && next->find_first_not_of(' ') == column; ++next)
+            values.push_back(next->substr(column));
+        return values;
+    };
+    auto software = valueLines("Software");
+    EXPECT_GT(software.size(), 1U);
+    std::string softwareWords;
+    for (const auto& part : software)
+        softwareWords += (softwareWords.empty() ? "" : " ") + part;
+    auto model = valueLines("Model");
+    EXPECT_GT(model.size(), 1U);
+    std::string modelText;
+    for (const auto& part : model)
+        modelText += part;
+
+    EXPECT_EQ(softwareWords, words);
+    EXPECT_EQ(modelText, ideographs);
+}
+
+TEST(InfoText, KeepsControlCharactersFromTheTerminal)
+{
+    TempDir dir;
+    auto path = fixtures::writeJpeg(dir.path(), "esc.jpg", 8, 8, { { "Exif.Image.Make", "Evil\x1B[2J\x07" } });
+    auto asJson = info({ "--json", path });
+    ASSERT_EQ(asJson.status, 0) << asJson.err;
+    auto objects = jsonLines(asJson.out);
+    ASSERT_EQ(objects.size(), 1U);
+    ASSERT_EQ(rowValue(objects[0], 3, "Make"), "Evil\x1B[2J\x07") << "the test needs the bytes to reach the command";
+
+    auto text = info({ path });
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out.find('\x1B'), std::string::npos);
+    EXPECT_EQ(text.out.find('\x07'), std::string::npos);
+    EXPECT_NE(text.out.find("Evil\xEF\xBF\xBD[2J\xEF\xBF\xBD"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,311 @@
+#include "PLManagedAsset.h"
+
+#include "foundation/NSDate.h"
+#include "parser/QXParser.h"
+#include "runtime/AutoreleasePool.h"
+#include "support/ImageFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using fixtures::TempDir;
+
+std::string text(const NSString* string)
+{
+    return string ? string->str() : "(nil)";
+}
+
+// Runs a scope with another current directory, and goes back afterwards.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::string& path)
+        : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(path);
+    }
+    ~WorkingDirectory() { std::filesystem::current_path(previous_); }
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+// The temporary directory with every link in it resolved, as getcwd reports it.
+std::string realPath(const std::string& path)
+{
+    return std::filesystem::canonical(path).string();
+}
+
+TEST(ManagedAssetPath, MakesARelativePathAbsoluteAgainstTheCurrentDirectory)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("b"));
+    WorkingDirectory inside(dir.path());
+    auto asset = PLManagedAsset::assetWithPath("a/../b/./photo.jpg");
+    const std::string base = realPath(dir.path());
+    EXPECT_EQ(text(asset->pathForImageFile()), base + "/b/photo.jpg");
+    EXPECT_EQ(text(asset->filename()), "photo.jpg");
+    EXPECT_EQ(text(asset->directory()), base + "/b");
+}
+
+TEST(ManagedAssetPath, NormalisesAnAbsolutePathWithoutTouchingTheDisk)
+{
+    struct Case {
+        const char* given;
+        const char* path;
+        const char* filename;
+        const char* directory;
+    };
+    const Case cases[] = {
+        { "/photos/2014/../2015/./IMG_1.JPG", "/photos/2015/IMG_1.JPG", "IMG_1.JPG", "/photos/2015" },
+        { "/photos//album///x.png", "/photos/album/x.png", "x.png", "/photos/album" },
+        { "/vmlinuz", "/vmlinuz", "vmlinuz", "/" },
+        { "/a/b/", "/a/b", "b", "/a" },
+        { "/../../etc/x", "/etc/x", "x", "/etc" },
+        { "/a/b/..", "/a", "a", "/" },
+    };
+    AutoreleasePool pool;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        auto asset = PLManagedAsset::assetWithPath(c.given);
+        EXPECT_EQ(text(asset->pathForImageFile()), c.path);
+        EXPECT_EQ(text(asset->filename()), c.filename);
+        EXPECT_EQ(text(asset->directory()), c.directory);
+    }
+}
+
+TEST(ManagedAssetPath, KeepsASymbolicLinkAsGivenAndReadsThroughIt)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    fixtures::writeJpeg(dir.path(), "real.jpg", 32, 16);
+    ASSERT_EQ(::symlink("real.jpg", dir.file("link.jpg").c_str()), 0);
+    auto asset = PLManagedAsset::assetWithPath(dir.file("link.jpg"));
+    EXPECT_EQ(text(asset->filename()), "link.jpg");
+    EXPECT_TRUE(text(asset->pathForImageFile()).ends_with("/link.jpg"));
+    EXPECT_TRUE(asset->isPhoto());
+    EXPECT_TRUE(asset->isJPEG());
+}
+
+TEST(ManagedAssetPath, GivesNoFileFactsForAnEmptyPath)
+{
+    AutoreleasePool pool;
+    auto asset = PLManagedAsset::assetWithPath("");
+    EXPECT_EQ(asset->pathForImageFile(), nullptr);
+    EXPECT_EQ(asset->filename(), nullptr);
+    EXPECT_EQ(asset->directory(), nullptr);
+    EXPECT_FALSE(asset->isPhoto());
+    EXPECT_EQ(asset->modificationDate(), nullptr);
+}
+
+TEST(ManagedAssetKind, TellsPicturesFromOtherFiles)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    auto jpeg = PLManagedAsset::assetWithPath(fixtures::writeJpeg(dir.path(), "a.jpg", 8, 8));
+    EXPECT_TRUE(jpeg->isPhoto());
+    EXPECT_TRUE(jpeg->isJPEG());
+    EXPECT_FALSE(jpeg->isVideo());
+
+    auto png = PLManagedAsset::assetWithPath(fixtures::writePng(dir.path(), "b.png", 8, 8));
+    EXPECT_TRUE(png->isPhoto());
+    EXPECT_FALSE(png->isJPEG());
+
+    auto notes = PLManagedAsset::assetWithPath(fixtures::writeFile(dir.path(), "notes.txt", "not a picture\n"));
+    EXPECT_FALSE(notes->isPhoto());
+    EXPECT_FALSE(notes->isJPEG());
+    EXPECT_FALSE(notes->isVideo());
+    EXPECT_FALSE(notes->displayedSize().has_value());
+    EXPECT_NE(notes->modificationDate(), nullptr);
+}
+
+TEST(ManagedAssetKind, KnowsAMovieByItsNameOrByItsBytes)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    // The name alone, whatever the bytes.
+    auto byName = PLManagedAsset::assetWithPath(fixtures::writeFile(dir.path(), "Holiday.MOV", "not really a movie"));
+    EXPECT_TRUE(byName->isVideo());
+    EXPECT_FALSE(byName->isPhoto());
+    // The bytes alone: an MP4 header under a neutral name.
+    using namespace std::string_view_literals;
+    auto byContent = PLManagedAsset::assetWithPath(fixtures::writeFile(dir.path(), "clip.bin", "\0\0\0\x18" "ftypmp42\0\0\0\0mp42isom"sv));
+    EXPECT_TRUE(byContent->isVideo());
+    EXPECT_FALSE(byContent->isPhoto());
+}
+
+TEST(ManagedAssetKind, SaysNothingOfAMissingFile)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    auto asset = PLManagedAsset::assetWithPath(dir.file("gone.jpg"));
+    EXPECT_EQ(text(asset->filename()), "gone.jpg");
+    EXPECT_FALSE(asset->isPhoto());
+    EXPECT_FALSE(asset->isJPEG());
+    EXPECT_FALSE(asset->isVideo());
+    EXPECT_FALSE(asset->storedSize().has_value());
+    EXPECT_EQ(asset->modificationDate(), nullptr);
+    EXPECT_EQ(asset->location(), nullptr);
+}
+
+TEST(ManagedAssetKind, ReadsNothingFromAFifoOrADirectory)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.mov").c_str(), 0600), 0);
+    // Opening the FIFO to read it would wait for a writer that never comes.
+    auto pipe = PLManagedAsset::assetWithPath(dir.file("pipe.mov"));
+    EXPECT_FALSE(pipe->isPhoto());
+    EXPECT_TRUE(pipe->isVideo()) << "by its name";
+    EXPECT_NE(pipe->modificationDate(), nullptr);
+
+    auto folder = PLManagedAsset::assetWithPath(dir.path());
+    EXPECT_FALSE(folder->isPhoto());
+    EXPECT_FALSE(folder->isVideo());
+}
+
+TEST(VideoBytes, RecognisesMovieContainersOnly)
+{
+    using namespace std::string_view_literals;
+    struct Case {
+        std::string_view bytes;
+        bool video;
+    };
+    const Case cases[] = {
+        { "\0\0\0\x14" "ftypqt  \0\0\0\0"sv, true },
+        { "\0\0\0\x20" "ftypisom\0\0\x02\0"sv, true },
+        { "\0\0\0\x1C" "ftypmp42\0\0\0\0"sv, true },
+        { "\0\0\0\x1C" "ftypM4V \0\0\0\0"sv, true },
+        { "\0\0\0\x1C" "ftyp3gp5\0\0\0\0"sv, true },
+        { "\0\0\0\x08" "wide\0\0\0\0"sv, true },
+        { "RIFF\x10\0\0\0" "AVI LIST"sv, true },
+        { "\x1A\x45\xDF\xA3\x9F\x42\x86\x81"sv, true },
+        { "\0\0\0\x18" "ftypheic\0\0\0\0"sv, false },
+        { "\0\0\0\x18" "ftypmif1\0\0\0\0"sv, false },
+        { "\0\0\0\x1C" "ftypavif\0\0\0\0"sv, false },
+        { "\0\0\0\x1C" "ftypM4A \0\0\0\0"sv, false },
+        { "RIFF\x10\0\0\0" "WAVEfmt "sv, false },
+        { "RIFF\x10\0\0\0" "WEBPVP8 "sv, false },
+        { "\xFF\xD8\xFF\xE1\0\x10" "Exif\0\0"sv, false },
+        { "\0\0\0\x18" "ftyp"sv, false },
+        { ""sv, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
+        EXPECT_EQ(host::looksLikeVideo(c.bytes), c.video);
+    }
+}
+
+TEST(VideoName, RecognisesMovieExtensionsInAnyCase)
+{
+    struct Case {
+        const char* path;
+        bool video;
+    };
+    const Case cases[] = {
+        { "/a/b.mov", true },
+        { "/a/b.MP4", true },
+        { "/a/b.M4v", true },
+        { "/a/b.avi", true },
+        { "/a/b.3gp", true },
+        { "/a/b.mkv", true },
+        { "/a/b.WebM", true },
+        { "/a/b.jpg", false },
+        { "/a/b.mp4.txt", false },
+        { "/a.mov/b", false },
+        { "/a/mov", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(host::hasVideoExtension(c.path), c.video);
+    }
+}
+
+TEST(ManagedAssetSize, SwapsWidthAndHeightForQuarterTurnOrientations)
+{
+    struct Case {
+        const char* orientation;
+        NSInteger width;
+        NSInteger height;
+    };
+    const Case cases[] = {
+        { "1", 40, 30 }, { "3", 40, 30 }, { "4", 40, 30 },
+        { "5", 30, 40 }, { "6", 30, 40 }, { "7", 30, 40 }, { "8", 30, 40 },
+    };
+    AutoreleasePool pool;
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.orientation);
+        auto path = fixtures::writeJpeg(dir.path(), std::string("o") + c.orientation + ".jpg", 40, 30,
+            { { "Exif.Image.Orientation", c.orientation } });
+        auto asset = PLManagedAsset::assetWithPath(path);
+        auto shown = asset->displayedSize();
+        auto stored = asset->storedSize();
+        ASSERT_TRUE(shown.has_value());
+        ASSERT_TRUE(stored.has_value());
+        EXPECT_EQ(shown->width, c.width);
+        EXPECT_EQ(shown->height, c.height);
+        EXPECT_EQ(stored->width, 40);
+        EXPECT_EQ(stored->height, 30);
+    }
+}
+
+TEST(ManagedAssetSize, KeepsWhatItReadTheFirstTime)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    auto path = fixtures::writeJpeg(dir.path(), "a.jpg", 20, 10);
+    auto asset = PLManagedAsset::assetWithPath(path);
+    ASSERT_TRUE(asset->isPhoto());
+    fixtures::writeFile(dir.path(), "a.jpg", "replaced by text");
+    EXPECT_TRUE(asset->isPhoto());
+    ASSERT_TRUE(asset->storedSize().has_value());
+    EXPECT_EQ(asset->storedSize()->width, 20);
+}
+
+TEST(ManagedAssetDates, AnswersOnlyTheModificationDate)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    auto path = fixtures::writeFile(dir.path(), "old.txt", "x");
+    const timespec times[2] = { { 1400000000, 0 }, { 1400000000, 500000000 } };
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+
+    auto asset = PLManagedAsset::assetWithPath(path);
+    EXPECT_FALSE(asset->respondsToSelector("date"));
+    EXPECT_FALSE(asset->respondsToSelector("dateCreated"));
+    ASSERT_TRUE(asset->respondsToSelector("modificationDate"));
+    Ref<NSDate> date = objc::send<NSDate*>(asset, "modificationDate");
+    ASSERT_NE(date, nullptr);
+    EXPECT_DOUBLE_EQ(date->timeIntervalSince1970(), 1400000000.5);
+    // Without a capture date in the file, the stamp falls back to it.
+    Ref<NSDate> stamp = QXParser::sharedQXParser()->dateForAsset(asset);
+    ASSERT_NE(stamp, nullptr);
+    EXPECT_DOUBLE_EQ(stamp->timeIntervalSince1970(), 1400000000.5);
+}
+
+TEST(ManagedAssetMessages, AnswersEveryAssetOperationThroughTheRuntime)
+{
+    AutoreleasePool pool;
+    TempDir dir;
+    auto asset = PLManagedAsset::assetWithPath(fixtures::writeJpeg(dir.path(), "m.jpg", 12, 6));
+    EXPECT_EQ(text(objc::send<NSString*>(asset, "pathForImageFile")), dir.path() + "/m.jpg");
+    EXPECT_EQ(text(objc::send<NSString*>(asset, "filename")), "m.jpg");
+    EXPECT_EQ(text(objc::send<NSString*>(asset, "directory")), dir.path());
+    EXPECT_TRUE(objc::send<bool>(asset, "isPhoto"));
+    EXPECT_TRUE(objc::send<bool>(asset, "isJPEG"));
+    EXPECT_FALSE(objc::send<bool>(asset, "isVideo"));
+    EXPECT_EQ(objc::send<id>(asset, "location"), nullptr);
+    EXPECT_EQ(objc_getClass("PLManagedAsset"), PLManagedAsset::objcClass());
+}
+
+} // namespace

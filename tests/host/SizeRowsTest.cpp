@@ -1,0 +1,68 @@
+// The parser's size rows for the file-backed asset. This file is built into
+// one test program per declaration kind of the size properties; both must give
+// the same rows.
+
+#include "PLManagedAsset.h"
+
+#include "parser/QXParser.h"
+#include "runtime/AutoreleasePool.h"
+#include "support/ImageFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace {
+
+// The File section's rows by label.
+std::map<std::string, std::string> fileRows(const std::string& path)
+{
+    auto asset = PLManagedAsset::assetWithPath(path);
+    auto* parser = QXParser::sharedQXParser();
+    auto sections = parser->parseAsset(asset);
+    parser->resetParser();
+    std::map<std::string, std::string> rows;
+    for (const auto& item : *sections) {
+        const auto* section = objc_cast<QXSection>(item.get());
+        if (!section || section->category() != QXSectionCategoryFile)
+            continue;
+        for (const auto& rowItem : *section->items()) {
+            const auto* row = objc_cast<QXRow>(rowItem.get());
+            rows[row->label()->str()] = row->value()->str();
+        }
+    }
+    return rows;
+}
+
+TEST(SizeRows, ShowThePictureSizeAsWidthByHeight)
+{
+    AutoreleasePool pool;
+    fixtures::TempDir dir;
+    auto rows = fileRows(fixtures::writeJpeg(dir.path(), "plain.jpg", 640, 480));
+    EXPECT_EQ(rows["Image Size"], "640 x 480");
+    EXPECT_EQ(rows["Original Image Size"], "640 x 480");
+}
+
+TEST(SizeRows, ShowATurnedPictureUprightAndItsStoredSizeAsIs)
+{
+    AutoreleasePool pool;
+    fixtures::TempDir dir;
+    auto rows = fileRows(fixtures::writeJpeg(dir.path(), "turned.jpg", 640, 480, { { "Exif.Image.Orientation", "6" } }));
+    EXPECT_EQ(rows["Image Size"], "480 x 640");
+    EXPECT_EQ(rows["Original Image Size"], "640 x 480");
+}
+
+TEST(SizeRows, AreLeftOutForFilesThatAreNoPicture)
+{
+    AutoreleasePool pool;
+    fixtures::TempDir dir;
+    using namespace std::string_view_literals;
+    auto rows = fileRows(fixtures::writeFile(dir.path(), "clip.mov", "\0\0\0\x14" "ftypqt  "sv));
+    EXPECT_EQ(rows.count("Image Size"), 0U);
+    EXPECT_EQ(rows.count("Original Image Size"), 0U);
+    EXPECT_EQ(rows["Name"], "clip.mov");
+    EXPECT_EQ(rows["File Size"], "12 Bytes");
+}
+
+} // namespace
