@@ -56,7 +56,8 @@ struct FormatType {
 
 // The formats read as still images. Metadata sidecars (XMP, EXV), EPS
 // documents, PGF and the video containers are recognised by the metadata
-// library but are not images the reader offers.
+// library but are not images the reader offers; the video parsers are also
+// the library's least hardened (some malformed files abort the process).
 constexpr FormatType formatTypes[] = {
     { Exiv2::ImageType::jpeg, "public.jpeg" },
     { Exiv2::ImageType::tiff, "public.tiff" },

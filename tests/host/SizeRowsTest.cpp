@@ -1,6 +1,7 @@
 // The parser's size rows for the file-backed asset. This file is built into
 // one test program per declaration kind of the size properties; both must give
-// the same rows.
+// the same rows. The suite takes its name from the program
+// (QUORIX_SIZE_ROWS_SUITE), so the two sets of results stay apart.
 
 #include "PLManagedAsset.h"
 
@@ -12,6 +13,10 @@
 
 #include <map>
 #include <string>
+
+#ifndef QUORIX_SIZE_ROWS_SUITE
+#error "QUORIX_SIZE_ROWS_SUITE names the test suite"
+#endif
 
 namespace {
 
@@ -35,7 +40,7 @@ std::map<std::string, std::string> fileRows(const std::string& path)
     return rows;
 }
 
-TEST(SizeRows, ShowThePictureSizeAsWidthByHeight)
+TEST(QUORIX_SIZE_ROWS_SUITE, ShowThePictureSizeAsWidthByHeight)
 {
     AutoreleasePool pool;
     fixtures::TempDir dir;
@@ -44,7 +49,7 @@ TEST(SizeRows, ShowThePictureSizeAsWidthByHeight)
     EXPECT_EQ(rows["Original Image Size"], "640 x 480");
 }
 
-TEST(SizeRows, ShowATurnedPictureUprightAndItsStoredSizeAsIs)
+TEST(QUORIX_SIZE_ROWS_SUITE, ShowATurnedPictureUprightAndItsStoredSizeAsIs)
 {
     AutoreleasePool pool;
     fixtures::TempDir dir;
@@ -53,7 +58,7 @@ TEST(SizeRows, ShowATurnedPictureUprightAndItsStoredSizeAsIs)
     EXPECT_EQ(rows["Original Image Size"], "640 x 480");
 }
 
-TEST(SizeRows, AreLeftOutForFilesThatAreNoPicture)
+TEST(QUORIX_SIZE_ROWS_SUITE, AreLeftOutForFilesThatAreNoPicture)
 {
     AutoreleasePool pool;
     fixtures::TempDir dir;
