@@ -6,6 +6,8 @@
 //   FullParse/KIND     parseAsset then resetParser, one autorelease pool each
 //   DateForAsset/KIND  dateForAsset alone (what the date stamp asks per tile)
 //   Floor/KIND         open, read 64 KiB, close
+//   Exiv2/KIND         exiv2's own open + readMetadata, for reference: what
+//                      the reader underneath costs before any row is made
 //
 // The files are camera pictures of the shared corpus; a missing one is
 // skipped with a message.
@@ -15,6 +17,7 @@
 #include "runtime/AutoreleasePool.h"
 
 #include <benchmark/benchmark.h>
+#include <exiv2/exiv2.hpp>
 
 #include <array>
 #include <cstdio>
@@ -106,6 +109,24 @@ void floorRead(benchmark::State& state, const std::string& path)
     }
 }
 
+void exiv2Read(benchmark::State& state, const std::string& path)
+{
+    if (skipWhenMissing(state, path))
+        return;
+    Exiv2::enableBMFF(true);
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    for (auto _ : state) {
+        try {
+            auto image = Exiv2::ImageFactory::open(path, false);
+            image->readMetadata();
+            benchmark::DoNotOptimize(image->exifData().count());
+        } catch (const std::exception&) {
+            state.SkipWithError("exiv2 cannot read it");
+            break;
+        }
+    }
+}
+
 // Prints as usual and keeps each plain run's time per iteration, in seconds.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
@@ -131,7 +152,7 @@ void printMultiples(const std::map<std::string, double>& seconds)
             std::printf("%-20s %14s\n", photo.kind, "skipped");
             continue;
         }
-        for (const char* name : { "FullParse/", "DateForAsset/" }) {
+        for (const char* name : { "FullParse/", "DateForAsset/", "Exiv2/" }) {
             auto found = seconds.find(name + std::string(photo.kind));
             if (found == seconds.end())
                 continue;
@@ -151,6 +172,7 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("FullParse/" + kind).c_str(), fullParse, path)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("DateForAsset/" + kind).c_str(), dateForAsset, path)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("Floor/" + kind).c_str(), floorRead, path)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Exiv2/" + kind).c_str(), exiv2Read, path)->Unit(benchmark::kMicrosecond);
     }
 
     benchmark::Initialize(&argc, argv);

@@ -21,7 +21,11 @@ bool NSObject::isKindOfClass(Class cls) const { return class_isSubclassOf(isa_, 
 
 bool NSObject::isMemberOfClass(Class cls) const { return cls && isa_ == cls; }
 
-bool NSObject::respondsToSelector(SEL sel) const { return send<bool>("respondsToSelector:", sel); }
+bool NSObject::respondsToSelector(SEL sel) const
+{
+    static const SEL respondsToSelector("respondsToSelector:");
+    return send<bool>(respondsToSelector, sel);
+}
 
 Ref<NSString> NSObject::description() const { return describe(); }
 
@@ -49,7 +53,8 @@ void NSObject::release()
         return;
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         deallocating_.store(true, std::memory_order_relaxed);
-        objc::send<void>(this, "dealloc");
+        static const SEL dealloc("dealloc");
+        objc::send<void>(this, dealloc);
     }
 }
 

@@ -1,13 +1,21 @@
 #include "runtime/Selector.h"
 
 #include <mutex>
+#include <shared_mutex>
 #include <unordered_set>
 
 namespace {
 
+// Hashes std::string and std::string_view alike, so a lookup by view needs
+// no temporary string.
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>()(name); }
+};
+
 struct SelectorTable {
-    std::mutex lock;
-    std::unordered_set<std::string> names;
+    std::shared_mutex lock;
+    std::unordered_set<std::string, NameHash, std::equal_to<>> names;
 };
 
 SelectorTable& table()
@@ -16,10 +24,17 @@ SelectorTable& table()
     return *instance;
 }
 
+// Every message send names its selector, so the common case (a name seen
+// before) takes only a shared lock and allocates nothing.
 const std::string* intern(std::string_view name)
 {
     auto& t = table();
-    std::lock_guard guard(t.lock);
+    {
+        std::shared_lock reading(t.lock);
+        if (auto found = t.names.find(name); found != t.names.end())
+            return &*found;
+    }
+    std::unique_lock writing(t.lock);
     return &*t.names.emplace(name).first;
 }
 
