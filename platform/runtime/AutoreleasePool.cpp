@@ -4,19 +4,23 @@
 
 namespace {
 
+// Releases every object of the list. A release may autorelease more objects
+// into the same list, so it goes on until the list stays empty.
+void releaseAll(std::vector<id>& objects)
+{
+    while (!objects.empty()) {
+        auto batch = std::move(objects);
+        objects.clear();
+        for (id object : batch)
+            object->release();
+    }
+}
+
 // Catches objects autoreleased outside any pool and releases them when the
 // thread ends.
 struct ThreadRootPool {
     std::vector<id> objects;
-    ~ThreadRootPool()
-    {
-        while (!objects.empty()) {
-            auto batch = std::move(objects);
-            objects.clear();
-            for (id object : batch)
-                object->release();
-        }
-    }
+    ~ThreadRootPool() { releaseAll(objects); }
 };
 
 thread_local AutoreleasePool* t_current = nullptr;
@@ -36,16 +40,7 @@ AutoreleasePool::~AutoreleasePool()
     t_current = outer_;
 }
 
-void AutoreleasePool::drain()
-{
-    // A release may autorelease more objects into this pool; keep going until it is empty.
-    while (!objects_.empty()) {
-        auto batch = std::move(objects_);
-        objects_.clear();
-        for (id object : batch)
-            object->release();
-    }
-}
+void AutoreleasePool::drain() { releaseAll(objects_); }
 
 void AutoreleasePool::add(id object)
 {
