@@ -5,7 +5,8 @@
 #include "PLManagedAsset.h"
 
 #include "runtime/AutoreleasePool.h"
-#include "support/ImageFixtures.h"
+
+#include "host/SizePropertiesSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,35 +24,17 @@ TEST(IntegerSizes, AreTheDeclarationChosenByTheEnvironment)
 
 TEST(IntegerSizes, AreDeclaredAsIntegerProperties)
 {
-    Class cls = objc_getClass("PLManagedAsset");
-    ASSERT_NE(cls, nullptr);
-    for (const char* name : { "width", "height", "originalWidth", "originalHeight" }) {
-        SCOPED_TRACE(name);
-        objc_property_t property = class_getProperty(cls, name);
-        ASSERT_NE(property, nullptr);
-        EXPECT_STREQ(property_getAttributes(property), "Tq,R,N");
-    }
+    sizetest::expectSizePropertiesDeclaredAs("Tq,R,N");
 }
 
 TEST(IntegerSizes, AnswerIntegersOrZero)
 {
     AutoreleasePool pool;
-    fixtures::TempDir dir;
-    auto photo = PLManagedAsset::assetWithPath(fixtures::writeJpeg(dir.path(), "p.jpg", 64, 48, { { "Exif.Image.Orientation", "5" } }));
-    struct Case {
-        const char* selector;
-        NSInteger value;
-    };
-    const Case cases[] = { { "width", 48 }, { "height", 64 }, { "originalWidth", 64 }, { "originalHeight", 48 } };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.selector);
-        EXPECT_EQ(objc::send<NSInteger>(photo, c.selector), c.value);
-    }
-
-    auto text = PLManagedAsset::assetWithPath(fixtures::writeFile(dir.path(), "t.txt", "text"));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.selector);
-        EXPECT_EQ(objc::send<NSInteger>(text, c.selector), 0);
+    sizetest::SizeAssets assets("5");
+    for (const auto& size : assets.photoSizes) {
+        SCOPED_TRACE(size.selector);
+        EXPECT_EQ(objc::send<NSInteger>(assets.photo, size.selector), size.value);
+        EXPECT_EQ(objc::send<NSInteger>(assets.text, size.selector), 0);
     }
 }
 

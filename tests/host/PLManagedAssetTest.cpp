@@ -44,10 +44,21 @@ std::string realPath(const std::string& path)
     return std::filesystem::canonical(path).string();
 }
 
-TEST(ManagedAssetPath, MakesARelativePathAbsoluteAgainstTheCurrentDirectory)
-{
+// Each test has a pool and a scratch folder of its own.
+class ManagedAssetFixture : public testing::Test {
+protected:
     AutoreleasePool pool;
     TempDir dir;
+};
+
+struct ManagedAssetPath : ManagedAssetFixture { };
+struct ManagedAssetKind : ManagedAssetFixture { };
+struct ManagedAssetSize : ManagedAssetFixture { };
+struct ManagedAssetDates : ManagedAssetFixture { };
+struct ManagedAssetMessages : ManagedAssetFixture { };
+
+TEST_F(ManagedAssetPath, MakesARelativePathAbsoluteAgainstTheCurrentDirectory)
+{
     std::filesystem::create_directories(dir.file("b"));
     WorkingDirectory inside(dir.path());
     auto asset = PLManagedAsset::assetWithPath("a/../b/./photo.jpg");
@@ -57,7 +68,7 @@ TEST(ManagedAssetPath, MakesARelativePathAbsoluteAgainstTheCurrentDirectory)
     EXPECT_EQ(text(asset->directory()), base + "/b");
 }
 
-TEST(ManagedAssetPath, NormalisesAnAbsolutePathWithoutTouchingTheDisk)
+TEST_F(ManagedAssetPath, NormalisesAnAbsolutePathWithoutTouchingTheDisk)
 {
     struct Case {
         const char* given;
@@ -73,7 +84,6 @@ TEST(ManagedAssetPath, NormalisesAnAbsolutePathWithoutTouchingTheDisk)
         { "/../../etc/x", "/etc/x", "x", "/etc" },
         { "/a/b/..", "/a", "a", "/" },
     };
-    AutoreleasePool pool;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.given);
         auto asset = PLManagedAsset::assetWithPath(c.given);
@@ -83,10 +93,8 @@ TEST(ManagedAssetPath, NormalisesAnAbsolutePathWithoutTouchingTheDisk)
     }
 }
 
-TEST(ManagedAssetPath, KeepsASymbolicLinkAsGivenAndReadsThroughIt)
+TEST_F(ManagedAssetPath, KeepsASymbolicLinkAsGivenAndReadsThroughIt)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     fixtures::writeJpeg(dir.path(), "real.jpg", 32, 16);
     ASSERT_EQ(::symlink("real.jpg", dir.file("link.jpg").c_str()), 0);
     auto asset = PLManagedAsset::assetWithPath(dir.file("link.jpg"));
@@ -96,9 +104,8 @@ TEST(ManagedAssetPath, KeepsASymbolicLinkAsGivenAndReadsThroughIt)
     EXPECT_TRUE(asset->isJPEG());
 }
 
-TEST(ManagedAssetPath, GivesNoFileFactsForAnEmptyPath)
+TEST_F(ManagedAssetPath, GivesNoFileFactsForAnEmptyPath)
 {
-    AutoreleasePool pool;
     auto asset = PLManagedAsset::assetWithPath("");
     EXPECT_EQ(asset->pathForImageFile(), nullptr);
     EXPECT_EQ(asset->filename(), nullptr);
@@ -107,10 +114,8 @@ TEST(ManagedAssetPath, GivesNoFileFactsForAnEmptyPath)
     EXPECT_EQ(asset->modificationDate(), nullptr);
 }
 
-TEST(ManagedAssetKind, TellsPicturesFromOtherFiles)
+TEST_F(ManagedAssetKind, TellsPicturesFromOtherFiles)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     auto jpeg = PLManagedAsset::assetWithPath(fixtures::writeJpeg(dir.path(), "a.jpg", 8, 8));
     EXPECT_TRUE(jpeg->isPhoto());
     EXPECT_TRUE(jpeg->isJPEG());
@@ -128,10 +133,8 @@ TEST(ManagedAssetKind, TellsPicturesFromOtherFiles)
     EXPECT_NE(notes->modificationDate(), nullptr);
 }
 
-TEST(ManagedAssetKind, KnowsAMovieByItsNameOrByItsBytes)
+TEST_F(ManagedAssetKind, KnowsAMovieByItsNameOrByItsBytes)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     // The name alone, whatever the bytes.
     auto byName = PLManagedAsset::assetWithPath(fixtures::writeFile(dir.path(), "Holiday.MOV", "not really a movie"));
     EXPECT_TRUE(byName->isVideo());
@@ -143,10 +146,8 @@ TEST(ManagedAssetKind, KnowsAMovieByItsNameOrByItsBytes)
     EXPECT_FALSE(byContent->isPhoto());
 }
 
-TEST(ManagedAssetKind, SaysNothingOfAMissingFile)
+TEST_F(ManagedAssetKind, SaysNothingOfAMissingFile)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     auto asset = PLManagedAsset::assetWithPath(dir.file("gone.jpg"));
     EXPECT_EQ(text(asset->filename()), "gone.jpg");
     EXPECT_FALSE(asset->isPhoto());
@@ -157,10 +158,8 @@ TEST(ManagedAssetKind, SaysNothingOfAMissingFile)
     EXPECT_EQ(asset->location(), nullptr);
 }
 
-TEST(ManagedAssetKind, ReadsNothingFromAFifoOrADirectory)
+TEST_F(ManagedAssetKind, ReadsNothingFromAFifoOrADirectory)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     ASSERT_EQ(::mkfifo(dir.file("pipe.mov").c_str(), 0600), 0);
     // Opening the FIFO to read it would wait for a writer that never comes.
     auto pipe = PLManagedAsset::assetWithPath(dir.file("pipe.mov"));
@@ -230,7 +229,7 @@ TEST(VideoName, RecognisesMovieExtensionsInAnyCase)
     }
 }
 
-TEST(ManagedAssetSize, SwapsWidthAndHeightForQuarterTurnOrientations)
+TEST_F(ManagedAssetSize, SwapsWidthAndHeightForQuarterTurnOrientations)
 {
     struct Case {
         const char* orientation;
@@ -241,8 +240,6 @@ TEST(ManagedAssetSize, SwapsWidthAndHeightForQuarterTurnOrientations)
         { "1", 40, 30 }, { "3", 40, 30 }, { "4", 40, 30 },
         { "5", 30, 40 }, { "6", 30, 40 }, { "7", 30, 40 }, { "8", 30, 40 },
     };
-    AutoreleasePool pool;
-    TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.orientation);
         auto path = fixtures::writeJpeg(dir.path(), std::string("o") + c.orientation + ".jpg", 40, 30,
@@ -259,10 +256,8 @@ TEST(ManagedAssetSize, SwapsWidthAndHeightForQuarterTurnOrientations)
     }
 }
 
-TEST(ManagedAssetSize, KeepsWhatItReadTheFirstTime)
+TEST_F(ManagedAssetSize, KeepsWhatItReadTheFirstTime)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     auto path = fixtures::writeJpeg(dir.path(), "a.jpg", 20, 10);
     auto asset = PLManagedAsset::assetWithPath(path);
     ASSERT_TRUE(asset->isPhoto());
@@ -272,10 +267,8 @@ TEST(ManagedAssetSize, KeepsWhatItReadTheFirstTime)
     EXPECT_EQ(asset->storedSize()->width, 20);
 }
 
-TEST(ManagedAssetDates, AnswersOnlyTheModificationDate)
+TEST_F(ManagedAssetDates, AnswersOnlyTheModificationDate)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     auto path = fixtures::writeFile(dir.path(), "old.txt", "x");
     const timespec times[2] = { { 1400000000, 0 }, { 1400000000, 500000000 } };
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
@@ -293,10 +286,8 @@ TEST(ManagedAssetDates, AnswersOnlyTheModificationDate)
     EXPECT_DOUBLE_EQ(stamp->timeIntervalSince1970(), 1400000000.5);
 }
 
-TEST(ManagedAssetMessages, AnswersEveryAssetOperationThroughTheRuntime)
+TEST_F(ManagedAssetMessages, AnswersEveryAssetOperationThroughTheRuntime)
 {
-    AutoreleasePool pool;
-    TempDir dir;
     auto asset = PLManagedAsset::assetWithPath(fixtures::writeJpeg(dir.path(), "m.jpg", 12, 6));
     EXPECT_EQ(text(objc::send<NSString*>(asset, "pathForImageFile")), dir.path() + "/m.jpg");
     EXPECT_EQ(text(objc::send<NSString*>(asset, "filename")), "m.jpg");

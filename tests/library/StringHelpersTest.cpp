@@ -25,37 +25,39 @@ std::vector<std::string> texts(const NSArray* list)
     return result;
 }
 
+struct TextRow {
+    std::string_view input;
+    const char* expected;
+};
+
+// Checks each row through the helper function and through its message.
+void expectEachWay(Ref<NSString> (*helper)(const NSString*), const char* selector, std::initializer_list<TextRow> rows)
+{
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::string(row.input)));
+        auto input = NSString::stringWithUTF8String(row.input);
+        EXPECT_EQ(text(helper(input)), row.expected);
+        EXPECT_EQ(text(objc::send<id>(input, selector)), row.expected);
+    }
+}
+
 TEST(Md5HexDigest, IsTheLowerCaseDigestOfTheUtf8Bytes)
 {
     AutoreleasePool pool;
-    struct Row {
-        std::string_view input;
-        const char* digest;
-    };
-    const Row rows[] = {
+    expectEachWay(md5HexDigest, "md5HexDigest", {
         { "", "d41d8cd98f00b204e9800998ecf8427e" },
         { "abc", "900150983cd24fb0d6963f7d28e17f72" },
         { "The quick brown fox jumps over the lazy dog", "9e107d9d372bb6826bd81d3542a419d6" },
         { "\xC3\xA9", "66ddcd97cfdeabb2f6fb8a999b4bc76f" }, // é
         { "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "00110af8b4393ef3f72c50be5b332bec" }, // 日本語
         { std::string_view("abc\0def", 7), "900150983cd24fb0d6963f7d28e17f72" }, // hashed up to the NUL
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.digest);
-        auto input = NSString::stringWithUTF8String(row.input);
-        EXPECT_EQ(text(md5HexDigest(input)), row.digest);
-        EXPECT_EQ(text(objc::send<id>(input, "md5HexDigest")), row.digest);
-    }
+    });
 }
 
 TEST(TrimmedString, RemovesUnicodeWhiteSpaceAndLineBreaksFromBothEndsOnly)
 {
     AutoreleasePool pool;
-    struct Row {
-        const char* input;
-        const char* expected;
-    };
-    const Row rows[] = {
+    expectEachWay(trimmedString, "trimmedString", {
         { "", "" },
         { "plain", "plain" },
         { "  padded  ", "padded" },
@@ -68,13 +70,7 @@ TEST(TrimmedString, RemovesUnicodeWhiteSpaceAndLineBreaksFromBothEndsOnly)
         { "\xE1\x9A\x80ogham\xE2\x80\xAF", "ogham" }, // U+1680, U+202F
         { "\xE2\x80\x8Bzero width\xE2\x80\x8B", "\xE2\x80\x8Bzero width\xE2\x80\x8B" }, // U+200B is not white space
         { " \xFF broken ", "\xFF broken" }, // a malformed byte is kept as it stands
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.input);
-        auto input = NSString::stringWithUTF8String(row.input);
-        EXPECT_EQ(text(trimmedString(input)), row.expected);
-        EXPECT_EQ(text(objc::send<id>(input, "trimmedString")), row.expected);
-    }
+    });
 }
 
 TEST(ComponentsSeparatedByString, KeepEmptyPiecesAndDifferOnlyForOverlappingSeparators)

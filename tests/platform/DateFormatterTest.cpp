@@ -99,39 +99,42 @@ std::string written(const NSDateFormatter* formatter, double seconds)
     return text ? text->str() : "(nil)";
 }
 
-TEST(DateFormatterFixedFormat, ReadsExifTextInTheCurrentTimeZone)
-{
+// Each test runs in UTC unless it says otherwise, with a pool of its own.
+class DateFormatterFixture : public testing::Test {
+protected:
     AutoreleasePool pool;
-    {
-        ScopedTimeZone utc("UTC");
-        EXPECT_EQ(secondsRead(exifFormatter(), "2014:05:06 07:08:09"), may6th2014At070809Utc);
-    }
-    {
-        ScopedTimeZone berlin("Europe/Berlin");
-        // Summer time in Berlin: two hours ahead of UTC.
-        EXPECT_EQ(secondsRead(exifFormatter(), "2014:05:06 07:08:09"), 1399352889);
+    ScopedTimeZone utc { "UTC" };
+};
+
+struct DateFormatterFixedFormat : DateFormatterFixture { };
+struct DateFormatterStyles : DateFormatterFixture { };
+struct DateFormatter : DateFormatterFixture { };
+
+TEST_F(DateFormatterFixedFormat, ReadsAndWritesInTheCurrentTimeZoneEvenOneSetAfterItWasMade)
+{
+    auto madeEarlier = exifFormatter();
+    struct Row {
+        const char* zone;
+        double seconds;
+        const char* text;
+    };
+    const Row rows[] = {
+        { "UTC", may6th2014At070809Utc, "2014:05:06 07:08:09" },
+        { "Europe/Berlin", 1399352889, "2014:05:06 09:08:09" }, // summer time: two hours ahead of UTC
+    };
+    for (const auto& row : rows) {
+        ScopedTimeZone zone(row.zone);
+        for (bool fresh : { false, true }) {
+            SCOPED_TRACE(std::string(row.zone) + (fresh ? ", made now" : ", made earlier"));
+            auto formatter = fresh ? exifFormatter() : madeEarlier;
+            EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), row.seconds);
+            EXPECT_EQ(written(formatter, may6th2014At070809Utc), row.text);
+        }
     }
 }
 
-TEST(DateFormatterFixedFormat, FollowsATimeZoneChangedAfterItWasMade)
+TEST_F(DateFormatterFixedFormat, WritesWhatItReads)
 {
-    AutoreleasePool pool;
-    auto formatter = exifFormatter();
-    {
-        ScopedTimeZone utc("UTC");
-        EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), may6th2014At070809Utc);
-    }
-    {
-        ScopedTimeZone berlin("Europe/Berlin");
-        EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), 1399352889);
-        EXPECT_EQ(written(formatter, may6th2014At070809Utc), "2014:05:06 09:08:09");
-    }
-}
-
-TEST(DateFormatterFixedFormat, WritesWhatItReads)
-{
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     auto formatter = exifFormatter();
 
     EXPECT_EQ(written(formatter, may6th2014At070809Utc), "2014:05:06 07:08:09");
@@ -139,10 +142,8 @@ TEST(DateFormatterFixedFormat, WritesWhatItReads)
     EXPECT_EQ(written(formatter, 0), "1970:01:01 00:00:00");
 }
 
-TEST(DateFormatterFixedFormat, IgnoresTrailingNulsAndBlanks)
+TEST_F(DateFormatterFixedFormat, IgnoresTrailingNulsAndBlanks)
 {
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     auto formatter = exifFormatter();
     const std::string_view texts[] = {
         std::string_view("2014:05:06 07:08:09\0\0", 21),
@@ -155,10 +156,8 @@ TEST(DateFormatterFixedFormat, IgnoresTrailingNulsAndBlanks)
     }
 }
 
-TEST(DateFormatterFixedFormat, ReadsNothingFromTextThatDoesNotMatchWhole)
+TEST_F(DateFormatterFixedFormat, ReadsNothingFromTextThatDoesNotMatchWhole)
 {
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     auto formatter = exifFormatter();
     const char* texts[] = {
         "2014-05-06 07:08:09",
@@ -180,12 +179,10 @@ TEST(DateFormatterFixedFormat, ReadsNothingFromTextThatDoesNotMatchWhole)
     }
 }
 
-TEST(DateFormatterFixedFormat, IsTheSameInEveryLocale)
+TEST_F(DateFormatterFixedFormat, IsTheSameInEveryLocale)
 {
     // A Buddhist-calendar locale and an Arabic-digit locale must neither
     // write other digits or years nor misread the camera's text.
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     const char* locales[] = { "en_US", "th_TH", "ar_EG", "de_DE", "fa_IR", "ja_JP@calendar=japanese" };
     for (const char* name : locales) {
         SCOPED_TRACE(name);
@@ -196,44 +193,32 @@ TEST(DateFormatterFixedFormat, IsTheSameInEveryLocale)
     }
 }
 
-TEST(DateFormatterStyles, WriteTheLongDateAndShortTimeOfTheLocale)
+TEST_F(DateFormatterStyles, WriteTheLongDateAndShortTimeOfTheLocaleEvenOneSetAfterTheFormatterWasMade)
 {
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
-    {
-        ScopedLocale english("en_US");
-        std::string text = written(displayFormatter(), may6th2014At070809Utc);
-        EXPECT_NE(text.find("May 6, 2014"), std::string::npos) << text;
-        EXPECT_NE(text.find("7:08"), std::string::npos) << text;
-        EXPECT_EQ(text.find("09"), std::string::npos) << "a short time has no seconds: " << text;
-    }
-    {
-        ScopedLocale german("de_DE");
-        std::string text = written(displayFormatter(), may6th2014At070809Utc);
-        EXPECT_NE(text.find("6. Mai 2014"), std::string::npos) << text;
-        EXPECT_NE(text.find("07:08"), std::string::npos) << text;
+    auto madeEarlier = displayFormatter();
+    struct Row {
+        const char* locale;
+        const char* date;
+        const char* time;
+    };
+    const Row rows[] = {
+        { "en_US", "May 6, 2014", "7:08" },
+        { "de_DE", "6. Mai 2014", "07:08" },
+    };
+    for (const auto& row : rows) {
+        ScopedLocale locale(row.locale);
+        for (bool fresh : { false, true }) {
+            SCOPED_TRACE(std::string(row.locale) + (fresh ? ", made now" : ", made earlier"));
+            std::string text = written(fresh ? displayFormatter() : madeEarlier, may6th2014At070809Utc);
+            EXPECT_NE(text.find(row.date), std::string::npos) << text;
+            EXPECT_NE(text.find(row.time), std::string::npos) << text;
+            EXPECT_EQ(text.find("09"), std::string::npos) << "a short time has no seconds: " << text;
+        }
     }
 }
 
-TEST(DateFormatterStyles, FollowTheLocaleChangedAfterTheFormatterWasMade)
+TEST_F(DateFormatterStyles, ReadBackWhatTheyWrite)
 {
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
-    auto formatter = displayFormatter();
-    {
-        ScopedLocale english("en_US");
-        EXPECT_NE(written(formatter, may6th2014At070809Utc).find("May 6, 2014"), std::string::npos);
-    }
-    {
-        ScopedLocale german("de_DE");
-        EXPECT_NE(written(formatter, may6th2014At070809Utc).find("6. Mai 2014"), std::string::npos);
-    }
-}
-
-TEST(DateFormatterStyles, ReadBackWhatTheyWrite)
-{
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     ScopedLocale english("en_US");
     auto formatter = displayFormatter();
 
@@ -241,9 +226,8 @@ TEST(DateFormatterStyles, ReadBackWhatTheyWrite)
     EXPECT_EQ(secondsRead(formatter, written(formatter, may6th2014At070809Utc)), 1399360080);
 }
 
-TEST(DateFormatter, WithNeitherStyleNorFormatWritesEmptyTextAndReadsNothing)
+TEST_F(DateFormatter, WithNeitherStyleNorFormatWritesEmptyTextAndReadsNothing)
 {
-    AutoreleasePool pool;
     auto formatter = NSDateFormatter::create();
     EXPECT_EQ(formatter->dateStyle(), NSDateFormatterNoStyle);
     EXPECT_EQ(formatter->timeStyle(), NSDateFormatterNoStyle);
@@ -253,18 +237,15 @@ TEST(DateFormatter, WithNeitherStyleNorFormatWritesEmptyTextAndReadsNothing)
     EXPECT_EQ(secondsRead(formatter, "2014:05:06 07:08:09"), std::nullopt);
 }
 
-TEST(DateFormatter, AnswersNilForNilInput)
+TEST_F(DateFormatter, AnswersNilForNilInput)
 {
-    AutoreleasePool pool;
     auto formatter = exifFormatter();
     EXPECT_EQ(formatter->stringFromDate(nullptr), nullptr);
     EXPECT_EQ(formatter->dateFromString(nullptr), nullptr);
 }
 
-TEST(DateFormatter, WritesNothingForADateItCannotRepresent)
+TEST_F(DateFormatter, WritesNothingForADateItCannotRepresent)
 {
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     ScopedLocale english("en_US");
     const double seconds[] = { std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, -1e17 };
     for (auto formatter : { exifFormatter(), displayFormatter() }) {
@@ -277,10 +258,8 @@ TEST(DateFormatter, WritesNothingForADateItCannotRepresent)
     EXPECT_EQ(written(exifFormatter(), 253402300799), "9999:12:31 23:59:59");
 }
 
-TEST(DateFormatter, TheLastSettingDecidesBetweenFormatAndStyles)
+TEST_F(DateFormatter, TheLastSettingDecidesBetweenFormatAndStyles)
 {
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     ScopedLocale english("en_US");
     auto formatter = exifFormatter();
     EXPECT_EQ(written(formatter, may6th2014At070809Utc), "2014:05:06 07:08:09");
@@ -294,10 +273,8 @@ TEST(DateFormatter, TheLastSettingDecidesBetweenFormatAndStyles)
     EXPECT_EQ(written(formatter, may6th2014At070809Utc), "06.05.2014");
 }
 
-TEST(DateFormatter, AnswersItsMessagesThroughTheRuntime)
+TEST_F(DateFormatter, AnswersItsMessagesThroughTheRuntime)
 {
-    AutoreleasePool pool;
-    ScopedTimeZone utc("UTC");
     auto formatter = NSDateFormatter::create();
 
     objc::send<void>(formatter, "setDateFormat:", "yyyy:MM:dd HH:mm:ss"_ns.get());

@@ -56,18 +56,31 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// Each test gets a centre of its own, so no registration leaks into another test.
-Ref<NSNotificationCenter> freshCenter() { return make_object<NSNotificationCenter>(); }
+// Each test gets a centre of its own, so no registration leaks into another
+// test, and one log for its listeners.
+class NotificationCenter : public testing::Test {
+protected:
+    Ref<NCListener> listener(const char* label) { return NCListener::create(label, &log); }
+    // A listener observing `name` from `sender` (any sender when nil).
+    Ref<NCListener> observer(const char* label, const char* name = "Changed", id sender = nullptr)
+    {
+        auto made = listener(label);
+        center->addObserver(made, "noted:", name, sender);
+        return made;
+    }
 
-TEST(NotificationCenter, DeliversToObserversOfTheNameInRegistrationOrder)
-{
     AutoreleasePool pool;
     Log log;
-    auto center = freshCenter();
-    auto a = NCListener::create("a", &log);
-    auto b = NCListener::create("b", &log);
-    auto c = NCListener::create("c", &log);
-    auto other = NCListener::create("other", &log);
+    Ref<NSNotificationCenter> center = make_object<NSNotificationCenter>();
+};
+
+TEST_F(NotificationCenter, DeliversToObserversOfTheNameInRegistrationOrder)
+{
+    // Made in another order than they register, so that an order by address shows.
+    auto a = listener("a");
+    auto b = listener("b");
+    auto c = listener("c");
+    auto other = listener("other");
     center->addObserver(b, "noted:", "Changed", nullptr);
     center->addObserver(other, "noted:", "Unrelated", nullptr);
     center->addObserver(a, "noted:", "Changed", nullptr);
@@ -81,17 +94,12 @@ TEST(NotificationCenter, DeliversToObserversOfTheNameInRegistrationOrder)
     EXPECT_EQ(other->lastSender, nullptr);
 }
 
-TEST(NotificationCenter, FiltersBySenderOnlyWhenOneWasGiven)
+TEST_F(NotificationCenter, FiltersBySenderOnlyWhenOneWasGiven)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto anySender = NCListener::create("any", &log);
-    auto onlyFirst = NCListener::create("first", &log);
     auto first = "first"_ns;
     auto second = "second"_ns;
-    center->addObserver(anySender, "noted:", "Changed", nullptr);
-    center->addObserver(onlyFirst, "noted:", "Changed", first);
+    auto anySender = observer("any");
+    auto onlyFirst = observer("first", "Changed", first);
 
     center->postNotificationName("Changed", second);
     center->postNotificationName("Changed", nullptr);
@@ -102,13 +110,9 @@ TEST(NotificationCenter, FiltersBySenderOnlyWhenOneWasGiven)
     EXPECT_EQ(log, (Log { "any:Changed", "first:Changed" }));
 }
 
-TEST(NotificationCenter, AnObserverWithoutANameHearsEveryName)
+TEST_F(NotificationCenter, AnObserverWithoutANameHearsEveryName)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto all = NCListener::create("all", &log);
-    center->addObserver(all, "noted:", "", nullptr);
+    auto all = observer("all", "");
 
     center->postNotificationName("One", nullptr);
     center->postNotificationName("Two", nullptr);
@@ -116,33 +120,29 @@ TEST(NotificationCenter, AnObserverWithoutANameHearsEveryName)
     EXPECT_EQ(log, (Log { "all:One", "all:Two" }));
 }
 
-TEST(NotificationCenter, RemovesByNameBySenderOrEverything)
+TEST_F(NotificationCenter, RemovesByNameBySenderOrEverything)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto listener = NCListener::create("l", &log);
     auto sender = "sender"_ns;
-    center->addObserver(listener, "noted:", "One", nullptr);
-    center->addObserver(listener, "noted:", "Two", nullptr);
-    center->addObserver(listener, "noted:", "Two", sender);
-    center->addObserver(listener, "noted:", "Three", nullptr);
+    auto l = observer("l", "One");
+    center->addObserver(l, "noted:", "Two", nullptr);
+    center->addObserver(l, "noted:", "Two", sender);
+    center->addObserver(l, "noted:", "Three", nullptr);
     ASSERT_EQ(center->observerCount(), 4U);
 
     // A sender given to the removal removes only registrations for that sender.
-    center->removeObserver(listener, "Two", sender);
+    center->removeObserver(l, "Two", sender);
     EXPECT_EQ(center->observerCount(), 3U);
     center->postNotificationName("Two", sender);
     EXPECT_EQ(log, (Log { "l:Two" }));
 
     // A name alone removes that name for every sender, and leaves other names.
-    center->removeObserver(listener, "Two", nullptr);
+    center->removeObserver(l, "Two", nullptr);
     log.clear();
     center->postNotificationName("Two", nullptr);
     center->postNotificationName("One", nullptr);
     EXPECT_EQ(log, (Log { "l:One" }));
 
-    center->removeObserver(listener);
+    center->removeObserver(l);
     EXPECT_EQ(center->observerCount(), 0U);
     log.clear();
     center->postNotificationName("One", nullptr);
@@ -150,15 +150,10 @@ TEST(NotificationCenter, RemovesByNameBySenderOrEverything)
     EXPECT_TRUE(log.empty());
 }
 
-TEST(NotificationCenter, RemovalLeavesOtherObserversOfTheSameName)
+TEST_F(NotificationCenter, RemovalLeavesOtherObserversOfTheSameName)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto keep = NCListener::create("keep", &log);
-    auto drop = NCListener::create("drop", &log);
-    center->addObserver(keep, "noted:", "Changed", nullptr);
-    center->addObserver(drop, "noted:", "Changed", nullptr);
+    auto keep = observer("keep");
+    auto drop = observer("drop");
 
     center->removeObserver(drop, "Changed", nullptr);
     center->postNotificationName("Changed", nullptr);
@@ -166,17 +161,11 @@ TEST(NotificationCenter, RemovalLeavesOtherObserversOfTheSameName)
     EXPECT_EQ(log, (Log { "keep:Changed" }));
 }
 
-TEST(NotificationCenter, SkipsAnObserverRemovedByAnEarlierOneOfTheSamePost)
+TEST_F(NotificationCenter, SkipsAnObserverRemovedByAnEarlierOneOfTheSamePost)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto a = NCListener::create("a", &log);
-    auto b = NCListener::create("b", &log);
-    auto c = NCListener::create("c", &log);
-    center->addObserver(a, "noted:", "Changed", nullptr);
-    center->addObserver(b, "noted:", "Changed", nullptr);
-    center->addObserver(c, "noted:", "Changed", nullptr);
+    auto a = observer("a");
+    auto b = observer("b");
+    auto c = observer("c");
     a->onNote = [&] { center->removeObserver(b); };
 
     center->postNotificationName("Changed", nullptr);
@@ -184,15 +173,10 @@ TEST(NotificationCenter, SkipsAnObserverRemovedByAnEarlierOneOfTheSamePost)
     EXPECT_EQ(log, (Log { "a:Changed", "c:Changed" }));
 }
 
-TEST(NotificationCenter, AnObserverMayRemoveItselfWhileBeingCalled)
+TEST_F(NotificationCenter, AnObserverMayRemoveItselfWhileBeingCalled)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto once = NCListener::create("once", &log);
-    auto after = NCListener::create("after", &log);
-    center->addObserver(once, "noted:", "Changed", nullptr);
-    center->addObserver(after, "noted:", "Changed", nullptr);
+    auto once = observer("once");
+    auto after = observer("after");
     once->onNote = [&] { center->removeObserver(once); };
 
     center->postNotificationName("Changed", nullptr);
@@ -201,19 +185,13 @@ TEST(NotificationCenter, AnObserverMayRemoveItselfWhileBeingCalled)
     EXPECT_EQ(log, (Log { "once:Changed", "after:Changed", "after:Changed" }));
 }
 
-TEST(NotificationCenter, AnObserverAddedDuringAPostHearsOnlyLaterPosts)
+TEST_F(NotificationCenter, AnObserverAddedDuringAPostHearsOnlyLaterPosts)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto adder = NCListener::create("adder", &log);
-    auto late = NCListener::create("late", &log);
-    center->addObserver(adder, "noted:", "Changed", nullptr);
-    bool added = false;
-    adder->onNote = [&] {
-        if (std::exchange(added, true))
-            return;
-        center->addObserver(late, "noted:", "Changed", nullptr);
+    auto adder = observer("adder");
+    auto late = listener("late");
+    adder->onNote = [&, added = false]() mutable {
+        if (!std::exchange(added, true))
+            center->addObserver(late, "noted:", "Changed", nullptr);
     };
 
     center->postNotificationName("Changed", nullptr);
@@ -223,19 +201,13 @@ TEST(NotificationCenter, AnObserverAddedDuringAPostHearsOnlyLaterPosts)
     EXPECT_EQ(log, (Log { "adder:Changed", "adder:Changed", "late:Changed" }));
 }
 
-TEST(NotificationCenter, AReregisteredObserverIsNotCalledTwiceByOnePost)
+TEST_F(NotificationCenter, AReregisteredObserverIsNotCalledTwiceByOnePost)
 {
     // Removing and adding again gives a new registration, which the post in
     // progress did not include; the old one is gone, so nothing runs twice.
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto first = NCListener::create("first", &log);
-    auto cycled = NCListener::create("cycled", &log);
-    center->addObserver(first, "noted:", "Changed", nullptr);
-    center->addObserver(cycled, "noted:", "Changed", nullptr);
-    bool cycledOnce = false;
-    first->onNote = [&] {
+    auto first = observer("first");
+    auto cycled = observer("cycled");
+    first->onNote = [&, cycledOnce = false]() mutable {
         if (std::exchange(cycledOnce, true))
             return;
         center->removeObserver(cycled);
@@ -247,44 +219,38 @@ TEST(NotificationCenter, AReregisteredObserverIsNotCalledTwiceByOnePost)
     EXPECT_EQ(log, (Log { "first:Changed" }));
 }
 
-TEST(NotificationCenter, DoesNotRetainObserversOrIgnoreNilOnes)
+TEST_F(NotificationCenter, DoesNotRetainObserversOrIgnoreNilOnes)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto listener = NCListener::create("l", &log);
-    int before = listener->retainCount();
+    auto l = listener("l");
+    int before = l->retainCount();
 
-    center->addObserver(listener, "noted:", "Changed", nullptr);
+    center->addObserver(l, "noted:", "Changed", nullptr);
     center->addObserver(nullptr, "noted:", "Changed", nullptr);
 
-    EXPECT_EQ(listener->retainCount(), before);
+    EXPECT_EQ(l->retainCount(), before);
     EXPECT_EQ(center->observerCount(), 1U);
 }
 
-TEST(NotificationCenter, AnswersTheSameMessagesThroughTheRuntime)
+TEST_F(NotificationCenter, AnswersTheSameMessagesThroughTheRuntime)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto center = freshCenter();
-    auto listener = NCListener::create("l", &log);
+    auto l = listener("l");
     auto name = "Changed"_ns;
+    auto observe = [&] { objc::send<void>(center, "addObserver:selector:name:object:", l.get(), SEL("noted:"), name.get(), static_cast<id>(nullptr)); };
 
-    objc::send<void>(center, "addObserver:selector:name:object:", listener.get(), SEL("noted:"), name.get(), static_cast<id>(nullptr));
+    observe();
     objc::send<void>(center, "postNotificationName:object:", name.get(), static_cast<id>(nullptr));
     EXPECT_EQ(log, (Log { "l:Changed" }));
 
-    objc::send<void>(center, "removeObserver:name:object:", listener.get(), name.get(), static_cast<id>(nullptr));
+    objc::send<void>(center, "removeObserver:name:object:", l.get(), name.get(), static_cast<id>(nullptr));
     EXPECT_EQ(center->observerCount(), 0U);
 
-    objc::send<void>(center, "addObserver:selector:name:object:", listener.get(), SEL("noted:"), name.get(), static_cast<id>(nullptr));
-    objc::send<void>(center, "removeObserver:", listener.get());
+    observe();
+    objc::send<void>(center, "removeObserver:", l.get());
     EXPECT_EQ(center->observerCount(), 0U);
 }
 
-TEST(NotificationCenter, TheNotificationAnswersItsNameAndSenderThroughTheRuntime)
+TEST_F(NotificationCenter, TheNotificationAnswersItsNameAndSenderThroughTheRuntime)
 {
-    AutoreleasePool pool;
     auto sender = "sender"_ns;
     auto notification = NSNotification::notificationWithName("Changed", sender);
 
@@ -294,19 +260,17 @@ TEST(NotificationCenter, TheNotificationAnswersItsNameAndSenderThroughTheRuntime
     EXPECT_EQ(objc::send<id>(notification, "object"), sender.get());
 }
 
-TEST(NotificationCenter, TheDefaultCentreIsOneInstanceThatDelivers)
+TEST_F(NotificationCenter, TheDefaultCentreIsOneInstanceThatDelivers)
 {
-    AutoreleasePool pool;
-    Log log;
-    auto* center = NSNotificationCenter::defaultCenter();
-    ASSERT_NE(center, nullptr);
-    EXPECT_EQ(center, NSNotificationCenter::defaultCenter());
+    auto* shared = NSNotificationCenter::defaultCenter();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(shared, NSNotificationCenter::defaultCenter());
 
-    auto listener = NCListener::create("l", &log);
-    center->addObserver(listener, "noted:", "NCTestDefaultCentre", nullptr);
-    center->postNotificationName("NCTestDefaultCentre", nullptr);
-    center->removeObserver(listener);
-    center->postNotificationName("NCTestDefaultCentre", nullptr);
+    auto l = listener("l");
+    shared->addObserver(l, "noted:", "NCTestDefaultCentre", nullptr);
+    shared->postNotificationName("NCTestDefaultCentre", nullptr);
+    shared->removeObserver(l);
+    shared->postNotificationName("NCTestDefaultCentre", nullptr);
 
     EXPECT_EQ(log, (Log { "l:NCTestDefaultCentre" }));
 }

@@ -62,13 +62,19 @@ protected:
     storetest::EnvironmentGuard environment_;
 };
 
-// Runs `body` in a child process and returns its exit status.
+// Runs `body` in a child process, which exits with 0 when it returns true.
 template<class F>
-int inChild(F body)
+pid_t startChild(F body)
 {
     pid_t child = ::fork();
     if (child == 0)
         ::_exit(body() ? 0 : 1);
+    return child;
+}
+
+// Waits for the child to end: its exit status, or -1 when a signal ended it.
+int exitStatus(pid_t child)
+{
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -123,12 +129,11 @@ TEST_F(UserDefaultsTest, UnsavedValuesAreLostOnRestart)
 TEST_F(UserDefaultsTest, SavesMadeByAnotherProcessAreSeenAndKept)
 {
     defaults()->setBoolForKey(true, "parent_key");
-    int status = inChild([] {
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "child_key");
-        return NSUserDefaults::standardUserDefaults()->synchronize();
+    pid_t child = startChild([] {
+        reopened()->setBoolForKey(true, "child_key");
+        return defaults()->synchronize();
     });
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(exitStatus(child), 0);
 
     EXPECT_FALSE(defaults()->boolForKey("child_key")) << "loaded once, before the child saved";
     ASSERT_TRUE(defaults()->synchronize());
@@ -144,24 +149,18 @@ TEST_F(UserDefaultsTest, ProcessesSavingAtOnceLoseNoKey)
     constexpr int keysEach = 25;
     std::vector<pid_t> children;
     for (int w = 0; w < writers; ++w) {
-        pid_t child = ::fork();
-        if (child == 0) {
-            NSUserDefaults::resetStandardUserDefaults();
-            auto* mine = NSUserDefaults::standardUserDefaults();
+        children.push_back(startChild([w] {
+            auto* mine = reopened();
             bool ok = true;
             for (int k = 0; k < keysEach; ++k) {
                 mine->setBoolForKey(true, "writer" + std::to_string(w) + "_key" + std::to_string(k));
                 ok = mine->synchronize() && ok;
             }
-            ::_exit(ok ? 0 : 1);
-        }
-        children.push_back(child);
+            return ok;
+        }));
     }
-    for (pid_t child : children) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    for (pid_t child : children)
+        EXPECT_EQ(exitStatus(child), 0);
     auto content = fileContent();
     ASSERT_TRUE(content.is_object());
     EXPECT_EQ(content.size(), static_cast<size_t>(writers * keysEach));
@@ -238,21 +237,18 @@ TEST_F(UserDefaultsTest, AKilledWriterNeverLeavesATornFile)
     ASSERT_TRUE(defaults()->synchronize());
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
-        pid_t child = ::fork();
-        if (child == 0) {
-            NSUserDefaults::resetStandardUserDefaults();
-            auto* writer = NSUserDefaults::standardUserDefaults();
+        pid_t child = startChild([] {
+            auto* writer = reopened();
             for (int i = 0;; ++i) {
                 writer->setBoolForKey(i % 2 == 0, "toggle");
                 writer->setBoolForKey(true, "key" + std::to_string(i % 50));
                 writer->synchronize();
             }
-        }
+            return false;
+        });
         ::usleep(static_cast<useconds_t>(1000 + 700 * round));
         ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status));
+        ASSERT_EQ(exitStatus(child), -1) << "ended by the signal";
 
         Json content = fileContent();
         ASSERT_TRUE(content.is_object()) << storetest::readFile(file());
