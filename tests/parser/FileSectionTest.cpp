@@ -61,7 +61,7 @@ private:
 TEST_F(FileSection, ShowsEverySixFactsInOrder)
 {
     asset->name = "IMG_0001.JPG"_ns;
-    asset->folder = "/var/mobile/Media/DCIM/100APPLE"_ns;
+    asset->folder = "/home/user/Pictures/2014"_ns;
     asset->width = integer(3264);
     asset->height = integer(2448);
     asset->originalWidth = 4032;
@@ -71,7 +71,7 @@ TEST_F(FileSection, ShowsEverySixFactsInOrder)
     auto rows = build();
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows[0], (RowText { "Name", "IMG_0001.JPG" }));
-    EXPECT_EQ(rows[1], (RowText { "Directory", "/var/mobile/Media/DCIM/100APPLE" }));
+    EXPECT_EQ(rows[1], (RowText { "Directory", "/home/user/Pictures/2014" }));
     EXPECT_EQ(rows[2], (RowText { "Image Size", "3264 x 2448" })); // number objects, "%@ x %@"
     EXPECT_EQ(rows[3], (RowText { "Original Image Size", "4032 x 3024" })); // integers, "%d x %d"
     EXPECT_EQ(rows[4], (RowText { "File Size", "1.5 MB" }));

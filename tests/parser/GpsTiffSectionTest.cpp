@@ -135,12 +135,12 @@ TEST_F(TiffSection, ListsTheSevenRowsInTableOrder)
         { kCGImagePropertyTIFFXResolution, integer(72) },
         { kCGImagePropertyTIFFOrientation, integer(6) },
         { kCGImagePropertyTIFFDateTime, "2014:05:06 07:08:09"_ns },
-        { kCGImagePropertyTIFFModel, "iPhone 5s"_ns },
-        { kCGImagePropertyTIFFMake, "Apple"_ns },
+        { kCGImagePropertyTIFFModel, "Pocket Camera 5"_ns },
+        { kCGImagePropertyTIFFMake, "Example Optics"_ns },
     });
     EXPECT_EQ(rows, (std::vector<RowText> {
-                        { "Make", "Apple" },
-                        { "Model", "iPhone 5s" },
+                        { "Make", "Example Optics" },
+                        { "Model", "Pocket Camera 5" },
                         { "Date Time", "2014:05:06 07:08:09" },
                         { "Orientation", "rotated 90 CW" },
                         { "X Resolution", "72 dpi" },
