@@ -11,7 +11,7 @@
 namespace foundation {
 namespace {
 
-struct Spec {
+struct Directive {
     bool left = false;
     bool zero = false;
     bool plus = false;
@@ -35,14 +35,14 @@ int readNumber(std::string_view text, size_t& i)
     return value;
 }
 
-std::string pad(std::string body, const Spec& spec, bool numeric)
+std::string pad(std::string body, const Directive& directive, bool numeric)
 {
-    if (static_cast<int>(body.size()) >= spec.width)
+    if (static_cast<int>(body.size()) >= directive.width)
         return body;
-    size_t fill = static_cast<size_t>(spec.width) - body.size();
-    if (spec.left)
+    size_t fill = static_cast<size_t>(directive.width) - body.size();
+    if (directive.left)
         return body + std::string(fill, ' ');
-    if (spec.zero && numeric) {
+    if (directive.zero && numeric) {
         size_t signEnd = (!body.empty() && (body[0] == '-' || body[0] == '+' || body[0] == ' ')) ? 1 : 0;
         if (body.size() >= signEnd + 2 && body[signEnd] == '0' && (body[signEnd + 1] == 'x' || body[signEnd + 1] == 'X'))
             signEnd += 2;
@@ -51,18 +51,18 @@ std::string pad(std::string body, const Spec& spec, bool numeric)
     return std::string(fill, ' ') + body;
 }
 
-std::string withSign(std::string digits, bool negative, const Spec& spec)
+std::string withSign(std::string digits, bool negative, const Directive& directive)
 {
     if (negative)
         return "-" + digits;
-    if (spec.plus)
+    if (directive.plus)
         return "+" + digits;
-    if (spec.space)
+    if (directive.space)
         return " " + digits;
     return digits;
 }
 
-std::string integerText(unsigned long long magnitude, int base, bool upper, const Spec& spec)
+std::string integerText(unsigned long long magnitude, int base, bool upper, const Directive& directive)
 {
     std::array<char, 72> buffer {};
     auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, base);
@@ -71,13 +71,13 @@ std::string integerText(unsigned long long magnitude, int base, bool upper, cons
         for (char& c : digits)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    if (spec.precision) {
-        if (*spec.precision == 0 && magnitude == 0)
+    if (directive.precision) {
+        if (*directive.precision == 0 && magnitude == 0)
             digits.clear();
-        else if (static_cast<int>(digits.size()) < *spec.precision)
-            digits.insert(0, static_cast<size_t>(*spec.precision) - digits.size(), '0');
+        else if (static_cast<int>(digits.size()) < *directive.precision)
+            digits.insert(0, static_cast<size_t>(*directive.precision) - digits.size(), '0');
     }
-    if (spec.alternate && magnitude != 0) {
+    if (directive.alternate && magnitude != 0) {
         if (base == 16)
             digits.insert(0, upper ? "0X" : "0x");
         else if (base == 8 && (digits.empty() || digits[0] != '0'))
@@ -86,16 +86,16 @@ std::string integerText(unsigned long long magnitude, int base, bool upper, cons
     return digits;
 }
 
-std::string doubleText(double value, const Spec& spec)
+std::string doubleText(double value, const Directive& directive)
 {
     if (std::isnan(value))
-        return withSign(spec.conversion >= 'a' ? "nan" : "NAN", std::signbit(value), spec);
+        return withSign(directive.conversion >= 'a' ? "nan" : "NAN", std::signbit(value), directive);
     if (std::isinf(value))
-        return withSign(spec.conversion >= 'a' ? "inf" : "INF", value < 0, spec);
+        return withSign(directive.conversion >= 'a' ? "inf" : "INF", value < 0, directive);
     std::array<char, 512> buffer {};
-    int precision = std::min(spec.precision.value_or(6), 300);
+    int precision = std::min(directive.precision.value_or(6), 300);
     std::chars_format form = std::chars_format::fixed;
-    switch (spec.conversion) {
+    switch (directive.conversion) {
     case 'e':
     case 'E':
         form = std::chars_format::scientific;
@@ -110,35 +110,35 @@ std::string doubleText(double value, const Spec& spec)
     }
     auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value), form, precision);
     if (result.ec != std::errc())
-        return withSign(shortestDecimal(std::fabs(value)), std::signbit(value), spec);
+        return withSign(shortestDecimal(std::fabs(value)), std::signbit(value), directive);
     std::string digits(buffer.data(), result.ptr);
-    if (spec.conversion == 'E' || spec.conversion == 'G' || spec.conversion == 'F') {
+    if (directive.conversion == 'E' || directive.conversion == 'G' || directive.conversion == 'F') {
         for (char& c : digits)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    if (spec.alternate && precision == 0 && digits.find('.') == std::string::npos)
+    if (directive.alternate && precision == 0 && digits.find('.') == std::string::npos)
         digits += '.';
-    return withSign(std::move(digits), std::signbit(value), spec);
+    return withSign(std::move(digits), std::signbit(value), directive);
 }
 
 // Writes one conversion; nothing when the argument does not fit it.
-std::optional<std::string> convert(const Spec& spec, const FormatArg& arg)
+std::optional<std::string> convert(const Directive& directive, const FormatArg& arg)
 {
     using Kind = FormatArg::Kind;
-    switch (spec.conversion) {
+    switch (directive.conversion) {
     case '@':
         if (arg.kind != Kind::Object)
             return std::nullopt;
-        return pad(arg.object ? arg.object->description()->str() : "(null)", spec, false);
+        return pad(arg.object ? arg.object->description()->str() : "(null)", directive, false);
     case 'd':
     case 'i': {
         if (arg.kind == Kind::Signed) {
             unsigned long long magnitude = arg.integer < 0 ? 0ULL - static_cast<unsigned long long>(arg.integer)
                                                            : static_cast<unsigned long long>(arg.integer);
-            return pad(withSign(integerText(magnitude, 10, false, spec), arg.integer < 0, spec), spec, !spec.precision);
+            return pad(withSign(integerText(magnitude, 10, false, directive), arg.integer < 0, directive), directive, !directive.precision);
         }
         if (arg.kind == Kind::Unsigned)
-            return pad(withSign(integerText(arg.uinteger, 10, false, spec), false, spec), spec, !spec.precision);
+            return pad(withSign(integerText(arg.uinteger, 10, false, directive), false, directive), directive, !directive.precision);
         return std::nullopt;
     }
     case 'u':
@@ -152,8 +152,8 @@ std::optional<std::string> convert(const Spec& spec, const FormatArg& arg)
             value = static_cast<unsigned long long>(arg.integer);
         else
             return std::nullopt;
-        int base = spec.conversion == 'u' ? 10 : spec.conversion == 'o' ? 8 : 16;
-        return pad(integerText(value, base, spec.conversion == 'X', spec), spec, !spec.precision);
+        int base = directive.conversion == 'u' ? 10 : directive.conversion == 'o' ? 8 : 16;
+        return pad(integerText(value, base, directive.conversion == 'X', directive), directive, !directive.precision);
     }
     case 'f':
     case 'F':
@@ -170,21 +170,21 @@ std::optional<std::string> convert(const Spec& spec, const FormatArg& arg)
             value = static_cast<double>(arg.uinteger);
         else
             return std::nullopt;
-        return pad(doubleText(value, spec), spec, true);
+        return pad(doubleText(value, directive), directive, true);
     }
     case 's': {
         if (arg.kind != Kind::CString)
             return std::nullopt;
         std::string text = arg.text ? arg.text : "(null)";
-        if (spec.precision && static_cast<size_t>(*spec.precision) < text.size())
-            text.resize(static_cast<size_t>(*spec.precision));
-        return pad(std::move(text), spec, false);
+        if (directive.precision && static_cast<size_t>(*directive.precision) < text.size())
+            text.resize(static_cast<size_t>(*directive.precision));
+        return pad(std::move(text), directive, false);
     }
     case 'c': {
         if (arg.kind != Kind::Signed && arg.kind != Kind::Unsigned)
             return std::nullopt;
         char c = static_cast<char>(arg.kind == Kind::Signed ? arg.integer : static_cast<long long>(arg.uinteger));
-        return pad(std::string(1, c), spec, false);
+        return pad(std::string(1, c), directive, false);
     }
     default:
         return std::nullopt;
@@ -212,7 +212,7 @@ std::string formatString(std::string_view format, std::span<const FormatArg> arg
             ++i;
             continue;
         }
-        Spec spec;
+        Directive directive;
         // An explicit argument position ("%2$@"), as translators write it.
         std::optional<size_t> position;
         {
@@ -226,22 +226,22 @@ std::string formatString(std::string_view format, std::span<const FormatArg> arg
         for (; i < format.size(); ++i) {
             char f = format[i];
             if (f == '-')
-                spec.left = true;
+                directive.left = true;
             else if (f == '0')
-                spec.zero = true;
+                directive.zero = true;
             else if (f == '+')
-                spec.plus = true;
+                directive.plus = true;
             else if (f == ' ')
-                spec.space = true;
+                directive.space = true;
             else if (f == '#')
-                spec.alternate = true;
+                directive.alternate = true;
             else
                 break;
         }
-        spec.width = readNumber(format, i);
+        directive.width = readNumber(format, i);
         if (i < format.size() && format[i] == '.') {
             ++i;
-            spec.precision = readNumber(format, i);
+            directive.precision = readNumber(format, i);
         }
         while (i < format.size() && (format[i] == 'h' || format[i] == 'l' || format[i] == 'q' || format[i] == 'L' || format[i] == 'z' || format[i] == 't' || format[i] == 'j'))
             ++i;
@@ -249,11 +249,11 @@ std::string formatString(std::string_view format, std::span<const FormatArg> arg
             out.append(format.substr(start));
             break;
         }
-        spec.conversion = format[i++];
+        directive.conversion = format[i++];
         size_t index = position.value_or(nextArg);
         std::optional<std::string> text;
         if (index < args.size())
-            text = convert(spec, args[index]);
+            text = convert(directive, args[index]);
         if (text) {
             out += *text;
             if (!position)
