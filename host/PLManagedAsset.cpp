@@ -18,29 +18,19 @@ Ref<NSNumber> numberOrNil(std::optional<NSInteger> number)
     return number ? NSNumber::numberWithInteger(*number) : nullptr;
 }
 
-std::optional<NSInteger> displayedWidth(const PLManagedAsset* asset)
+using SizeOf = std::optional<PLManagedAsset::PixelSize> (PLManagedAsset::*)() const;
+
+// One side of one of the asset's two sizes, nullopt when the file gives none.
+std::optional<NSInteger> side(const PLManagedAsset* asset, SizeOf size, NSInteger PLManagedAsset::PixelSize::*axis)
 {
-    auto size = asset->displayedSize();
-    return size ? std::optional(size->width) : std::nullopt;
+    auto pixels = (asset->*size)();
+    return pixels ? std::optional((*pixels).*axis) : std::nullopt;
 }
 
-std::optional<NSInteger> displayedHeight(const PLManagedAsset* asset)
-{
-    auto size = asset->displayedSize();
-    return size ? std::optional(size->height) : std::nullopt;
-}
-
-std::optional<NSInteger> storedWidth(const PLManagedAsset* asset)
-{
-    auto size = asset->storedSize();
-    return size ? std::optional(size->width) : std::nullopt;
-}
-
-std::optional<NSInteger> storedHeight(const PLManagedAsset* asset)
-{
-    auto size = asset->storedSize();
-    return size ? std::optional(size->height) : std::nullopt;
-}
+std::optional<NSInteger> displayedWidth(const PLManagedAsset* a) { return side(a, &PLManagedAsset::displayedSize, &PLManagedAsset::PixelSize::width); }
+std::optional<NSInteger> displayedHeight(const PLManagedAsset* a) { return side(a, &PLManagedAsset::displayedSize, &PLManagedAsset::PixelSize::height); }
+std::optional<NSInteger> storedWidth(const PLManagedAsset* a) { return side(a, &PLManagedAsset::storedSize, &PLManagedAsset::PixelSize::width); }
+std::optional<NSInteger> storedHeight(const PLManagedAsset* a) { return side(a, &PLManagedAsset::storedSize, &PLManagedAsset::PixelSize::height); }
 
 std::string readLeadingBytes(const std::string& path, size_t count)
 {
