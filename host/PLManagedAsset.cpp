@@ -234,12 +234,7 @@ bool looksLikeVideo(std::string_view bytes)
 
 bool hasVideoExtension(std::string_view path)
 {
-    auto dot = path.rfind('.');
-    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
-        return false;
-    std::string extension(path.substr(dot + 1));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-        [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    std::string extension = NSString::stringWithUTF8String(path)->pathExtension()->lowercaseString()->str();
     static constexpr std::array<std::string_view, 8> movieExtensions {
         "mov", "mp4", "m4v", "avi", "3gp", "3g2", "mkv", "webm",
     };

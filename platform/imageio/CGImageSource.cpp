@@ -158,20 +158,6 @@ std::optional<std::string> bmffIdentifier(const std::string& path)
     return std::nullopt;
 }
 
-std::string lowercaseExtension(const std::string& path)
-{
-    auto slash = path.rfind('/');
-    auto dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return extension;
-}
-
 std::string tiffIdentifier(const Exiv2::Image& image, const std::string& path)
 {
     // A DNG says so in its first directory, whatever the file is called.
@@ -180,7 +166,7 @@ std::string tiffIdentifier(const Exiv2::Image& image, const std::string& path)
     bool isDng = std::any_of(exif.begin(), exif.end(), [](const Exiv2::Exifdatum& datum) { return datum.tag() == dngVersionTag && datum.groupName() == "Image"; });
     if (isDng)
         return "com.adobe.raw-image";
-    std::string extension = lowercaseExtension(path);
+    std::string extension = NSString::stringWithUTF8String(path)->pathExtension()->lowercaseString()->str();
     for (const auto& row : tiffRawTypes) {
         if (row.extension == extension)
             return row.identifier;
