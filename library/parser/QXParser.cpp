@@ -7,6 +7,7 @@
 #include "runtime/Dispatch.h"
 
 #include <array>
+#include <optional>
 
 QX_DEFINE_CLASS(QXParser)
 {
@@ -119,22 +120,35 @@ Ref<NSArray> QXParser::getSectionsInfo()
     return sections;
 }
 
+namespace {
+
+// The properties of image 0 of the file at the path (nil when the file gives
+// none); nullopt when there is no path or the file opens as no image source.
+std::optional<Ref<NSDictionary>> imagePropertiesOfFile(const NSString* path)
+{
+    if (!path)
+        return std::nullopt;
+    auto url = NSURL::fileURLWithPath(path->str());
+    if (!url)
+        return std::nullopt;
+    auto source = CGImageSourceCreateWithURL(url, nullptr);
+    if (!source)
+        return std::nullopt;
+    return CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr);
+}
+
+} // namespace
+
 void QXParser::getMetadata()
 {
     send("getFileInfo");
 
     // Without a readable image file none of the metadata builders runs, so
     // their lists and the location stay as the last reset left them.
-    Ref<NSString> path = send<NSString*>("fullPath");
-    if (!path)
+    auto opened = imagePropertiesOfFile(send<NSString*>("fullPath"));
+    if (!opened)
         return;
-    auto url = NSURL::fileURLWithPath(path->str());
-    if (!url)
-        return;
-    auto source = CGImageSourceCreateWithURL(url, nullptr);
-    if (!source)
-        return;
-    Ref<NSDictionary> properties = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr);
+    Ref<NSDictionary> properties = *opened;
 
     send("getGPSInfo:", properties);
     send("getTIFFInfo:", properties);
@@ -178,13 +192,7 @@ Ref<NSDate> QXParser::dateForAsset(id asset)
     if (!asset)
         return nullptr;
 
-    Ref<NSDictionary> properties;
-    if (Ref<NSString> path = objc::send<NSString*>(asset, "pathForImageFile")) {
-        if (auto url = NSURL::fileURLWithPath(path->str())) {
-            if (auto source = CGImageSourceCreateWithURL(url, nullptr))
-                properties = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr);
-        }
-    }
+    Ref<NSDictionary> properties = imagePropertiesOfFile(objc::send<NSString*>(asset, "pathForImageFile")).value_or(nullptr);
     if (properties) {
         const auto* exif = properties->objectOfClassForKey<NSDictionary>(kCGImagePropertyExifDictionary);
         const auto* text = exif ? exif->objectOfClassForKey<NSString>(kCGImagePropertyExifDateTimeOriginal) : nullptr;
