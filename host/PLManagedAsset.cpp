@@ -172,7 +172,7 @@ const PLManagedAsset::ImageFacts& PLManagedAsset::facts() const
     if (!path_.empty() && ::stat(path_.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
         found.videoContent = host::looksLikeVideo(readLeadingBytes(path_, 16));
         AutoreleasePool pool;
-        auto source = CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path_), nullptr);
+        auto source = CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path_).get(), nullptr);
         if (source) {
             found.photo = source->isStillImage();
             found.type = source->type();

@@ -34,7 +34,7 @@ Ref<QXRow> QXRow::rowWithLabelAndValue(const NSString* label, const NSObject* va
     if (const auto* text = objc_cast<NSString>(value))
         row->setValue(text);
     else
-        row->setValue(NSString::stringWithFormat("%@", value));
+        row->setValue(NSString::stringWithFormat("%@", value).get());
     return row;
 }
 

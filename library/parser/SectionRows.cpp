@@ -10,7 +10,7 @@ void addRow(NSMutableArray* rows, std::string_view labelKey, const NSObject* val
 {
     if (!value)
         return;
-    addNonNullObject(rows, QXRow::rowWithLabelAndValue(QXLocalizedString(labelKey), value));
+    addNonNullObject(rows, QXRow::rowWithLabelAndValue(QXLocalizedString(labelKey).get(), value));
 }
 
 Ref<NSString> localizedFormat(std::string_view format, const NSObject* value)

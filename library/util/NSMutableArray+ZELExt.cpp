@@ -11,7 +11,7 @@ void addNonNullObject(NSMutableArray* array, id object)
 namespace {
 
 // The category NSMutableArray(ZELExt), attached when the library loads.
-[[maybe_unused]] const bool qx_attached_NSMutableArray_ZELExt = [] {
+[[maybe_unused]] const objc::Attached qx_attached_NSMutableArray_ZELExt = [] {
     NSMutableArray::objcClass(); // registered before the category is attached to it
     return objc::attachCategory("NSMutableArray",
         {

@@ -59,7 +59,7 @@ id autoreleased(Ref<NSMutableArray> list) { return list.leak()->autorelease(); }
 // The category NSObject(ZELExtension), attached when the library loads. The
 // runtime has instance methods only, so `variablesOfClass:` stays the free
 // function above.
-[[maybe_unused]] const bool qx_attached_NSObject_ZELExtension = [] {
+[[maybe_unused]] const objc::Attached qx_attached_NSObject_ZELExtension = [] {
     NSObject::objcClass();
     return objc::attachCategory("NSObject",
         {

@@ -85,7 +85,7 @@ id autoreleased(Ref<T> object)
 }
 
 // The category NSString(ZELExtension), attached when the library loads.
-[[maybe_unused]] const bool qx_attached_NSString_ZELExtension = [] {
+[[maybe_unused]] const objc::Attached qx_attached_NSString_ZELExtension = [] {
     NSString::objcClass();
     return objc::attachCategory("NSString",
         {

@@ -17,7 +17,7 @@ Ref<NSString> detailModel(const UIDevice*)
 namespace {
 
 // The category UIDevice(ZELExtension), attached when the library loads.
-[[maybe_unused]] const bool qx_attached_UIDevice_ZELExtension = [] {
+[[maybe_unused]] const objc::Attached qx_attached_UIDevice_ZELExtension = [] {
     UIDevice::objcClass();
     return objc::attachCategory("UIDevice",
         {

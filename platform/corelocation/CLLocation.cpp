@@ -9,7 +9,7 @@ Ref<CLLocation> CLLocation::initWithLatitudeLongitude(double latitude, double lo
     return make_object<CLLocation>(CLLocationCoordinate2D { latitude, longitude });
 }
 
-Ref<NSString> CLLocation::describe() const
+std::string CLLocation::describe() const
 {
-    return NSString::stringWithFormat("<%+.8f,%+.8f>", coordinate_.latitude, coordinate_.longitude);
+    return foundation::format("<%+.8f,%+.8f>", coordinate_.latitude, coordinate_.longitude);
 }

@@ -21,7 +21,7 @@ protected:
     {
     }
 
-    Ref<NSString> describe() const override;
+    std::string describe() const override;
 
 private:
     CLLocationCoordinate2D coordinate_;

@@ -129,7 +129,7 @@ std::optional<std::string> convert(const Directive& directive, const FormatArg& 
     case '@':
         if (arg.kind != Kind::Object)
             return std::nullopt;
-        return pad(arg.object ? arg.object->description()->str() : "(null)", directive, false);
+        return pad(arg.object ? arg.object->descriptionText() : "(null)", directive, false);
     case 'd':
     case 'i': {
         if (arg.kind == Kind::Signed) {

@@ -10,17 +10,17 @@ QX_DEFINE_CLASS(NSArray)
 
 QX_DEFINE_CLASS(NSMutableArray)
 {
-    b.method<&NSMutableArray::addObject>("addObject:");
+    b.method<static_cast<void (NSMutableArray::*)(id)>(&NSMutableArray::addObject)>("addObject:");
 }
 
 Ref<NSArray> NSArray::array() { return make_object<NSArray>(); }
 
-Ref<NSArray> NSArray::arrayWithObjects(std::initializer_list<id> objects)
+Ref<NSArray> NSArray::arrayWithObjects(std::initializer_list<Ref<NSObject>> objects)
 {
     std::vector<Ref<NSObject>> items;
-    for (id object : objects) {
+    for (const auto& object : objects) {
         if (object)
-            items.emplace_back(object);
+            items.push_back(object);
     }
     return make_object<NSArray>(std::move(items));
 }
@@ -51,17 +51,17 @@ Ref<NSString> NSArray::componentsJoinedByString(std::string_view separator) cons
     for (size_t i = 0; i < items_.size(); ++i) {
         if (i)
             text += separator;
-        text += items_[i]->description()->str();
+        text += items_[i]->descriptionText();
     }
     return NSString::stringWithUTF8String(text);
 }
 
-Ref<NSString> NSArray::describe() const
+std::string NSArray::describe() const
 {
     std::string text = "(";
     for (size_t i = 0; i < items_.size(); ++i)
-        text += (i ? ", " : "") + items_[i]->description()->str();
-    return NSString::stringWithUTF8String(text + ")");
+        text += (i ? ", " : "") + items_[i]->descriptionText();
+    return text + ")";
 }
 
 bool NSArray::equals(const NSObject* other) const

@@ -12,7 +12,7 @@ class NSArray : public NSObject {
     QX_OBJECT(NSArray, NSObject)
 public:
     static Ref<NSArray> array();
-    static Ref<NSArray> arrayWithObjects(std::initializer_list<id> objects);
+    static Ref<NSArray> arrayWithObjects(std::initializer_list<Ref<NSObject>> objects);
     static Ref<NSArray> arrayWithArray(const NSArray* other);
 
     NSUInteger count() const { return items_.size(); }
@@ -35,7 +35,7 @@ protected:
     {
     }
 
-    Ref<NSString> describe() const override;
+    std::string describe() const override;
     bool equals(const NSObject* other) const override;
 
     std::vector<Ref<NSObject>> items_;
@@ -50,6 +50,11 @@ public:
     // A nil object is ignored rather than raising.
     void addObject(id object);
     void insertObjectAtIndex(id object, NSUInteger index);
+    // The array keeps its own reference, so a new object may be handed straight in.
+    template<class T>
+    void addObject(const Ref<T>& object) { addObject(static_cast<id>(object.get())); }
+    template<class T>
+    void insertObjectAtIndex(const Ref<T>& object, NSUInteger index) { insertObjectAtIndex(static_cast<id>(object.get()), index); }
     void removeObjectAtIndex(NSUInteger index);
     void removeAllObjects() { items_.clear(); }
 

@@ -19,7 +19,7 @@ Ref<NSDate> NSDate::date()
 
 Ref<NSDate> NSDate::dateWithTimeIntervalSince1970(NSTimeInterval seconds) { return make_object<NSDate>(seconds); }
 
-Ref<NSString> NSDate::describe() const
+std::string NSDate::describe() const
 {
     // The platform's form: UTC, "yyyy-MM-dd HH:mm:ss +0000".
     std::time_t whole = static_cast<std::time_t>(std::floor(seconds_));
@@ -27,7 +27,7 @@ Ref<NSString> NSDate::describe() const
     gmtime_r(&whole, &utc);
     char text[64];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S +0000", &utc);
-    return NSString::stringWithUTF8String(text);
+    return text;
 }
 
 bool NSDate::equals(const NSObject* other) const

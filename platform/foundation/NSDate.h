@@ -20,7 +20,7 @@ protected:
     {
     }
 
-    Ref<NSString> describe() const override;
+    std::string describe() const override;
     bool equals(const NSObject* other) const override;
 
 private:

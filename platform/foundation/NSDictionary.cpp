@@ -36,15 +36,15 @@ Ref<NSArray> NSDictionary::allKeys() const
     return keys;
 }
 
-Ref<NSString> NSDictionary::describe() const
+std::string NSDictionary::describe() const
 {
     std::string text = "{";
     bool first = true;
     for (const auto& [key, value] : entries_) {
-        text += (first ? "" : "; ") + key + " = " + value->description()->str();
+        text += (first ? "" : "; ") + key + " = " + value->descriptionText();
         first = false;
     }
-    return NSString::stringWithUTF8String(text + "}");
+    return text + "}";
 }
 
 Ref<NSMutableDictionary> NSMutableDictionary::dictionary() { return make_object<NSMutableDictionary>(); }

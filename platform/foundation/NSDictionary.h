@@ -30,7 +30,7 @@ public:
 protected:
     NSDictionary() = default;
 
-    Ref<NSString> describe() const override;
+    std::string describe() const override;
 
     std::map<std::string, Ref<NSObject>, std::less<>> entries_;
 };
@@ -42,6 +42,8 @@ public:
 
     // A nil object removes the entry.
     void setObjectForKey(id object, std::string_view key);
+    template<class T>
+    void setObjectForKey(const Ref<T>& object, std::string_view key) { setObjectForKey(static_cast<id>(object.get()), key); }
     void removeObjectForKey(std::string_view key) { entries_.erase(std::string(key)); }
 
 protected:

@@ -42,13 +42,14 @@ void NSNotificationCenter::addObserver(id observer, SEL selector, std::string_vi
 {
     if (!observer || !selector)
         return;
-    observers_.push_back({ observer, selector, std::string(name), object, nextSerial_++ });
+    std::erase_if(observers_, [](const Observer& entry) { return !entry.observer; });
+    observers_.push_back({ observer, observer, selector, std::string(name), object, nextSerial_++ });
 }
 
 void NSNotificationCenter::removeObserver(id observer, std::string_view name, id object)
 {
     std::erase_if(observers_, [&](const Observer& entry) {
-        return entry.observer == observer && (name.empty() || entry.name == name) && (!object || entry.object == object);
+        return entry.identity == observer && (name.empty() || entry.name == name) && (!object || entry.object == object);
     });
 }
 
@@ -69,6 +70,12 @@ void NSNotificationCenter::postNotificationName(std::string_view name, id object
             [](const Observer& candidate, unsigned long long serial) { return candidate.serial < serial; });
         if (live == observers_.end() || live->serial != entry.serial)
             continue;
-        objc::send<void>(entry.observer, entry.selector, notification.get());
+        if (id observer = live->observer.get())
+            objc::send<void>(observer, entry.selector, notification.get());
     }
+}
+
+size_t NSNotificationCenter::observerCount() const
+{
+    return static_cast<size_t>(std::count_if(observers_.begin(), observers_.end(), [](const Observer& entry) { return static_cast<bool>(entry.observer); }));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/ClassDefinition.h"
+#include "runtime/WeakRef.h"
 
 #include <string>
 #include <string_view>
@@ -28,7 +29,8 @@ private:
 
 // Synchronous delivery of named notifications to observers, through the
 // runtime: each observer receives its selector with the notification as the
-// one argument. Observers are not retained.
+// one argument. Observers are held weakly: one that has gone (or is going)
+// is never messaged, even if it never unregistered.
 class NSNotificationCenter : public NSObject {
     QX_OBJECT(NSNotificationCenter, NSObject)
 public:
@@ -44,14 +46,16 @@ public:
     // an earlier observer of the same post is not called.
     void postNotificationName(std::string_view name, id object);
 
-    size_t observerCount() const { return observers_.size(); }
+    // Registrations whose observer is still alive.
+    size_t observerCount() const;
 
 protected:
     NSNotificationCenter() = default;
 
 private:
     struct Observer {
-        id observer;
+        objc::WeakRef<NSObject> observer;
+        const NSObject* identity; // for removal, compared only
         SEL selector;
         std::string name;
         id object;

@@ -10,4 +10,4 @@ NSNull* NSNull::null()
     return shared;
 }
 
-Ref<NSString> NSNull::describe() const { return NSString::stringWithUTF8String("<null>"); }
+std::string NSNull::describe() const { return "<null>"; }

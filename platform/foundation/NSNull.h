@@ -10,5 +10,5 @@ public:
 
 protected:
     NSNull() = default;
-    Ref<NSString> describe() const override;
+    std::string describe() const override;
 };

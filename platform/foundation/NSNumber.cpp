@@ -87,13 +87,13 @@ double NSNumber::doubleValue() const
     return std::visit([](auto v) { return static_cast<double>(v); }, value_);
 }
 
-Ref<NSString> NSNumber::describe() const
+std::string NSNumber::describe() const
 {
     if (auto* d = std::get_if<double>(&value_))
-        return NSString::stringWithUTF8String(foundation::shortestDecimal(*d));
+        return foundation::shortestDecimal(*d);
     if (auto* u = std::get_if<unsigned long long>(&value_))
-        return NSString::stringWithFormat("%llu", *u);
-    return NSString::stringWithFormat("%lld", longLongValue());
+        return std::to_string(*u);
+    return std::to_string(longLongValue());
 }
 
 bool NSNumber::equals(const NSObject* other) const

@@ -1,5 +1,7 @@
 #include "foundation/NSString.h"
 
+#include "runtime/Category.h"
+
 #include "foundation/NSArray.h"
 
 #include <algorithm>
@@ -165,10 +167,27 @@ bool NSString::boolValue() const
     return c == 'y' || c == 't' || (c >= '1' && c <= '9');
 }
 
-Ref<NSString> NSString::describe() const { return Ref<NSString>(const_cast<NSString*>(this)); }
+std::string NSString::describe() const { return text_; }
 
 bool NSString::equals(const NSObject* other) const
 {
     const auto* string = dynamic_cast<const NSString*>(other);
     return string && string->text_ == text_;
+}
+
+NSString* NSStringFromSelector(SEL sel)
+{
+    if (!sel)
+        return nullptr;
+    return static_cast<NSString*>(NSString::stringWithUTF8String(sel.name()).leak()->autorelease());
+}
+
+SEL NSSelectorFromString(const NSString* name) { return name ? SEL(name->str()) : SEL(); }
+
+Class NSClassFromString(const NSString* name) { return name ? objc_getClass(name->str()) : nullptr; }
+
+// Every object answers `description` with a string: what "%@" writes.
+QX_CATEGORY(NSObject, NSStringDescription)
+{
+    c.method("description", +[](NSObject* self) { return NSString::stringWithUTF8String(self->descriptionText()); });
 }

@@ -57,7 +57,7 @@ protected:
     {
     }
 
-    Ref<NSString> describe() const override;
+    std::string describe() const override;
     bool equals(const NSObject* other) const override;
 
 private:
@@ -69,3 +69,8 @@ inline Ref<NSString> operator""_ns(const char* text, size_t length)
 {
     return NSString::stringWithUTF8String(std::string_view(text, length));
 }
+
+// Selector and class names as strings.
+NSString* NSStringFromSelector(SEL sel);
+SEL NSSelectorFromString(const NSString* name);
+Class NSClassFromString(const NSString* name);

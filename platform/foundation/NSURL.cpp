@@ -73,3 +73,5 @@ Ref<NSString> NSURL::absoluteString() const { return NSString::stringWithUTF8Str
 Ref<NSString> NSURL::scheme() const { return NSString::stringWithUTF8String(scheme_); }
 
 Ref<NSString> NSURL::path() const { return isFileURL() ? NSString::stringWithUTF8String(path_) : nullptr; }
+
+std::string NSURL::describe() const { return absoluteString()->str(); }

@@ -29,7 +29,7 @@ protected:
     {
     }
 
-    Ref<NSString> describe() const override { return absoluteString(); }
+    std::string describe() const override;
 
 private:
     std::string scheme_;

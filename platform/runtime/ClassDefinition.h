@@ -4,14 +4,15 @@
 //
 //   class QXRow : public NSObject {
 //       QX_OBJECT(QXRow, NSObject)
-//   public:
-//       Ref<NSString> label() const;
+//   private:
+//       Ref<NSString> label_;
 //   };
 //
 //   QX_DEFINE_CLASS(QXRow)
 //   {
-//       b.property("label", "T@\"NSString\",C,N,V_label");
-//       b.method<&QXRow::label>("label");
+//       b.property<&QXRow::label_>("label", objc::Copy);   // ivar, attributes, getter, setter
+//       b.method<&QXRow::describeRow>("describeRow");
+//       b.classMethod("row", [](Class cls) -> id { ... });
 //   }
 //
 // The class is registered when its library loads (and on first use before
@@ -21,20 +22,23 @@
 #include "runtime/AutoreleasePool.h"
 #include "runtime/NSObject.h"
 #include "runtime/Runtime.h"
+#include "runtime/WeakRef.h"
 
+#include <cctype>
 #include <string>
 #include <tuple>
 #include <type_traits>
 
-#define QX_OBJECT(Name, Super)                      \
-public:                                             \
-    using Base = Super;                             \
-    static Class objcClass();                       \
-                                                    \
-private:                                            \
-    static void defineClass(objc::ClassBuilder<Name>& b); \
-    template<class QxT, class... QxA>               \
-    friend Ref<QxT>(::make_object)(QxA && ... args); \
+#define QX_OBJECT(Name, Super)                                     \
+public:                                                            \
+    using Base = Super;                                            \
+    static Class objcClass();                                      \
+    static constexpr const char* objcClassName() { return #Name; } \
+                                                                   \
+private:                                                           \
+    static void defineClass(objc::ClassBuilder<Name>& b);          \
+    template<class QxT, class... QxA>                              \
+    friend Ref<QxT>(::make_object)(QxA && ... args);               \
     friend class objc::ClassBuilder<Name>;
 
 #define QX_DEFINE_CLASS(Name)                                                      \
@@ -59,7 +63,8 @@ T* checkedSelf(id self, SEL sel)
         return nullptr;
     auto* typed = dynamic_cast<T*>(self);
     if (!typed)
-        throw BadMethodSignature("'" + sel.name() + "' of " + T::objcClass()->name + " sent to an object of another class");
+        throw BadMethodSignature(describeCall(sel) + " of " + T::objcClassName() + " sent to an instance of "
+            + class_getName(object_getClass(self)));
     return typed;
 }
 
@@ -69,7 +74,7 @@ template<class R>
 slot_t<R> resultToSlot(R&& value)
 {
     using D = std::remove_cvref_t<R>;
-    if constexpr (std::is_same_v<slot_t<D>, id> && !std::is_pointer_v<D>) {
+    if constexpr (IsRef<D>::value) {
         id object = value.get();
         if (object)
             object->retain()->autorelease();
@@ -84,7 +89,6 @@ struct MemberImp;
 
 template<auto Fn, class C, class R, class... A>
 struct MemberImp<Fn, R (C::*)(A...)> {
-    using Self = C;
     static IMP make()
     {
         return IMP::make<slot_t<R>, slot_t<A>...>([](id self, SEL sel, slot_t<A>... args) -> slot_t<R> {
@@ -100,7 +104,6 @@ struct MemberImp<Fn, R (C::*)(A...)> {
 
 template<auto Fn, class C, class R, class... A>
 struct MemberImp<Fn, R (C::*)(A...) const> {
-    using Self = C;
     static IMP make()
     {
         return IMP::make<slot_t<R>, slot_t<A>...>([](id self, SEL sel, slot_t<A>... args) -> slot_t<R> {
@@ -114,19 +117,85 @@ struct MemberImp<Fn, R (C::*)(A...) const> {
     static std::string types() { return methodEncoding<R, A...>(); }
 };
 
+// A function R(T* self, A...) as an implementation; T = NSObject takes any receiver.
 template<class T, class R, class... A>
 IMP functionImp(R (*function)(T*, A...))
 {
-    // The function pointer travels in the closure; captureless lambdas decay to it.
     return IMP::make<slot_t<R>, slot_t<A>...>(std::function<slot_t<R>(id, SEL, slot_t<A>...)>(
         [function](id self, SEL sel, slot_t<A>... args) -> slot_t<R> {
-            auto* object = checkedSelf<T>(self, sel);
+            T* object = nullptr;
+            if constexpr (std::is_same_v<std::remove_cv_t<T>, NSObject>)
+                object = self;
+            else
+                object = checkedSelf<T>(self, sel);
             if constexpr (std::is_void_v<R>)
                 function(object, fromSlot<A>(args)...);
             else
                 return resultToSlot(function(object, fromSlot<A>(args)...));
         }));
 }
+
+// A function R(Class cls, A...) as a class method: `cls` is the class that
+// received the message, a subclass included.
+template<class R, class... A>
+IMP classFunctionImp(R (*function)(Class, A...))
+{
+    return IMP::make<slot_t<R>, slot_t<A>...>(std::function<slot_t<R>(id, SEL, slot_t<A>...)>(
+        [function](id self, SEL sel, slot_t<A>... args) -> slot_t<R> {
+            Class cls = classFromObject(self);
+            if (!cls)
+                throw BadMethodSignature(describeCall(sel) + " is a class method, sent to an instance");
+            if constexpr (std::is_void_v<R>)
+                function(cls, fromSlot<A>(args)...);
+            else
+                return resultToSlot(function(cls, fromSlot<A>(args)...));
+        }));
+}
+
+template<class T, class R, class... A>
+std::string functionEncoding(R (*)(T*, A...))
+{
+    return methodEncoding<R, A...>();
+}
+
+template<class R, class... A>
+std::string classFunctionEncoding(R (*)(Class, A...))
+{
+    return methodEncoding<R, A...>();
+}
+
+// How a property setter keeps its object.
+enum PropertySemantics {
+    Retain, // holds one reference ("&")
+    Copy, // holds a copy; immutable values are shared ("C")
+    Assign, // a scalar, or a weak link that reads nil once its object goes ("W")
+    ReadOnly, // no setter ("R")
+};
+
+// The runtime's type text of a property's C++ member type.
+template<class M>
+struct PropertyType {
+    static std::string encoding() { return encodingOf<M>(); }
+};
+template<class U>
+struct PropertyType<Ref<U>> {
+    static std::string encoding()
+    {
+        if constexpr (std::is_same_v<U, NSObject>)
+            return "@";
+        else
+            return std::string("@\"") + U::objcClassName() + "\"";
+    }
+};
+template<class U>
+struct PropertyType<WeakRef<U>> : PropertyType<Ref<U>> { };
+
+std::string propertyAttributes(std::string_view name, const std::string& type, PropertySemantics semantics, bool weak);
+std::string setterName(std::string_view property);
+
+// Makes the copy a "copy" property keeps: the object's own `copy` when it
+// has one (a new reference the property adopts), else the object itself.
+Ref<NSObject> copyForProperty(id value);
 
 template<class T>
 class ClassBuilder {
@@ -150,9 +219,46 @@ public:
     template<class F>
     void method(SEL sel, F function)
     {
-        addFunction(sel, +function);
+        auto* pointer = +function;
+        class_addMethod(cls_, sel, functionImp(pointer), functionEncoding(pointer).c_str());
     }
 
+    // A captureless lambda taking the receiving Class first, as a class method.
+    template<class F>
+    void classMethod(SEL sel, F function)
+    {
+        auto* pointer = +function;
+        class_addMethod(cls_->metaclass, sel, classFunctionImp(pointer), classFunctionEncoding(pointer).c_str());
+    }
+
+    // One declaration per property: the `_name` instance variable, the
+    // attribute string, the getter `name` and (unless read-only) the setter
+    // `setName:`, all from the member. Object members are Ref<U> (retained
+    // or copied) or WeakRef<U> (a weak link); scalars are assigned.
+    template<auto Member>
+    void property(std::string_view name, PropertySemantics semantics = defaultSemantics<Member>())
+    {
+        using M = std::remove_cvref_t<decltype(std::declval<T&>().*Member)>;
+        addPropertyRecord<Member, M>(name, semantics);
+        class_addMethod(cls_, SEL(name), getterImp<Member, M>(), (PropertyType<M>::encoding().substr(0, 1) + "@:").c_str());
+        if (semantics != ReadOnly)
+            class_addMethod(cls_, SEL(setterName(name)), setterImp<Member, M>(semantics),
+                ("v@:" + PropertyType<M>::encoding().substr(0, 1)).c_str());
+    }
+
+    // A property whose setter does more than store the value: the member
+    // function `Setter` is the setter.
+    template<auto Member, auto Setter>
+    void property(std::string_view name)
+    {
+        using M = std::remove_cvref_t<decltype(std::declval<T&>().*Member)>;
+        addPropertyRecord<Member, M>(name, defaultSemantics<Member>());
+        class_addMethod(cls_, SEL(name), getterImp<Member, M>(), (PropertyType<M>::encoding().substr(0, 1) + "@:").c_str());
+        method<Setter>(SEL(setterName(name)));
+    }
+
+    // A bare property record, for a property whose accessors are methods
+    // written by hand (or answered by another class).
     void property(std::string_view name, std::string_view attributes) { class_addProperty(cls_, name, attributes); }
 
     void ivar(std::string_view name, std::string_view type) { class_addIvar(cls_, name, type); }
@@ -167,11 +273,88 @@ public:
         });
     }
 
-private:
-    template<class R, class... A>
-    void addFunction(SEL sel, R (*function)(T*, A...))
+    // Whether instances can be made by name (`alloc`): T has a constructor
+    // without arguments that this builder may call.
+    static constexpr bool allocatable = requires { new T(); } && !std::is_abstract_v<T>;
+
+    static NSObject* allocate(Class cls)
     {
-        class_addMethod(cls_, sel, functionImp<T, R, A...>(function), methodEncoding<R, A...>().c_str());
+        if constexpr (allocatable) {
+            auto* object = new T();
+            object->isa_ = cls;
+            return object;
+        } else {
+            return nullptr;
+        }
+    }
+
+private:
+    template<auto Member>
+    static constexpr PropertySemantics defaultSemantics()
+    {
+        using M = std::remove_cvref_t<decltype(std::declval<T&>().*Member)>;
+        return IsRef<M>::value ? Retain : Assign;
+    }
+
+    template<auto Member, class M>
+    void addPropertyRecord(std::string_view name, PropertySemantics semantics)
+    {
+        std::string ivarName = "_" + std::string(name);
+        if constexpr (IsRef<M>::value || std::is_base_of_v<WeakRefBase, M>) {
+            class_addIvar(cls_, ivarName, PropertyType<M>::encoding(), [](id object) -> id {
+                auto* typed = dynamic_cast<T*>(object);
+                return typed ? static_cast<id>((typed->*Member).get()) : nullptr;
+            });
+        } else {
+            class_addIvar(cls_, ivarName, PropertyType<M>::encoding());
+        }
+        class_addProperty(cls_, name,
+            propertyAttributes(name, PropertyType<M>::encoding(), semantics, std::is_base_of_v<WeakRefBase, M>));
+    }
+
+    template<auto Member, class M>
+    static IMP getterImp()
+    {
+        if constexpr (IsRef<M>::value || std::is_base_of_v<WeakRefBase, M>) {
+            return IMP::make<id>([](id self, SEL sel) -> id {
+                auto* object = checkedSelf<T>(self, sel);
+                return object ? static_cast<id>((object->*Member).get()) : nullptr;
+            });
+        } else {
+            return IMP::make<M>([](id self, SEL sel) -> M {
+                auto* object = checkedSelf<T>(self, sel);
+                return object ? object->*Member : M {};
+            });
+        }
+    }
+
+    template<auto Member, class M>
+    static IMP setterImp(PropertySemantics semantics)
+    {
+        if constexpr (IsRef<M>::value) {
+            using U = std::remove_pointer_t<decltype(std::declval<M>().get())>;
+            return IMP::make<void, id>([semantics](id self, SEL sel, id value) {
+                auto* object = checkedSelf<T>(self, sel);
+                if (!object)
+                    return;
+                U* typed = fromSlot<U*>(value);
+                if (semantics == Copy)
+                    object->*Member = Ref<U>(fromSlot<U*>(copyForProperty(typed).get()));
+                else
+                    object->*Member = Ref<U>(typed);
+            });
+        } else if constexpr (std::is_base_of_v<WeakRefBase, M>) {
+            using U = std::remove_pointer_t<decltype(std::declval<M>().get())>;
+            return IMP::make<void, id>([](id self, SEL sel, id value) {
+                if (auto* object = checkedSelf<T>(self, sel))
+                    object->*Member = fromSlot<U*>(value);
+            });
+        } else {
+            return IMP::make<void, M>([](id self, SEL sel, M value) {
+                if (auto* object = checkedSelf<T>(self, sel))
+                    object->*Member = value;
+            });
+        }
     }
 
     Class cls_;
@@ -186,9 +369,30 @@ Class defineClass(const char* name, void (*define)(ClassBuilder<T>&))
     if constexpr (!std::is_same_v<T, NSObject>)
         superclass = T::Base::objcClass();
     return defineClassNamed(name, superclass, [define](Class cls) {
+        if constexpr (ClassBuilder<T>::allocatable)
+            cls->allocate = &ClassBuilder<T>::allocate;
         ClassBuilder<T> builder(cls);
         define(builder);
     });
+}
+
+// A new, initialised instance of a class known by name, owned by the result:
+// `[[cls alloc] <init>]`. Nil for a nil class.
+template<class... A>
+Ref<NSObject> create(Class cls, SEL init, A&&... args)
+{
+    if (!cls)
+        return nullptr;
+    auto object = Ref<NSObject>::adopt(sendClass<id>(cls, "alloc"));
+    send<id>(object.get(), init, std::forward<A>(args)...);
+    return object;
+}
+
+template<class T, class... A>
+Ref<T> create(SEL init, A&&... args)
+{
+    auto object = create(T::objcClass(), init, std::forward<A>(args)...);
+    return Ref<T>(fromSlot<T*>(object.get()));
 }
 
 } // namespace objc

@@ -36,4 +36,8 @@ class Ref;
 namespace objc {
 template<class T>
 class ClassBuilder;
+template<class T>
+class WeakRef;
+class WeakRefBase;
+class ClassObject;
 }

@@ -3,29 +3,18 @@
 #include "runtime/Forward.h"
 #include "runtime/Ref.h"
 #include "runtime/Selector.h"
+#include "runtime/Value.h"
 
+#include <array>
 #include <functional>
 #include <memory>
-#include <stdexcept>
+#include <span>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
+#include <utility>
 
 namespace objc {
-
-// Raised when an implementation is called with a signature other than the one
-// it was stored with. On the device such a call corrupts memory silently; here
-// it fails at the call.
-class BadMethodSignature : public std::logic_error {
-public:
-    using std::logic_error::logic_error;
-};
-
-// Raised when a message reaches an object whose class has no method for it.
-class UnrecognizedSelector : public std::logic_error {
-public:
-    using std::logic_error::logic_error;
-};
 
 // Object arguments and results travel as `id`, whatever their static type, so
 // that a method declared with NSString* and a caller holding a Ref<NSString>
@@ -34,13 +23,16 @@ template<class T>
 struct Slot {
     using type = T;
 };
-template<class T>
-    requires(std::is_pointer_v<T> && std::is_base_of_v<NSObject, std::remove_cv_t<std::remove_pointer_t<T>>>)
+template<ObjectPointer T>
 struct Slot<T> {
     using type = id;
 };
 template<class T>
 struct Slot<Ref<T>> {
+    using type = id;
+};
+template<>
+struct Slot<std::nullptr_t> {
     using type = id;
 };
 template<class T>
@@ -50,7 +42,9 @@ template<class T>
 slot_t<T> toSlot(T&& value)
 {
     using D = std::remove_cvref_t<T>;
-    if constexpr (std::is_same_v<slot_t<T>, id> && !std::is_same_v<D, id>) {
+    if constexpr (std::is_same_v<D, std::nullptr_t>)
+        return nullptr;
+    else if constexpr (std::is_same_v<slot_t<T>, id> && !std::is_same_v<D, id>) {
         if constexpr (std::is_pointer_v<D>)
             return const_cast<id>(static_cast<const NSObject*>(value));
         else
@@ -60,18 +54,16 @@ slot_t<T> toSlot(T&& value)
     }
 }
 
-// Converts an `id` slot back to the declared parameter type of an
-// implementation; an object of the wrong class arrives as nil.
+// Converts an `id` slot back to the declared type of a parameter or result;
+// an object of the wrong class fails loudly (never turns silently into nil).
 template<class T>
 T fromSlot(slot_t<T> value)
 {
     if constexpr (std::is_same_v<slot_t<T>, id> && !std::is_same_v<T, id>)
-        return dynamic_cast<T>(value);
+        return Value::from(value).template to<T>("object");
     else
         return value;
 }
-
-std::string typeEncoding(const std::type_info& type);
 
 // The platform's type letter for one C++ type ("v", "@", "B", "q", ...).
 template<class T>
@@ -98,7 +90,7 @@ std::string encodingOf()
         return "i";
     else if constexpr (std::is_same_v<S, unsigned>)
         return "I";
-    else if constexpr (std::is_same_v<S, long> || std::is_same_v<S, long long>)
+    else if constexpr (std::is_same_v<S, long> || std::is_same_v<S, long long> || std::is_enum_v<S>)
         return "q";
     else if constexpr (std::is_same_v<S, unsigned long> || std::is_same_v<S, unsigned long long>)
         return "Q";
@@ -118,13 +110,20 @@ std::string methodEncoding()
     return encodingOf<R>() + "@:" + (std::string() + ... + encodingOf<A>());
 }
 
+std::string describeCall(SEL cmd);
+
 } // namespace objc
 
 // An implementation: a callable stored with its exact signature
-// R(id self, SEL _cmd, A...). Calling it with any other signature raises
-// objc::BadMethodSignature instead of running.
+// R(id self, SEL _cmd, A...). A call with that signature goes straight
+// through; any other call is bridged argument by argument through
+// objc::Value, and raises objc::BadMethodSignature where no conversion fits
+// (a wrong argument count, an object of the wrong class, a number where an
+// object is wanted).
 class IMP {
 public:
+    using Dynamic = std::function<objc::Value(id, SEL, std::span<const objc::Value>)>;
+
     IMP() = default;
 
     template<class R, class... A>
@@ -132,7 +131,14 @@ public:
     {
         IMP imp;
         imp.signature_ = &typeid(R(id, SEL, A...));
-        imp.function_ = std::make_shared<std::function<R(id, SEL, A...)>>(std::move(function));
+        auto typed = std::make_shared<std::function<R(id, SEL, A...)>>(std::move(function));
+        imp.dynamic_ = std::make_shared<Dynamic>([typed](id self, SEL cmd, std::span<const objc::Value> args) -> objc::Value {
+            if (args.size() != sizeof...(A))
+                throw objc::BadMethodSignature(objc::describeCall(cmd) + ": called with " + std::to_string(args.size())
+                    + " arguments, takes " + std::to_string(sizeof...(A)));
+            return invokeWith<R, A...>(*typed, self, cmd, args, std::index_sequence_for<A...>());
+        });
+        imp.function_ = std::move(typed);
         return imp;
     }
 
@@ -141,11 +147,20 @@ public:
     {
         using F = std::function<R(id, SEL, A...)>;
         if (!function_)
-            throw objc::BadMethodSignature("call of an empty implementation for '" + cmd.name() + "'");
-        if (*signature_ != typeid(R(id, SEL, A...)))
-            throw objc::BadMethodSignature("'" + cmd.name() + "' called as " + objc::typeEncoding(typeid(R(id, SEL, A...)))
-                + " but implemented as " + objc::typeEncoding(*signature_));
-        return (*static_cast<const F*>(function_.get()))(self, cmd, std::forward<A>(args)...);
+            throw objc::BadMethodSignature("call of an empty implementation for " + objc::describeCall(cmd));
+        if (*signature_ == typeid(R(id, SEL, A...)))
+            return (*static_cast<const F*>(function_.get()))(self, cmd, std::forward<A>(args)...);
+        std::array<objc::Value, sizeof...(A)> values { objc::Value::from(std::forward<A>(args))... };
+        objc::Value result = (*dynamic_)(self, cmd, std::span<const objc::Value>(values.data(), values.size()));
+        if constexpr (!std::is_void_v<R>)
+            return result.to<R>(objc::describeCall(cmd) + " result");
+    }
+
+    objc::Value callDynamic(id self, SEL cmd, std::span<const objc::Value> args) const
+    {
+        if (!dynamic_)
+            throw objc::BadMethodSignature("call of an empty implementation for " + objc::describeCall(cmd));
+        return (*dynamic_)(self, cmd, args);
     }
 
     explicit operator bool() const { return function_ != nullptr; }
@@ -153,6 +168,20 @@ public:
     const std::type_info* signature() const { return signature_; }
 
 private:
+    template<class R, class... A, size_t... I>
+    static objc::Value invokeWith(const std::function<R(id, SEL, A...)>& function, id self, SEL cmd,
+        std::span<const objc::Value> args, std::index_sequence<I...>)
+    {
+        const std::string what = objc::describeCall(cmd);
+        if constexpr (std::is_void_v<R>) {
+            function(self, cmd, args[I].template to<A>(what + " argument " + std::to_string(I + 1))...);
+            return {};
+        } else {
+            return objc::Value::from(function(self, cmd, args[I].template to<A>(what + " argument " + std::to_string(I + 1))...));
+        }
+    }
+
     const std::type_info* signature_ = nullptr;
     std::shared_ptr<const void> function_;
+    std::shared_ptr<const Dynamic> dynamic_;
 };

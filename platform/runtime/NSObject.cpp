@@ -1,18 +1,29 @@
 #include "runtime/NSObject.h"
 
-#include "foundation/NSString.h"
 #include "runtime/AutoreleasePool.h"
 #include "runtime/ClassDefinition.h"
+#include "runtime/WeakRef.h"
 
+#include <climits>
 #include <cstdio>
 
 QX_DEFINE_CLASS(NSObject)
 {
     b.method("dealloc", [](NSObject* self) { objc_destroyInstance(self); });
-    b.method("description", [](NSObject* self) { return self->description(); });
     b.method("isEqual:", [](NSObject* self, id other) { return self->isEqual(other); });
     b.method("respondsToSelector:", [](NSObject* self, SEL sel) { return class_respondsToSelector(self->getClass(), sel); });
     b.method("self", [](NSObject* self) { return self; });
+    b.method("init", [](NSObject* self) { return self; });
+    // Class messages: `alloc` makes an instance of the receiving class, so a
+    // subclass that inherits a factory makes instances of itself.
+    b.classMethod("alloc", [](Class cls) -> id {
+        id object = objc::allocateInstance(cls);
+        if (!object)
+            throw objc::BadMethodSignature(std::string("'alloc': class ") + class_getName(cls) + " cannot be made by name");
+        // The caller owns the new instance, as with `alloc` on the device.
+        return object;
+    });
+    b.classMethod("class", [](Class cls) -> id { return objc::classObject(cls); });
 }
 
 NSObject::~NSObject() = default;
@@ -27,29 +38,27 @@ bool NSObject::respondsToSelector(SEL sel) const
     return send<bool>(respondsToSelector, sel);
 }
 
-Ref<NSString> NSObject::description() const { return describe(); }
-
 bool NSObject::isEqual(const NSObject* other) const { return other && equals(other); }
 
-Ref<NSString> NSObject::describe() const
+std::string NSObject::describe() const
 {
     char address[32];
     std::snprintf(address, sizeof address, "%p", static_cast<const void*>(this));
-    return NSString::stringWithUTF8String(std::string("<") + class_getName(isa_) + ": " + address + ">");
+    return std::string("<") + class_getName(isa_) + ": " + address + ">";
 }
 
 NSObject* NSObject::retain()
 {
     // An object on its way out stays on its way out: a retain/release pair
     // made by its own `dealloc` must not start a second one.
-    if (!deallocating_.load(std::memory_order_relaxed))
+    if (!immortal_ && !deallocating_.load(std::memory_order_relaxed))
         refs_.fetch_add(1, std::memory_order_relaxed);
     return this;
 }
 
 void NSObject::release()
 {
-    if (deallocating_.load(std::memory_order_relaxed))
+    if (immortal_ || deallocating_.load(std::memory_order_relaxed))
         return;
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         deallocating_.store(true, std::memory_order_relaxed);
@@ -64,7 +73,14 @@ NSObject* NSObject::autorelease()
     return this;
 }
 
-void objc_destroyInstance(NSObject* object) { delete object; }
+void objc_destroyInstance(NSObject* object)
+{
+    if (!object)
+        return;
+    if (object->weaklyReferenced_.load(std::memory_order_acquire))
+        objc::clearWeakReferences(object);
+    delete object;
+}
 
 id objc_retain(id object) { return object ? object->retain() : nullptr; }
 
@@ -73,3 +89,18 @@ void objc_release(id object)
     if (object)
         object->release();
 }
+
+namespace objc {
+
+NSObject* makeClassObject(Class cls)
+{
+    auto* object = new ClassObject(cls);
+    object->isa_ = cls->metaclass;
+    object->immortal_ = true;
+    object->refs_.store(INT_MAX / 2, std::memory_order_relaxed);
+    return object;
+}
+
+std::string ClassObject::describe() const { return class_getName(represented_); }
+
+} // namespace objc

@@ -5,9 +5,15 @@
 #include "runtime/Runtime.h"
 
 #include <atomic>
+#include <string>
 
 template<class T, class... A>
 Ref<T> make_object(A&&... args);
+
+namespace objc {
+NSObject* makeClassObject(Class cls);
+void clearWeakReferences(NSObject* object);
+}
 
 // The root class. Every object carries its runtime class (`isa`) and a
 // reference count; the last release sends `dealloc` through the runtime, so a
@@ -26,7 +32,7 @@ public:
     bool respondsToSelector(SEL sel) const;
 
     // The text that "%@" writes for this object.
-    Ref<NSString> description() const;
+    std::string descriptionText() const { return describe(); }
     bool isEqual(const NSObject* other) const;
 
     NSObject* retain();
@@ -47,7 +53,7 @@ protected:
 
     // What `description` and `isEqual:` answer for this class; the runtime
     // methods of the same names call these.
-    virtual Ref<NSString> describe() const;
+    virtual std::string describe() const;
     virtual bool equals(const NSObject* other) const { return other == this; }
 
 private:
@@ -55,9 +61,19 @@ private:
     template<class T, class... A>
     friend Ref<T> make_object(A&&... args);
     friend void objc_destroyInstance(NSObject* object);
+    friend NSObject* objc::makeClassObject(Class cls);
+    template<class T>
+    friend class objc::ClassBuilder;
+    friend class objc::WeakRefBase;
+    friend void objc::clearWeakReferences(NSObject* object);
 
     std::atomic<int> refs_ { 1 };
     std::atomic<bool> deallocating_ { false };
+    // Set once a weak reference has pointed here, so only such objects pay
+    // for clearing them when they go.
+    std::atomic<bool> weaklyReferenced_ { false };
+    // Class objects live as long as their class: retain and release pass them by.
+    bool immortal_ = false;
     Class isa_ = nullptr;
 };
 
@@ -80,3 +96,23 @@ T* objc_cast(const NSObject* object)
 {
     return const_cast<T*>(dynamic_cast<const T*>(object));
 }
+
+namespace objc {
+
+// The object that stands for a class in messages.
+class ClassObject final : public NSObject {
+public:
+    explicit ClassObject(Class cls)
+        : represented_(cls)
+    {
+    }
+    Class represented() const { return represented_; }
+
+protected:
+    std::string describe() const override;
+
+private:
+    Class represented_;
+};
+
+} // namespace objc

@@ -63,7 +63,10 @@ public:
     T* operator->() const { return ptr_; }
     T& operator*() const { return *ptr_; }
     explicit operator bool() const { return ptr_ != nullptr; }
-    operator T*() const { return ptr_; } // NOLINT(google-explicit-constructor): a Ref passes where a borrowed pointer is wanted
+    // A Ref passes where a borrowed pointer is wanted, but a temporary one
+    // does not: its object may go with it at the end of the statement.
+    operator T*() const& { return ptr_; } // NOLINT(google-explicit-constructor)
+    operator T*() const&& = delete;
 
     // Gives up ownership without releasing; the caller now owns the reference.
     T* leak() { return std::exchange(ptr_, nullptr); }

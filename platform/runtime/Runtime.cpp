@@ -1,19 +1,22 @@
 #include "runtime/Runtime.h"
 
-#include "foundation/NSString.h"
 #include "runtime/NSObject.h"
 
-#include <cxxabi.h>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 
 namespace {
 
+struct PendingCategory {
+    std::vector<objc::CategoryMethod> methods;
+    std::vector<objc::CategoryMethod> classMethods;
+};
+
 struct ClassRegistry {
     std::recursive_mutex lock;
     std::map<std::string, Class, std::less<>> registered;
     std::vector<std::unique_ptr<objc_class>> all;
+    std::multimap<std::string, PendingCategory, std::less<>> pendingCategories;
 };
 
 ClassRegistry& registry()
@@ -41,8 +44,6 @@ Class objc_getClass(std::string_view name)
 
 Class NSClassFromString(std::string_view name) { return objc_getClass(name); }
 
-Class NSClassFromString(NSString* name) { return name ? objc_getClass(name->UTF8String()) : nullptr; }
-
 const char* class_getName(Class cls) { return cls ? cls->name.c_str() : "nil"; }
 
 Class class_getSuperclass(Class cls) { return cls ? cls->superclass : nullptr; }
@@ -62,9 +63,19 @@ Class objc_allocateClassPair(Class superclass, std::string_view name)
         return nullptr;
     auto& r = registry();
     std::lock_guard guard(r.lock);
+    auto meta = std::make_unique<objc_class>();
+    meta->name = std::string(name);
+    meta->isMetaclass = true;
     auto cls = std::make_unique<objc_class>();
     cls->name = std::string(name);
     cls->superclass = superclass;
+    cls->metaclass = meta.get();
+    cls->allocate = superclass ? superclass->allocate : nullptr;
+    // The root metaclass inherits from the root class: class objects answer
+    // `respondsToSelector:` and the other root methods too.
+    meta->superclass = superclass ? superclass->metaclass : cls.get();
+    cls->classObject = objc::makeClassObject(cls.get());
+    r.all.push_back(std::move(meta));
     r.all.push_back(std::move(cls));
     return r.all.back().get();
 }
@@ -76,6 +87,28 @@ void objc_registerClassPair(Class cls)
     auto& r = registry();
     std::lock_guard guard(r.lock);
     r.registered.emplace(cls->name, cls);
+    auto [first, last] = r.pendingCategories.equal_range(cls->name);
+    std::vector<PendingCategory> waiting;
+    for (auto it = first; it != last; ++it)
+        waiting.push_back(std::move(it->second));
+    r.pendingCategories.erase(first, last);
+    for (const auto& category : waiting)
+        objc::attachCategory(cls->name, category.methods, category.classMethods);
+}
+
+Class objc_getMetaClass(std::string_view name)
+{
+    Class cls = objc_getClass(name);
+    return cls ? cls->metaclass : nullptr;
+}
+
+bool class_isMetaClass(Class cls) { return cls && cls->isMetaclass; }
+
+Method class_getClassMethod(Class cls, SEL sel)
+{
+    if (!cls)
+        return nullptr;
+    return class_getInstanceMethod(cls->isMetaclass ? cls : cls->metaclass, sel);
 }
 
 Method class_getInstanceMethod(Class cls, SEL sel)
@@ -137,15 +170,6 @@ std::vector<Method> class_copyMethodList(Class cls)
         list.push_back(method.get());
     return list;
 }
-
-NSString* NSStringFromSelector(SEL sel)
-{
-    if (!sel)
-        return nullptr;
-    return static_cast<NSString*>(NSString::stringWithUTF8String(sel.name()).leak()->autorelease());
-}
-
-SEL NSSelectorFromString(NSString* name) { return name ? SEL(name->UTF8String()) : SEL(); }
 
 bool class_addProperty(Class cls, std::string_view name, std::string_view attributes)
 {
@@ -241,15 +265,44 @@ Class object_getClass(const NSObject* object) { return object ? object->getClass
 
 namespace objc {
 
-bool attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods)
+Attached attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods,
+    const std::vector<CategoryMethod>& classMethods)
 {
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
     Class cls = objc_getClass(className);
-    if (!cls)
-        return false;
+    if (!cls) {
+        r.pendingCategories.emplace(std::string(className), PendingCategory { methods, classMethods });
+        return Attached::WhenRegistered;
+    }
     for (const auto& method : methods)
         class_replaceMethod(cls, method.name, method.imp, method.types.c_str());
-    return true;
+    for (const auto& method : classMethods)
+        class_replaceMethod(cls->metaclass, method.name, method.imp, method.types.c_str());
+    return Attached::Now;
 }
+
+id classObject(Class cls)
+{
+    if (!cls)
+        return nullptr;
+    return cls->isMetaclass ? nullptr : cls->classObject;
+}
+
+Class classFromObject(const NSObject* object)
+{
+    auto* classObject = dynamic_cast<const ClassObject*>(object);
+    return classObject ? classObject->represented() : nullptr;
+}
+
+NSObject* allocateInstance(Class cls)
+{
+    if (!cls || cls->isMetaclass || !cls->allocate)
+        return nullptr;
+    return cls->allocate(cls);
+}
+
+std::string describeCall(SEL cmd) { return "'" + cmd.name() + "'"; }
 
 void throwUnrecognized(id receiver, SEL sel)
 {
@@ -257,14 +310,6 @@ void throwUnrecognized(id receiver, SEL sel)
         + class_getName(object_getClass(receiver)));
 }
 
-std::string typeEncoding(const std::type_info& type)
-{
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-    std::string text = status == 0 && demangled ? demangled : type.name();
-    std::free(demangled); // NOLINT: the demangler allocates with malloc
-    return text;
-}
 
 Class defineClassNamed(const char* name, Class superclass, const std::function<void(Class)>& define)
 {
@@ -273,6 +318,8 @@ Class defineClassNamed(const char* name, Class superclass, const std::function<v
     if (Class existing = objc_getClass(name))
         return existing;
     Class cls = objc_allocateClassPair(superclass, name);
+    if (!cls)
+        return nullptr;
     define(cls);
     objc_registerClassPair(cls);
     return cls;

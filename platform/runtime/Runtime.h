@@ -36,6 +36,18 @@ struct objc_ivar {
 struct objc_class {
     std::string name;
     Class superclass = nullptr;
+    // The metaclass holds the class methods; its superclass is the
+    // superclass's metaclass, and the root's is the root class itself, so
+    // a class object also answers the root's instance methods.
+    Class metaclass = nullptr;
+    bool isMetaclass = false;
+    // The object that stands for the class in messages (`self` of a class
+    // method); its class is the metaclass. Nil for a metaclass.
+    NSObject* classObject = nullptr;
+    // Makes an uninitialised instance whose class is the argument; set for
+    // classes with a C++ type that can be made without arguments, inherited
+    // by classes made at run time.
+    NSObject* (*allocate)(Class) = nullptr;
     std::vector<std::unique_ptr<objc_method>> methods; // own methods, in the order they were added
     std::unordered_map<SEL, objc_method*> methodsByName;
     std::vector<std::unique_ptr<objc_property>> properties;
@@ -44,14 +56,14 @@ struct objc_class {
 
 // Classes.
 Class objc_getClass(std::string_view name);
-Class NSClassFromString(NSString* name);
 Class NSClassFromString(std::string_view name);
 const char* class_getName(Class cls);
 Class class_getSuperclass(Class cls);
 bool class_isSubclassOf(Class cls, Class ancestor);
 
-// Defines a class; nothing when the name is taken. Registration makes it
-// visible to objc_getClass.
+// Defines a class (and its metaclass); nothing when the name is taken.
+// Registration makes it visible to objc_getClass and attaches the categories
+// that were waiting for it.
 Class objc_allocateClassPair(Class superclass, std::string_view name);
 void objc_registerClassPair(Class cls);
 
@@ -67,8 +79,6 @@ IMP method_setImplementation(Method method, IMP imp);
 SEL method_getName(Method method);
 const char* method_getTypeEncoding(Method method);
 std::vector<Method> class_copyMethodList(Class cls);
-NSString* NSStringFromSelector(SEL sel);
-SEL NSSelectorFromString(NSString* name);
 
 // Properties and instance variables.
 bool class_addProperty(Class cls, std::string_view name, std::string_view attributes);
@@ -86,6 +96,10 @@ Ivar class_getInstanceVariable(Class cls, const char* name);
 Ivar object_getInstanceVariable(id object, const char* name, id* value);
 
 Class object_getClass(const NSObject* object);
+Class objc_getMetaClass(std::string_view name);
+bool class_isMetaClass(Class cls);
+// Class methods live in the metaclass.
+Method class_getClassMethod(Class cls, SEL sel);
 
 namespace objc {
 
@@ -96,7 +110,24 @@ struct CategoryMethod {
     IMP imp;
     std::string types;
 };
-bool attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods);
+// Attaches instance and class methods to the named class now, or, when no
+// such class is registered yet, as soon as it registers: the result says
+// which. Whatever order libraries load in, a category reaches its class.
+enum class Attached {
+    Now,
+    WhenRegistered,
+};
+Attached attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods,
+    const std::vector<CategoryMethod>& classMethods = {});
+
+// The object that receives class messages for `cls`, and back.
+id classObject(Class cls);
+Class classFromObject(const NSObject* object);
+
+// A new instance of `cls` with one reference owned by the caller, made by
+// the nearest allocator up the class chain, or nil for a class without one.
+// This is what `alloc` does.
+NSObject* allocateInstance(Class cls);
 
 [[noreturn]] void throwUnrecognized(id receiver, SEL sel);
 
@@ -108,9 +139,21 @@ IMP imp(R (*function)(id, SEL, A...))
 }
 
 // Sends a message: looks the selector up in the receiver's class and its
-// ancestors and calls the implementation. A message to nil does nothing and
+// ancestors and calls the implementation. A class object as receiver finds
+// class methods. A message to nil does nothing and
 // returns a zero value, as on the device.
 template<class R = void, class... A>
+R send(const NSObject* receiver, SEL sel, A&&... args);
+
+// A message to an object held by a Ref, a temporary one included: it lives
+// until the message returns.
+template<class R = void, class T, class... A>
+R send(const Ref<T>& receiver, SEL sel, A&&... args)
+{
+    return send<R>(static_cast<const NSObject*>(receiver.get()), sel, std::forward<A>(args)...);
+}
+
+template<class R, class... A>
 R send(const NSObject* receiver, SEL sel, A&&... args)
 {
     if (!receiver) {
@@ -128,6 +171,13 @@ R send(const NSObject* receiver, SEL sel, A&&... args)
         implementation.template call<void, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...);
     else
         return fromSlot<R>(implementation.template call<slot_t<R>, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...));
+}
+
+// Sends a class message: `[cls sel]`.
+template<class R = void, class... A>
+R sendClass(Class cls, SEL sel, A&&... args)
+{
+    return send<R>(classObject(cls), sel, std::forward<A>(args)...);
 }
 
 // Calls a saved implementation, as a replacement does to reach the one it replaced.

@@ -63,9 +63,9 @@ TEST_F(ManagedAssetPath, MakesARelativePathAbsoluteAgainstTheCurrentDirectory)
     WorkingDirectory inside(dir.path());
     auto asset = PLManagedAsset::assetWithPath("a/../b/./photo.jpg");
     const std::string base = realPath(dir.path());
-    EXPECT_EQ(text(asset->pathForImageFile()), base + "/b/photo.jpg");
-    EXPECT_EQ(text(asset->filename()), "photo.jpg");
-    EXPECT_EQ(text(asset->directory()), base + "/b");
+    EXPECT_EQ(text(asset->pathForImageFile().get()), base + "/b/photo.jpg");
+    EXPECT_EQ(text(asset->filename().get()), "photo.jpg");
+    EXPECT_EQ(text(asset->directory().get()), base + "/b");
 }
 
 TEST_F(ManagedAssetPath, NormalisesAnAbsolutePathWithoutTouchingTheDisk)
@@ -87,9 +87,9 @@ TEST_F(ManagedAssetPath, NormalisesAnAbsolutePathWithoutTouchingTheDisk)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.given);
         auto asset = PLManagedAsset::assetWithPath(c.given);
-        EXPECT_EQ(text(asset->pathForImageFile()), c.path);
-        EXPECT_EQ(text(asset->filename()), c.filename);
-        EXPECT_EQ(text(asset->directory()), c.directory);
+        EXPECT_EQ(text(asset->pathForImageFile().get()), c.path);
+        EXPECT_EQ(text(asset->filename().get()), c.filename);
+        EXPECT_EQ(text(asset->directory().get()), c.directory);
     }
 }
 
@@ -98,8 +98,8 @@ TEST_F(ManagedAssetPath, KeepsASymbolicLinkAsGivenAndReadsThroughIt)
     fixtures::writeJpeg(dir.path(), "real.jpg", 32, 16);
     ASSERT_EQ(::symlink("real.jpg", dir.file("link.jpg").c_str()), 0);
     auto asset = PLManagedAsset::assetWithPath(dir.file("link.jpg"));
-    EXPECT_EQ(text(asset->filename()), "link.jpg");
-    EXPECT_TRUE(text(asset->pathForImageFile()).ends_with("/link.jpg"));
+    EXPECT_EQ(text(asset->filename().get()), "link.jpg");
+    EXPECT_TRUE(text(asset->pathForImageFile().get()).ends_with("/link.jpg"));
     EXPECT_TRUE(asset->isPhoto());
     EXPECT_TRUE(asset->isJPEG());
 }
@@ -149,7 +149,7 @@ TEST_F(ManagedAssetKind, KnowsAMovieByItsNameOrByItsBytes)
 TEST_F(ManagedAssetKind, SaysNothingOfAMissingFile)
 {
     auto asset = PLManagedAsset::assetWithPath(dir.file("gone.jpg"));
-    EXPECT_EQ(text(asset->filename()), "gone.jpg");
+    EXPECT_EQ(text(asset->filename().get()), "gone.jpg");
     EXPECT_FALSE(asset->isPhoto());
     EXPECT_FALSE(asset->isJPEG());
     EXPECT_FALSE(asset->isVideo());

@@ -67,8 +67,14 @@ std::vector<std::string> texts(const NSArray* list)
     if (!list)
         return result;
     for (const auto& item : *list)
-        result.push_back(item ? item->description()->str() : "(nil)");
+        result.push_back(item ? item->descriptionText() : "(nil)");
     return result;
+}
+
+template<class T>
+std::vector<std::string> texts(const Ref<T>& list)
+{
+    return texts(list.get());
 }
 
 // Each description as (name, type encoding); a description with other keys
@@ -157,7 +163,7 @@ TEST(VariableDescriptions, ListTheClassesOwnVariablesInOrder)
 {
     AutoreleasePool pool;
     const std::vector<std::pair<std::string, std::string>> expected { { "_name", "@\"NSString\"" }, { "_age", "q" } };
-    EXPECT_EQ(descriptions(variablesOfClass(CHPet::objcClass())), expected);
+    EXPECT_EQ(descriptions(variablesOfClass(CHPet::objcClass()).get()), expected);
     // The same through the object's method.
     EXPECT_EQ(descriptions(objc::send<NSMutableArray*>(CHPet::create(), "variables")), expected);
 }
@@ -176,13 +182,13 @@ TEST(VariableDescriptions, LeaveOutInheritedVariables)
 TEST(MethodNames, AreTheClassesOwnMethodsWithCategoryMethods)
 {
     AutoreleasePool pool;
-    EXPECT_EQ(texts(methods(CHPet::create())), (std::vector<std::string> { "name", "setName:" }));
-    EXPECT_TRUE(methods(CHPuppy::create())->count() == 0);
+    EXPECT_EQ(texts(methods(CHPet::create().get())), (std::vector<std::string> { "name", "setName:" }));
+    EXPECT_TRUE(methods(CHPuppy::create().get())->count() == 0);
     EXPECT_EQ(texts(objc::send<NSMutableArray*>(CHPet::create(), "methods")), (std::vector<std::string> { "name", "setName:" }));
     EXPECT_EQ(objc::send<NSMutableArray*>(CHPuppy::create(), "methods")->count(), 0U);
 
     // Methods attached by the library's categories count as the class's own.
-    auto arrayMethods = texts(methods(NSMutableArray::array()));
+    auto arrayMethods = texts(methods(NSMutableArray::array().get()));
     EXPECT_NE(std::find(arrayMethods.begin(), arrayMethods.end(), "addNonNullObject:"), arrayMethods.end());
     EXPECT_NE(std::find(arrayMethods.begin(), arrayMethods.end(), "addObject:"), arrayMethods.end());
     EXPECT_EQ(std::find(arrayMethods.begin(), arrayMethods.end(), "count"), arrayMethods.end()); // NSArray's
@@ -192,16 +198,16 @@ TEST(InstanceVariableNamed, ReturnsTheHeldObjectAliveForThePool)
 {
     AutoreleasePool pool;
     auto pet = CHPet::create();
-    pet->setName("Rex"_ns);
+    pet->setName("Rex"_ns.get());
     id name = instanceVariableNamed(pet, "_name");
     ASSERT_NE(name, nullptr);
     pet->setName(nullptr); // the pet lets go; the pool still holds the value
-    EXPECT_EQ(name->description()->str(), "Rex");
+    EXPECT_EQ(name->descriptionText(), "Rex");
 
-    pet->setName("Fido"_ns);
+    pet->setName("Fido"_ns.get());
     id viaMessage = objc::send<id>(pet, "instanceVariableNamed:", static_cast<const char*>("_name"));
     ASSERT_NE(viaMessage, nullptr);
-    EXPECT_EQ(viaMessage->description()->str(), "Fido");
+    EXPECT_EQ(viaMessage->descriptionText(), "Fido");
 }
 
 TEST(InstanceVariableNamed, GivesNilForEmptyScalarAndUnknownVariables)
@@ -209,12 +215,12 @@ TEST(InstanceVariableNamed, GivesNilForEmptyScalarAndUnknownVariables)
     AutoreleasePool pool;
     auto pet = CHPet::create();
     EXPECT_EQ(instanceVariableNamed(pet, "_name"), nullptr);
-    pet->setName("Rex"_ns);
+    pet->setName("Rex"_ns.get());
     EXPECT_EQ(instanceVariableNamed(pet, "_age"), nullptr);
     EXPECT_EQ(instanceVariableNamed(pet, "_tail"), nullptr);
     EXPECT_EQ(instanceVariableNamed(pet, nullptr), nullptr);
     EXPECT_EQ(instanceVariableNamed(nullptr, "_name"), nullptr);
-    EXPECT_EQ(instanceVariableNamed(CHPuppy::create(), "_tail"), nullptr);
+    EXPECT_EQ(instanceVariableNamed(CHPuppy::create().get(), "_tail"), nullptr);
 }
 
 } // namespace

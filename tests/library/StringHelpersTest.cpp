@@ -13,7 +13,7 @@
 
 namespace {
 
-std::string text(const NSObject* object) { return object ? object->description()->str() : "(nil)"; }
+std::string text(const NSObject* object) { return object ? object->descriptionText() : "(nil)"; }
 
 std::vector<std::string> texts(const NSArray* list)
 {
@@ -23,6 +23,12 @@ std::vector<std::string> texts(const NSArray* list)
     for (const auto& item : *list)
         result.push_back(text(item));
     return result;
+}
+
+template<class T>
+std::vector<std::string> texts(const Ref<T>& list)
+{
+    return texts(list.get());
 }
 
 struct TextRow {
@@ -36,7 +42,7 @@ void expectEachWay(Ref<NSString> (*helper)(const NSString*), const char* selecto
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::string(row.input)));
         auto input = NSString::stringWithUTF8String(row.input);
-        EXPECT_EQ(text(helper(input)), row.expected);
+        EXPECT_EQ(text(helper(input).get()), row.expected);
         EXPECT_EQ(text(objc::send<id>(input, selector)), row.expected);
     }
 }
@@ -101,8 +107,8 @@ TEST(ComponentsSeparatedByString, KeepEmptyPiecesAndDifferOnlyForOverlappingSepa
         SCOPED_TRACE(std::string(row.input) + " split by " + row.separator);
         auto input = NSString::stringWithUTF8String(row.input);
         auto separator = NSString::stringWithUTF8String(row.separator);
-        EXPECT_EQ(texts(componentsSeparatedByStringReversed(input, separator, false)), row.forward);
-        EXPECT_EQ(texts(componentsSeparatedByStringReversed(input, separator, true)), row.backward);
+        EXPECT_EQ(texts(componentsSeparatedByStringReversed(input, separator, false).get()), row.forward);
+        EXPECT_EQ(texts(componentsSeparatedByStringReversed(input, separator, true).get()), row.backward);
         EXPECT_EQ(texts(objc::send<NSArray*>(input, "componentsSeparatedByString:reversed:", separator, true)), row.backward);
         EXPECT_EQ(texts(objc::send<NSArray*>(input, "componentsSeparatedByString:reversed:", separator, false)), row.forward);
     }
@@ -111,8 +117,8 @@ TEST(ComponentsSeparatedByString, KeepEmptyPiecesAndDifferOnlyForOverlappingSepa
 TEST(ComponentsSeparatedByString, TreatsANilSeparatorAsOneThatNeverOccurs)
 {
     AutoreleasePool pool;
-    EXPECT_EQ(texts(componentsSeparatedByStringReversed("a,b"_ns, nullptr, true)), std::vector<std::string> { "a,b" });
-    EXPECT_EQ(texts(componentsSeparatedByStringReversed("a,b"_ns, nullptr, false)), std::vector<std::string> { "a,b" });
+    EXPECT_EQ(texts(componentsSeparatedByStringReversed("a,b"_ns.get(), nullptr, true)), std::vector<std::string> { "a,b" });
+    EXPECT_EQ(texts(componentsSeparatedByStringReversed("a,b"_ns.get(), nullptr, false)), std::vector<std::string> { "a,b" });
 }
 
 // What the system's own `uname -m` prints, without the line break.
@@ -137,7 +143,7 @@ TEST(DetailModel, IsTheKernelsMachineNameOnEveryCall)
     if (expected.empty())
         GTEST_SKIP() << "no uname command to compare with";
     auto* device = UIDevice::currentDevice();
-    EXPECT_EQ(text(detailModel(device)), expected);
+    EXPECT_EQ(text(detailModel(device).get()), expected);
     EXPECT_EQ(text(objc::send<id>(device, "detailModel")), expected);
     EXPECT_EQ(text(objc::send<id>(device, "detailModel")), expected);
 }

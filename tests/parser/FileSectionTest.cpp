@@ -136,7 +136,7 @@ TEST_F(FileSection, GivesAVideoNoSizeRows)
     asset->originalHeight = 1080;
     asset->path = NSString::stringWithUTF8String(makeFile(998, 1400000000));
 
-    EXPECT_EQ(build(), (std::vector<RowText> { { "Name", "IMG_0002.MOV" }, { "File Size", "998 Bytes" }, { "Modified", parser->dateFormater()->stringFromDate(NSDate::dateWithTimeIntervalSince1970(1400000000))->str() } }));
+    EXPECT_EQ(build(), (std::vector<RowText> { { "Name", "IMG_0002.MOV" }, { "File Size", "998 Bytes" }, { "Modified", parser->dateFormater()->stringFromDate(NSDate::dateWithTimeIntervalSince1970(1400000000).get())->str() } }));
 }
 
 TEST_F(FileSection, KeepsAnEmptyNameAndSkipsFileFactsWithoutAReadableFile)

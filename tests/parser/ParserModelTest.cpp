@@ -11,11 +11,11 @@ namespace {
 TEST(QXRow, NeedsANonEmptyLabelAndAValue)
 {
     AutoreleasePool pool;
-    EXPECT_EQ(QXRow::rowWithLabelAndValue(nullptr, "x"_ns), nullptr);
-    EXPECT_EQ(QXRow::rowWithLabelAndValue(""_ns, "x"_ns), nullptr);
-    EXPECT_EQ(QXRow::rowWithLabelAndValue("Name"_ns, nullptr), nullptr);
+    EXPECT_EQ(QXRow::rowWithLabelAndValue(nullptr, "x"_ns.get()), nullptr);
+    EXPECT_EQ(QXRow::rowWithLabelAndValue(""_ns.get(), "x"_ns.get()), nullptr);
+    EXPECT_EQ(QXRow::rowWithLabelAndValue("Name"_ns.get(), nullptr), nullptr);
 
-    auto empty = QXRow::rowWithLabelAndValue("Name"_ns, ""_ns);
+    auto empty = QXRow::rowWithLabelAndValue("Name"_ns.get(), ""_ns.get());
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->label()->str(), "Name");
     EXPECT_EQ(empty->value()->str(), "");
@@ -37,7 +37,7 @@ TEST(QXRow, WritesANonStringValueAsItsText)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        auto row = QXRow::rowWithLabelAndValue("Label"_ns, c.value);
+        auto row = QXRow::rowWithLabelAndValue("Label"_ns.get(), c.value);
         ASSERT_NE(row, nullptr);
         EXPECT_EQ(row->value()->str(), c.text);
     }
@@ -92,9 +92,9 @@ TEST(ParserSections, FollowTheFixedOrderAndLeaveEmptyKindsOut)
     // No file: the file facts are all that a parse builds, so a GPS list set
     // beforehand survives into the sections.
     auto gps = NSMutableArray::array();
-    gps->addObject(QXRow::rowWithLabelAndValue("Location"_ns, "1.000000, 2.000000"_ns));
+    gps->addObject(QXRow::rowWithLabelAndValue("Location"_ns.get(), "1.000000, 2.000000"_ns.get()));
     parser->setGps(gps);
-    parser->setTiff(NSMutableArray::array());
+    parser->setTiff(NSMutableArray::array().get());
 
     NSArray* sections = parser->send<NSArray*>("parseAsset:", asset.get());
     ASSERT_NE(sections, nullptr);
@@ -115,9 +115,9 @@ TEST(ParserSections, PutGPSFirstWhenThereAreNoFileFacts)
     auto asset = PLManagedAsset::create();
     asset->photo = false;
     auto exif = NSMutableArray::array();
-    exif->addObject(QXRow::rowWithLabelAndValue("F Number"_ns, "f/2.2"_ns));
+    exif->addObject(QXRow::rowWithLabelAndValue("F Number"_ns.get(), "f/2.2"_ns.get()));
     auto gps = NSMutableArray::array();
-    gps->addObject(QXRow::rowWithLabelAndValue("Location"_ns, "1.000000, 2.000000"_ns));
+    gps->addObject(QXRow::rowWithLabelAndValue("Location"_ns.get(), "1.000000, 2.000000"_ns.get()));
     parser->setExif(exif);
     parser->setGps(gps);
 
@@ -148,10 +148,10 @@ TEST(ParserReset, ClearsTheParseStateWhileReturnedSectionsKeepTheirRows)
     asset->name = "a.jpg"_ns;
     asset->folder = "/photos"_ns;
     asset->position = CLLocation::initWithLatitudeLongitude(1, 2);
-    parser->setGps(NSMutableArray::array());
-    parser->setTiff(NSMutableArray::array());
-    parser->setExif(NSMutableArray::array());
-    parser->setLocation(CLLocation::initWithLatitudeLongitude(3, 4));
+    parser->setGps(NSMutableArray::array().get());
+    parser->setTiff(NSMutableArray::array().get());
+    parser->setExif(NSMutableArray::array().get());
+    parser->setLocation(CLLocation::initWithLatitudeLongitude(3, 4).get());
     auto* display = parser->dateFormater();
     auto* exifDates = parser->privateDateFormater();
 

@@ -75,7 +75,7 @@ inline std::optional<std::string> valueOf(const NSArray* rows, const std::string
     return found;
 }
 
-inline std::string textOf(const NSObject* object) { return object ? object->description()->str() : "(nil)"; }
+inline std::string textOf(const NSObject* object) { return object ? object->descriptionText() : "(nil)"; }
 
 // A parser of its own for each test: the shared one would carry state
 // between tests.

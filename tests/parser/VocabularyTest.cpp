@@ -194,7 +194,7 @@ constexpr Case kEdges[] = {
 
 void expectText(QXParser* parser, const Case& c)
 {
-    SCOPED_TRACE(std::string(c.selector) + " " + textOf(num(c.code)));
+    SCOPED_TRACE(std::string(c.selector) + " " + textOf(num(c.code).get()));
     NSString* text = parser->send<NSString*>(c.selector, num(c.code));
     if (c.expected)
         EXPECT_EQ(textOf(text), c.expected);

@@ -203,9 +203,9 @@ TEST_F(BundleTest, AnEmptyOrNilTableNameMeansLocalizable)
     writeTable("en", "Quorix", "\"Done\" = \"Done (Quorix)\";");
     setLocale("LANG", "en_US.UTF-8");
     EXPECT_EQ(bundle()->localizedString("Done", "", ""), "Finished");
-    EXPECT_EQ(bundle()->localizedStringForKey("Done"_ns, nullptr, nullptr)->str(), "Finished");
-    EXPECT_EQ(bundle()->localizedStringForKey("Done"_ns, nullptr, "Quorix"_ns)->str(), "Done (Quorix)");
-    EXPECT_EQ(bundle()->localizedStringForKey("Absent"_ns, "Shown"_ns, "Quorix"_ns)->str(), "Shown");
+    EXPECT_EQ(bundle()->localizedStringForKey("Done"_ns.get(), nullptr, nullptr)->str(), "Finished");
+    EXPECT_EQ(bundle()->localizedStringForKey("Done"_ns.get(), nullptr, "Quorix"_ns.get())->str(), "Done (Quorix)");
+    EXPECT_EQ(bundle()->localizedStringForKey("Absent"_ns.get(), "Shown"_ns.get(), "Quorix"_ns.get())->str(), "Shown");
 }
 
 TEST_F(BundleTest, AnswersTheLookupMessageThroughTheRuntime)

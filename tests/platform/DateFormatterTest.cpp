@@ -87,7 +87,7 @@ Ref<NSDateFormatter> displayFormatter()
 
 std::optional<double> secondsRead(const NSDateFormatter* formatter, std::string_view text)
 {
-    auto date = formatter->dateFromString(NSString::stringWithUTF8String(text));
+    auto date = formatter->dateFromString(NSString::stringWithUTF8String(text).get());
     if (!date)
         return std::nullopt;
     return date->timeIntervalSince1970();
@@ -95,7 +95,7 @@ std::optional<double> secondsRead(const NSDateFormatter* formatter, std::string_
 
 std::string written(const NSDateFormatter* formatter, double seconds)
 {
-    auto text = formatter->stringFromDate(NSDate::dateWithTimeIntervalSince1970(seconds));
+    auto text = formatter->stringFromDate(NSDate::dateWithTimeIntervalSince1970(seconds).get());
     return text ? text->str() : "(nil)";
 }
 
@@ -209,7 +209,7 @@ TEST_F(DateFormatterStyles, WriteTheLongDateAndShortTimeOfTheLocaleEvenOneSetAft
         ScopedLocale locale(row.locale);
         for (bool fresh : { false, true }) {
             SCOPED_TRACE(std::string(row.locale) + (fresh ? ", made now" : ", made earlier"));
-            std::string text = written(fresh ? displayFormatter() : madeEarlier, may6th2014At070809Utc);
+            std::string text = written(fresh ? displayFormatter().get() : madeEarlier.get(), may6th2014At070809Utc);
             EXPECT_NE(text.find(row.date), std::string::npos) << text;
             EXPECT_NE(text.find(row.time), std::string::npos) << text;
             EXPECT_EQ(text.find("09"), std::string::npos) << "a short time has no seconds: " << text;
@@ -255,7 +255,7 @@ TEST_F(DateFormatter, WritesNothingForADateItCannotRepresent)
         }
     }
     // The far ends of the four-digit years still have their text.
-    EXPECT_EQ(written(exifFormatter(), 253402300799), "9999:12:31 23:59:59");
+    EXPECT_EQ(written(exifFormatter().get(), 253402300799), "9999:12:31 23:59:59");
 }
 
 TEST_F(DateFormatter, TheLastSettingDecidesBetweenFormatAndStyles)

@@ -12,7 +12,7 @@ namespace {
 
 using foundation::format;
 
-std::string describe(const Ref<NSNumber>& number) { return number->description()->str(); }
+std::string describe(const Ref<NSNumber>& number) { return number->descriptionText(); }
 
 TEST(NumberText, IntegralValuesHaveNoFractionAndOthersTheShortestDecimal)
 {

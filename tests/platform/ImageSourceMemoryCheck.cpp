@@ -36,7 +36,7 @@ int openOne(const std::string& path)
     size_t entries = 0;
     {
         AutoreleasePool pool;
-        auto source = CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path), nullptr);
+        auto source = CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path).get(), nullptr);
         if (source) {
             opened = true;
             if (auto properties = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr))

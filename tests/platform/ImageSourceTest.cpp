@@ -24,7 +24,7 @@ namespace {
 
 Ref<CGImageSource> openPath(const std::string& path)
 {
-    return CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path), nullptr);
+    return CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path).get(), nullptr);
 }
 
 Ref<NSDictionary> propertiesOf(const std::string& path)
@@ -195,7 +195,7 @@ protected:
         return propertiesOf(fixtures::writeJpeg(dir.path(), "edited.jpg", 8, 8, edits));
     }
     // One section of them.
-    Ref<NSDictionary> jpegSection(const ExifEdits& edits, const char* key) const { return sectionOf(jpegProperties(edits), key); }
+    Ref<NSDictionary> jpegSection(const ExifEdits& edits, const char* key) const { return sectionOf(jpegProperties(edits).get(), key); }
 
     AutoreleasePool pool;
     TempDir dir;
@@ -219,8 +219,8 @@ struct ImageSourceCorpus : ImageSourceFixture { };
 TEST_F(ImageSourceOpening, GivesNothingForNilOrNonFileURLs)
 {
     EXPECT_EQ(CGImageSourceCreateWithURL(nullptr, nullptr), nullptr);
-    EXPECT_EQ(CGImageSourceCreateWithURL(NSURL::URLWithString("http://example.com/photo.jpg"), nullptr), nullptr);
-    EXPECT_EQ(CGImageSourceCreateWithURL(NSURL::URLWithString("mailto:someone@example.com"), nullptr), nullptr);
+    EXPECT_EQ(CGImageSourceCreateWithURL(NSURL::URLWithString("http://example.com/photo.jpg").get(), nullptr), nullptr);
+    EXPECT_EQ(CGImageSourceCreateWithURL(NSURL::URLWithString("mailto:someone@example.com").get(), nullptr), nullptr);
 }
 
 TEST_F(ImageSourceOpening, GivesNothingForMissingFilesAndDirectories)

@@ -32,7 +32,7 @@ TEST(Location, DescribesItselfWithSignedDegreesToEightPlaces)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         auto location = CLLocation::initWithLatitudeLongitude(c.latitude, c.longitude);
-        EXPECT_EQ(location->description()->str(), c.text);
+        EXPECT_EQ(location->descriptionText(), c.text);
         EXPECT_EQ(NSString::stringWithFormat("%@", location)->str(), c.text);
     }
 }
