@@ -219,7 +219,7 @@ TEST(InfoLocalization, FollowsTheLanguageOfTheEnvironment)
     EXPECT_EQ(rowValue(objects[0], 1, "Ordner"), dir.path());
     EXPECT_EQ(rowValue(objects[0], 2, "Ort"), "-33.866667, -70.500000");
     EXPECT_EQ(rowValue(objects[0], 3, "Hersteller"), "Quorix Test");
-    EXPECT_EQ(rowValue(objects[0], 4, "Blendenzahl"), "f/2.2");
+    EXPECT_EQ(rowValue(objects[0], 4, "Blende"), "f/2.2");
     EXPECT_EQ(rowValue(objects[0], 4, "F Number"), "(none)");
     EXPECT_EQ(objects[0]["stamp"], "6. Mai 2014 um 07:08");
 }
