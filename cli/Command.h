@@ -6,6 +6,7 @@
 
 namespace CLI {
 class App;
+class ParseError;
 }
 
 namespace quorix::cli {
@@ -24,8 +25,14 @@ struct Command {
     std::function<int(std::ostream& out, std::ostream& err)> run;
 };
 
-// Prints "quorix: MESSAGE" and the usage of the command line's subcommand (or
-// of the program when none was chosen) on `err`; returns ExitUsage.
+// Prints "quorix: MESSAGE", the one-line usage of the command line's
+// subcommand (of the program when none was chosen) and where the full help
+// is, on `err`; returns ExitUsage.
 int usageError(const CLI::App& app, const std::string& message, std::ostream& err);
+
+// What a command line that did not parse did wrong: the first argument that
+// nothing took ("unknown command 'frobnicate'", "unknown option '--frob'",
+// "unexpected argument 'extra'"), else the parser's own message.
+std::string parseErrorMessage(const CLI::App& app, const CLI::ParseError& error);
 
 } // namespace quorix::cli

@@ -1,5 +1,7 @@
 #include "InfoCommand.h"
 
+#include "PathCheck.h"
+
 #include "PLManagedAsset.h"
 #include "corelocation/CLLocation.h"
 #include "foundation/NSArray.h"
@@ -16,13 +18,11 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorix::cli {
@@ -77,10 +77,46 @@ Description describeFile(const std::string& path)
     return description;
 }
 
+// Whether the text is well-formed UTF-8: no stray or overlong bytes, no
+// encoded surrogates.
+bool isUtf8(std::string_view text)
+{
+    if (text.size() > INT32_MAX)
+        return false;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t offset = 0;
+    while (offset < length) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, offset, length, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
+}
+
+// Every byte as two lower-case hex digits.
+std::string hexBytes(std::string_view bytes)
+{
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0xF];
+    }
+    return hex;
+}
+
 std::string jsonLine(const std::string& path, const Description& description)
 {
     nlohmann::ordered_json object;
     object["path"] = path;
+    // JSON strings hold Unicode text, and "path" shows bytes that are not
+    // UTF-8 as U+FFFD. So that such a file can still be found, its path
+    // follows exactly, as hex digits.
+    if (!isUtf8(path))
+        object["path_bytes"] = hexBytes(path);
     auto sections = nlohmann::ordered_json::array();
     for (const auto& section : description.sections) {
         auto rows = nlohmann::ordered_json::array();
@@ -277,12 +313,8 @@ int describePaths(const std::vector<std::string>& paths, InfoOutput output, int 
     int status = ExitSuccess;
     bool first = true;
     for (const auto& path : paths) {
-        struct stat entry {};
-        if (::stat(path.c_str(), &entry) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-            // Flushed first, so the message stands after what came before it
-            // when both streams go to one terminal.
-            out.flush();
-            err << "quorix: " << path << ": No such file or directory\n";
+        if (int error = pathError(path)) {
+            reportPathError(path, error, out, err);
             status = ExitFailure;
             continue;
         }
@@ -297,6 +329,10 @@ int describePaths(const std::vector<std::string>& paths, InfoOutput output, int 
         // Each file's description goes out whole as soon as it is made.
         out.flush();
         first = false;
+        // Output that cannot be written makes describing the rest pointless;
+        // the caller reports why.
+        if (!out)
+            break;
     }
     return status;
 }

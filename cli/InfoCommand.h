@@ -9,8 +9,9 @@ namespace quorix::cli {
 
 // `quorix info [--json] PATH...`: for each file, in argument order, what the
 // info screen shows (its sections of label/value rows and its position) and
-// the text of its date stamp. A path where nothing exists is reported on
-// stderr and makes the exit status 1; every other path is described.
+// the text of its date stamp. A path that cannot be described (nothing
+// there, a directory, no permission) is reported on stderr with the reason
+// and makes the exit status 1; every other path is described.
 Command addInfoCommand(CLI::App& app);
 
 enum class InfoOutput {

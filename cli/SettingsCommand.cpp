@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <ostream>
 
@@ -63,7 +64,9 @@ int changeSetting(const CLI::App& command, const Arguments& arguments, std::ostr
     auto* store = Quorix::sharedQuorix();
     (store->*setting->set)(arguments.value == "true");
     if (!store->lastSaveSucceeded()) {
-        err << "quorix: cannot save settings to " << NSUserDefaults::standardUserDefaults()->filePath() << '\n';
+        // The store keeps its failures to itself; a person is told the file and why.
+        const std::string& file = NSUserDefaults::standardUserDefaults()->filePath();
+        err << "quorix: cannot save settings: " << (file.empty() ? "" : file + ": ") << std::strerror(store->lastSaveError()) << '\n';
         return ExitFailure;
     }
     return ExitSuccess;

@@ -4,6 +4,7 @@
 
 #include "Command.h"
 #include "InfoCommand.h"
+#include "Output.h"
 #include "SettingsCommand.h"
 
 #include "runtime/AutoreleasePool.h"
@@ -12,6 +13,7 @@
 
 #include <exception>
 #include <iostream>
+#include <unistd.h>
 #include <vector>
 
 using namespace quorix::cli;
@@ -30,19 +32,23 @@ int main(int argc, char** argv)
         addSettingsCommand(app),
     };
 
+    // Everything meant for standard output goes through one stream that
+    // keeps why a write failed, so lost output is an error, not a success.
+    DescriptorOutput output(STDOUT_FILENO);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& request) {
         // --help and --version: printed on stdout, exit status 0.
-        return app.exit(request);
+        return finishOutput(output, app.exit(request, output.stream(), std::cerr), std::cerr);
     } catch (const CLI::ParseError& error) {
-        return usageError(app, error.what(), std::cerr);
+        return usageError(app, parseErrorMessage(app, error), std::cerr);
     }
 
     try {
         for (const auto& command : commands) {
             if (command.app->parsed())
-                return command.run(std::cout, std::cerr);
+                return finishOutput(output, command.run(output.stream(), std::cerr), std::cerr);
         }
     } catch (const std::exception& error) {
         std::cerr << "quorix: " << error.what() << '\n';

@@ -30,6 +30,14 @@ std::optional<double> signedDegrees(const NSDictionary* gps, const char* key, co
     return degrees;
 }
 
+// Latitudes run from -90 to 90 degrees and longitudes from -180 to 180; a
+// coordinate outside them (or not a number) names no place, so it counts as
+// no position at all, as a missing one does.
+bool onTheGlobe(CLLocationCoordinate2D coordinate)
+{
+    return std::fabs(coordinate.latitude) <= 90 && std::fabs(coordinate.longitude) <= 180;
+}
+
 Ref<CLLocation> fileLocation(const NSDictionary* properties)
 {
     const auto* gps = properties ? properties->objectOfClassForKey<NSDictionary>(kCGImagePropertyGPSDictionary) : nullptr;
@@ -37,7 +45,7 @@ Ref<CLLocation> fileLocation(const NSDictionary* properties)
         return nullptr;
     auto latitude = signedDegrees(gps, kCGImagePropertyGPSLatitude, kCGImagePropertyGPSLatitudeRef, 'S');
     auto longitude = signedDegrees(gps, kCGImagePropertyGPSLongitude, kCGImagePropertyGPSLongitudeRef, 'W');
-    if (!latitude || !longitude)
+    if (!latitude || !longitude || !onTheGlobe({ *latitude, *longitude }))
         return nullptr;
     return CLLocation::initWithLatitudeLongitude(*latitude, *longitude);
 }
@@ -48,6 +56,8 @@ void QXParser::getGPSInfo(const NSDictionary* properties)
 {
     // The host's own record of the position wins over the file's.
     Ref<CLLocation> position = objc::send<CLLocation*>(asset_, "location");
+    if (position && !onTheGlobe(position->coordinate()))
+        position = nullptr;
     if (!position)
         position = fileLocation(properties);
     if (!position)

@@ -3,6 +3,9 @@
 #include "foundation/NSNumber.h"
 #include "util/Localization.h"
 
+#include <cmath>
+#include <cstdint>
+
 namespace quorix::vocabulary {
 namespace {
 
@@ -163,6 +166,20 @@ constexpr Entry kSubjectDistanceRange[] = {
     { 3, "distant view", "" },
 };
 
+std::optional<int> wrappedCode(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    // fmod is exact, so the remainder is the truncated value modulo 2^32 with
+    // the value's sign; moved into [0, 2^32) it converts to uint32_t without
+    // leaving the type's range.
+    constexpr double kModulus = 4294967296.0;
+    double remainder = std::fmod(std::trunc(value), kModulus);
+    if (remainder < 0)
+        remainder += kModulus;
+    return static_cast<int32_t>(static_cast<uint32_t>(remainder));
+}
+
 Ref<NSString> localized(const Entry& entry) { return QXLocalizedString(entry.key, entry.fallback); }
 
 } // namespace
@@ -189,7 +206,11 @@ std::optional<int> codeOf(const NSObject* value)
     const auto* number = objc_cast<NSNumber>(value);
     if (!number)
         return std::nullopt;
-    return number->intValue();
+    if (number->isFloatingPoint())
+        return wrappedCode(number->doubleValue());
+    // Integers (and booleans) as 64 bits of two's complement: the low 32
+    // are the value modulo 2^32, whether it was stored signed or unsigned.
+    return static_cast<int32_t>(static_cast<uint32_t>(number->unsignedLongLongValue()));
 }
 
 const Entry* find(Table table, int code)

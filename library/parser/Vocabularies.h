@@ -38,8 +38,10 @@ extern const Table customRendered;
 extern const Table subjectDistanceRange;
 
 // The code a value carries: a number's value as a 32-bit signed integer, the
-// fraction dropped toward zero and out-of-range values saturated. Anything
-// that is not a number (nil, a string, an array) carries no code.
+// fraction dropped toward zero and the result taken modulo 2^32, as a C
+// conversion to a 32-bit type does (a LONG 4294967294 is code -2). Anything
+// that is not a finite number (nil, NaN, infinity, a string, an array)
+// carries no code.
 std::optional<int> codeOf(const NSObject* value);
 
 // The table's row for the code, or nothing.

@@ -58,6 +58,7 @@ void Quorix::save(bool enabled, std::string_view key)
     auto* defaults = NSUserDefaults::standardUserDefaults();
     defaults->setBoolForKey(enabled, key);
     lastSaveSucceeded_ = defaults->synchronize();
+    lastSaveError_ = lastSaveSucceeded_ ? 0 : defaults->lastSaveError();
 }
 
 void Quorix::setMapViewRetrieveAddressEnabled(bool enabled)

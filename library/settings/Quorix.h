@@ -45,6 +45,8 @@ public:
     // itself never reports a failed save; a program that sets a value for a
     // person asks here.
     bool lastSaveSucceeded() const { return lastSaveSucceeded_; }
+    // Why that save failed, as an errno value; 0 when it succeeded.
+    int lastSaveError() const { return lastSaveError_; }
 
 protected:
     Quorix() = default;
@@ -59,4 +61,5 @@ private:
     Ref<NSObject> popoverController_;
     Ref<NSObject> stampView_;
     bool lastSaveSucceeded_ = true;
+    int lastSaveError_ = 0;
 };

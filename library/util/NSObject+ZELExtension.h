@@ -9,8 +9,9 @@ extern "C" const char* const kZELVariableTypeEncoding;
 
 // Whether the class (or a superclass) declares the property with an object
 // type, that is whether its attribute string starts with "T@". False for a
-// null class, an empty name and an undeclared property.
-bool IsPropertyObjectType(Class cls, const char* name);
+// null class, an empty name and an undeclared property. Exported unmangled,
+// like the constants, so it can be looked up by its plain name.
+extern "C" bool IsPropertyObjectType(Class cls, const char* name);
 
 // Descriptions ({kZELVariableName, kZELVariableTypeEncoding}) of the class's
 // own instance variables, inherited ones left out. Also the class method

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <optional>
 #include <pwd.h>
 #include <sys/file.h>
@@ -64,16 +65,19 @@ struct FileContent {
     enum class State { Missing, Read, TooLarge, Failed };
     State state;
     std::string bytes;
+    int error = 0; // why a Failed file could not be read
 };
 
 FileContent readFile(const std::string& path)
 {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd)
-        return { errno == ENOENT ? FileContent::State::Missing : FileContent::State::Failed, {} };
+        return { errno == ENOENT ? FileContent::State::Missing : FileContent::State::Failed, {}, errno };
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return { FileContent::State::Failed, {} };
+    if (::fstat(fd.get(), &info) != 0)
+        return { FileContent::State::Failed, {}, errno };
+    if (!S_ISREG(info.st_mode))
+        return { FileContent::State::Failed, {}, S_ISDIR(info.st_mode) ? EISDIR : EINVAL };
     std::string bytes;
     char buffer[16384];
     for (;;) {
@@ -81,7 +85,7 @@ FileContent readFile(const std::string& path)
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
-            return { FileContent::State::Failed, {} };
+            return { FileContent::State::Failed, {}, errno };
         if (count == 0)
             break;
         if (bytes.size() + static_cast<size_t>(count) > maxDefaultsFileSize)
@@ -128,7 +132,13 @@ bool makeDirectories(const std::string& directory)
             return false;
     }
     struct stat info {};
-    return ::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (::stat(directory.c_str(), &info) != 0)
+        return false;
+    if (!S_ISDIR(info.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
 }
 
 bool lockExclusively(int fd)
@@ -146,6 +156,8 @@ bool writeAll(int fd, std::string_view bytes)
         ssize_t count = ::write(fd, bytes.data(), bytes.size());
         if (count < 0 && errno == EINTR)
             continue;
+        if (count == 0)
+            errno = EIO; // a write that takes nothing and names no error
         if (count <= 0)
             return false;
         bytes.remove_prefix(static_cast<size_t>(count));
@@ -184,7 +196,8 @@ void removeAbandonedTemporaries(const std::string& path)
 }
 
 // Moves an unreadable file out of the way under a name that says when and
-// by whom; an existing file of that name is never replaced.
+// by whom; an existing file of that name is never replaced. Sets errno when
+// it fails.
 bool setAside(const std::string& path)
 {
     std::time_t now = std::time(nullptr);
@@ -207,11 +220,12 @@ bool setAside(const std::string& path)
             continue;
         return ::rename(path.c_str(), target.c_str()) == 0;
     }
+    errno = EEXIST;
     return false;
 }
 
 // Replaces the file so that a reader, or a crash at any point, sees either
-// the old content or the new one whole.
+// the old content or the new one whole. Sets errno when it fails.
 bool replaceFile(const std::string& path, std::string_view bytes)
 {
     std::string temporary = temporaryPrefix(path) + "XXXXXX";
@@ -220,7 +234,9 @@ bool replaceFile(const std::string& path, std::string_view bytes)
         return false;
     if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.close()
         || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        int error = errno;
         ::unlink(temporary.c_str());
+        errno = error;
         return false;
     }
     return syncDirectory(directoryOf(path));
@@ -228,14 +244,18 @@ bool replaceFile(const std::string& path, std::string_view bytes)
 
 // The read-modify-write cycle of a save, under the lock file so that two
 // processes saving at once do not lose each other's keys. Returns the
-// content written.
-std::optional<Json> save(const std::string& path, const std::map<std::string, bool, std::less<>>& pending)
+// content written, or nothing with `error` set to why.
+std::optional<Json> save(const std::string& path, const std::map<std::string, bool, std::less<>>& pending, int& error)
 {
-    if (!makeDirectories(directoryOf(path)))
+    if (!makeDirectories(directoryOf(path))) {
+        error = errno;
         return std::nullopt;
+    }
     FileDescriptor lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (!lock || !lockExclusively(lock.get()))
+    if (!lock || !lockExclusively(lock.get())) {
+        error = errno;
         return std::nullopt;
+    }
     removeAbandonedTemporaries(path);
 
     Json merged = Json::object();
@@ -245,6 +265,7 @@ std::optional<Json> save(const std::string& path, const std::map<std::string, bo
         break;
     case FileContent::State::Failed:
         // Cannot tell what is there (a directory, no permission): leave it be.
+        error = current.error;
         return std::nullopt;
     case FileContent::State::Read:
         if (auto object = parseObject(current.bytes)) {
@@ -253,8 +274,10 @@ std::optional<Json> save(const std::string& path, const std::map<std::string, bo
         }
         [[fallthrough]];
     case FileContent::State::TooLarge:
-        if (!setAside(path))
+        if (!setAside(path)) {
+            error = errno;
             return std::nullopt;
+        }
         break;
     }
     for (const auto& [key, value] : pending)
@@ -263,8 +286,10 @@ std::optional<Json> save(const std::string& path, const std::map<std::string, bo
     // Keys come from callers and need not be valid UTF-8; replacing bad
     // sequences keeps the dump from throwing.
     std::string text = merged.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-    if (!replaceFile(path, text))
+    if (!replaceFile(path, text)) {
+        error = errno;
         return std::nullopt;
+    }
     return merged;
 }
 
@@ -370,8 +395,12 @@ void NSUserDefaults::setBoolForKey(bool value, std::string_view key)
 bool NSUserDefaults::synchronize()
 {
     std::lock_guard guard(lock_);
-    if (path_.empty())
+    lastSaveError_ = 0;
+    if (path_.empty()) {
+        // No home directory to keep the file in.
+        lastSaveError_ = ENOENT;
         return false;
+    }
     try {
         if (pending_.empty()) {
             // Nothing to write: pick up what other processes saved.
@@ -380,13 +409,26 @@ bool NSUserDefaults::synchronize()
             values_ = object ? booleansOf(*object) : decltype(values_) {};
             return true;
         }
-        auto written = save(path_, pending_);
-        if (!written)
+        int error = 0;
+        auto written = save(path_, pending_, error);
+        if (!written) {
+            lastSaveError_ = error != 0 ? error : EIO;
             return false;
+        }
         values_ = booleansOf(*written);
         pending_.clear();
         return true;
+    } catch (const std::bad_alloc&) {
+        lastSaveError_ = ENOMEM;
+        return false;
     } catch (...) {
+        lastSaveError_ = EIO;
         return false;
     }
+}
+
+int NSUserDefaults::lastSaveError() const
+{
+    std::lock_guard guard(lock_);
+    return lastSaveError_;
 }

@@ -31,6 +31,10 @@ public:
     void setBoolForKey(bool value, std::string_view key);
     // Writes pending changes; false when the file could not be written.
     bool synchronize();
+    // Why the last synchronize failed, as an errno value; 0 after one that
+    // succeeded. A failed save is reported to no one: callers that tell a
+    // person about it ask here.
+    int lastSaveError() const;
 
     const std::string& filePath() const { return path_; }
 
@@ -42,4 +46,5 @@ private:
     std::string path_;
     std::map<std::string, bool, std::less<>> values_;
     std::map<std::string, bool, std::less<>> pending_;
+    int lastSaveError_ = 0;
 };

@@ -4,6 +4,7 @@
 // that check a command the way a person or a script sees it.
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,9 +34,23 @@ inline std::string readAll(FILE* file)
     return text;
 }
 
+// How the child is started beyond its arguments and environment.
+struct ChildSetup {
+    // A file opened for writing as the child's standard output instead of
+    // the capture (its `out` then stays empty), such as /dev/full.
+    std::string standardOutput;
+    // When not negative, the child drops to this user and group id before it
+    // runs the program (the parent must be the superuser).
+    int userId = -1;
+};
+
+// A user whom file permissions bind, for a child that must meet a refusal:
+// "nobody" when the tests run as the superuser, else the tests' own user (-1).
+inline int unprivilegedUser() { return geteuid() == 0 ? 65534 : -1; }
+
 // `environment` entries replace or add variables of this process's environment.
 inline ChildResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-    const std::map<std::string, std::string>& environment = {})
+    const std::map<std::string, std::string>& environment = {}, const ChildSetup& setup = {})
 {
     std::vector<std::string> argStrings { program };
     argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
@@ -72,8 +87,16 @@ inline ChildResult runProgram(const std::string& program, const std::vector<std:
         int devNull = open("/dev/null", O_RDONLY);
         if (devNull >= 0)
             dup2(devNull, 0);
-        dup2(fileno(out), 1);
+        int standardOutput = setup.standardOutput.empty() ? fileno(out) : open(setup.standardOutput.c_str(), O_WRONLY);
+        if (standardOutput < 0)
+            _exit(126);
+        dup2(standardOutput, 1);
         dup2(fileno(err), 2);
+        if (setup.userId >= 0) {
+            auto id = static_cast<uid_t>(setup.userId);
+            if (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0)
+                _exit(126);
+        }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -167,7 +168,7 @@ TEST(InfoJson, ReportsMissingPathsAndStillDescribesTheOthers)
     auto result = info({ "--json", photo, missing, underAFile, notes });
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "quorix: " + missing + ": No such file or directory\n"
-                          "quorix: " + underAFile + ": No such file or directory\n");
+                          "quorix: " + underAFile + ": Not a directory\n");
     auto objects = jsonLines(result.out);
     ASSERT_EQ(objects.size(), 2U);
     EXPECT_EQ(objects[0]["path"], photo);
@@ -205,6 +206,67 @@ TEST(InfoJson, ReplacesBytesThatAreNotUtf8)
     ASSERT_EQ(objects.size(), 1U);
     EXPECT_EQ(objects[0]["path"], dir.path() + "/bad\xEF\xBF\xBD.jpg");
     EXPECT_EQ(rowValue(objects[0], 1, "Name"), "bad\xEF\xBF\xBD.jpg");
+
+    // The exact bytes stay in "path_bytes", two hex digits each.
+    ASSERT_TRUE(objects[0]["path_bytes"].is_string());
+    std::string hex = objects[0]["path_bytes"];
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    EXPECT_EQ(bytes, path);
+    EXPECT_EQ(hex.size(), 2 * path.size());
+}
+
+TEST(InfoErrors, SaysWhyEachPathCannotBeDescribedAndDescribesTheOthers)
+{
+    TempDir dir;
+    auto photo = fixtures::writeJpeg(dir.path(), "here.jpg", 8, 8);
+    auto notes = fixtures::writeFile(dir.path(), "notes.txt", "plain text\n");
+    const std::string folder = dir.file("folder");
+    std::filesystem::create_directory(folder);
+    const std::string loop = dir.file("loop");
+    std::filesystem::create_symlink("loop", loop);
+    const std::string longName = dir.file(std::string(300, 'n') + ".jpg");
+    const std::string underAFile = notes + "/inside.jpg";
+
+    for (bool asJson : { true, false }) {
+        SCOPED_TRACE(asJson ? "json" : "text");
+        std::vector<std::string> arguments { folder, photo, loop, longName, underAFile };
+        if (asJson)
+            arguments.insert(arguments.begin(), "--json");
+        auto result = info(arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "quorix: " + folder + ": Is a directory\n"
+                              "quorix: " + loop + ": Too many levels of symbolic links\n"
+                              "quorix: " + longName + ": File name too long\n"
+                              "quorix: " + underAFile + ": Not a directory\n");
+        if (asJson) {
+            auto objects = jsonLines(result.out);
+            ASSERT_EQ(objects.size(), 1U);
+            EXPECT_EQ(objects[0]["path"], photo);
+        } else {
+            EXPECT_TRUE(result.out.starts_with("Quorix\n")) << result.out;
+        }
+    }
+}
+
+TEST(InfoErrors, SaysAFileMayNotBeReadAndDescribesTheOthers)
+{
+    TempDir dir;
+    // Another user must reach the folder to meet the file's refusal.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read
+            | std::filesystem::perms::group_exec | std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    auto secret = fixtures::writeJpeg(dir.path(), "secret.jpg", 8, 8);
+    auto photo = fixtures::writeJpeg(dir.path(), "open.jpg", 8, 8);
+    std::filesystem::permissions(secret, std::filesystem::perms::none);
+
+    auto result = testing_support::runProgram(kQuorix, { "info", "--json", secret, photo }, kEnglish,
+        { .standardOutput = {}, .userId = testing_support::unprivilegedUser() });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "quorix: " + secret + ": Permission denied\n");
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 1U);
+    EXPECT_EQ(objects[0]["path"], photo);
 }
 
 TEST(InfoLocalization, FollowsTheLanguageOfTheEnvironment)

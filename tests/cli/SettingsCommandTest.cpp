@@ -33,9 +33,10 @@ protected:
         fs::remove_all(config_, ignored);
     }
 
-    testing_support::ChildResult quorix(const std::vector<std::string>& arguments) const
+    testing_support::ChildResult quorix(const std::vector<std::string>& arguments, const testing_support::ChildSetup& setup = {}) const
     {
-        return testing_support::runProgram(QUORIX_BINARY_DIR "/bin/quorix", arguments, { { "XDG_CONFIG_HOME", config_.string() } });
+        return testing_support::runProgram(QUORIX_BINARY_DIR "/bin/quorix", arguments,
+            { { "XDG_CONFIG_HOME", config_.string() }, { "LANGUAGE", "" }, { "LC_ALL", "C.UTF-8" } }, setup);
     }
 
     fs::path defaultsFile() const { return config_ / "quorix" / "defaults.json"; }
@@ -193,11 +194,23 @@ TEST_F(SettingsCommand, ReportsASaveThatFailsWithThePathAndStatusOne)
     auto result = quorix({ "settings", "quorix_stamp_enabled", "true" });
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "quorix: cannot save settings to " + (config_ / "quorix" / "defaults.json").string() + "\n");
+    EXPECT_EQ(result.err, "quorix: cannot save settings: " + defaultsFile().string() + ": Not a directory\n");
 
     auto listed = quorix({ "settings" });
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.out, kAllFalse);
+}
+
+TEST_F(SettingsCommand, SaysASaveWasRefusedPermission)
+{
+    // A folder the command may enter but not write in.
+    fs::permissions(config_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec
+            | fs::perms::others_read | fs::perms::others_exec);
+    auto result = quorix({ "settings", "quorix_stamp_enabled", "true" }, { .standardOutput = {}, .userId = testing_support::unprivilegedUser() });
+    fs::permissions(config_, fs::perms::owner_all);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "quorix: cannot save settings: " + defaultsFile().string() + ": Permission denied\n");
+    EXPECT_FALSE(fs::exists(config_ / "quorix"));
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -151,6 +153,23 @@ TEST(IsPropertyObjectType, LooksOnlyAtTheFirstTwoBytesOfTheAttributes)
         SCOPED_TRACE(std::string(class_getName(row.cls)) + "." + (row.name ? row.name : "(null)"));
         EXPECT_EQ(IsPropertyObjectType(row.cls, row.name), row.expected);
     }
+}
+
+TEST(ExportedSymbols, AreFoundByTheirPlainNamesInTheBuiltLibrary)
+{
+    void* library = dlopen(QUORIX_LIBRARY_FILE, RTLD_NOW);
+    ASSERT_NE(library, nullptr) << dlerror();
+
+    using PropertyTest = bool (*)(Class, const char*);
+    auto test = reinterpret_cast<PropertyTest>(dlsym(library, "IsPropertyObjectType"));
+    ASSERT_NE(test, nullptr) << dlerror();
+    EXPECT_FALSE(test(nullptr, "name"));
+    EXPECT_TRUE(test(CHPet::objcClass(), "name"));
+
+    const auto* constant = static_cast<const char* const*>(dlsym(library, "kZELVariableTypeEncoding"));
+    ASSERT_NE(constant, nullptr) << dlerror();
+    EXPECT_STREQ(*constant, "kZELVariableTypeEncoding");
+    dlclose(library);
 }
 
 TEST(VariableDescriptions, AreKeyedByConstantsNamedAfterThemselves)

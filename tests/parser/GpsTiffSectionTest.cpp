@@ -114,6 +114,60 @@ TEST_F(GpsSection, LeavesListAndPositionUntouchedWithoutBothCoordinates)
     }
 }
 
+TEST_F(GpsSection, TakesACoordinateOffTheGlobeForNoPosition)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double latitude;
+        const char* latitudeRef;
+        double longitude;
+        const char* longitudeRef;
+    };
+    constexpr Case offTheGlobe[] = {
+        { 90.000001, "N", 0, "E" },
+        { 90.5, "S", 0, "E" },
+        { 0, "N", 180.000001, "E" },
+        { 0, "N", 181, "W" },
+        { 0, "N", inf, "E" },
+    };
+    for (const Case& c : offTheGlobe) {
+        SCOPED_TRACE(std::to_string(c.latitude) + c.latitudeRef + " " + std::to_string(c.longitude) + c.longitudeRef);
+        parser->setGps(nullptr);
+        parser->setLocation(nullptr);
+        parser->send("getGPSInfo:", properties(kCGImagePropertyGPSDictionary, {
+                                                    { kCGImagePropertyGPSLatitude, num(c.latitude) },
+                                                    { kCGImagePropertyGPSLatitudeRef, NSString::stringWithUTF8String(c.latitudeRef) },
+                                                    { kCGImagePropertyGPSLongitude, num(c.longitude) },
+                                                    { kCGImagePropertyGPSLongitudeRef, NSString::stringWithUTF8String(c.longitudeRef) },
+                                                }));
+        EXPECT_EQ(parser->gps(), nullptr);
+        EXPECT_EQ(parser->location(), nullptr);
+    }
+
+    // The edges themselves are places.
+    parser->send("getGPSInfo:", properties(kCGImagePropertyGPSDictionary, {
+                                                { kCGImagePropertyGPSLatitude, num(90) },
+                                                { kCGImagePropertyGPSLatitudeRef, "S"_ns },
+                                                { kCGImagePropertyGPSLongitude, num(180) },
+                                                { kCGImagePropertyGPSLongitudeRef, "W"_ns },
+                                            }));
+    EXPECT_EQ(rowsOf(parser->gps()), gpsRows("-90.000000, -180.000000"));
+}
+
+TEST_F(GpsSection, PassesOverAnAssetPositionOffTheGlobeToTheFiles)
+{
+    asset->position = CLLocation::initWithLatitudeLongitude(100, 10);
+    parser->send("getGPSInfo:", static_cast<NSDictionary*>(nullptr));
+    EXPECT_EQ(parser->gps(), nullptr);
+    EXPECT_EQ(parser->location(), nullptr);
+
+    parser->send("getGPSInfo:", properties(kCGImagePropertyGPSDictionary, {
+                                                { kCGImagePropertyGPSLatitude, num(48.8583) },
+                                                { kCGImagePropertyGPSLongitude, num(2.2945) },
+                                            }));
+    EXPECT_EQ(rowsOf(parser->gps()), gpsRows("48.858300, 2.294500"));
+}
+
 class TiffSection : public ::testing::Test {
 protected:
     std::vector<RowText> build(Entries entries)

@@ -100,6 +100,47 @@ TEST(ParseFile, LetsTheAssetsPositionWinOverTheFiles)
     EXPECT_EQ(valueOf(rowsOfCategory(sections, 3), "Make"), "Canon");
 }
 
+TEST(ParseFile, ShowsNoPositionForCoordinatesOffTheGlobe)
+{
+    AutoreleasePool pool;
+    fixtures::TempDir dir;
+    const fixtures::ExifEdits offTheGlobe[] = {
+        { { "Exif.GPSInfo.GPSLatitude", "1012/1 0/1 0/1" }, { "Exif.GPSInfo.GPSLongitude", "4000000000/1 0/1 0/1" } },
+        { { "Exif.GPSInfo.GPSLatitudeRef", "S" }, { "Exif.GPSInfo.GPSLatitude", "90/1 0/1 1/100" },
+            { "Exif.GPSInfo.GPSLongitude", "10/1 0/1 0/1" } },
+    };
+    auto parser = newParser();
+    for (const auto& edits : offTheGlobe) {
+        SCOPED_TRACE(edits[0].value);
+        auto asset = assetFor(fixtures::writeJpeg(dir.path(), "far.jpg", 16, 16, edits));
+        asset->photo = false;
+        Ref<NSArray> sections = parser->send<NSArray*>("parseAsset:", asset.get());
+        EXPECT_EQ(categoriesOf(sections), (std::vector<int> { 1 }));
+        EXPECT_EQ(parser->location(), nullptr);
+        parser->send("resetParser");
+    }
+}
+
+TEST(ParseFile, ReadsAFlashStoredAsALongAsAThirtyTwoBitCode)
+{
+    AutoreleasePool pool;
+    fixtures::TempDir dir;
+    struct Case {
+        const char* stored;
+        const char* text;
+    };
+    // 4294967294 is -2 as a 32-bit code: bit 0 clear, so no flash fired.
+    constexpr Case cases[] = { { "4294967294", "did not fire" }, { "16", "did not fire, compulsory mode" } };
+    auto parser = newParser();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        auto asset = assetFor(fixtures::writeJpeg(dir.path(), "flash.jpg", 16, 16, { { "Exif.Photo.Flash", c.stored, "Long" } }));
+        Ref<NSArray> sections = parser->send<NSArray*>("parseAsset:", asset.get());
+        EXPECT_EQ(valueOf(rowsOfCategory(sections, 4), "Flash"), c.text);
+        parser->send("resetParser");
+    }
+}
+
 TEST(DateForAssetFile, ReadsTheOriginalDateTimeAsLocalTime)
 {
     AutoreleasePool pool;

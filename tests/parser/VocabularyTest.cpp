@@ -1,5 +1,7 @@
 #include "ParserTestSupport.h"
 
+#include <limits>
+
 using namespace parser_test;
 
 namespace {
@@ -161,8 +163,11 @@ constexpr Case kEdges[] = {
     { "colorSpace:", 3, nullptr },
     { "colorSpace:", 65534, nullptr },
     { "colorSpace:", 65536, nullptr },
-    // A huge value saturates to the largest code rather than wrapping onto 65535.
-    { "colorSpace:", 4295032831.0, nullptr },
+    // Codes are taken modulo 2^32, as a C conversion to a 32-bit type does:
+    // 2^32 + 65535 is 65535.
+    { "colorSpace:", 4295032831.0, "uncalibrated" },
+    { "orientation:", 4294967302.0, "rotated 90 CW" },
+    { "sharpness:", -4294967294.9, "hard" },
     { "lightSource:", 5, nullptr },
     { "lightSource:", 8, nullptr },
     { "lightSource:", 16, nullptr },
@@ -188,7 +193,9 @@ constexpr Case kEdges[] = {
     { "flash:", 0x21, "flash fired" },
     { "flash:", 0x51, "flash fired" },
     { "flash:", -1, "flash fired" },
-    { "flash:", 1e12, "flash fired" }, // saturates to 2^31 - 1, an odd code
+    { "flash:", 1e12, "did not fire" }, // wraps to -727379968, an even code
+    { "flash:", 4294967294.0, "did not fire" }, // -2
+    { "flash:", 4294967297.0, "fired" }, // 1
     { "flash:", 16.5, "did not fire, compulsory mode" },
 };
 
@@ -244,6 +251,22 @@ TEST(Vocabularies, ReadIntegerAndBooleanNumbersLikeDoubles)
     EXPECT_EQ(textOf(parser->send<NSString*>("colorSpace:", integer(65535))), "uncalibrated");
     EXPECT_EQ(textOf(parser->send<NSString*>("flash:", NSNumber::numberWithUnsignedLongLong(0x20))), "no flash function");
     EXPECT_EQ(textOf(parser->send<NSString*>("customRendered:", NSNumber::numberWithBool(true))), "custom process");
+    // Integers wrap modulo 2^32 like doubles do, signed or unsigned.
+    EXPECT_EQ(textOf(parser->send<NSString*>("flash:", integer(4294967294))), "did not fire");
+    EXPECT_EQ(textOf(parser->send<NSString*>("flash:", NSNumber::numberWithUnsignedLongLong(~0ULL))), "flash fired");
+    EXPECT_EQ(textOf(parser->send<NSString*>("orientation:", integer(-4294967290))), "rotated 90 CW");
+    EXPECT_EQ(parser->send<NSString*>("colorSpace:", NSNumber::numberWithUnsignedLongLong(0x1FFFFFFFFULL)), nullptr); // -1
+}
+
+TEST(Vocabularies, GiveNoTextForANumberThatIsNotFinite)
+{
+    AutoreleasePool pool;
+    auto parser = newParser();
+    for (double value : { std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity() }) {
+        SCOPED_TRACE(value);
+        for (const char* selector : { "flash:", "sharpness:", "orientation:" })
+            EXPECT_EQ(parser->send<NSString*>(selector, num(value)), nullptr) << selector;
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -273,6 +274,7 @@ TEST_F(UserDefaultsTest, AFailedSaveReportsFalseAndKeepsTheValueInMemory)
     auto* blocked = reopened();
     blocked->setBoolForKey(true, "quorix_stamp_enabled");
     EXPECT_FALSE(blocked->synchronize());
+    EXPECT_EQ(blocked->lastSaveError(), ENOTDIR);
     EXPECT_TRUE(blocked->boolForKey("quorix_stamp_enabled"));
 
     // A folder where the file should be is left alone.
@@ -281,8 +283,14 @@ TEST_F(UserDefaultsTest, AFailedSaveReportsFalseAndKeepsTheValueInMemory)
     auto* shadowed = reopened();
     shadowed->setBoolForKey(true, "quorix_stamp_enabled");
     EXPECT_FALSE(shadowed->synchronize());
+    EXPECT_EQ(shadowed->lastSaveError(), EISDIR);
     EXPECT_TRUE(fs::is_directory(file()));
     EXPECT_TRUE(siblings("defaults.json.unreadable-").empty());
+
+    // A save that succeeds clears the reason.
+    fs::remove(file());
+    EXPECT_TRUE(shadowed->synchronize());
+    EXPECT_EQ(shadowed->lastSaveError(), 0);
 }
 
 TEST_F(UserDefaultsTest, AReadOnlyFolderMakesTheSaveFail)
@@ -293,6 +301,7 @@ TEST_F(UserDefaultsTest, AReadOnlyFolderMakesTheSaveFail)
     fs::permissions(directory(), fs::perms::owner_read | fs::perms::owner_exec);
     defaults()->setBoolForKey(true, "quorix_stamp_enabled");
     EXPECT_FALSE(defaults()->synchronize());
+    EXPECT_EQ(defaults()->lastSaveError(), EACCES);
     fs::permissions(directory(), fs::perms::owner_all);
 }
 
