@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 build=build-asan
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DQUORIX_SANITIZE=ON -DQUORIX_BUILD_BENCH=ON >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DQUORIX_SANITIZE=ON -DQUORIX_BUILD_BENCH=ON -DQUORIX_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 # Leaks are errors; a huge allocation asked for by a corrupt file must fail
