@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential clang cmake pkg-config
   libexiv2-dev libicu-dev libssl-dev libjpeg-dev zlib1g-dev
   nlohmann-json3-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -3,7 +3,9 @@
 #include "foundation/NSString.h"
 #include "runtime/NSObject.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -71,19 +73,28 @@ std::string integerText(unsigned long long magnitude, int base, bool upper, cons
         for (char& c : digits)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
+    // The precision is a minimum count of digits, made up with leading zeros.
+    size_t zeros = 0;
     if (directive.precision) {
         if (*directive.precision == 0 && magnitude == 0)
             digits.clear();
         else if (static_cast<int>(digits.size()) < *directive.precision)
-            digits.insert(0, static_cast<size_t>(*directive.precision) - digits.size(), '0');
+            zeros = static_cast<size_t>(*directive.precision) - digits.size();
     }
+    // '#' asks for 0x before hexadecimal, and for a leading 0 in octal unless
+    // the precision already wrote one.
+    std::string_view prefix;
     if (directive.alternate && magnitude != 0) {
         if (base == 16)
-            digits.insert(0, upper ? "0X" : "0x");
-        else if (base == 8 && (digits.empty() || digits[0] != '0'))
-            digits.insert(0, "0");
+            prefix = upper ? "0X" : "0x";
+        else if (base == 8 && zeros == 0)
+            prefix = "0";
     }
-    return digits;
+    // Built front to back rather than by inserting at the start of the digits.
+    std::string text;
+    text.reserve(prefix.size() + zeros + digits.size());
+    text.append(prefix).append(zeros, '0').append(digits);
+    return text;
 }
 
 std::string doubleText(double value, const Directive& directive)

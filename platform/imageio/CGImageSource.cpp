@@ -233,8 +233,13 @@ Ref<CGImageSource> openImageSource(const std::string& path)
     prepareMetadataLibrary();
     // A file stream of our own, so a path never reaches the library's
     // URL-aware opening (a name like "http://..." stays a file name).
+    // exiv2 0.27 takes the stream as a std::auto_ptr, deprecated since C++17;
+    // its API has no other way to hand one over, so naming it is allowed here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     Exiv2::BasicIo::AutoPtr io(new Exiv2::FileIo(path));
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
+#pragma GCC diagnostic pop
+    auto image = Exiv2::ImageFactory::open(io);
     if (!image.get())
         return nullptr;
     // The format is settled before the metadata is read, so that a file that

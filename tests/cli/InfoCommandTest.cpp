@@ -313,8 +313,11 @@ TEST(InfoText, WrapsLongValuesWithinEightyColumnsOnCharacterBoundaries)
 {
     TempDir dir;
     std::string words;
-    for (int i = 0; i < 20; ++i)
-        words += (i ? " " : "") + std::string("Ünïcödé");
+    for (int i = 0; i < 20; ++i) {
+        if (i)
+            words += ' ';
+        words += "Ünïcödé";
+    }
     std::string ideographs;
     for (int i = 0; i < 100; ++i)
         ideographs += "写";

@@ -75,6 +75,21 @@ TEST(Format, WritesEveryConversionTheSystemUses)
     EXPECT_EQ(format("%@", static_cast<NSObject*>(nullptr)), "(null)");
 }
 
+TEST(Format, WritesPrecisionZerosAndAlternatePrefixesInOrder)
+{
+    EXPECT_EQ(format("%.5d", 42), "00042");
+    EXPECT_EQ(format("%+.3d", 7), "+007");
+    EXPECT_EQ(format("[%.0d]", 0), "[]");
+    EXPECT_EQ(format("%#x", 255), "0xff");
+    EXPECT_EQ(format("%#X", 255U), "0XFF");
+    EXPECT_EQ(format("%#x", 0), "0");
+    EXPECT_EQ(format("%#.4x", 10), "0x000a");
+    EXPECT_EQ(format("%#010x", 255), "0x000000ff");
+    EXPECT_EQ(format("%#o", 8), "010");
+    // The precision's zeros already lead, so '#' adds no second one.
+    EXPECT_EQ(format("%#.4o", 8), "0010");
+}
+
 TEST(Format, KeepsConversionsWithoutAFittingArgumentAsWritten)
 {
     AutoreleasePool pool;

@@ -227,7 +227,7 @@ std::string writeTiff(const std::string& dir, const std::string& name, int width
 void applyExif(const std::string& path, const ExifEdits& edits)
 {
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+        auto image = Exiv2::ImageFactory::open(path);
         image->readMetadata();
         Exiv2::ExifData& exif = image->exifData();
         for (const auto& edit : edits) {
@@ -239,7 +239,7 @@ void applyExif(const std::string& path, const ExifEdits& edits)
             Exiv2::TypeId type = Exiv2::TypeInfo::typeId(edit.type);
             if (type == Exiv2::invalidTypeId)
                 throw std::runtime_error("unknown exiv2 type " + edit.type);
-            Exiv2::Value::AutoPtr value = Exiv2::Value::create(type);
+            auto value = Exiv2::Value::create(type);
             if (value->read(edit.value) != 0)
                 throw std::runtime_error("cannot read '" + edit.value + "' as " + edit.type);
             Exiv2::ExifKey key(edit.key);
