@@ -173,6 +173,25 @@ R send(const NSObject* receiver, SEL sel, A&&... args)
         return fromSlot<R>(implementation.template call<slot_t<R>, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...));
 }
 
+// `[super sel]` from a method of class `Self`: the implementation that
+// Self's superclass answers, found through the runtime so that a
+// replacement installed there is seen.
+template<class R = void, class Self, class... A>
+R sendSuper(const Self* receiver, SEL sel, A&&... args)
+{
+    if (!receiver)
+        return R();
+    auto* self = const_cast<NSObject*>(static_cast<const NSObject*>(receiver));
+    Method method = class_getInstanceMethod(class_getSuperclass(Self::objcClass()), sel);
+    if (!method)
+        throwUnrecognized(self, sel);
+    IMP implementation = method->imp;
+    if constexpr (std::is_void_v<R>)
+        implementation.template call<void, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...);
+    else
+        return fromSlot<R>(implementation.template call<slot_t<R>, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...));
+}
+
 // Sends a class message: `[cls sel]`.
 template<class R = void, class... A>
 R sendClass(Class cls, SEL sel, A&&... args)
