@@ -6,47 +6,34 @@
 
 QX_DEFINE_CLASS(Quorix)
 {
-    b.ivar("_mapViewRetrieveAddressEnabled", "B");
-    b.ivar("_mapsAppQueryLocationEnabled", "B");
-    b.ivar("_stampEnabled", "B");
-    b.ivar("_infoItem", "@", &Quorix::infoItem_);
-    b.ivar("_popoverController", "@", &Quorix::popoverController_);
-    b.ivar("_stampView", "@", &Quorix::stampView_);
-
-    b.property("infoItem", "T@,&,N,V_infoItem");
-    b.property("popoverController", "T@,&,N,V_popoverController");
-    b.property("stampView", "T@,&,N,V_stampView");
-    b.property("mapViewRetrieveAddressEnabled", "TB,N,V_mapViewRetrieveAddressEnabled");
-    b.property("mapsAppQueryLocationEnabled", "TB,N,V_mapsAppQueryLocationEnabled");
-    b.property("stampEnabled", "TB,N,V_stampEnabled");
-
-    b.method<&Quorix::infoItem>("infoItem");
-    b.method<&Quorix::setInfoItem>("setInfoItem:");
-    b.method<&Quorix::popoverController>("popoverController");
-    b.method<&Quorix::setPopoverController>("setPopoverController:");
-    b.method<&Quorix::stampView>("stampView");
-    b.method<&Quorix::setStampView>("setStampView:");
-    b.method<&Quorix::mapViewRetrieveAddressEnabled>("mapViewRetrieveAddressEnabled");
-    b.method<&Quorix::setMapViewRetrieveAddressEnabled>("setMapViewRetrieveAddressEnabled:");
-    b.method<&Quorix::mapsAppQueryLocationEnabled>("mapsAppQueryLocationEnabled");
-    b.method<&Quorix::setMapsAppQueryLocationEnabled>("setMapsAppQueryLocationEnabled:");
-    b.method<&Quorix::stampEnabled>("stampEnabled");
-    b.method<&Quorix::setStampEnabled>("setStampEnabled:");
+    b.property<&Quorix::mapViewRetrieveAddressEnabled_, &Quorix::setMapViewRetrieveAddressEnabled>("mapViewRetrieveAddressEnabled");
+    b.property<&Quorix::mapsAppQueryLocationEnabled_, &Quorix::setMapsAppQueryLocationEnabled>("mapsAppQueryLocationEnabled");
+    b.property<&Quorix::stampEnabled_, &Quorix::setStampEnabled>("stampEnabled");
+    b.property<&Quorix::infoItem_>("infoItem");
+    b.property<&Quorix::popoverController_>("popoverController");
+    b.property<&Quorix::stampView_>("stampView");
+    // Sent to a subclass, the first call makes the store an instance of it.
+    b.classMethod("sharedQuorix", [](Class cls) -> id { return Quorix::sharedQuorixOfClass(cls); });
 }
 
-Quorix* Quorix::sharedQuorix()
+Quorix* Quorix::sharedQuorix() { return objc::sendClass<Quorix*>(objcClass(), "sharedQuorix"); }
+
+Quorix* Quorix::sharedQuorixOfClass(Class cls)
 {
     static dispatch_once_t once;
     static Quorix* shared = nullptr;
-    dispatch_once(&once, [] {
-        auto store = make_object<Quorix>();
+    dispatch_once(&once, [cls] {
+        auto created = objc::create(cls, "init");
+        auto* store = objc_cast<Quorix>(created.get());
+        if (!store)
+            return;
         auto* defaults = NSUserDefaults::standardUserDefaults();
         // All three settings are read back, the address one included: it is
         // saved like the others, so it keeps its value across launches too.
         store->mapViewRetrieveAddressEnabled_ = defaults->boolForKey(kQuorixMapViewRetrieveAddressKey);
         store->mapsAppQueryLocationEnabled_ = defaults->boolForKey(kQuorixMapsAppQueryLocationKey);
         store->stampEnabled_ = defaults->boolForKey(kQuorixStampEnabledKey);
-        shared = store.leak(); // lives until the process ends
+        shared = objc_cast<Quorix>(created.leak()); // lives until the process ends
     });
     return shared;
 }

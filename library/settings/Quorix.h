@@ -21,6 +21,8 @@ class Quorix : public NSObject {
 public:
     // Created on the first call, from the saved settings, and never destroyed.
     static Quorix* sharedQuorix();
+    // The class method's body: the first caller's class decides the store's class.
+    static Quorix* sharedQuorixOfClass(Class cls);
 
     id infoItem() const { return infoItem_.get(); }
     void setInfoItem(id item) { infoItem_ = item; }

@@ -1,5 +1,7 @@
 #include "util/NSMutableArray+ZELExt.h"
 
+#include "runtime/Category.h"
+
 #include "runtime/Runtime.h"
 
 void addNonNullObject(NSMutableArray* array, id object)
@@ -8,15 +10,8 @@ void addNonNullObject(NSMutableArray* array, id object)
         array->addObject(object);
 }
 
-namespace {
-
 // The category NSMutableArray(ZELExt), attached when the library loads.
-[[maybe_unused]] const objc::Attached qx_attached_NSMutableArray_ZELExt = [] {
-    NSMutableArray::objcClass(); // registered before the category is attached to it
-    return objc::attachCategory("NSMutableArray",
-        {
-            { "addNonNullObject:", objc::imp(+[](id self, SEL, id object) { addNonNullObject(objc_cast<NSMutableArray>(self), object); }), "v@:@" },
-        });
-}();
-
-} // namespace
+QX_CATEGORY(NSMutableArray, ZELExt)
+{
+    c.method("addNonNullObject:", +[](NSMutableArray* self, id object) { addNonNullObject(self, object); });
+}

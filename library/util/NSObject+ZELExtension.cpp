@@ -2,6 +2,7 @@
 
 #include "foundation/NSDictionary.h"
 #include "foundation/NSString.h"
+#include "runtime/Category.h"
 
 const char* const kZELVariableName = "kZELVariableName";
 const char* const kZELVariableTypeEncoding = "kZELVariableTypeEncoding";
@@ -52,21 +53,13 @@ id instanceVariableNamed(const NSObject* object, const char* name)
     return value ? value->retain()->autorelease() : nullptr;
 }
 
-namespace {
-
-id autoreleased(Ref<NSMutableArray> list) { return list.leak()->autorelease(); }
-
-// The category NSObject(ZELExtension), attached when the library loads. The
-// runtime has instance methods only, so `variablesOfClass:` stays the free
-// function above.
-[[maybe_unused]] const objc::Attached qx_attached_NSObject_ZELExtension = [] {
-    NSObject::objcClass();
-    return objc::attachCategory("NSObject",
-        {
-            { "variables", objc::imp(+[](id self, SEL) -> id { return autoreleased(variables(self)); }), "@@:" },
-            { "methods", objc::imp(+[](id self, SEL) -> id { return autoreleased(methods(self)); }), "@@:" },
-            { "instanceVariableNamed:", objc::imp(+[](id self, SEL, const char* name) -> id { return instanceVariableNamed(self, name); }), "@@:*" },
-        });
-}();
-
-} // namespace
+// The category NSObject(ZELExtension), attached when the library loads.
+// `variablesOfClass:` is a class method: its argument is a class object
+// (`[Foo class]`).
+QX_CATEGORY(NSObject, ZELExtension)
+{
+    c.method("variables", +[](NSObject* self) { return variables(self); });
+    c.method("methods", +[](NSObject* self) { return methods(self); });
+    c.method("instanceVariableNamed:", +[](NSObject* self, const char* name) { return instanceVariableNamed(self, name); });
+    c.classMethod("variablesOfClass:", +[](Class, id target) { return variablesOfClass(objc::classFromObject(target)); });
+}

@@ -1,5 +1,7 @@
 #include "util/NSString+ZELExtension.h"
 
+#include "runtime/Category.h"
+
 #include "runtime/Runtime.h"
 
 #include <openssl/evp.h>
@@ -76,26 +78,12 @@ Ref<NSArray> componentsSeparatedByStringReversed(const NSString* string, const N
     return pieces;
 }
 
-namespace {
-
-template<class T>
-id autoreleased(Ref<T> object)
-{
-    return object ? object.leak()->autorelease() : nullptr;
-}
-
 // The category NSString(ZELExtension), attached when the library loads.
-[[maybe_unused]] const objc::Attached qx_attached_NSString_ZELExtension = [] {
-    NSString::objcClass();
-    return objc::attachCategory("NSString",
-        {
-            { "md5HexDigest", objc::imp(+[](id self, SEL) -> id { return autoreleased(md5HexDigest(objc_cast<NSString>(self))); }), "@@:" },
-            { "trimmedString", objc::imp(+[](id self, SEL) -> id { return autoreleased(trimmedString(objc_cast<NSString>(self))); }), "@@:" },
-            { "componentsSeparatedByString:reversed:", objc::imp(+[](id self, SEL, id separator, bool reversed) -> id {
-                 return autoreleased(componentsSeparatedByStringReversed(objc_cast<NSString>(self), objc_cast<NSString>(separator), reversed));
-             }),
-                "@@:@B" },
-        });
-}();
-
-} // namespace
+QX_CATEGORY(NSString, ZELExtension)
+{
+    c.method("md5HexDigest", +[](NSString* self) { return md5HexDigest(self); });
+    c.method("trimmedString", +[](NSString* self) { return trimmedString(self); });
+    c.method("componentsSeparatedByString:reversed:", +[](NSString* self, NSString* separator, bool reversed) {
+        return componentsSeparatedByStringReversed(self, separator, reversed);
+    });
+}

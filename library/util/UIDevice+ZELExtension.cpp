@@ -1,5 +1,7 @@
 #include "util/UIDevice+ZELExtension.h"
 
+#include "runtime/Category.h"
+
 #include "runtime/Runtime.h"
 
 #include <sys/utsname.h>
@@ -14,19 +16,8 @@ Ref<NSString> detailModel(const UIDevice*)
     return NSString::stringWithUTF8String(name.machine);
 }
 
-namespace {
-
 // The category UIDevice(ZELExtension), attached when the library loads.
-[[maybe_unused]] const objc::Attached qx_attached_UIDevice_ZELExtension = [] {
-    UIDevice::objcClass();
-    return objc::attachCategory("UIDevice",
-        {
-            { "detailModel", objc::imp(+[](id self, SEL) -> id {
-                 auto model = detailModel(objc_cast<UIDevice>(self));
-                 return model ? model.leak()->autorelease() : nullptr;
-             }),
-                "@@:" },
-        });
-}();
-
-} // namespace
+QX_CATEGORY(UIDevice, ZELExtension)
+{
+    c.method("detailModel", +[](UIDevice* self) { return detailModel(self); });
+}
