@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/NSArray.h"
+#include "foundation/NSString.h"
 #include "runtime/WeakRef.h"
 #include "uikit/UIView.h"
 
