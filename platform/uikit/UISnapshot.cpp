@@ -4,6 +4,8 @@
 #include "foundation/NSString.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIControl.h"
+#include "uikit/UIMenuController.h"
+#include "uikit/UITableView.h"
 
 #include <algorithm>
 #include <map>
@@ -23,6 +25,8 @@ size_t characterCount(const std::string& text)
 {
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
+
+CGFloat textWidth(const std::string& text) { return std::max<CGFloat>(iconItemWidth, 20 + 9 * static_cast<CGFloat>(characterCount(text))); }
 
 const char* systemItemName(NSInteger item)
 {
@@ -77,10 +81,37 @@ CGFloat barItemWidth(const UIBarButtonItem* item)
     const NSInteger system = item->systemItem();
     if (!item->title() && (item->image() || system == UIBarButtonSystemItemAdd || system == UIBarButtonSystemItemTrash || system == UIBarButtonSystemItemAction))
         return iconItemWidth;
-    return std::max<CGFloat>(iconItemWidth, 20 + 9 * static_cast<CGFloat>(characterCount(item->visibleText())));
+    return textWidth(item->visibleText());
 }
 
 CGFloat midX(CGRect r) { return r.origin.x + r.size.width / 2; }
+
+
+const char* accessoryName(NSInteger type)
+{
+    switch (type) {
+    case UITableViewCellAccessoryDisclosureIndicator:
+        return "disclosureIndicator";
+    case UITableViewCellAccessoryDetailDisclosureButton:
+        return "detailDisclosureButton";
+    case UITableViewCellAccessoryCheckmark:
+        return "checkmark";
+    default:
+        return "none";
+    }
+}
+
+const char* selectionStyleName(NSInteger style)
+{
+    switch (style) {
+    case UITableViewCellSelectionStyleNone:
+        return "none";
+    case UITableViewCellSelectionStyleGray:
+        return "gray";
+    default:
+        return "blue";
+    }
+}
 
 struct PopoverPlacement {
     CGRect frame;
@@ -303,6 +334,112 @@ private:
         return bar;
     }
 
+public:
+    // The edit menu, floating over its row: above it when there is room,
+    // else below; its items side by side.
+    UIElement menuLayer(UIMenuController* menu)
+    {
+        UIElement layer;
+        layer.role = "menu";
+        UITableView* table = menu->targetTableView();
+        CGRect row = table ? table->frameInRoot() : CGRectZero;
+        if (table) {
+            if (UITableViewCell* cell = table->cellForRowAtIndexPath(menu->targetIndexPath()))
+                row = cell->frameInRoot();
+        }
+        const auto titles = menu->menuItemTitles();
+        CGFloat width = 0;
+        for (const auto& title : titles)
+            width += textWidth(title);
+        width = std::min(width, screen_.width);
+        constexpr CGFloat height = 40;
+        const CGFloat x = std::clamp(midX(row) - width / 2, CGFloat(0), screen_.width - width);
+        const bool above = row.minY() - popoverArrowGap - height >= 0;
+        layer.frame = CGRectMake(x, above ? row.minY() - popoverArrowGap - height : row.maxY() + popoverArrowGap, width, height);
+        layer.state["arrow"] = above ? "down" : "up";
+        CGFloat left = x;
+        for (const auto& title : titles) {
+            UIElement item;
+            item.role = "menuItem";
+            item.text = title;
+            item.frame = CGRectMake(left, layer.frame.minY(), textWidth(title), height);
+            left += item.frame.size.width;
+            item.onTap = [title] {
+                Ref<UIMenuController> keep(UIMenuController::sharedMenuController());
+                keep->tapItem(title);
+            };
+            layer.children.push_back(std::move(item));
+        }
+        return layer;
+    }
+
+private:
+    // Sections with their header and footer texts, each with its rows. Rows
+    // scrolled out of view are listed too, marked "offscreen": acting on one
+    // scrolls it into view first, as a person would.
+    void describeTable(UITableView* table, UIElement& element)
+    {
+        const CGRect origin = table->frameInRoot();
+        const CGPoint offset = table->contentOffset();
+        auto toScreen = [&](CGRect rect) {
+            return CGRectMake(origin.minX() + rect.minX() - offset.x, origin.minY() + rect.minY() - offset.y, rect.size.width, rect.size.height);
+        };
+        objc::WeakRef<UITableView> weakTable(table);
+        for (const auto& section : table->laidOutSections()) {
+            UIElement sectionElement;
+            sectionElement.role = "section";
+            sectionElement.text = textOf(section.headerTitle);
+            sectionElement.hidden = element.hidden;
+            if (section.footerTitle)
+                sectionElement.state["footer"] = section.footerTitle->str();
+            CGRect top = section.headerLabel ? section.headerRect : section.rows.empty() ? section.footerRect : section.rows.front().rect;
+            CGRect bottom = section.footerLabel ? section.footerRect : section.rows.empty() ? top : section.rows.back().rect;
+            sectionElement.frame = toScreen(CGRectMake(top.minX(), top.minY(), std::max(top.size.width, bottom.size.width), bottom.maxY() - top.minY()));
+            for (const auto& row : section.rows) {
+                if (!row.cell)
+                    continue;
+                UIElement cell;
+                cell.frame = toScreen(row.rect);
+                cell.hidden = element.hidden || row.cell->isHidden();
+                describeCell(row.cell, cell);
+                if (cell.frame.maxY() <= origin.minY() || cell.frame.minY() >= origin.maxY())
+                    cell.state["offscreen"] = true;
+                const NSInteger sectionIndex = row.indexPath->section();
+                const NSInteger rowIndex = row.indexPath->row();
+                auto onRow = [weakTable, sectionIndex, rowIndex](bool (UITableView::*act)(const NSIndexPath*)) {
+                    return [weakTable, sectionIndex, rowIndex, act] {
+                        if (auto* live = weakTable.get()) {
+                            Ref<UITableView> keep(live);
+                            (live->*act)(NSIndexPath::indexPathForRowInSection(rowIndex, sectionIndex).get());
+                        }
+                    };
+                };
+                cell.onTap = onRow(&UITableView::tapRowAtIndexPath);
+                cell.onHold = onRow(&UITableView::longPressRowAtIndexPath);
+                if (objc_cast<UISwitch>(row.cell->accessoryView()))
+                    cell.onToggle = onRow(&UITableView::tapAccessoryAtIndexPath);
+                sectionElement.children.push_back(std::move(cell));
+            }
+            element.children.push_back(std::move(sectionElement));
+        }
+    }
+
+    void describeCell(const UITableViewCell* cell, UIElement& element)
+    {
+        element.role = cell->role();
+        element.label = textOf(cell->accessibilityLabel());
+        if (cell->textLabel())
+            element.text = textOf(cell->textLabel()->text());
+        if (cell->detailTextLabel() && cell->detailTextLabel()->text())
+            element.state["detail"] = cell->detailTextLabel()->text()->str();
+        element.state["accessory"] = accessoryName(cell->accessoryType());
+        element.state["selectionStyle"] = selectionStyleName(cell->selectionStyle());
+        if (cell->showsSelection())
+            element.state["selected"] = true;
+        if (UIView* accessory = cell->accessoryView())
+            addView(accessory, element.hidden, element.children);
+    }
+
     void addView(const UIView* view, bool hiddenAbove, std::vector<UIElement>& into)
     {
         if (!view)
@@ -311,7 +448,9 @@ private:
         element.frame = view->frameInRoot();
         element.hidden = hiddenAbove || view->isHidden();
         view->describeElement(element);
-        if (!view->describesSubviews()) {
+        if (auto* table = objc_cast<UITableView>(view)) {
+            describeTable(table, element);
+        } else if (!view->describesSubviews()) {
             const auto subviews = view->subviews();
             for (const auto& subview : subviews)
                 addView(subview, element.hidden, element.children);
@@ -332,6 +471,8 @@ std::vector<UIElement> buildLayers(Builder& builder)
         layers.push_back(builder.screenLayer("modal", modal));
     for (UIPopoverController* popover : app->visiblePopovers())
         layers.push_back(builder.popoverLayer(popover));
+    if (auto* menu = UIMenuController::sharedMenuController(); menu->isMenuVisible())
+        layers.push_back(builder.menuLayer(menu));
     for (const auto& alert : app->visibleAlerts())
         layers.push_back(builder.alertLayer(alert));
     return layers;
@@ -408,6 +549,8 @@ void appendText(const UIElement& element, int depth, std::ostringstream& out)
         else if (accessory == "detailDisclosureButton")
             out << " (i)";
     }
+    if (element.state.contains("footer"))
+        out << " (footer: " << element.state["footer"].get<std::string>() << ")";
     if (element.state.contains("arrow"))
         out << " (arrow " << element.state["arrow"].get<std::string>() << ")";
     if (!element.isEnabled())
