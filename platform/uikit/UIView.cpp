@@ -1,5 +1,6 @@
 #include "uikit/UIView.h"
 
+#include "foundation/NSArray.h"
 #include "foundation/NSString.h"
 
 #include <algorithm>
