@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct UIElement;
+
 enum UIViewAutoresizing : NSUInteger {
     UIViewAutoresizingNone = 0,
     UIViewAutoresizingFlexibleLeftMargin = 1,
@@ -68,6 +70,12 @@ public:
 
     // What the snapshot calls this kind of element ("view", "label", ...).
     virtual std::string role() const { return "view"; }
+    // Fills the snapshot element of this view: text, label, states and the
+    // hooks a driver acts through. Subclasses in higher frameworks (a map, a
+    // form) override it and call this one; the snapshot walks the subviews
+    // afterwards unless describesSubviews() says the view listed its own.
+    virtual void describeElement(UIElement& element) const;
+    virtual bool describesSubviews() const { return false; }
 
 protected:
     UIView() = default;

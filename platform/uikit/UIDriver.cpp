@@ -1,0 +1,223 @@
+#include "uikit/UIDriver.h"
+
+#include "foundation/NSArray.h"
+#include "foundation/NSRunLoop.h"
+#include "foundation/NSString.h"
+#include "uikit/UIApplication.h"
+
+#include <cmath>
+#include <set>
+#include <sstream>
+
+namespace {
+
+constexpr size_t visibleListLimit = 12;
+
+struct Match {
+    const UIElement* element;
+    std::function<void()> hook;
+};
+
+std::string number(CGFloat value)
+{
+    std::ostringstream out;
+    out << std::round(value * 10) / 10;
+    return out.str();
+}
+
+std::string describeMatch(const UIElement& element)
+{
+    const CGRect& f = element.frame;
+    return element.role + " \"" + element.name() + "\" at (" + number(f.origin.x) + ", " + number(f.origin.y) + ", "
+        + number(f.size.width) + "×" + number(f.size.height) + ")";
+}
+
+std::string describeLayer(const UIElement& layer)
+{
+    std::string kind = layer.role == "viewer" ? "viewer" : layer.role == "modal" ? "modal screen" : layer.role;
+    return layer.text.empty() ? "the " + kind : "the " + kind + " \"" + layer.text + "\"";
+}
+
+bool named(const UIElement& element, std::string_view text) { return element.text == text || element.label == text; }
+
+const std::function<void()>* switchWithin(const UIElement& element)
+{
+    for (const auto& child : element.children) {
+        if (child.hidden)
+            continue;
+        if (child.onToggle && child.isEnabled())
+            return &child.onToggle;
+        if (auto* found = switchWithin(child))
+            return found;
+    }
+    return nullptr;
+}
+
+// Every visible element answering to `text` that can take the action;
+// disabled ones are counted apart, for the message.
+template<class Pick>
+void collect(const UIElement& element, std::string_view text, const Pick& pick, std::vector<Match>& found, size_t& disabled)
+{
+    if (element.hidden)
+        return;
+    if (named(element, text)) {
+        if (auto hook = pick(element)) {
+            if (element.isEnabled())
+                found.push_back({ &element, std::move(hook) });
+            else
+                ++disabled;
+        }
+    }
+    for (const auto& child : element.children)
+        collect(child, text, pick, found, disabled);
+}
+
+void collectNames(const UIElement& element, std::vector<std::string>& names, std::set<std::string>& seen)
+{
+    if (element.hidden)
+        return;
+    const std::string& name = element.name();
+    if (!name.empty() && seen.insert(name).second)
+        names.push_back(name);
+    for (const auto& child : element.children)
+        collectNames(child, names, seen);
+}
+
+std::string visibleList(const UIElement& layer)
+{
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    collectNames(layer, names, seen);
+    if (names.empty())
+        return "nothing with a name";
+    std::string list;
+    for (size_t i = 0; i < names.size() && i < visibleListLimit; ++i)
+        list += (i ? ", \"" : "\"") + names[i] + "\"";
+    if (names.size() > visibleListLimit)
+        list += ", ...";
+    return list;
+}
+
+} // namespace
+
+void UIDriver::settle()
+{
+    NSRunLoop::mainRunLoop().runUntilIdle();
+    UIApplication::sharedApplication()->layoutIfNeeded();
+}
+
+UISnapshot UIDriver::snapshot()
+{
+    settle();
+    return UISnapshot::take();
+}
+
+void UIDriver::perform(std::function<void()> task)
+{
+    NSRunLoop::mainRunLoop().perform(std::move(task));
+    settle();
+}
+
+void UIDriver::act(Action action, std::string_view text)
+{
+    const UISnapshot shot = snapshot();
+    const auto& layers = shot.layers();
+    const char* what = action == Action::Tap ? "control" : action == Action::Toggle ? "switch in a row" : "row";
+    if (layers.empty())
+        throw UIDriverError("no " + std::string(what) + " \"" + std::string(text) + "\" on screen; the screen is empty");
+
+    auto pick = [action](const UIElement& element) -> std::function<void()> {
+        switch (action) {
+        case Action::Tap:
+            return element.onTap;
+        case Action::Hold:
+            return element.onHold;
+        case Action::Toggle:
+            if (element.onToggle)
+                return element.onToggle;
+            if (auto* inner = switchWithin(element))
+                return *inner;
+            return {};
+        }
+        return {};
+    };
+
+    const UIElement& top = layers.back();
+    std::vector<Match> found;
+    size_t disabled = 0;
+    collect(top, text, pick, found, disabled);
+    if (found.size() == 1) {
+        perform(found.front().hook);
+        return;
+    }
+    const std::string quotedText = "\"" + std::string(text) + "\"";
+    if (found.size() > 1) {
+        std::string message = std::to_string(found.size()) + " " + what + "s " + quotedText + " on screen: ";
+        for (size_t i = 0; i < found.size(); ++i)
+            message += (i ? "; " : "") + describeMatch(*found[i].element);
+        throw UIDriverError(message);
+    }
+    if (disabled)
+        throw UIDriverError(std::string(what) + " " + quotedText + " is disabled");
+    // Not on the top layer: say so when a layer below has it.
+    for (size_t i = layers.size() - 1; i-- > 0;) {
+        std::vector<Match> below;
+        size_t belowDisabled = 0;
+        collect(layers[i], text, pick, below, belowDisabled);
+        if (!below.empty())
+            throw UIDriverError(std::string(what) + " " + quotedText + " is covered by " + describeLayer(top) + "; visible: " + visibleList(top));
+    }
+    throw UIDriverError("no " + std::string(what) + " " + quotedText + " on screen; visible: " + visibleList(top));
+}
+
+void UIDriver::tap(std::string_view text) { act(Action::Tap, text); }
+
+void UIDriver::toggle(std::string_view rowText) { act(Action::Toggle, rowText); }
+
+void UIDriver::hold(std::string_view rowText) { act(Action::Hold, rowText); }
+
+void UIDriver::back()
+{
+    settle();
+    auto* app = UIApplication::sharedApplication();
+    if (!app->visibleAlerts().empty())
+        throw UIDriverError("cannot go back: an alert covers the screen");
+    UIViewController* top = app->rootViewController();
+    std::string layer = "viewer";
+    if (auto modals = app->modalStack(); !modals.empty()) {
+        top = modals.back();
+        layer = "modal screen";
+    }
+    if (auto popovers = app->visiblePopovers(); !popovers.empty()) {
+        top = popovers.back()->contentViewController();
+        layer = "popover";
+    }
+    auto* navigation = objc_cast<UINavigationController>(top);
+    if (!navigation || navigation->viewControllers().size() < 2)
+        throw UIDriverError("cannot go back: the " + layer + " on top shows a single screen");
+    perform([weak = objc::WeakRef<UINavigationController>(navigation)] {
+        if (auto* live = weak.get()) {
+            Ref<UINavigationController> keep(live);
+            live->popViewControllerAnimated(true);
+        }
+    });
+}
+
+void UIDriver::tapOutside()
+{
+    settle();
+    if (UIApplication::sharedApplication()->visiblePopovers().empty())
+        throw UIDriverError("no popover on screen to tap outside of");
+    perform([] {
+        std::vector<Ref<UIPopoverController>> open;
+        for (UIPopoverController* popover : UIApplication::sharedApplication()->visiblePopovers())
+            open.emplace_back(popover);
+        for (const auto& popover : open)
+            popover->closeFromOutside();
+    });
+}
+
+void UIDriver::memoryWarning()
+{
+    perform([] { UIApplication::sharedApplication()->simulateMemoryWarning(); });
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "uikit/UISnapshot.h"
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// An action the driver could not do as a person could not: the message
+// says why and what is on screen instead.
+class UIDriverError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Drives the toolkit as a person would, by what is on screen. Each action
+// finds its target in a fresh snapshot (strictly: one match, visible,
+// enabled, not covered by a higher layer), runs as one task on the main
+// run loop in its own autorelease pool, and then settles. Call it on the
+// thread that runs the main run loop.
+//
+// What is tappable: only the topmost layer. A modal screen, an alert or a
+// menu covers everything below it; while a popover is shown only the
+// popover (and alerts or menus above it) can be reached: tapOutside()
+// closes it first, as a person's tap beside it would.
+class UIDriver {
+public:
+    // The control whose text or accessibility label is `text`: bar items,
+    // back buttons, buttons, table rows by their text, alert buttons, menu items.
+    void tap(std::string_view text);
+    // Flips the switch of the row (or the switch) labelled `rowText`.
+    void toggle(std::string_view rowText);
+    // Long-presses the row labelled `rowText`.
+    void hold(std::string_view rowText);
+    // Goes back one screen in the topmost layer's navigation stack.
+    void back();
+    // Taps beside the visible popovers, which closes them.
+    void tapOutside();
+    void memoryWarning();
+    // Runs queued main-loop work until none is left, then lays out.
+    void settle();
+
+    UISnapshot snapshot();
+
+private:
+    enum class Action {
+        Tap,
+        Toggle,
+        Hold,
+    };
+    void act(Action action, std::string_view text);
+    void perform(std::function<void()> task);
+};

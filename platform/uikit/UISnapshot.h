@@ -1,0 +1,61 @@
+#pragma once
+
+#include "uikit/CGGeometry.h"
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// One thing a person sees: a bar, a button, a label, a row, a layer.
+// Everything but the action hooks is serialised; the hooks are how the
+// driver acts on the element, so an action always reaches the same object
+// the snapshot describes.
+struct UIElement {
+    std::string role;
+    std::string text;
+    std::string label; // the accessibility label, when there is one
+    CGRect frame {}; // in screen coordinates
+    bool hidden = false; // hidden itself or inside a hidden view
+    // Further states ("on", "enabled", "accessory", "style", "systemItem",
+    // "arrow", ...), each a JSON scalar.
+    nlohmann::json state = nlohmann::json::object();
+    std::vector<UIElement> children;
+
+    std::function<void()> onTap;
+    std::function<void()> onToggle;
+    std::function<void()> onHold;
+
+    bool isEnabled() const { return !state.contains("enabled") || state["enabled"] != false; }
+    // The text a person would find it by: its text, else its label.
+    const std::string& name() const { return text.empty() ? label : text; }
+};
+
+// What is on screen, as layers from bottom to top: "viewer" (the root
+// screen), "modal" screens, "popover"s, "alert"s and the edit "menu".
+// Each screen layer lists its navigation bar, its top screen's views and
+// its toolbar.
+class UISnapshot {
+public:
+    // Lays out what needs it (pending layouts, popover panels), then reads
+    // the screen. Call it on the thread that runs the main run loop.
+    static UISnapshot take();
+
+    const std::vector<UIElement>& layers() const { return layers_; }
+    CGSize screenSize() const { return screen_; }
+
+    // {"screen": {width, height}, "layers": [element...]}; every element
+    // has "role", "frame", "hidden", "children", and "text", "label" and
+    // "state" when it has them. No pointers or addresses.
+    nlohmann::json toJSON() const;
+    // Indented lines for people, e.g. `toolbar: [Info] [Delete]`; hidden
+    // elements are left out.
+    std::string toText() const;
+
+    static nlohmann::json elementToJSON(const UIElement& element);
+
+private:
+    std::vector<UIElement> layers_;
+    CGSize screen_ {};
+};
