@@ -144,12 +144,6 @@ Ref<UITableView> UITableView::tableWithFrame(CGRect frame, NSInteger style)
     return table;
 }
 
-UITableView::~UITableView()
-{
-    if (auto* menu = UIMenuController::sharedMenuController(); menu->targetTableView() == this)
-        menu->hide();
-}
-
 UITableView* UITableView::initWithFrameStyle(CGRect frame, NSInteger style)
 {
     initWithFrame(frame);
@@ -182,7 +176,8 @@ void UITableView::reloadData()
 
 void UITableView::ensureLoaded()
 {
-    if (needsReload_ && !inLayout_)
+    // Rows of a data source that has gone are not shown a moment longer.
+    if (!inLayout_ && (needsReload_ || (loadedFromSource_ && !dataSource_)))
         reloadData();
 }
 
@@ -221,58 +216,79 @@ void UITableView::layoutCells()
     if (source)
         sectionCount = answers(source, kNumberOfSections) ? objc::send<NSInteger>(source, kNumberOfSections, this) : 1;
     sectionCount = std::max<NSInteger>(0, sectionCount);
-    std::vector<NSInteger> rowCounts;
+    loadedFromSource_ = source != nullptr;
+    // Every count first, so that the data source asking the table while it
+    // makes cells hears the numbers it gave.
+    rowCounts_.clear();
     for (NSInteger section = 0; section < sectionCount; ++section)
-        rowCounts.push_back(std::max<NSInteger>(0, objc::send<NSInteger>(source, kNumberOfRows, this, section)));
+        rowCounts_.push_back(std::max<NSInteger>(0, objc::send<NSInteger>(source, kNumberOfRows, this, section)));
 
-    const bool grouped = style_ == UITableViewStyleGrouped;
-    const CGFloat width = bounds().size.width;
-    const CGFloat rowX = grouped ? kGroupedInset : 0;
-    const CGFloat rowWidth = std::max<CGFloat>(0, width - 2 * rowX);
-    const CGFloat titleWidth = std::max<CGFloat>(0, width - 2 * kTitleInset);
-    CGFloat y = 0;
     for (NSInteger section = 0; section < sectionCount; ++section) {
         UITableViewSectionLayout layout;
         layout.section = section;
         layout.headerTitle = headerTitleForSection(section);
         layout.footerTitle = footerTitleForSection(section);
-
         if (layout.headerTitle) {
-            const CGFloat height = grouped ? kGroupedHeaderHeight : kPlainTitleHeight;
             layout.headerLabel = UITableViewSectionLabel::labelForSection(UITableViewSectionLabel::Kind::Header, section, layout.headerTitle);
-            layout.headerRect = CGRectMake(kTitleInset, y, titleWidth, height);
             addSubview(layout.headerLabel);
-            y += height;
-        } else if (grouped) {
-            y += kGroupedGap;
         }
-
-        for (NSInteger row = 0; row < rowCounts[static_cast<size_t>(section)]; ++row) {
+        for (NSInteger row = 0; row < rowCounts_[static_cast<size_t>(section)]; ++row) {
             UITableViewRowLayout rowLayout;
             rowLayout.indexPath = NSIndexPath::indexPathForRowInSection(row, section);
-            rowLayout.rect = CGRectMake(rowX, y, rowWidth, rowHeight_);
             rowLayout.cell = Ref<UITableViewCell>(objc::send<UITableViewCell*>(source, kCellForRow, this, rowLayout.indexPath));
             if (rowLayout.cell) {
                 rowLayout.cell->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
                 addSubview(rowLayout.cell);
             }
             layout.rows.push_back(std::move(rowLayout));
-            y += rowHeight_;
         }
-
         if (layout.footerTitle) {
-            const CGFloat height = lineCount(layout.footerTitle->str(), titleWidth) * kLineHeight + (grouped ? kGroupedGap : 0);
             layout.footerLabel = UITableViewSectionLabel::labelForSection(UITableViewSectionLabel::Kind::Footer, section, layout.footerTitle);
-            layout.footerRect = CGRectMake(kTitleInset, y, titleWidth, height);
             addSubview(layout.footerLabel);
+        }
+        sections_.push_back(std::move(layout));
+    }
+    layoutGeometry();
+}
+
+void UITableView::layoutGeometry()
+{
+    const bool grouped = style_ == UITableViewStyleGrouped;
+    const CGFloat width = bounds().size.width;
+    const CGFloat rowX = grouped ? kGroupedInset : 0;
+    const CGFloat rowWidth = std::max<CGFloat>(0, width - 2 * rowX);
+    const CGFloat titleWidth = std::max<CGFloat>(0, width - 2 * kTitleInset);
+    CGFloat y = 0;
+    for (auto& section : sections_) {
+        section.headerRect = section.footerRect = CGRectZero;
+        if (section.headerTitle) {
+            const CGFloat height = grouped ? kGroupedHeaderHeight : kPlainTitleHeight;
+            section.headerRect = CGRectMake(kTitleInset, y, titleWidth, height);
             y += height;
         } else if (grouped) {
             y += kGroupedGap;
         }
-        sections_.push_back(std::move(layout));
+        for (auto& row : section.rows) {
+            row.rect = CGRectMake(rowX, y, rowWidth, rowHeight_);
+            y += rowHeight_;
+        }
+        if (section.footerTitle) {
+            const CGFloat height = lineCount(section.footerTitle->str(), titleWidth) * kLineHeight + (grouped ? kGroupedGap : 0);
+            section.footerRect = CGRectMake(kTitleInset, y, titleWidth, height);
+            y += height;
+        } else if (grouped) {
+            y += kGroupedGap;
+        }
     }
     contentSize_ = { width, y };
     positionViews();
+}
+
+void UITableView::syncGeometry()
+{
+    ensureLoaded();
+    if (!inLayout_ && contentSize_.width != bounds().size.width)
+        layoutGeometry();
 }
 
 void UITableView::positionViews()
@@ -299,7 +315,7 @@ void UITableView::positionViews()
 
 UITableViewRowLayout* UITableView::rowLayout(NSInteger section, NSInteger row)
 {
-    ensureLoaded();
+    syncGeometry();
     if (section < 0 || row < 0 || static_cast<size_t>(section) >= sections_.size())
         return nullptr;
     auto& rows = sections_[static_cast<size_t>(section)].rows;
@@ -334,15 +350,15 @@ size_t UITableView::reusableCellCount(std::string_view identifier) const
 NSInteger UITableView::numberOfSections()
 {
     ensureLoaded();
-    return static_cast<NSInteger>(sections_.size());
+    return static_cast<NSInteger>(rowCounts_.size());
 }
 
 NSInteger UITableView::numberOfRowsInSection(NSInteger section)
 {
     ensureLoaded();
-    if (section < 0 || static_cast<size_t>(section) >= sections_.size())
+    if (section < 0 || static_cast<size_t>(section) >= rowCounts_.size())
         return 0;
-    return static_cast<NSInteger>(sections_[static_cast<size_t>(section)].rows.size());
+    return rowCounts_[static_cast<size_t>(section)];
 }
 
 UITableViewCell* UITableView::cellForRowAtIndexPath(const NSIndexPath* indexPath)
@@ -385,13 +401,13 @@ Ref<NSString> UITableView::footerTitleForSection(NSInteger section) { return sec
 
 const std::vector<UITableViewSectionLayout>& UITableView::laidOutSections()
 {
-    ensureLoaded();
+    syncGeometry();
     return sections_;
 }
 
 std::vector<Ref<NSIndexPath>> UITableView::indexPathsForVisibleRows()
 {
-    ensureLoaded();
+    syncGeometry();
     std::vector<Ref<NSIndexPath>> visible;
     const CGFloat top = contentOffset_.y;
     const CGFloat bottom = top + bounds().size.height;
@@ -465,8 +481,15 @@ void UITableView::deselectRowAtIndexPathAnimated(const NSIndexPath* indexPath, b
     setCellState(row->cell, row->indexPath, false, false);
 }
 
+CGSize UITableView::contentSize()
+{
+    syncGeometry();
+    return contentSize_;
+}
+
 void UITableView::setContentOffset(CGPoint offset)
 {
+    syncGeometry();
     contentOffset_ = offset;
     positionViews();
 }

@@ -46,7 +46,8 @@ private:
 };
 
 // One laid-out row. `rect` is in the content's coordinates (before
-// scrolling); the cell's frame is in the table's.
+// scrolling); the cell's frame is in the table's. Both follow the table's
+// width when it changes.
 struct UITableViewRowLayout {
     Ref<NSIndexPath> indexPath;
     Ref<UITableViewCell> cell; // nil when the data source gave no cell
@@ -113,7 +114,8 @@ public:
     // Asks the data source again for everything and lays the rows out.
     void reloadData();
     // Whether the table has not asked its data source yet (or was given a
-    // new one since); its queries then load it first.
+    // new one since); its queries then load it first. A table whose data
+    // source has gone reloads as well, and shows nothing.
     bool needsReload() const { return needsReload_; }
 
     // A cell that went back to the pool of this identifier, prepared for
@@ -147,7 +149,7 @@ public:
     // Scrolling: the top of the visible part within the content.
     CGPoint contentOffset() const { return contentOffset_; }
     void setContentOffset(CGPoint offset);
-    CGSize contentSize() const { return contentSize_; }
+    CGSize contentSize();
     void scrollToRowAtIndexPathAtScrollPosition(const NSIndexPath* indexPath, NSInteger scrollPosition, bool animated);
 
     // What a person does to a row; each brings the row into view first and
@@ -171,11 +173,15 @@ public:
 
 protected:
     UITableView() = default;
-    ~UITableView() override;
 
 private:
     void ensureLoaded();
     void layoutCells();
+    // Places headers, rows and footers top to bottom for the current width.
+    void layoutGeometry();
+    // Loads the table if it never was, and places everything again when
+    // the table's width changed since (a navigation bar or popover resized it).
+    void syncGeometry();
     void returnCellsToPool();
     void positionViews();
     UITableViewRowLayout* rowLayout(const NSIndexPath* indexPath);
@@ -193,6 +199,8 @@ private:
     bool needsReload_ = true;
     bool inLayout_ = false;
     bool reloadRequested_ = false;
+    bool loadedFromSource_ = false;
+    std::vector<NSInteger> rowCounts_;
     std::vector<UITableViewSectionLayout> sections_;
     std::unordered_map<std::string, std::vector<Ref<UITableViewCell>>> reusePool_;
     Ref<NSIndexPath> selected_;
