@@ -78,7 +78,7 @@ void MKMapView::addAnnotation(id annotation)
 
 void MKMapView::removeAnnotation(id annotation)
 {
-    auto found = std::find_if(entries_.begin(), entries_.end(), [annotation](const Entry& entry) { return entry.annotation == annotation; });
+    auto found = std::find_if(entries_.begin(), entries_.end(), [annotation](const Entry& entry) { return entry.annotation.get() == annotation; });
     if (found == entries_.end())
         return;
     Ref<MKAnnotationView> view = std::move(found->view);
@@ -244,7 +244,7 @@ Ref<MKAnnotationView> MKMapView::askForView(id annotation)
 void MKMapView::claimView(MKAnnotationView* view, const NSObject* owner)
 {
     for (auto& entry : entries_) {
-        if (entry.view == view && entry.annotation != owner)
+        if (entry.view.get() == view && entry.annotation.get() != owner)
             entry.view = nullptr;
     }
     for (auto& [identifier, queue] : reuseQueues_)

@@ -1,5 +1,7 @@
 #include "mapkit/MKPinAnnotationView.h"
 
+#include "foundation/NSString.h"
+
 #include <array>
 
 namespace {
