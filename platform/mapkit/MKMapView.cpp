@@ -244,7 +244,7 @@ Ref<MKAnnotationView> MKMapView::askForView(id annotation)
 void MKMapView::claimView(MKAnnotationView* view, const NSObject* owner)
 {
     for (auto& entry : entries_) {
-        if (entry.view.get() == view && entry.annotation != owner)
+        if (entry.view.get() == view && entry.annotation.get() != owner)
             entry.view = nullptr;
     }
     for (auto& [identifier, queue] : reuseQueues_)
