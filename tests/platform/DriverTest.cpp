@@ -320,11 +320,13 @@ TEST_F(DriverTest, JSONHasTheDocumentedFieldsAndNoAddresses)
         SCOPED_TRACE(element.dump());
         ASSERT_TRUE(element.contains("role") && element.contains("frame") && element.contains("hidden") && element.contains("children"));
         EXPECT_TRUE(element.at("role").is_string());
-        for (const char* key : { "x", "y", "width", "height" })
+        for (const char* key : { "x", "y", "width", "height" }) {
             EXPECT_TRUE(element.at("frame").contains(key) && element.at("frame").at(key).is_number());
+        }
         EXPECT_TRUE(element.at("hidden").is_boolean());
-        if (element.contains("text"))
+        if (element.contains("text")) {
             EXPECT_FALSE(element.at("text").get<std::string>().empty());
+        }
         for (const auto& child : element.at("children"))
             check(child);
     };
