@@ -7,6 +7,7 @@
 
 #include "runtime/Forward.h"
 #include "runtime/Ref.h"
+#include "runtime/Value.h"
 
 #include <concepts>
 #include <cstdint>
@@ -28,11 +29,6 @@ struct FormatArg {
 };
 
 template<class T>
-struct IsRef : std::false_type { };
-template<class T>
-struct IsRef<Ref<T>> : std::true_type { };
-
-template<class T>
 FormatArg formatArg(const T& value)
 {
     FormatArg arg;
@@ -40,7 +36,7 @@ FormatArg formatArg(const T& value)
     if constexpr (std::is_pointer_v<D> && std::is_base_of_v<NSObject, std::remove_cv_t<std::remove_pointer_t<D>>>) {
         arg.kind = FormatArg::Kind::Object;
         arg.object = value;
-    } else if constexpr (IsRef<D>::value) {
+    } else if constexpr (objc::IsRef<D>::value) {
         arg.kind = FormatArg::Kind::Object;
         arg.object = value.get();
     } else if constexpr (std::is_same_v<D, std::nullptr_t>) {

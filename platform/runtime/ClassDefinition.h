@@ -24,9 +24,7 @@
 #include "runtime/Runtime.h"
 #include "runtime/WeakRef.h"
 
-#include <cctype>
 #include <string>
-#include <tuple>
 #include <type_traits>
 
 #define QX_OBJECT(Name, Super)                                     \

@@ -61,24 +61,25 @@ Ref<UIBarButtonItem> UIBarButtonItem::itemWithCustomView(UIView* view)
 UIBarButtonItem* UIBarButtonItem::initWithBarButtonSystemItemTargetAction(NSInteger systemItem, id target, SEL action)
 {
     systemItem_ = systemItem;
-    target_ = target;
-    action_ = action;
-    return this;
+    return setTargetAction(target, action);
 }
 
 UIBarButtonItem* UIBarButtonItem::initWithTitleStyleTargetAction(NSString* title, NSInteger style, id target, SEL action)
 {
     title_ = title;
     style_ = style;
-    target_ = target;
-    action_ = action;
-    return this;
+    return setTargetAction(target, action);
 }
 
 UIBarButtonItem* UIBarButtonItem::initWithImageStyleTargetAction(UIImage* image, NSInteger style, id target, SEL action)
 {
     image_ = image;
     style_ = style;
+    return setTargetAction(target, action);
+}
+
+UIBarButtonItem* UIBarButtonItem::setTargetAction(id target, SEL action)
+{
     target_ = target;
     action_ = action;
     return this;

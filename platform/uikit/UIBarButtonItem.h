@@ -64,6 +64,8 @@ protected:
     UIBarButtonItem() = default;
 
 private:
+    UIBarButtonItem* setTargetAction(id target, SEL action);
+
     NSInteger systemItem_ = -1;
     NSInteger style_ = UIBarButtonItemStylePlain;
     Ref<NSString> title_;

@@ -6,6 +6,7 @@
 #include "uikit/UIMenuController.h"
 
 #include <algorithm>
+#include <optional>
 #include <cmath>
 
 namespace {
@@ -524,13 +525,23 @@ void UITableView::scrollToRowAtIndexPathAtScrollPosition(const NSIndexPath* inde
         scrollRectToVisible(row->rect, scrollPosition);
 }
 
+std::optional<UITableViewRowLayout> UITableView::rowForTouch(const NSIndexPath* indexPath)
+{
+    // A copy: scrolling and the delegate's answers may lay the rows out again.
+    auto* row = rowLayout(indexPath);
+    if (!row || !row->cell)
+        return std::nullopt;
+    UITableViewRowLayout touched = *row;
+    scrollRectToVisible(touched.rect, UITableViewScrollPositionNone);
+    return touched;
+}
+
 bool UITableView::tapRowAtIndexPath(const NSIndexPath* indexPath)
 {
     Ref<UITableView> keep(this);
-    auto* row = rowLayout(indexPath);
-    if (!row || !row->cell)
+    auto row = rowForTouch(indexPath);
+    if (!row)
         return false;
-    scrollRectToVisible(row->rect, UITableViewScrollPositionNone);
     Ref<NSIndexPath> path = row->indexPath;
     Ref<UITableViewCell> cell = row->cell;
     // Touch down colours the row; touch up selects it, and the colour stays
@@ -549,10 +560,9 @@ bool UITableView::tapRowAtIndexPath(const NSIndexPath* indexPath)
 bool UITableView::tapAccessoryAtIndexPath(const NSIndexPath* indexPath)
 {
     Ref<UITableView> keep(this);
-    auto* row = rowLayout(indexPath);
-    if (!row || !row->cell)
+    auto row = rowForTouch(indexPath);
+    if (!row)
         return false;
-    scrollRectToVisible(row->rect, UITableViewScrollPositionNone);
     Ref<NSIndexPath> path = row->indexPath;
     Ref<UITableViewCell> cell = row->cell;
     if (UIView* view = cell->accessoryView()) {
@@ -582,10 +592,9 @@ bool UITableView::longPressRowAtIndexPath(const NSIndexPath* indexPath)
     Ref<UITableView> keep(this);
     auto* menu = UIMenuController::sharedMenuController();
     menu->hide();
-    auto* row = rowLayout(indexPath);
-    if (!row || !row->cell)
+    auto row = rowForTouch(indexPath);
+    if (!row)
         return false;
-    scrollRectToVisible(row->rect, UITableViewScrollPositionNone);
     Ref<NSIndexPath> path = row->indexPath;
     Ref<NSObject> delegate(delegate_.get());
     if (!answers(delegate, kShouldShowMenu) || !objc::send<bool>(delegate, kShouldShowMenu, this, path))

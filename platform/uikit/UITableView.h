@@ -5,6 +5,7 @@
 #include "uikit/UITableViewCell.h"
 #include "uikit/UIView.h"
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -185,6 +186,8 @@ private:
     void returnCellsToPool();
     void positionViews();
     UITableViewRowLayout* rowLayout(const NSIndexPath* indexPath);
+    // The row a person touches, with a cell, scrolled into view first.
+    std::optional<UITableViewRowLayout> rowForTouch(const NSIndexPath* indexPath);
     UITableViewRowLayout* rowLayout(NSInteger section, NSInteger row);
     void scrollRectToVisible(CGRect rect, NSInteger scrollPosition);
     // Sets the cell's state through its messages and records what a person saw change.
