@@ -1,0 +1,3 @@
+#include "PUPopoverController.h"
+
+QX_DEFINE_CLASS(PUPopoverController) { }
