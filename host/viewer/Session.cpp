@@ -1,0 +1,73 @@
+#include "Session.h"
+
+#include "Commands.h"
+#include "LineOutput.h"
+
+#include "runtime/AutoreleasePool.h"
+#include "uikit/UISnapshot.h"
+
+#include <exception>
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace viewer {
+
+namespace {
+
+bool blank(const std::string& line) { return line.find_first_not_of(" \t\r") == std::string::npos; }
+
+} // namespace
+
+bool runScript(CommandRunner& runner, std::istream& in, LineOutput& out)
+{
+    for (std::string line; !runner.quitRequested() && std::getline(in, line);) {
+        if (blank(line))
+            continue;
+        AutoreleasePool pool;
+        // "ok" first, then the command's own fields.
+        nlohmann::ordered_json reply;
+        try {
+            Answer answer = runner.run(line);
+            reply["ok"] = true;
+            for (const auto& [key, value] : answer.fields.items())
+                reply[key] = value;
+        } catch (const std::exception& error) {
+            reply["ok"] = false;
+            reply["error"] = error.what();
+        }
+        // Bytes that are not UTF-8 (in a file name, say) become U+FFFD
+        // rather than ending the session.
+        if (!out.write(reply.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n"))
+            return false;
+    }
+    return true;
+}
+
+bool runInteractive(CommandRunner& runner, std::istream& in, LineOutput& out, std::ostream& err, bool prompt)
+{
+    {
+        AutoreleasePool pool;
+        if (!out.write(UISnapshot::take().toText()))
+            return false;
+    }
+    if (prompt && !out.write("> "))
+        return false;
+    for (std::string line; !runner.quitRequested() && std::getline(in, line);) {
+        if (!blank(line)) {
+            AutoreleasePool pool;
+            try {
+                Answer answer = runner.run(line);
+                if (!out.write(answer.text ? *answer.text : UISnapshot::take().toText()))
+                    return false;
+            } catch (const std::exception& error) {
+                err << "quorix-viewer: " << error.what() << std::endl;
+            }
+        }
+        if (prompt && !runner.quitRequested() && !out.write("> "))
+            return false;
+    }
+    return true;
+}
+
+} // namespace viewer

@@ -1,0 +1,169 @@
+// quorix-viewer: the stand-in photo viewer as a program. It starts the host
+// on a device of the chosen kind, loads the libraries of its
+// dynamic-libraries folder as the phone's loader does, and opens the viewer
+// on the first photo. Commands then drive it as a person would, from a
+// script (one JSON answer per command) or from a terminal.
+
+#include "Commands.h"
+#include "HostDevice.h"
+#include "LineOutput.h"
+#include "PhotoArguments.h"
+#include "Session.h"
+#include "ViewerOptions.h"
+#include "WPhotosAppController.h"
+
+#include "DynamicLibraryLoader.h"
+#include "foundation/NSRunLoop.h"
+#include "runtime/AutoreleasePool.h"
+#include "uikit/UIDriver.h"
+
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* program = "quorix-viewer";
+
+enum ExitStatus : int {
+    ExitSuccess = 0,
+    ExitFailure = 1,
+    ExitUsage = 2,
+};
+
+int usageError(const std::string& message)
+{
+    std::cerr << program << ": " << message << '\n'
+              << "Try '" << program << " --help' for more information.\n";
+    return ExitUsage;
+}
+
+// What a command line that did not parse did wrong, in one line.
+std::string parseErrorMessage(const CLI::App& app, const CLI::ParseError& error)
+{
+    auto leftovers = app.remaining(true);
+    if (!leftovers.empty()) {
+        const std::string& first = leftovers.front();
+        if (first.size() > 1 && first.front() == '-')
+            return "unknown option '" + first + "'";
+        return "unexpected argument '" + first + "'";
+    }
+    if (dynamic_cast<const CLI::RequiredError*>(&error) && app.get_option("photos")->count() == 0)
+        return "no photo or folder given";
+    return error.what();
+}
+
+int writeError(int error)
+{
+    std::cerr << program << ": write error: " << std::strerror(error) << '\n';
+    return ExitFailure;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A closed pipe on standard output is reported as a write error rather
+    // than ending the program silently.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    viewer::ViewerOptions options;
+    std::string device;
+    std::string system;
+    CLI::App app("The stand-in photo viewer, with the libraries of its dynamic-libraries folder loaded.", program);
+    app.set_version_flag("--version", QUORIX_VERSION);
+    app.add_option("--device", device, "phone, tablet or an idiom number (default: phone)")->type_name("KIND");
+    bool noIdiom = false;
+    app.add_flag("--no-idiom", noIdiom, "a device that does not answer the idiom question (an early phone)");
+    app.add_option("--system", system, "the system version, e.g. 6.1.6 or 7.1.2 (default: 7.0)")->type_name("VERSION");
+    app.add_option("--library-dir", options.libraryFolder,
+        std::string("load the libraries of DIR (default: $") + quorix::loader::LibraryFolderVariable
+            + ", else lib/quorix/DynamicLibraries beside the program)")
+        ->type_name("DIR");
+    app.add_flag("--script", options.script, "read commands on standard input, answer each with one line of JSON");
+    app.add_option("photos", options.photos, "photo files, and folders whose image files are shown in name order")
+        ->required()
+        ->type_name("PHOTO-OR-FOLDER");
+    app.footer(std::string("Commands:\n") + viewer::CommandRunner::summary());
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& request) {
+        std::ostringstream out;
+        int status = app.exit(request, out, std::cerr);
+        viewer::LineOutput output(STDOUT_FILENO);
+        return output.write(out.str()) ? status : writeError(output.error());
+    } catch (const CLI::ParseError& error) {
+        return usageError(parseErrorMessage(app, error));
+    }
+    if (!device.empty()) {
+        options.device.idiom = viewer::parseIdiom(device);
+        if (!options.device.idiom)
+            return usageError("--device: '" + device + "' is not phone, tablet or an idiom number");
+    }
+    if (!system.empty() && !viewer::isVersion(system))
+        return usageError("--system: '" + system + "' is not a version such as 7.1.2");
+    options.device.systemVersion = system;
+    options.device.answersIdiom = !noIdiom;
+
+    // In a script session standard output carries the answers and nothing
+    // else: whatever the host or a library prints goes to standard error.
+    int answers = STDOUT_FILENO;
+    if (options.script) {
+        answers = dup(STDOUT_FILENO);
+        if (answers < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+            std::cerr << program << ": cannot set up standard output: " << std::strerror(errno) << '\n';
+            return ExitFailure;
+        }
+    }
+
+    auto photos = viewer::collectPhotos(options.photos);
+    for (const auto& problem : photos.problems)
+        std::cerr << program << ": " << problem << '\n';
+    if (photos.paths.empty()) {
+        std::cerr << program << ": no photos to show\n";
+        return ExitFailure;
+    }
+
+    // The device first, then the host's frameworks, then the libraries:
+    // their constructors see the host as it will run.
+    viewer::simulateDevice(options.device);
+    const auto generation = viewer::hostGeneration();
+    if (generation == viewer::Generation::Seven) {
+        if (auto failure = viewer::loadPhotosUI()) {
+            std::cerr << program << ": cannot load PhotosUI: " << *failure << '\n';
+            return ExitFailure;
+        }
+    }
+    auto loaded = quorix::loader::loadLibraries(quorix::loader::libraryFolder(options.libraryFolder));
+    quorix::loader::reportFailures(loaded, program, std::cerr);
+
+    AutoreleasePool pool;
+    const char* viewerName = viewer::viewerClassName(generation);
+    Class viewerClass = NSClassFromString(viewerName);
+    if (!viewerClass) {
+        std::cerr << program << ": this host has no viewer class " << viewerName << '\n';
+        return ExitFailure;
+    }
+    auto application = objc::create<WPhotosAppController>("init");
+    application->initWithViewerClassPaths(viewerClass, photos.paths);
+    UIDriver driver;
+    NSRunLoop::mainRunLoop().perform([&] {
+        application->start();
+        application->openViewer(0);
+    });
+    driver.settle();
+
+    viewer::CommandRunner runner(*application, driver);
+    viewer::LineOutput output(answers);
+    const bool written = options.script
+        ? viewer::runScript(runner, std::cin, output)
+        : viewer::runInteractive(runner, std::cin, output, std::cerr, isatty(STDIN_FILENO));
+    if (!written)
+        return writeError(output.error());
+    return photos.problems.empty() ? ExitSuccess : ExitFailure;
+}
