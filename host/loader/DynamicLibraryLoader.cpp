@@ -66,14 +66,23 @@ std::vector<std::filesystem::path> librariesIn(const std::filesystem::path& fold
     return libraries;
 }
 
-LoadResult loadLibraries(const std::filesystem::path& folder)
+LoadResult loadLibraries(const std::filesystem::path& folder, const std::function<void(const LoadFailure&)>& onFailure)
 {
     LoadResult result;
+    auto fail = [&](LoadFailure failure) {
+        if (onFailure)
+            onFailure(failure);
+        result.failures.push_back(std::move(failure));
+    };
     if (folder.empty()) {
-        result.failures.push_back({ LoadFailure::Kind::Folder, folder, "the program's own path cannot be read" });
+        fail({ LoadFailure::Kind::Folder, folder, "the program's own path cannot be read" });
         return result;
     }
-    for (const auto& library : librariesIn(folder, result.failures)) {
+    std::vector<LoadFailure> listing;
+    auto libraries = librariesIn(folder, listing);
+    for (auto& failure : listing)
+        fail(std::move(failure));
+    for (const auto& library : libraries) {
         // Resolving every symbol now turns a missing one into a failure to
         // load here, instead of a crash when the host first calls in.
         if (dlopen(library.c_str(), RTLD_NOW | RTLD_GLOBAL)) {
@@ -86,19 +95,17 @@ LoadResult loadLibraries(const std::filesystem::path& folder)
         const std::string prefix = library.string() + ": ";
         if (reason.starts_with(prefix))
             reason.erase(0, prefix.size());
-        result.failures.push_back({ LoadFailure::Kind::Library, library, reason });
+        fail({ LoadFailure::Kind::Library, library, reason });
     }
     return result;
 }
 
-void reportFailures(const LoadResult& result, std::string_view program, std::ostream& err)
+void reportFailure(const LoadFailure& failure, std::string_view program, std::ostream& err)
 {
-    for (const auto& failure : result.failures) {
-        if (failure.kind == LoadFailure::Kind::Library)
-            err << program << ": cannot load " << failure.path.string() << ": " << failure.reason << '\n';
-        else
-            err << program << ": cannot read library folder " << failure.path.string() << ": " << failure.reason << '\n';
-    }
+    if (failure.kind == LoadFailure::Kind::Library)
+        err << program << ": cannot load " << failure.path.string() << ": " << failure.reason << std::endl;
+    else
+        err << program << ": cannot read library folder " << failure.path.string() << ": " << failure.reason << std::endl;
 }
 
 } // namespace quorix::loader

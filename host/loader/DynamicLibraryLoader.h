@@ -7,10 +7,12 @@
 // that does not load is skipped; the host goes on without it.
 //
 //   auto folder = quorix::loader::libraryFolder(optionValue);
-//   auto result = quorix::loader::loadLibraries(folder);
-//   quorix::loader::reportFailures(result, "quorix-viewer", std::cerr);
+//   quorix::loader::loadLibraries(folder, [](const auto& failure) {
+//       quorix::loader::reportFailure(failure, "quorix-viewer", std::cerr);
+//   });
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -50,12 +52,14 @@ struct LoadResult {
 // by name, byte by byte.
 std::vector<std::filesystem::path> librariesIn(const std::filesystem::path& folder, std::vector<LoadFailure>& failures);
 
-// Loads each library of the folder in turn. Loaded libraries stay loaded for
-// the life of the process.
-LoadResult loadLibraries(const std::filesystem::path& folder);
+// Loads each library of the folder in turn; `onFailure`, when given, hears
+// of each failure as it happens, so reports keep the load order. Loaded
+// libraries stay loaded for the life of the process.
+LoadResult loadLibraries(const std::filesystem::path& folder,
+    const std::function<void(const LoadFailure&)>& onFailure = {});
 
-// One line per failure on `err`: "PROGRAM: cannot load PATH: REASON" (or
-// "cannot read library folder ..." for the folder itself).
-void reportFailures(const LoadResult& result, std::string_view program, std::ostream& err);
+// One line on `err`: "PROGRAM: cannot load PATH: REASON", or "PROGRAM:
+// cannot read library folder PATH: REASON".
+void reportFailure(const LoadFailure& failure, std::string_view program, std::ostream& err);
 
 } // namespace quorix::loader

@@ -139,8 +139,8 @@ int main(int argc, char** argv)
             return ExitFailure;
         }
     }
-    auto loaded = quorix::loader::loadLibraries(quorix::loader::libraryFolder(options.libraryFolder));
-    quorix::loader::reportFailures(loaded, program, std::cerr);
+    quorix::loader::loadLibraries(quorix::loader::libraryFolder(options.libraryFolder),
+        [](const auto& failure) { quorix::loader::reportFailure(failure, program, std::cerr); });
 
     AutoreleasePool pool;
     const char* viewerName = viewer::viewerClassName(generation);
