@@ -2,8 +2,6 @@
 
 #include "foundation/NSNull.h"
 
-#include <algorithm>
-
 QX_DEFINE_CLASS(WPhotoViewController)
 {
     b.method<&WPhotoViewController::navigationButtonItemsForMode>("_navigationButtonItemsForMode:");
@@ -35,8 +33,6 @@ void WPhotoViewController::rebuildBars()
                 bar.push_back(UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItemFixedSpace, nullptr, {}));
         }
     }
-    // Right-hand items are laid out from the right edge inwards.
-    std::reverse(bar.begin(), bar.end());
     auto right = arrayOfBarItems(bar);
     navigationItem()->setRightBarButtonItems(right);
 }
