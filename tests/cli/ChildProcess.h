@@ -36,6 +36,8 @@ inline std::string readAll(FILE* file)
 
 // How the child is started beyond its arguments and environment.
 struct ChildSetup {
+    // A file the child reads as its standard input instead of /dev/null.
+    std::string standardInput;
     // A file opened for writing as the child's standard output instead of
     // the capture (its `out` then stays empty), such as /dev/full.
     std::string standardOutput;
@@ -84,9 +86,10 @@ inline ChildResult runProgram(const std::string& program, const std::vector<std:
     std::fflush(nullptr);
     pid_t child = fork();
     if (child == 0) {
-        int devNull = open("/dev/null", O_RDONLY);
-        if (devNull >= 0)
-            dup2(devNull, 0);
+        int input = open(setup.standardInput.empty() ? "/dev/null" : setup.standardInput.c_str(), O_RDONLY);
+        if (input < 0)
+            _exit(126);
+        dup2(input, 0);
         int standardOutput = setup.standardOutput.empty() ? fileno(out) : open(setup.standardOutput.c_str(), O_WRONLY);
         if (standardOutput < 0)
             _exit(126);

@@ -1,0 +1,116 @@
+// quorix-viewer as a Unix program: its command line, what it says when
+// something is wrong, the script protocol's answers to commands it cannot
+// do, and the text a person at a terminal sees.
+
+#include "viewer/ViewerSession.h"
+
+namespace {
+
+using namespace viewer_testing;
+
+const std::string kTryHelp = "Try 'quorix-viewer --help' for more information.";
+
+TEST(ViewerCommandLine, AUsageErrorIsOneLineAndWhereHelpIs)
+{
+    PhotoFolder photos;
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        { { "--frob", photos.dir.path() }, "quorix-viewer: unknown option '--frob'" },
+        { { "--device", "banana", photos.dir.path() }, "quorix-viewer: --device: 'banana' is not phone, tablet or an idiom number" },
+        { { "--system", "seven", photos.dir.path() }, "quorix-viewer: --system: 'seven' is not a version such as 7.1.2" },
+        { { "--system", "7..1", photos.dir.path() }, "quorix-viewer: --system: '7..1' is not a version such as 7.1.2" },
+        { { "--script" }, "quorix-viewer: no photo or folder given" },
+    };
+    for (const auto& usage : cases) {
+        SCOPED_TRACE(usage.message);
+        auto result = runViewer(usage.arguments, "show\n");
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(lines(result.err), (std::vector<std::string> { usage.message, kTryHelp }));
+    }
+
+    auto help = runViewer({ "--help" }, "");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--library-dir"), std::string::npos);
+    EXPECT_NE(help.out.find("tap TEXT"), std::string::npos) << "the help lists the commands";
+}
+
+TEST(ViewerCommandLine, PathsThatGiveNoPhotoAreNamedWithTheReason)
+{
+    PhotoFolder photos;
+    fixtures::TempDir empty;
+    const std::string missing = photos.file("missing.jpg");
+
+    // The others are shown; the status says something was wrong.
+    Session some = runScript({ missing, photos.file("b.jpg"), empty.path() }, { "show" });
+    EXPECT_EQ(some.status, 1);
+    EXPECT_EQ(lines(some.err), (std::vector<std::string> {
+                                   "quorix-viewer: " + missing + ": No such file or directory",
+                                   "quorix-viewer: " + empty.path() + ": no image files in this folder",
+                               }));
+    ASSERT_EQ(some.answers.size(), 1u);
+    EXPECT_EQ(findLayer(some.answers[0], "viewer")->at("text"), "1 of 1");
+
+    Session none = runScript({ missing }, { "show" });
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(none.answers.empty());
+    EXPECT_EQ(lines(none.err).back(), "quorix-viewer: no photos to show");
+}
+
+TEST(ViewerCommandLine, EveryCommandGetsOneAnswerEvenWhenItCannotBeDone)
+{
+    PhotoFolder photos;
+    Session session = runScript({ photos.dir.path() },
+        { "", "frobnicate", "tap", "tap Nothing Here", "show extra", "open x", "open 9", "   ", "tap Share", "back", "outside",
+            "tap Cancel", "pasteboard", "quit", "show" });
+    EXPECT_EQ(session.status, 0) << session.err;
+    const std::vector<json> expected {
+        { { "ok", false }, { "error", "unknown command 'frobnicate'; 'help' lists the commands" } },
+        { { "ok", false }, { "error", "tap needs the text of a control" } },
+        { { "ok", false }, { "error", "no control \"Nothing Here\" on screen; visible: \"1 of 3\", \"Photos\", \"a.jpg\", \"Share\", \"Delete\"" } },
+        { { "ok", false }, { "error", "show takes no argument" } },
+        { { "ok", false }, { "error", "not a photo number: 'x'" } },
+        { { "ok", false }, { "error", "the viewer is already open; close it first" } },
+        { { "ok", true } },
+        { { "ok", false }, { "error", "cannot go back: the modal screen on top shows a single screen" } },
+        { { "ok", false }, { "error", "no popover on screen to tap outside of" } },
+        { { "ok", true } },
+        { { "ok", true }, { "string", nullptr } },
+        { { "ok", true } },
+    };
+    EXPECT_EQ(session.answers, expected);
+}
+
+TEST(ViewerCommandLine, LostOutputIsAnError)
+{
+    PhotoFolder photos;
+    fixtures::TempDir home;
+    testing_support::ChildSetup setup;
+    setup.standardOutput = "/dev/full";
+    setup.standardInput = fixtures::writeFile(home.path(), "commands.txt", "show\n");
+    auto result = testing_support::runProgram(kViewer, { "--script", photos.dir.path() }, sessionEnvironment(home), setup);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "quorix-viewer: write error: No space left on device\n");
+}
+
+// Without --script: the screen as text, at the start and after each command.
+TEST(ViewerCommandLine, APersonSeesTheScreenAsTextAfterEachCommand)
+{
+    PhotoFolder photos;
+    auto result = runViewer({ "--system", "6.1.6", photos.dir.path() }, "tap Share\nfrob\npasteboard\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "quorix-viewer: unknown command 'frob'; 'help' lists the commands\n");
+    const std::string viewer = "viewer: 1 of 3\n"
+                               "  navigationBar: \"1 of 3\" [Photos]\n"
+                               "  view: (a.jpg)\n"
+                               "  toolbar: [Share] [Delete]\n";
+    EXPECT_EQ(result.out, viewer + viewer
+            + "modal: Share\n"
+              "  navigationBar: \"Share\" [Cancel]\n"
+              "  button: Copy File Path\n"
+              "(the pasteboard is empty)\n");
+}
+
+} // namespace
