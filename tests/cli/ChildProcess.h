@@ -36,8 +36,6 @@ inline std::string readAll(FILE* file)
 
 // How the child is started beyond its arguments and environment.
 struct ChildSetup {
-    // A file the child reads as its standard input instead of /dev/null.
-    std::string standardInput;
     // A file opened for writing as the child's standard output instead of
     // the capture (its `out` then stays empty), such as /dev/full.
     std::string standardOutput;
@@ -50,9 +48,10 @@ struct ChildSetup {
 // "nobody" when the tests run as the superuser, else the tests' own user (-1).
 inline int unprivilegedUser() { return geteuid() == 0 ? 65534 : -1; }
 
-// `environment` entries replace or add variables of this process's environment.
-inline ChildResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-    const std::map<std::string, std::string>& environment = {}, const ChildSetup& setup = {})
+// As runProgram, with the file `input` as the child's standard input.
+inline ChildResult runProgramWithInput(const std::string& input, const std::string& program,
+    const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = {},
+    const ChildSetup& setup = {})
 {
     std::vector<std::string> argStrings { program };
     argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
@@ -86,10 +85,10 @@ inline ChildResult runProgram(const std::string& program, const std::vector<std:
     std::fflush(nullptr);
     pid_t child = fork();
     if (child == 0) {
-        int input = open(setup.standardInput.empty() ? "/dev/null" : setup.standardInput.c_str(), O_RDONLY);
-        if (input < 0)
+        int standardInput = open(input.c_str(), O_RDONLY);
+        if (standardInput < 0)
             _exit(126);
-        dup2(input, 0);
+        dup2(standardInput, 0);
         int standardOutput = setup.standardOutput.empty() ? fileno(out) : open(setup.standardOutput.c_str(), O_WRONLY);
         if (standardOutput < 0)
             _exit(126);
@@ -111,6 +110,14 @@ inline ChildResult runProgram(const std::string& program, const std::vector<std:
     std::fclose(out);
     std::fclose(err);
     return result;
+}
+
+// `environment` entries replace or add variables of this process's
+// environment; the child's standard input is /dev/null.
+inline ChildResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+    const std::map<std::string, std::string>& environment = {}, const ChildSetup& setup = {})
+{
+    return runProgramWithInput("/dev/null", program, arguments, environment, setup);
 }
 
 } // namespace testing_support

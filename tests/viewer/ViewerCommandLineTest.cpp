@@ -89,8 +89,8 @@ TEST(ViewerCommandLine, LostOutputIsAnError)
     fixtures::TempDir home;
     testing_support::ChildSetup setup;
     setup.standardOutput = "/dev/full";
-    setup.standardInput = fixtures::writeFile(home.path(), "commands.txt", "show\n");
-    auto result = testing_support::runProgram(kViewer, { "--script", photos.dir.path() }, sessionEnvironment(home), setup);
+    auto result = testing_support::runProgramWithInput(fixtures::writeFile(home.path(), "commands.txt", "show\n"), kViewer,
+        { "--script", photos.dir.path() }, sessionEnvironment(home), setup);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "quorix-viewer: write error: No space left on device\n");
 }

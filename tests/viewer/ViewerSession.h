@@ -49,9 +49,7 @@ inline testing_support::ChildResult runViewer(const std::vector<std::string>& ar
     auto env = sessionEnvironment(scratch);
     for (const auto& [name, value] : environment)
         env[name] = value;
-    testing_support::ChildSetup setup;
-    setup.standardInput = fixtures::writeFile(scratch.path(), "input.txt", input);
-    return testing_support::runProgram(program, arguments, env, setup);
+    return testing_support::runProgramWithInput(fixtures::writeFile(scratch.path(), "input.txt", input), program, arguments, env);
 }
 
 // Runs the viewer with --script, `arguments` and one command per line.
