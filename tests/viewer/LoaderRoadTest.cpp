@@ -47,8 +47,9 @@ TEST(LoaderRoad, LoadsTheFolderInNameOrderSkipsWhatFailsAndTheHostGoesOn)
 {
     LibraryFolder libraries;
     PhotoFolder photos;
+    // In Turkish, so the host's strings table is seen to answer.
     Session session = runScript({ "--system", "6.1.6", "--library-dir", libraries.dir.path(), photos.dir.path() },
-        { "show", "tap alpha", "next", "tap zulu" });
+        { "show", "tap alpha", "next", "tap zulu" }, { { "LANGUAGE", "tr" } });
     ASSERT_EQ(session.status, 0) << session.err;
     ASSERT_EQ(session.answers.size(), 4u);
 
@@ -57,7 +58,7 @@ TEST(LoaderRoad, LoadsTheFolderInNameOrderSkipsWhatFailsAndTheHostGoesOn)
     const auto err = lines(session.err);
     ASSERT_GE(err.size(), 3u);
     EXPECT_EQ(err[0], "[alpha] loaded; PLPhotoScrollerViewController present, PUPhotoBrowserController absent, "
-                      "PUPopoverController absent, WPhotoViewController present");
+                      "PUPopoverController absent, WPhotoViewController present; the host's Info title: Bilgi");
     EXPECT_EQ(err[1], "quorix-viewer: cannot load " + libraries.dir.file("15-broken.so") + ": file too short");
     EXPECT_EQ(err[2].substr(0, 15), "[zulu] loaded; ");
 

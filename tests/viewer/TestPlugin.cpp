@@ -3,11 +3,13 @@
 // classes by name when its constructor runs. It adds an item titled with its
 // name to every viewer's bar by replacing the generation's bar method, and
 // says what it sees on standard output, one line each, "[NAME] ...":
-// that it loaded, which host classes exist, taps on its item, and (when
+// that it loaded, which host classes exist, the title the host's own strings
+// table gives "Info", taps on its item, and (when
 // built to watch them) the messages the host sends its photo tiles and the
 // end of each viewer controller.
 
 #include "foundation/NSArray.h"
+#include "foundation/NSBundle.h"
 #include "foundation/NSString.h"
 #include "runtime/Hook.h"
 #include "uikit/UIBarButtonItem.h"
@@ -137,7 +139,8 @@ std::string presence(const char* name) { return std::string(name) + (objc_getCla
 void install()
 {
     say("loaded; " + presence("PLPhotoScrollerViewController") + ", " + presence("PUPhotoBrowserController") + ", "
-        + presence("PUPopoverController") + ", " + presence("WPhotoViewController"));
+        + presence("PUPopoverController") + ", " + presence("WPhotoViewController") + "; the host's Info title: "
+        + NSBundle::mainBundle()->localizedString("Info", "", ""));
     for (const char* viewer : { "PLPhotoScrollerViewController", "PUPhotoBrowserController", "WPhotoViewController" })
         objc::addMethod(objc_getClass(viewer), tapAction, objc::imp(&tapped), "v@:@");
     objc::replaceMethods(objc_getClass("PLPhotoScrollerViewController"),
