@@ -67,9 +67,11 @@ int writeError(int error)
 
 int main(int argc, char** argv)
 {
+    AutoreleasePool pool;
     // A closed pipe on standard output is reported as a write error rather
-    // than ending the program silently.
-    std::signal(SIGPIPE, SIG_IGN);
+    // than ending the program silently. A handler that does nothing, not
+    // SIG_IGN: programs the host starts (xdg-open) get the usual default back.
+    std::signal(SIGPIPE, [](int) { });
 
     viewer::ViewerOptions options;
     std::string device;
@@ -142,7 +144,6 @@ int main(int argc, char** argv)
     quorix::loader::loadLibraries(quorix::loader::libraryFolder(options.libraryFolder),
         [](const auto& failure) { quorix::loader::reportFailure(failure, program, std::cerr); });
 
-    AutoreleasePool pool;
     const char* viewerName = viewer::viewerClassName(generation);
     Class viewerClass = NSClassFromString(viewerName);
     if (!viewerClass) {
