@@ -55,11 +55,10 @@ std::vector<std::filesystem::path> librariesIn(const std::filesystem::path& fold
         return libraries;
     }
     for (const auto& entry : entries) {
-        const auto& path = entry.path();
         std::error_code typeError;
-        // is_regular_file follows links, so a link to a library counts.
-        if (path.extension() == ".so" && entry.is_regular_file(typeError))
-            libraries.push_back(path);
+        // A folder (or a link to one) is never a library, even when named like one.
+        if (entry.path().extension() == ".so" && !entry.is_directory(typeError))
+            libraries.push_back(entry.path());
     }
     std::sort(libraries.begin(), libraries.end(),
         [](const auto& a, const auto& b) { return a.filename().native() < b.filename().native(); });
@@ -83,6 +82,14 @@ LoadResult loadLibraries(const std::filesystem::path& folder, const std::functio
     for (auto& failure : listing)
         fail(std::move(failure));
     for (const auto& library : libraries) {
+        // dlopen would wait on a FIFO; anything but a file (or a link to
+        // one) is a library that cannot be loaded.
+        std::error_code statusError;
+        auto status = std::filesystem::status(library, statusError);
+        if (statusError || !std::filesystem::is_regular_file(status)) {
+            fail({ LoadFailure::Kind::Library, library, statusError ? statusError.message() : "not a regular file" });
+            continue;
+        }
         // Resolving every symbol now turns a missing one into a failure to
         // load here, instead of a crash when the host first calls in.
         if (dlopen(library.c_str(), RTLD_NOW | RTLD_GLOBAL)) {

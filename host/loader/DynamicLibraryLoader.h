@@ -48,8 +48,8 @@ struct LoadResult {
     std::vector<LoadFailure> failures;
 };
 
-// The `*.so` files of the folder (regular files and links to them), sorted
-// by name, byte by byte.
+// The `*.so` entries of the folder that are not folders, sorted by name,
+// byte by byte. When the folder cannot be read, the reason goes to `failures`.
 std::vector<std::filesystem::path> librariesIn(const std::filesystem::path& folder, std::vector<LoadFailure>& failures);
 
 // Loads each library of the folder in turn; `onFailure`, when given, hears

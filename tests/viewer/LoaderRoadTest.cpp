@@ -29,14 +29,16 @@ std::vector<std::string> tapsSeenBy(const std::string& err, const std::string& p
     return said;
 }
 
-// The folder's libraries with a broken one between them; also a text file
-// and a folder named like a library, which are not libraries at all.
+// The folder's libraries with a broken one and a link to nothing between
+// them; also a text file and a folder named like a library, which are not
+// libraries at all.
 struct LibraryFolder {
     fixtures::TempDir dir;
     LibraryFolder()
     {
         fs::create_symlink(kPluginDir + "/20-zulu.so", dir.file("20-zulu.so"));
         fixtures::writeFile(dir.path(), "15-broken.so", "not a library");
+        fs::create_symlink(dir.file("gone"), dir.file("12-gone.so"));
         fs::create_symlink(kPluginDir + "/10-alpha.so", dir.file("10-alpha.so"));
         fixtures::writeFile(dir.path(), "05-readme.txt", "notes");
         fs::create_directory(dir.file("01-folder.so"));
@@ -56,11 +58,12 @@ TEST(LoaderRoad, LoadsTheFolderInNameOrderSkipsWhatFailsAndTheHostGoesOn)
     // The libraries' own output went to standard error: standard output
     // holds the answers only (runScript checks every line is JSON).
     const auto err = lines(session.err);
-    ASSERT_GE(err.size(), 3u);
+    ASSERT_GE(err.size(), 4u);
     EXPECT_EQ(err[0], "[alpha] loaded; PLPhotoScrollerViewController present, PUPhotoBrowserController absent, "
                       "PUPopoverController absent, WPhotoViewController present; the host's Info title: Bilgi");
-    EXPECT_EQ(err[1], "quorix-viewer: cannot load " + libraries.dir.file("15-broken.so") + ": file too short");
-    EXPECT_EQ(err[2].substr(0, 15), "[zulu] loaded; ");
+    EXPECT_EQ(err[1], "quorix-viewer: cannot load " + libraries.dir.file("12-gone.so") + ": No such file or directory");
+    EXPECT_EQ(err[2], "quorix-viewer: cannot load " + libraries.dir.file("15-broken.so") + ": file too short");
+    EXPECT_EQ(err[3].substr(0, 15), "[zulu] loaded; ");
 
     // Each library replaced the host's toolbar rebuild: zulu's replacement
     // wraps alpha's, as it was installed later.
