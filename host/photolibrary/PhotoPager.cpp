@@ -51,6 +51,10 @@ bool PhotoPager::showPhotoAtIndex(NSInteger index)
     if (index < 0 || index >= count)
         return false;
     index_ = index;
+    // Tiles go into the viewer's view; until it loads (and shows the
+    // current photo itself) only the index moves.
+    if (!viewer_->isViewLoaded())
+        return true;
 
     // The current photo first, so it is given its tile before the neighbours.
     std::vector<NSInteger> wanted { index };
@@ -89,7 +93,7 @@ bool PhotoPager::showPhotoAtIndex(NSInteger index)
         tile.controller->removeFromParentViewController();
     }
 
-    UIView* container = objc::send<UIView*>(viewer_, "view");
+    UIView* container = viewer_->view();
     UIViewController* current = tiles_.front().controller;
     UIView* shown = objc::send<UIView*>(current, "view");
     for (const auto& tile : tiles_) {

@@ -28,8 +28,8 @@ public:
     NSInteger currentIndex() const { return index_; }
     NSObject* currentPhoto() const;
 
-    // Moves to photo `index` and shows it; false, with nothing changed, for
-    // an index outside the photos. Needs the viewer's view loaded.
+    // Moves to photo `index` and shows it (once the viewer's view is
+    // loaded); false, with nothing changed, for an index outside the photos.
     bool showPhotoAtIndex(NSInteger index);
     // Shows the current photo again: after the viewer's view has loaded, and
     // to bring back a tile whose view a memory warning unloaded.
