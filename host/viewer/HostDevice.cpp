@@ -27,8 +27,6 @@ Generation hostGeneration()
     return version && version->floatValue() >= 7.0f ? Generation::Seven : Generation::Older;
 }
 
-bool deviceIsTablet() { return photolibrary::deviceIsTablet(); }
-
 std::optional<std::string> loadPhotosUI()
 {
     // The frameworks are installed together; PhotoLibrary is already loaded,
@@ -47,7 +45,7 @@ const char* viewerClassName(Generation generation)
 {
     if (generation == Generation::Seven)
         return "PUPhotoBrowserController";
-    return deviceIsTablet() ? "WPhotoViewController" : "PLPhotoScrollerViewController";
+    return photolibrary::deviceIsTablet() ? "WPhotoViewController" : "PLPhotoScrollerViewController";
 }
 
 } // namespace viewer

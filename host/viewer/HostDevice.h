@@ -27,9 +27,6 @@ enum class Generation {
 // (so "7.0.4" counts as 7.0).
 Generation hostGeneration();
 
-// Whether the device is a tablet by the host's own test.
-bool deviceIsTablet();
-
 // Loads the PhotosUI framework, which lies beside PhotoLibrary; on failure,
 // the reason.
 std::optional<std::string> loadPhotosUI();
