@@ -1,16 +1,7 @@
 #include "InfoCommand.h"
 
+#include "InfoScreen.h"
 #include "PathCheck.h"
-
-#include "PLManagedAsset.h"
-#include "corelocation/CLLocation.h"
-#include "foundation/NSArray.h"
-#include "foundation/NSDate.h"
-#include "foundation/NSDateFormatter.h"
-#include "parser/QXParser.h"
-#include "parser/QXRow.h"
-#include "parser/QXSection.h"
-#include "runtime/AutoreleasePool.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -28,54 +19,6 @@
 namespace quorix::cli {
 
 namespace {
-
-// What the parser gives for one file, as plain text.
-struct Row {
-    std::string label;
-    std::string value;
-};
-struct Section {
-    int category = 0;
-    std::vector<Row> rows;
-};
-struct Description {
-    std::vector<Section> sections;
-    std::optional<CLLocationCoordinate2D> location;
-    std::string stamp;
-};
-
-Description describeFile(const std::string& path)
-{
-    AutoreleasePool pool;
-    auto asset = PLManagedAsset::assetWithPath(path);
-    auto* parser = QXParser::sharedQXParser();
-
-    Description description;
-    Ref<NSArray> sections = parser->parseAsset(asset);
-    Ref<CLLocation> location = parser->location();
-    parser->resetParser();
-
-    for (const auto& item : *sections) {
-        const auto* section = objc_cast<QXSection>(item.get());
-        if (!section)
-            continue;
-        Section out { section->category(), {} };
-        if (const NSArray* rows = section->items()) {
-            for (const auto& rowItem : *rows) {
-                if (const auto* row = objc_cast<QXRow>(rowItem.get()))
-                    out.rows.push_back({ row->label() ? row->label()->str() : "", row->value() ? row->value()->str() : "" });
-            }
-        }
-        description.sections.push_back(std::move(out));
-    }
-    if (location)
-        description.location = location->coordinate();
-    if (auto date = parser->dateForAsset(asset)) {
-        if (auto text = parser->dateFormater()->stringFromDate(date))
-            description.stamp = text->str();
-    }
-    return description;
-}
 
 // Whether the text is well-formed UTF-8: no stray or overlong bytes, no
 // encoded surrogates.
@@ -108,7 +51,7 @@ std::string hexBytes(std::string_view bytes)
     return hex;
 }
 
-std::string jsonLine(const std::string& path, const Description& description)
+std::string jsonLine(const std::string& path, const InfoScreenContent& description)
 {
     nlohmann::ordered_json object;
     object["path"] = path;
@@ -121,7 +64,7 @@ std::string jsonLine(const std::string& path, const Description& description)
     for (const auto& section : description.sections) {
         auto rows = nlohmann::ordered_json::array();
         for (const auto& row : section.rows)
-            rows.push_back({ { "label", row.label }, { "value", row.value } });
+            rows.push_back({ { "label", row.label }, { "value", row.detail } });
         sections.push_back({ { "category", section.category }, { "rows", std::move(rows) } });
     }
     object["sections"] = std::move(sections);
@@ -251,12 +194,16 @@ std::vector<Line> wrap(std::string_view text, int width)
     return lines;
 }
 
-void writeText(const Description& description, int columns, std::ostream& out)
+void writeText(const InfoScreenContent& description, int columns, std::ostream& out)
 {
     constexpr int kGap = 2;
     constexpr std::string_view kLeadsOn = "\xE2\x80\xBA"; // "›": the row opens the map
+    // The stamp, the date the viewer lays across the photo, closes the last
+    // group as a row of its own, so a blank line still starts each group of
+    // the table and nothing else.
+    constexpr std::string_view kStampLabel = "Stamp";
 
-    int labelWidth = 1;
+    int labelWidth = description.stamp.empty() ? 1 : static_cast<int>(kStampLabel.size());
     for (const auto& section : description.sections) {
         for (const auto& row : section.rows)
             labelWidth = std::max(labelWidth, widthOf(cellsOf(row.label)));
@@ -264,31 +211,34 @@ void writeText(const Description& description, int columns, std::ostream& out)
     labelWidth = std::min(labelWidth, columns * 2 / 5);
     const int valueWidth = std::max(1, columns - labelWidth - kGap);
 
-    out << "Quorix\n";
+    auto writeRow = [&](std::string_view label, std::string_view value) {
+        auto labelLines = wrap(label, labelWidth);
+        auto valueLines = wrap(value, valueWidth);
+        size_t count = std::max(labelLines.size(), valueLines.size());
+        for (size_t line = 0; line < count; ++line) {
+            std::string text;
+            int width = 0;
+            if (line < labelLines.size()) {
+                text = labelLines[line].text;
+                width = labelLines[line].width;
+            }
+            if (line < valueLines.size() && !valueLines[line].text.empty()) {
+                text.append(static_cast<size_t>(labelWidth - width + kGap), ' ');
+                text += valueLines[line].text;
+            }
+            out << text << '\n';
+        }
+    };
+
+    out << description.title << '\n';
     for (const auto& section : description.sections) {
         out << '\n';
-        for (size_t index = 0; index < section.rows.size(); ++index) {
-            const auto& row = section.rows[index];
-            // The GPS rows after the coordinates lead to a map, not to a value.
-            bool leadsOn = section.category == QXSectionCategoryGPS && (index == 1 || index == 2);
-            auto labelLines = wrap(row.label, labelWidth);
-            auto valueLines = wrap(leadsOn ? kLeadsOn : std::string_view(row.value), valueWidth);
-            size_t count = std::max(labelLines.size(), valueLines.size());
-            for (size_t line = 0; line < count; ++line) {
-                std::string text;
-                int width = 0;
-                if (line < labelLines.size()) {
-                    text = labelLines[line].text;
-                    width = labelLines[line].width;
-                }
-                if (line < valueLines.size() && !valueLines[line].text.empty()) {
-                    text.append(static_cast<size_t>(labelWidth - width + kGap), ' ');
-                    text += valueLines[line].text;
-                }
-                out << text << '\n';
-            }
-        }
+        // A row with a disclosure indicator leads to a map, not to a value.
+        for (const auto& row : section.rows)
+            writeRow(row.label, row.leadsOn ? kLeadsOn : std::string_view(row.detail));
     }
+    if (!description.stamp.empty())
+        writeRow(kStampLabel, description.stamp);
 }
 
 int terminalColumns()
@@ -318,7 +268,7 @@ int describePaths(const std::vector<std::string>& paths, InfoOutput output, int 
             status = ExitFailure;
             continue;
         }
-        auto description = describeFile(path);
+        auto description = readInfoScreen(path);
         if (output == InfoOutput::JSON) {
             out << jsonLine(path, description) << '\n';
         } else {

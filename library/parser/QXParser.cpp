@@ -76,6 +76,7 @@ QX_DEFINE_CLASS(QXParser)
     b.method<&QXParser::gainControl>("gainControl:");
     b.method<&QXParser::customRendered>("customRendered:");
     b.method<&QXParser::subjectDistanceRange>("subjectDistanceRange:");
+    b.classMethod("sharedQXParser", [](Class) -> id { return QXParser::sharedQXParser(); });
 }
 
 QXParser* QXParser::sharedQXParser()

@@ -2,7 +2,10 @@
 
 #include "foundation/NSString.h"
 
-QX_DEFINE_CLASS(CLLocation) { }
+QX_DEFINE_CLASS(CLLocation)
+{
+    b.method<&CLLocation::coordinate>("coordinate");
+}
 
 Ref<CLLocation> CLLocation::initWithLatitudeLongitude(double latitude, double longitude)
 {

@@ -12,6 +12,7 @@ QX_DEFINE_CLASS(NSNotification)
 
 QX_DEFINE_CLASS(NSNotificationCenter)
 {
+    b.classMethod("defaultCenter", [](Class) -> id { return NSNotificationCenter::defaultCenter(); });
     b.method("addObserver:selector:name:object:", [](NSNotificationCenter* self, id observer, SEL selector, NSString* name, id object) {
         self->addObserver(observer, selector, name ? std::string_view(name->str()) : std::string_view(), object);
     });

@@ -7,6 +7,7 @@
 
 QX_DEFINE_CLASS(NSURL)
 {
+    b.classMethod("URLWithString:", [](Class, NSString* text) -> Ref<NSURL> { return text ? NSURL::URLWithString(text->str()) : nullptr; });
     b.method<&NSURL::absoluteString>("absoluteString");
     b.method<&NSURL::path>("path");
 }

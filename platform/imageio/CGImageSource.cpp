@@ -265,6 +265,68 @@ Ref<CGImageSource> openImageSource(const std::string& path)
 
 } // namespace
 
+namespace {
+
+// What tells one version of a file from another: a file rewritten in place
+// or replaced changes its size, its times or its inode.
+struct FileVersion {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+    timespec changed {};
+
+    explicit FileVersion(const struct stat& status)
+        : device(status.st_dev)
+        , inode(status.st_ino)
+        , size(status.st_size)
+        , modified(status.st_mtim)
+        , changed(status.st_ctim)
+    {
+    }
+    bool operator==(const FileVersion& other) const
+    {
+        auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+        return device == other.device && inode == other.inode && size == other.size && same(modified, other.modified)
+            && same(changed, other.changed);
+    }
+};
+
+// The source opened last. A photo is read several times in a row (its
+// size, its facts, its capture date); while its file is unchanged those
+// reads share one parse. Sources are never changed once made, so sharing
+// one is safe on any thread.
+class RecentSource {
+public:
+    Ref<CGImageSource> find(const std::string& path, const FileVersion& version)
+    {
+        std::lock_guard guard(lock_);
+        return source_ && path_ == path && version_ == version ? source_ : nullptr;
+    }
+    void keep(const std::string& path, const FileVersion& version, const Ref<CGImageSource>& source)
+    {
+        std::lock_guard guard(lock_);
+        path_ = path;
+        version_ = version;
+        source_ = source;
+    }
+
+private:
+    std::mutex lock_;
+    std::string path_;
+    std::optional<FileVersion> version_;
+    Ref<CGImageSource> source_;
+};
+
+RecentSource& recentSource()
+{
+    // Never destroyed: a source released during exit could outlive the runtime.
+    static auto* recent = new RecentSource;
+    return *recent;
+}
+
+} // namespace
+
 Ref<CGImageSource> CGImageSourceCreateWithURL(const NSURL* url, const NSDictionary*)
 {
     if (!url || !url->isFileURL())
@@ -274,8 +336,14 @@ Ref<CGImageSource> CGImageSourceCreateWithURL(const NSURL* url, const NSDictiona
     // Only regular files: opening a FIFO or a device could block or never end.
     if (path.empty() || ::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;
+    const FileVersion version(status);
+    if (auto recent = recentSource().find(path, version))
+        return recent;
     try {
-        return openImageSource(path);
+        auto source = openImageSource(path);
+        if (source)
+            recentSource().keep(path, version, source);
+        return source;
     } catch (const Exiv2::AnyError&) {
     } catch (const std::exception&) {
     } catch (...) {

@@ -37,7 +37,9 @@ concept ObjectPointer = std::is_pointer_v<T> && std::is_base_of_v<NSObject, std:
 template<class T>
 struct IsRef : std::false_type { };
 template<class T>
-struct IsRef<Ref<T>> : std::true_type { };
+struct IsRef<Ref<T>> : std::true_type {
+    using element = T;
+};
 
 // One argument or result of a message, with its C++ type erased to the kinds
 // the platform's calling convention knows: integers (every integral type,
@@ -101,6 +103,10 @@ public:
         } else if constexpr (ObjectPointer<D>) {
             if (auto* object = std::get_if<id>(&data_))
                 return castObject<std::remove_pointer_t<D>>(*object, what);
+        } else if constexpr (IsRef<D>::value) {
+            // An owning result: the caller keeps its own reference.
+            if (auto* object = std::get_if<id>(&data_))
+                return D(castObject<typename IsRef<D>::element>(*object, what));
         } else if constexpr (std::is_same_v<D, SEL>) {
             if (auto* sel = std::get_if<SEL>(&data_))
                 return *sel;

@@ -4,6 +4,7 @@
 
 QX_DEFINE_CLASS(UIDevice)
 {
+    b.classMethod("currentDevice", [](Class) -> id { return UIDevice::currentDevice(); });
     b.method<&UIDevice::systemVersion>("systemVersion");
     b.method<&UIDevice::userInterfaceIdiom>("userInterfaceIdiom");
     b.method("model", [](UIDevice* self) {

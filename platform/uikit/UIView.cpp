@@ -74,17 +74,28 @@ void UIView::resizeSubviews(CGSize oldSize)
 {
     const CGFloat dw = frame_.size.width - oldSize.width;
     const CGFloat dh = frame_.size.height - oldSize.height;
-    // Each dimension's change is shared among its flexible parts: the left
-    // margin, the width and the right margin (and the same vertically).
-    auto share = [](CGFloat delta, bool before, bool size, bool after, CGFloat& origin, CGFloat& length) {
+    // Each dimension's change is shared among its flexible parts (the left
+    // margin, the width and the right margin; the same vertically) in
+    // proportion to their lengths, so a view filling its parent keeps filling
+    // it. Parts that all measure nothing share the change evenly.
+    auto share = [](CGFloat delta, bool before, bool size, bool after, CGFloat oldParent, CGFloat& origin, CGFloat& length) {
         int parts = (before ? 1 : 0) + (size ? 1 : 0) + (after ? 1 : 0);
         if (parts == 0)
             return;
-        CGFloat piece = delta / parts;
-        if (before)
-            origin += piece;
-        if (size)
-            length += piece;
+        const CGFloat leading = before ? std::max<CGFloat>(origin, 0) : 0;
+        const CGFloat middle = size ? std::max<CGFloat>(length, 0) : 0;
+        const CGFloat trailing = after ? std::max<CGFloat>(oldParent - origin - length, 0) : 0;
+        const CGFloat total = leading + middle + trailing;
+        if (total <= 0) {
+            const CGFloat piece = delta / parts;
+            if (before)
+                origin += piece;
+            if (size)
+                length += piece;
+            return;
+        }
+        origin += delta * leading / total;
+        length += delta * middle / total;
     };
     for (auto& child : subviews_) {
         NSUInteger mask = child->autoresizingMask_;
@@ -92,9 +103,9 @@ void UIView::resizeSubviews(CGSize oldSize)
             continue;
         CGRect f = child->frame_;
         share(dw, mask & UIViewAutoresizingFlexibleLeftMargin, mask & UIViewAutoresizingFlexibleWidth,
-            mask & UIViewAutoresizingFlexibleRightMargin, f.origin.x, f.size.width);
+            mask & UIViewAutoresizingFlexibleRightMargin, oldSize.width, f.origin.x, f.size.width);
         share(dh, mask & UIViewAutoresizingFlexibleTopMargin, mask & UIViewAutoresizingFlexibleHeight,
-            mask & UIViewAutoresizingFlexibleBottomMargin, f.origin.y, f.size.height);
+            mask & UIViewAutoresizingFlexibleBottomMargin, oldSize.height, f.origin.y, f.size.height);
         child->setFrame(f);
     }
 }

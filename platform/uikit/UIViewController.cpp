@@ -122,6 +122,14 @@ UINavigationItem* UIViewController::navigationItem()
 
 UINavigationController* UIViewController::navigationController() const { return navigationController_.get(); }
 
+UIViewController* UIViewController::container() const
+{
+    UIViewController* container = navigationController_.get();
+    if (!container)
+        container = parent_.get();
+    return container != this ? container : nullptr;
+}
+
 void UIViewController::setNavigationController(UINavigationController* controller) { navigationController_ = controller; }
 
 void UIViewController::setPopoverController(UIPopoverController* popover) { popover_ = popover; }
@@ -144,6 +152,13 @@ void UIViewController::presentModalViewControllerAnimated(UIViewController* cont
 {
     if (!controller || presented_ || controller == this)
         return;
+    // A screen inside a navigation stack (or another container) presents
+    // through it: the container is what the modal screen covers, and what
+    // closes it again.
+    if (UIViewController* container = this->container()) {
+        objc::send(container, "presentModalViewController:animated:", controller, animated);
+        return;
+    }
     presented_ = controller;
     controller->presenting_ = this;
     UIView* window = UIApplication::sharedApplication()->window();
@@ -156,10 +171,13 @@ void UIViewController::presentModalViewControllerAnimated(UIViewController* cont
 
 void UIViewController::dismissModalViewControllerAnimated(bool animated)
 {
-    // Sent to the presented screen, it closes itself through its presenter.
+    // Sent to the presented screen, it closes itself through its presenter;
+    // sent to a screen inside a presented stack, the stack closes.
     if (!presented_) {
         if (auto* presenter = presenting_.get())
             presenter->dismissModalViewControllerAnimated(animated);
+        else if (UIViewController* container = this->container())
+            objc::send(container, "dismissModalViewControllerAnimated:", animated);
         return;
     }
     Ref<UIViewController> closing = std::move(presented_);

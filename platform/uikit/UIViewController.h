@@ -66,6 +66,9 @@ public:
     const std::vector<Ref<UIViewController>>& childViewControllers() const { return children_; }
     UIViewController* parentViewController() const { return parent_.get(); }
 
+    // The navigation controller or parent that shows this screen, if any.
+    UIViewController* container() const;
+
     // Whether the view is loaded and part of the window's hierarchy.
     bool isViewOnScreen() const;
 

@@ -307,6 +307,9 @@ TEST(InfoText, LinesUpLabelsAndValuesUnderTheTitle)
     EXPECT_TRUE(has("F Number                   f/2.2"));
     // One blank line before each of the four groups.
     EXPECT_EQ(std::count(lines.begin(), lines.end(), ""), 4);
+    // The photo's date stamp closes the text.
+    EXPECT_EQ(lines.back().rfind("Stamp                      ", 0), 0U) << lines.back();
+    EXPECT_NE(lines.back().find("2014"), std::string::npos) << lines.back();
 }
 
 TEST(InfoText, WrapsLongValuesWithinEightyColumnsOnCharacterBoundaries)

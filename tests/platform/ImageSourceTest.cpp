@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using fixtures::ExifEdits;
 using fixtures::TempDir;
 
@@ -260,6 +263,33 @@ TEST_F(ImageSourceOpening, FollowsASymbolicLinkToAnImage)
     auto target = fixtures::writeJpeg(dir.path(), "target.jpg", 10, 10);
     std::filesystem::create_symlink(target, dir.file("link.jpg"));
     EXPECT_NE(openPath(dir.file("link.jpg")), nullptr);
+}
+
+TEST_F(ImageSourceOpening, ReadsAFileAgainOnlyWhenItChanged)
+{
+    auto makeOf = [&](const std::string& path) {
+        auto properties = propertiesOf(path);
+        auto* tiff = sectionOf(properties.get(), kCGImagePropertyTIFFDictionary);
+        auto* make = tiff ? tiff->objectOfClassForKey<NSString>(kCGImagePropertyTIFFMake) : nullptr;
+        return make ? make->str() : std::string("<none>");
+    };
+    auto path = fixtures::writeJpeg(dir.path(), "photo.jpg", 8, 8, { { "Exif.Image.Make", "First" } });
+    EXPECT_EQ(makeOf(path), "First");
+    // The same unchanged file shares the one read.
+    EXPECT_EQ(openPath(path), openPath(path));
+
+    // Rewritten in place, with the same size and the same modification time.
+    struct stat before { };
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    fixtures::writeJpeg(dir.path(), "photo.jpg", 8, 8, { { "Exif.Image.Make", "Other" } });
+    const timespec times[2] = { before.st_atim, before.st_mtim };
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_EQ(makeOf(path), "Other");
+
+    // Replaced by another file under the same name.
+    auto other = fixtures::writeJpeg(dir.path(), "other.jpg", 8, 8, { { "Exif.Image.Make", "Third" } });
+    std::filesystem::rename(other, path);
+    EXPECT_EQ(makeOf(path), "Third");
 }
 
 // ---------------------------------------------------------------------------
