@@ -26,6 +26,7 @@ QX_DEFINE_CLASS(UIImage)
 {
     b.classMethod("imageNamed:", [](Class, NSString* name) -> Ref<UIImage> { return name ? UIImage::imageNamed(name->str()) : nullptr; });
     b.classMethod("kitImageNamed:", [](Class, NSString* name) -> Ref<UIImage> { return name ? UIImage::kitImageNamed(name->str()) : nullptr; });
+    b.property<&UIImage::accessibilityLabel_>("accessibilityLabel", objc::Copy);
 }
 
 Ref<UIColor> UIColor::colorWithRedGreenBlueAlpha(double red, double green, double blue, double alpha)
@@ -89,5 +90,7 @@ Ref<UIImage> UIImage::kitImageNamed(std::string_view name)
 {
     auto image = imageNamed(name);
     image->kit_ = true;
+    if (name == "UIButtonBarInfo.png")
+        image->accessibilityLabel_ = NSString::stringWithUTF8String("Info");
     return image;
 }

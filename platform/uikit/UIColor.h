@@ -64,6 +64,11 @@ public:
 
     const std::string& name() const { return name_; }
     bool isKitImage() const { return kit_; }
+    // What the image says to a person who cannot see it. The toolkit's own
+    // images that stand for an action carry it from the start ("Info" for
+    // the info icon); others have none until it is set.
+    NSString* accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(NSString* label) { accessibilityLabel_ = label; }
 
 protected:
     UIImage() = default;
@@ -71,4 +76,5 @@ protected:
 private:
     std::string name_;
     bool kit_ = false;
+    Ref<NSString> accessibilityLabel_;
 };

@@ -19,7 +19,7 @@ QX_DEFINE_CLASS(UIButton)
     b.classMethod("buttonWithType:", [](Class cls, long type) -> id {
         auto button = Ref<NSObject>::adopt(objc::allocateInstance(cls));
         if (auto* typed = objc_cast<UIButton>(button.get()))
-            typed->type_ = type;
+            typed->setUpWithType(type);
         return button.leak()->autorelease();
     });
     b.method<&UIButton::buttonType>("buttonType");
@@ -88,9 +88,18 @@ void UIControl::tap() { sendActionsForControlEvents(UIControlEventTouchUpInside)
 Ref<UIButton> UIButton::buttonWithType(NSInteger type)
 {
     auto button = make_object<UIButton>();
-    button->type_ = type;
-    button->initWithFrame(type == UIButtonTypeInfoLight || type == UIButtonTypeInfoDark ? CGRectMake(0, 0, 18, 19) : CGRectZero);
+    button->setUpWithType(type);
     return button;
+}
+
+void UIButton::setUpWithType(NSInteger type)
+{
+    type_ = type;
+    const bool info = type == UIButtonTypeInfoLight || type == UIButtonTypeInfoDark;
+    initWithFrame(info ? CGRectMake(0, 0, 18, 19) : CGRectZero);
+    // The info button shows an icon only; this is what it is called.
+    if (info)
+        setAccessibilityLabel(NSString::stringWithUTF8String("Info").get());
 }
 
 void UISwitch::tap()

@@ -71,6 +71,10 @@ protected:
     UIButton() = default;
 
 private:
+    // What `buttonWithType:` makes of a new button: the type, the frame and,
+    // for an info button, its accessibility label.
+    void setUpWithType(NSInteger type);
+
     NSInteger type_ = UIButtonTypeCustom;
     Ref<NSString> title_;
 };

@@ -251,6 +251,8 @@ private:
         element.text = item->visibleText();
         if (item->customView() && item->customView()->accessibilityLabel())
             element.label = item->customView()->accessibilityLabel()->str();
+        else if (item->image() && item->image()->accessibilityLabel())
+            element.label = item->image()->accessibilityLabel()->str();
         element.frame = frame;
         if (const char* system = systemItemName(item->systemItem()))
             element.state["systemItem"] = system;
