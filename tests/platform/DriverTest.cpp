@@ -222,6 +222,30 @@ TEST_F(DriverTest, TapsBarItemsAndButtonsByTheirTextAndLaysTheBarsOut)
     EXPECT_NE(shot.toText().find("toolbar: [Info] [Delete]\n"), std::string::npos) << shot.toText();
 }
 
+// Icon-only controls are found by what they are called: the info button
+// (however it was made) and the toolkit's info image on a bar item.
+TEST_F(DriverTest, TapsTheInfoIconsByTheirAccessibilityLabel)
+{
+    auto* screen = target->navigation->topViewController();
+    auto button = objc::sendClass<Ref<UIButton>>(UIButton::objcClass(), "buttonWithType:", NSInteger { UIButtonTypeInfoLight });
+    EXPECT_EQ(button->frame(), CGRectMake(0, 0, 18, 19));
+    button->setTitle("infoButton"_ns.get());
+    button->addTargetActionForControlEvents(target, "tapped:", UIControlEventTouchUpInside);
+    auto buttonBar = arrayOfBarItems({ UIBarButtonItem::itemWithCustomView(button.get()) });
+    screen->setToolbarItems(buttonBar);
+    driver.tap("Info");
+    EXPECT_EQ(target->log, (std::vector<std::string> { "infoButton" }));
+
+    auto imageBar = arrayOfBarItems({ UIBarButtonItem::itemWithImage(UIImage::kitImageNamed("UIButtonBarInfo.png").get(),
+        UIBarButtonItemStyleBordered, target, "tapped:") });
+    screen->setToolbarItems(imageBar);
+    const UIElement* icon = find(driver.snapshot().layers()[0], "barButton", "UIButtonBarInfo.png");
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->label, "Info");
+    driver.tap("Info");
+    EXPECT_EQ(target->log, (std::vector<std::string> { "infoButton", "UIButtonBarInfo.png" }));
+}
+
 TEST_F(DriverTest, ErrorsNameBothMatchesOrWhatIsVisible)
 {
     target->navigation->topViewController()->view()->addSubview(button("Done", target, "tapped:", CGRectMake(10, 120, 80, 44)).get());

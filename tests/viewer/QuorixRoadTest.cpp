@@ -1,0 +1,138 @@
+// Quorix in the stand-in host, loaded from the build's dynamic-libraries
+// folder the way the loader finds it beside the program: the Info item in
+// each host's bar, the info screen it opens, the stamp on the tiles through
+// paging, a memory warning and a new viewer.
+
+#include "viewer/ViewerSession.h"
+
+namespace {
+
+using namespace viewer_testing;
+
+// Stamps read as the parser's display format writes dates in English, with
+// ICU's narrow no-break space (U+202F) before AM and PM.
+
+// The stamp label of the tile showing `fileName`: the tile's one label.
+const json* stamp(const json& showAnswer, const std::string& fileName)
+{
+    const json* photo = tile(showAnswer, fileName);
+    return photo ? findElement(*photo, "label") : nullptr;
+}
+
+json frame(double x, double y, double width, double height)
+{
+    return { { "x", x }, { "y", y }, { "width", width }, { "height", height } };
+}
+
+struct InfoCase {
+    const char* description;
+    std::vector<std::string> device;
+    const char* bar;
+    std::vector<std::string> items; // the snapshot's order
+    const char* tapShows; // the layer a tap on Info opens; null: not tapped here
+    json stampFrame;
+};
+
+TEST(QuorixRoad, EachHostCarriesInfoWhereItsBarPutsIt)
+{
+    const std::vector<InfoCase> cases {
+        { "older phone", { "--system", "6.1.6" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
+        { "version 7 phone", { "--system", "7.1.2" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
+        { "no idiom at all", { "--system", "6.1.6", "--no-idiom" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
+        { "version 7 tablet", { "--system", "7.1.2", "--device", "tablet" }, "navigationBar", { "Photos", "Edit", "Share", "Delete", "Info" }, "popover", frame(0, 984, 768, 40) },
+        { "older tablet", { "--system", "6.1.6", "--device", "tablet" }, "navigationBar", { "Photos", "Share", "UIButtonBarInfo.png", "Delete" }, nullptr, frame(0, 984, 768, 40) },
+        { "version 7, neither idiom", { "--system", "7.1.2", "--device", "2" }, "toolbar", { "Share", "Delete" }, nullptr, frame(0, 480, 320, 0) },
+    };
+    PhotoFolder photos;
+    for (const auto& host : cases) {
+        SCOPED_TRACE(host.description);
+        auto arguments = host.device;
+        arguments.push_back(photos.dir.path());
+        Session session = runScript(arguments, { "show", "tap Info", "show" });
+        ASSERT_EQ(session.status, 0) << session.err;
+        EXPECT_EQ(session.err, "");
+        ASSERT_EQ(session.answers.size(), 3u);
+        EXPECT_EQ(barTexts(session.answers[0], host.bar), host.items);
+        const json* label = stamp(session.answers[0], "a.jpg");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->at("frame"), host.stampFrame);
+        EXPECT_EQ(label->at("hidden"), true) << "the stamp setting starts off";
+        EXPECT_EQ(label->value("text", ""), "January 1, 2011 at 1:01\u202FAM");
+        if (host.tapShows) {
+            EXPECT_EQ(session.answers[1], (json { { "ok", true } }));
+            const json* shown = findLayer(session.answers[2], host.tapShows);
+            ASSERT_NE(shown, nullptr);
+            EXPECT_EQ(shown->at("text"), "Quorix");
+            EXPECT_NE(findElement(*shown, "cell", "Name"), nullptr);
+        }
+    }
+    // On the version 7 tablet Info stands left of the host's right-hand items.
+    Session tablet = runScript({ "--system", "7.1.2", "--device", "tablet", photos.dir.path() }, { "show" });
+    ASSERT_EQ(tablet.answers.size(), 1u);
+    EXPECT_LT(itemX(tablet.answers[0], "navigationBar", "Info"), itemX(tablet.answers[0], "navigationBar", "Delete"));
+}
+
+// The older phone from the first Info tap to a second viewer: the info
+// screen and its map link, the stamp switched on from More, every tile's
+// stamp on paging and after a memory warning, and a new Info item for the
+// viewer opened after the first one was closed.
+TEST(QuorixRoad, OlderPhoneFromInfoToStampToANewViewer)
+{
+    PhotoFolder photos;
+    const std::string sample = std::string(QUORIX_SOURCE_DIR) + "/samples/quorix-sample.jpg";
+    Session session = runScript({ "--system", "6.1.6", photos.dir.path(), sample },
+        {
+            "open 3", // 0: the viewer is open already
+            "close-viewer",
+            "open 3",
+            "tap Info",
+            "tap Show Location in Maps app",
+            "opened", // 5
+            "tap More",
+            "toggle Enabled",
+            "back",
+            "tap Done",
+            "show", // 10
+            "close-viewer",
+            "open 0",
+            "next",
+            "show",
+            "memory-warning", // 15
+            "previous",
+            "show",
+            "tap Info",
+            "show",
+        });
+    ASSERT_EQ(session.status, 0) << session.err;
+    ASSERT_EQ(session.answers.size(), 20u);
+    const auto& a = session.answers;
+    for (size_t i = 1; i < a.size(); ++i)
+        EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
+
+    EXPECT_EQ(a[5].at("urls"), (json { "http://maps.apple.com/maps?ll=-22.948658,-43.157444" }));
+    EXPECT_EQ(findLayer(a[10], "modal"), nullptr) << "Done closed the info screen";
+    const json* sampleStamp = stamp(a[10], "quorix-sample.jpg");
+    ASSERT_NE(sampleStamp, nullptr);
+    EXPECT_EQ(sampleStamp->at("hidden"), false);
+    EXPECT_EQ(sampleStamp->at("text"), "May 6, 2014 at 6:42\u202FPM");
+
+    // Each photo's tile shows its own date, the reloaded one too.
+    const json* second = stamp(a[14], "b.jpg");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->at("text"), "February 2, 2012 at 2:02\u202FAM");
+    EXPECT_EQ(second->at("hidden"), false);
+    const json* first = stamp(a[17], "a.jpg");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->at("text"), "January 1, 2011 at 1:01\u202FAM");
+    EXPECT_EQ(first->at("frame"), frame(0, 450, 320, 30));
+    EXPECT_EQ(first->at("hidden"), false);
+
+    // The second viewer's Info item opens the info screen on its own photo.
+    const json* info = findLayer(a[19], "modal");
+    ASSERT_NE(info, nullptr);
+    const json* name = findElement(*info, "cell", "Name");
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->at("state").at("detail"), "a.jpg");
+}
+
+} // namespace
