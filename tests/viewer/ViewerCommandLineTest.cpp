@@ -62,7 +62,8 @@ TEST(ViewerCommandLine, PathsThatGiveNoPhotoAreNamedWithTheReason)
 TEST(ViewerCommandLine, EveryCommandGetsOneAnswerEvenWhenItCannotBeDone)
 {
     PhotoFolder photos;
-    Session session = runScript({ photos.dir.path() },
+    fixtures::TempDir noLibraries;
+    Session session = runScript({ "--library-dir", noLibraries.path(), photos.dir.path() },
         { "", "frobnicate", "tap", "tap Nothing Here", "show extra", "open x", "open 9", "   ", "tap Share", "back", "outside",
             "tap Cancel", "pasteboard", "quit", "show" });
     EXPECT_EQ(session.status, 0) << session.err;
@@ -99,7 +100,8 @@ TEST(ViewerCommandLine, LostOutputIsAnError)
 TEST(ViewerCommandLine, APersonSeesTheScreenAsTextAfterEachCommand)
 {
     PhotoFolder photos;
-    auto result = runViewer({ "--system", "6.1.6", photos.dir.path() }, "tap Share\nfrob\npasteboard\n");
+    fixtures::TempDir noLibraries;
+    auto result = runViewer({ "--system", "6.1.6", "--library-dir", noLibraries.path(), photos.dir.path() }, "tap Share\nfrob\npasteboard\n");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "quorix-viewer: unknown command 'frob'; 'help' lists the commands\n");
     const std::string viewer = "viewer: 1 of 3\n"
