@@ -239,7 +239,8 @@ TEST_F(DriverTest, TapsTheInfoIconsByTheirAccessibilityLabel)
     auto imageBar = arrayOfBarItems({ UIBarButtonItem::itemWithImage(UIImage::kitImageNamed("UIButtonBarInfo.png").get(),
         UIBarButtonItemStyleBordered, target, "tapped:") });
     screen->setToolbarItems(imageBar);
-    const UIElement* icon = find(driver.snapshot().layers()[0], "barButton", "UIButtonBarInfo.png");
+    const auto shot = driver.snapshot();
+    const UIElement* icon = find(shot.layers()[0], "barButton", "UIButtonBarInfo.png");
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->label, "Info");
     driver.tap("Info");
