@@ -41,12 +41,13 @@ StampMetrics metricsForDevice()
     return { 0, 0 };
 }
 
-Class s_tileClass = nullptr;
-objc::Original<void()> s_viewDidLoad;
-objc::Original<void()> s_viewDidLayoutSubviews;
-objc::Original<void(id)> s_setPhoto;
-objc::Original<void()> s_viewDidUnload;
-objc::Original<void()> s_dealloc;
+// Constants, so the load-time constructor may fill them whenever it runs.
+constinit Class s_tileClass = nullptr;
+constinit objc::Original<void()> s_viewDidLoad;
+constinit objc::Original<void()> s_viewDidLayoutSubviews;
+constinit objc::Original<void(id)> s_setPhoto;
+constinit objc::Original<void()> s_viewDidUnload;
+constinit objc::Original<void()> s_dealloc;
 
 
 

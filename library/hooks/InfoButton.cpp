@@ -28,7 +28,10 @@ namespace quorix::hooks {
 
 namespace {
 
-const SEL kShowAction("_zel_ShowQuorix:");
+// Everything the installation touches is built when it is asked for or
+// initialised as a constant: the load-time constructor may run before this
+// file's other static initialisers.
+SEL showAction() { return "_zel_ShowQuorix:"; }
 constexpr NSUInteger kArrowUp = UIPopoverArrowDirectionUp;
 
 // The host's delete item, in front of which the Info item goes.
@@ -36,15 +39,15 @@ using ActionNames = std::span<const std::string_view>;
 constexpr std::string_view kOlderDeleteActions[] = { "deleteImageClicked:" };
 constexpr std::string_view kVersion7DeleteActions[] = { "_deleteCurrentItem:", "_removeCurrentItem:" };
 
-Class s_scrollerClass = nullptr;
-Class s_browserClass = nullptr;
-objc::Original<void(objc::Value)> s_updateToolbar;
-objc::Original<void()> s_scrollerDealloc;
-objc::Original<void(objc::Value)> s_updateBarItems;
-objc::Original<void()> s_browserDealloc;
-objc::Original<bool()> s_dismissPopovers;
-objc::Original<void()> s_tabletViewerDealloc;
-objc::Original<id(objc::Value)> s_navigationButtonItems;
+constinit Class s_scrollerClass = nullptr;
+constinit Class s_browserClass = nullptr;
+constinit objc::Original<void(objc::Value)> s_updateToolbar;
+constinit objc::Original<void()> s_scrollerDealloc;
+constinit objc::Original<void(objc::Value)> s_updateBarItems;
+constinit objc::Original<void()> s_browserDealloc;
+constinit objc::Original<bool()> s_dismissPopovers;
+constinit objc::Original<void()> s_tabletViewerDealloc;
+constinit objc::Original<id(objc::Value)> s_navigationButtonItems;
 
 Quorix* store() { return Quorix::sharedQuorix(); }
 
@@ -89,7 +92,7 @@ Ref<NSObject> spacer(NSInteger systemItem)
 Ref<NSObject> makeButtonItem(id controller)
 {
     auto button = objc::sendClass<Ref<NSObject>>(UIButton::objcClass(), "buttonWithType:", NSInteger { UIButtonTypeInfoLight });
-    objc::send(button, "addTarget:action:forControlEvents:", controller, kShowAction, NSUInteger { UIControlEventTouchUpInside });
+    objc::send(button, "addTarget:action:forControlEvents:", controller, showAction(), NSUInteger { UIControlEventTouchUpInside });
     return objc::create(UIBarButtonItem::objcClass(), "initWithCustomView:", button);
 }
 
@@ -97,8 +100,8 @@ Ref<NSObject> makeButtonItem(id controller)
 void retarget(NSObject* item, id controller)
 {
     if (auto* button = objc_cast<UIControl>(objc::send<NSObject*>(item, "customView"))) {
-        objc::send(button, "removeTarget:action:forControlEvents:", static_cast<id>(nullptr), kShowAction, NSUInteger { UIControlEventTouchUpInside });
-        objc::send(button, "addTarget:action:forControlEvents:", controller, kShowAction, NSUInteger { UIControlEventTouchUpInside });
+        objc::send(button, "removeTarget:action:forControlEvents:", static_cast<id>(nullptr), showAction(), NSUInteger { UIControlEventTouchUpInside });
+        objc::send(button, "addTarget:action:forControlEvents:", controller, showAction(), NSUInteger { UIControlEventTouchUpInside });
     } else {
         objc::send(item, "setTarget:", controller);
     }
@@ -137,7 +140,7 @@ void placeInNavigationBar(id controller)
         // The host's own word for Info, from its default strings table.
         auto title = objc::send<Ref<NSString>>(NSBundle::mainBundle(), "localizedStringForKey:value:table:", "Info"_ns, ""_ns, static_cast<id>(nullptr));
         objc::send(store(), "setInfoItem:",
-            objc::create(UIBarButtonItem::objcClass(), "initWithTitle:style:target:action:", title, NSInteger { UIBarButtonItemStylePlain }, controller, kShowAction));
+            objc::create(UIBarButtonItem::objcClass(), "initWithTitle:style:target:action:", title, NSInteger { UIBarButtonItemStylePlain }, controller, showAction()));
     }
     NSObject* item = infoItem();
     retarget(item, controller);
@@ -224,7 +227,7 @@ id navigationButtonItems(id self, SEL cmd, objc::Value mode)
     if (!infoItem()) {
         auto image = objc::sendClass<Ref<NSObject>>(UIImage::objcClass(), "kitImageNamed:", "UIButtonBarInfo.png"_ns);
         objc::send(store(), "setInfoItem:",
-            objc::create(UIBarButtonItem::objcClass(), "initWithImage:style:target:action:", image, NSInteger { UIBarButtonItemStyleBordered }, self, kShowAction));
+            objc::create(UIBarButtonItem::objcClass(), "initWithImage:style:target:action:", image, NSInteger { UIBarButtonItemStyleBordered }, self, showAction()));
     }
     NSObject* item = infoItem();
     retarget(item, self);
@@ -292,7 +295,7 @@ int installOlderTabletViewerHooks()
         { "dealloc", objc::replacement(&tabletViewerDealloc), s_tabletViewerDealloc },
         { "_navigationButtonItemsForMode:", objc::replacement(&navigationButtonItems), s_navigationButtonItems },
     });
-    objc::addMethod(NSClassFromString("WPhotoViewController"_ns.get()), kShowAction, objc::replacement(&showOnOlderTablet), "v@");
+    objc::addMethod(NSClassFromString("WPhotoViewController"_ns.get()), showAction(), objc::replacement(&showOnOlderTablet), "v@");
     return installed;
 }
 

@@ -40,7 +40,7 @@ TEST(QuorixRoad, EachHostCarriesInfoWhereItsBarPutsIt)
         { "version 7 phone", { "--system", "7.1.2" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
         { "no idiom at all", { "--system", "6.1.6", "--no-idiom" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
         { "version 7 tablet", { "--system", "7.1.2", "--device", "tablet" }, "navigationBar", { "Photos", "Edit", "Share", "Delete", "Info" }, "popover", frame(0, 984, 768, 40) },
-        { "older tablet", { "--system", "6.1.6", "--device", "tablet" }, "navigationBar", { "Photos", "Share", "UIButtonBarInfo.png", "Delete" }, nullptr, frame(0, 984, 768, 40) },
+        { "older tablet", { "--system", "6.1.6", "--device", "tablet" }, "navigationBar", { "Photos", "Share", "UIButtonBarInfo.png", "Delete" }, "popover", frame(0, 984, 768, 40) },
         { "version 7, neither idiom", { "--system", "7.1.2", "--device", "2" }, "toolbar", { "Share", "Delete" }, nullptr, frame(0, 480, 320, 0) },
     };
     PhotoFolder photos;
