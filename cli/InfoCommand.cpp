@@ -1,6 +1,7 @@
 #include "InfoCommand.h"
 
 #include "InfoScreen.h"
+#include "LibraryHost.h"
 #include "PathCheck.h"
 
 #include <CLI/CLI.hpp>
@@ -296,6 +297,8 @@ Command addInfoCommand(CLI::App& app)
     return {
         command,
         [arguments](std::ostream& out, std::ostream& err) {
+            if (!libraryClass("QXQuorixViewController", err))
+                return int { ExitFailure };
             return describePaths(arguments->paths, arguments->json ? InfoOutput::JSON : InfoOutput::Text, terminalColumns(), out, err);
         },
     };

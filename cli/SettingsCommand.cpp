@@ -1,7 +1,8 @@
 #include "SettingsCommand.h"
 
+#include "LibraryHost.h"
+
 #include "foundation/NSUserDefaults.h"
-#include "settings/Quorix.h"
 
 #include <CLI/CLI.hpp>
 
@@ -14,18 +15,26 @@ namespace quorix::cli {
 
 namespace {
 
+// Each setting: its user-defaults key and the store's property for it. The
+// store is the library's, reached by name like every class of it.
 struct Setting {
     std::string_view key;
-    bool (Quorix::*get)() const;
-    void (Quorix::*set)(bool);
+    const char* getter;
+    const char* setter;
 };
 
 // In the order they are listed.
 constexpr std::array kSettings {
-    Setting { kQuorixMapViewRetrieveAddressKey, &Quorix::mapViewRetrieveAddressEnabled, &Quorix::setMapViewRetrieveAddressEnabled },
-    Setting { kQuorixMapsAppQueryLocationKey, &Quorix::mapsAppQueryLocationEnabled, &Quorix::setMapsAppQueryLocationEnabled },
-    Setting { kQuorixStampEnabledKey, &Quorix::stampEnabled, &Quorix::setStampEnabled },
+    Setting { "quorix_mapview_retrieveaddress", "mapViewRetrieveAddressEnabled", "setMapViewRetrieveAddressEnabled:" },
+    Setting { "quorix_mapsapp_querylocation", "mapsAppQueryLocationEnabled", "setMapsAppQueryLocationEnabled:" },
+    Setting { "quorix_stamp_enabled", "stampEnabled", "setStampEnabled:" },
 };
+
+NSObject* settingsStore(std::ostream& err)
+{
+    Class cls = libraryClass("Quorix", err);
+    return cls ? objc::sendClass<NSObject*>(cls, "sharedQuorix") : nullptr;
+}
 
 const Setting* findSetting(std::string_view key)
 {
@@ -43,11 +52,13 @@ struct Arguments {
     CLI::Option* valueOption = nullptr;
 };
 
-int listSettings(std::ostream& out)
+int listSettings(std::ostream& out, std::ostream& err)
 {
-    auto* store = Quorix::sharedQuorix();
+    NSObject* store = settingsStore(err);
+    if (!store)
+        return ExitFailure;
     for (const auto& setting : kSettings)
-        out << setting.key << ' ' << ((store->*setting.get)() ? "true" : "false") << '\n';
+        out << setting.key << ' ' << (objc::send<bool>(store, setting.getter) ? "true" : "false") << '\n';
     return ExitSuccess;
 }
 
@@ -61,12 +72,15 @@ int changeSetting(const CLI::App& command, const Arguments& arguments, std::ostr
     if (arguments.value != "true" && arguments.value != "false")
         return usageError(command, "'" + arguments.value + "' is not a value for " + arguments.key + " (true or false)", err);
 
-    auto* store = Quorix::sharedQuorix();
-    (store->*setting->set)(arguments.value == "true");
-    if (!store->lastSaveSucceeded()) {
+    NSObject* store = settingsStore(err);
+    if (!store)
+        return ExitFailure;
+    objc::send(store, setting->setter, arguments.value == "true");
+    if (!objc::send<bool>(store, "lastSaveSucceeded")) {
         // The store keeps its failures to itself; a person is told the file and why.
         const std::string& file = NSUserDefaults::standardUserDefaults()->filePath();
-        err << "quorix: cannot save settings: " << (file.empty() ? "" : file + ": ") << std::strerror(store->lastSaveError()) << '\n';
+        err << "quorix: cannot save settings: " << (file.empty() ? "" : file + ": ")
+            << std::strerror(static_cast<int>(objc::send<NSInteger>(store, "lastSaveError"))) << '\n';
         return ExitFailure;
     }
     return ExitSuccess;
@@ -84,7 +98,7 @@ Command addSettingsCommand(CLI::App& app)
 
     return Command { command, [command, arguments](std::ostream& out, std::ostream& err) {
                         if (arguments->keyOption->count() == 0)
-                            return listSettings(out);
+                            return listSettings(out, err);
                         return changeSetting(*command, *arguments, err);
                     } };
 }

@@ -1,9 +1,10 @@
 // The `quorix` command: the photo facts and the settings of Quorix for people
 // at a terminal. It is itself a host application, so its settings live in its
-// own user defaults.
+// own user defaults, and it loads the library as the viewer does.
 
 #include "Command.h"
 #include "InfoCommand.h"
+#include "LibraryHost.h"
 #include "Output.h"
 #include "SettingsCommand.h"
 
@@ -45,6 +46,8 @@ int main(int argc, char** argv)
         return usageError(app, parseErrorMessage(app, error), std::cerr);
     }
 
+    // Like any host, the command loads its libraries before it runs.
+    loadLibraries(std::cerr);
     try {
         for (const auto& command : commands) {
             if (command.app->parsed())

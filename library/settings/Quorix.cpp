@@ -14,6 +14,8 @@ QX_DEFINE_CLASS(Quorix)
     b.property<&Quorix::stampView_>("stampView");
     // Sent to a subclass, the first call makes the store an instance of it.
     b.classMethod("sharedQuorix", [](Class cls) -> id { return Quorix::sharedQuorixOfClass(cls); });
+    b.method<&Quorix::lastSaveSucceeded>("lastSaveSucceeded");
+    b.method("lastSaveError", [](Quorix* self) -> NSInteger { return self->lastSaveError(); });
 }
 
 Quorix* Quorix::sharedQuorix() { return objc::sendClass<Quorix*>(objcClass(), "sharedQuorix"); }

@@ -91,4 +91,25 @@ TEST(CommandLine, CallsOutputThatCannotBeWrittenAnError)
     }
 }
 
+// The command hosts the library as the viewer does: without it there is no
+// info screen and no settings store to ask, and it says where it looked.
+TEST(CommandLine, SaysSoWhenTheLibraryIsNotInItsFolder)
+{
+    TempDir dir;
+    auto photo = fixtures::writeJpeg(dir.path(), "photo.jpg", 8, 8);
+    auto environment = environmentIn(dir);
+    environment["QUORIX_LIBRARY_DIR"] = dir.path();
+    const std::string notLoaded = "quorix: the Quorix library is not loaded: no Quorix.so in " + dir.path() + "\n";
+    for (const std::vector<std::string>& arguments : { std::vector<std::string> { "info", photo }, std::vector<std::string> { "settings" } }) {
+        auto result = testing_support::runProgram(kQuorix, arguments, environment);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, notLoaded);
+        EXPECT_EQ(result.out, "");
+    }
+    // A broken library in the folder is named and skipped.
+    fixtures::writeFile(dir.path(), "Broken.so", "not a library");
+    auto result = testing_support::runProgram(kQuorix, { "settings" }, environment);
+    EXPECT_EQ(lines(result.err).front().rfind("quorix: cannot load " + dir.file("Broken.so") + ": ", 0), 0u) << result.err;
+}
+
 } // namespace
