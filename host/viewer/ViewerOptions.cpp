@@ -35,4 +35,15 @@ bool isVersion(const std::string& text)
     return digitBefore;
 }
 
+std::optional<HostKind> parseHostKind(const std::string& text)
+{
+    if (text == "full")
+        return HostKind::Full;
+    if (text == "without-photosui")
+        return HostKind::WithoutPhotosUI;
+    if (text == "plain")
+        return HostKind::Plain;
+    return std::nullopt;
+}
+
 } // namespace viewer

@@ -86,6 +86,11 @@ int main(int argc, char** argv)
         std::string("load the libraries of DIR (default: $") + quorix::loader::LibraryFolderVariable
             + ", else lib/quorix/DynamicLibraries beside the program)")
         ->type_name("DIR");
+    std::string host;
+    app.add_option("--host", host,
+           "full (the generation's own viewer), without-photosui (a version 7 system missing PhotosUI) "
+           "or plain (a viewer class no extension knows); default: full")
+        ->type_name("KIND");
     app.add_flag("--script", options.script, "read commands on standard input, answer each with one line of JSON");
     app.add_option("photos", options.photos, "photo files, and folders whose image files are shown in name order")
         ->required()
@@ -106,6 +111,12 @@ int main(int argc, char** argv)
         options.device.idiom = viewer::parseIdiom(device);
         if (!options.device.idiom)
             return usageError("--device: '" + device + "' is not phone, tablet or an idiom number");
+    }
+    if (!host.empty()) {
+        auto kind = viewer::parseHostKind(host);
+        if (!kind)
+            return usageError("--host: '" + host + "' is not full, without-photosui or plain");
+        options.host = *kind;
     }
     if (!system.empty() && !viewer::isVersion(system))
         return usageError("--system: '" + system + "' is not a version such as 7.1.2");
@@ -135,7 +146,7 @@ int main(int argc, char** argv)
     // their constructors see the host as it will run.
     viewer::simulateDevice(options.device);
     const auto generation = viewer::hostGeneration();
-    if (generation == viewer::Generation::Seven) {
+    if (generation == viewer::Generation::Seven && options.host != viewer::HostKind::WithoutPhotosUI) {
         if (auto failure = viewer::loadPhotosUI()) {
             std::cerr << program << ": cannot load PhotosUI: " << *failure << '\n';
             return ExitFailure;
@@ -144,7 +155,7 @@ int main(int argc, char** argv)
     quorix::loader::loadLibraries(quorix::loader::libraryFolder(options.libraryFolder),
         [](const auto& failure) { quorix::loader::reportFailure(failure, program, std::cerr); });
 
-    const char* viewerName = viewer::viewerClassName(generation);
+    const char* viewerName = options.host == viewer::HostKind::Full ? viewer::viewerClassName(generation) : "PLPhotoViewerController";
     Class viewerClass = NSClassFromString(viewerName);
     if (!viewerClass) {
         std::cerr << program << ": this host has no viewer class " << viewerName << '\n';

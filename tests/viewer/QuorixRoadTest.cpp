@@ -72,6 +72,27 @@ TEST(QuorixRoad, EachHostCarriesInfoWhereItsBarPutsIt)
     EXPECT_LT(itemX(tablet.answers[0], "navigationBar", "Info"), itemX(tablet.answers[0], "navigationBar", "Delete"));
 }
 
+// Hosts whose viewer is none of the classes the library knows (a version 7
+// system missing PhotosUI, a plain viewer): the library loads, the photos
+// carry their stamps, and the viewer shows no Info item and runs as always.
+TEST(QuorixRoad, HostsWithoutAKnownViewerStillStampTheirPhotos)
+{
+    PhotoFolder photos;
+    for (const char* host : { "without-photosui", "plain" }) {
+        SCOPED_TRACE(host);
+        Session session = runScript({ "--system", "7.1.2", "--host", host, photos.dir.path() }, { "show", "tap Info", "next", "show" });
+        ASSERT_EQ(session.status, 0) << session.err;
+        EXPECT_EQ(session.err, "");
+        ASSERT_EQ(session.answers.size(), 4u);
+        EXPECT_EQ(session.answers[1].at("ok"), false) << "no Info item";
+        EXPECT_EQ(session.answers[2].at("ok"), true);
+        const json* label = stamp(session.answers[3], "b.jpg");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->at("text"), "February 2, 2012 at 2:02\u202FAM");
+        EXPECT_EQ(label->at("frame"), frame(0, 450, 320, 30));
+    }
+}
+
 // The older phone from the first Info tap to a second viewer: the info
 // screen and its map link, the stamp switched on from More, every tile's
 // stamp on paging and after a memory warning, and a new Info item for the
