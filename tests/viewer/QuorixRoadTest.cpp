@@ -93,6 +93,64 @@ TEST(QuorixRoad, HostsWithoutAKnownViewerStillStampTheirPhotos)
     }
 }
 
+// Both tablets: the info screen in a popover at the Info item, its map and
+// More screens inside it, the Maps link closing it, the stamp switched from
+// More showing on the tile at once, and a closed viewer's popover gone with it.
+TEST(QuorixRoad, TabletsKeepTheInfoScreenInAPopover)
+{
+    PhotoFolder photos;
+    const std::string sample = std::string(QUORIX_SOURCE_DIR) + "/samples/quorix-sample.jpg";
+    for (const char* system : { "6.1.6", "7.1.2" }) {
+        SCOPED_TRACE(system);
+        Session session = runScript({ "--system", system, "--device", "tablet", sample, photos.dir.path() },
+            {
+                "tap Info",
+                "show",
+                "tap More",
+                "toggle Enabled",
+                "show", // 4
+                "back",
+                "tap Show Location in Maps app",
+                "show",
+                "opened",
+                "tap Info", // 9
+                "close-viewer",
+                "show",
+                "open 1",
+                "tap Info",
+                "show", // 14
+            });
+        ASSERT_EQ(session.status, 0) << session.err;
+        ASSERT_EQ(session.answers.size(), 15u);
+        const auto& a = session.answers;
+        for (size_t i = 0; i < a.size(); ++i)
+            EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
+
+        const json* popover = findLayer(a[1], "popover");
+        ASSERT_NE(popover, nullptr);
+        EXPECT_EQ(popover->at("text"), "Quorix");
+        EXPECT_EQ(popover->at("frame").at("width"), 400.0);
+        EXPECT_EQ(findElement(*popover, "barButton", "Done"), nullptr) << "a tablet has no Done";
+        // The switch reaches the tile under the popover before the next command.
+        const json* label = stamp(a[4], "quorix-sample.jpg");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->at("hidden"), false);
+        EXPECT_EQ(label->at("frame"), frame(0, 984, 768, 40));
+
+        EXPECT_EQ(findLayer(a[7], "popover"), nullptr) << "the Maps link closes the popover";
+        ASSERT_EQ(a[8].at("urls").size(), 1u);
+        EXPECT_EQ(a[8].at("urls")[0], "http://maps.apple.com/maps?ll=-22.948658,-43.157444");
+        // Closing the viewer takes its popover with it; the next viewer's Info
+        // opens on its own photo.
+        EXPECT_EQ(findLayer(a[11], "popover"), nullptr);
+        const json* second = findLayer(a[14], "popover");
+        ASSERT_NE(second, nullptr);
+        const json* name = findElement(*second, "cell", "Name");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(name->at("state").at("detail"), "a.jpg");
+    }
+}
+
 // The older phone from the first Info tap to a second viewer: the info
 // screen and its map link, the stamp switched on from More, every tile's
 // stamp on paging and after a memory warning, and a new Info item for the
