@@ -297,10 +297,7 @@ private:
     template<auto Member, class M>
     void addPropertyRecord(std::string_view name, PropertySemantics semantics)
     {
-        // Appended, not "_" + std::string(name): GCC 12 at -O2 warns a false
-        // -Wrestrict on that operator+ once it is inlined here.
-        std::string ivarName(1, '_');
-        ivarName += name;
+        std::string ivarName = "_" + std::string(name);
         if constexpr (IsRef<M>::value || std::is_base_of_v<WeakRefBase, M>) {
             class_addIvar(cls_, ivarName, PropertyType<M>::encoding(), [](id object) -> id {
                 auto* typed = dynamic_cast<T*>(object);
