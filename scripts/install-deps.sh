@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Quorix needs to build, test and benchmark,
-# and the locales its tests use. Safe to run again: it only acts on what is missing.
+# Installs the Debian 12 packages Quorix needs to build, test, benchmark and
+# package (dpkg-shlibdeps and file for the package's dependencies, groff to
+# check the manual pages, bash-completion to run the completion), and the
+# locales its tests use. Safe to run again: it only acts on what is missing.
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales util-linux
+  dpkg-dev file groff-base bash-completion
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs every test. Then builds the project
 # (without tests) in Release with Clang, so it stays warning-free under both
-# compilers.
+# compilers, and last builds the Debian package in Release with GCC, installs
+# it, runs it and removes it again (scripts/test-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,3 +27,5 @@ cmake -S . -B "$clang_build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=cla
   -DQUORIX_WERROR=ON -DQUORIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$clang_build" -j "$(nproc)" >"$clang_build/build.log"
 echo "run-tests: Release build with clang++ is warning-free"
+
+bash scripts/test-package.sh build-package

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -104,14 +105,65 @@ void appendUnique(std::vector<std::string>& order, std::string_view name)
         order.emplace_back(name);
 }
 
-// One locale name such as "de_DE.UTF-8@euro": tries de_DE, de, German.
+// Chinese tables are kept by script (zh-Hans, zh-Hant) while locales name a
+// region (zh_CN, zh_TW): the region tells which script its people read.
+struct ChineseRegion {
+    std::string_view region;
+    std::string_view folder;
+};
+
+constexpr std::array<ChineseRegion, 6> chineseRegions { {
+    { "CN", "zh-Hans" },
+    { "SG", "zh-Hans" },
+    { "MY", "zh-Hans" },
+    { "TW", "zh-Hant" },
+    { "HK", "zh-Hant" },
+    { "MO", "zh-Hant" },
+} };
+
+bool isScriptSubtag(std::string_view subtag)
+{
+    return subtag.size() == 4 && std::all_of(subtag.begin(), subtag.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
+// The LANGUAGE-Script folder a locale's text is written in, if it says or
+// implies one: "zh-Hans-CN" and "sr_Latn_RS" name it, "zh_TW" implies it.
+std::string scriptFolder(std::string_view language, std::string_view rest)
+{
+    auto subtag = rest.substr(0, rest.find_first_of("_-"));
+    if (isScriptSubtag(subtag)) {
+        std::string folder(language);
+        folder += '-';
+        folder += static_cast<char>(std::toupper(static_cast<unsigned char>(subtag[0])));
+        for (char c : subtag.substr(1))
+            folder += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return folder;
+    }
+    if (language != "zh")
+        return {};
+    // A bare "zh" means the script most readers of Chinese use.
+    if (subtag.empty())
+        return "zh-Hans";
+    for (const auto& entry : chineseRegions) {
+        if (entry.region == subtag)
+            return std::string(entry.folder);
+    }
+    return {};
+}
+
+// One locale name such as "de_DE.UTF-8@euro": tries de_DE, de, German;
+// "zh_TW.UTF-8" tries zh_TW, zh-Hant, zh.
 void appendLocale(std::vector<std::string>& order, std::string_view locale)
 {
     locale = locale.substr(0, locale.find_first_of(".@"));
     if (locale.empty() || locale == "C" || locale == "POSIX")
         return;
-    auto language = locale.substr(0, locale.find_first_of("_-"));
+    auto separator = locale.find_first_of("_-");
+    auto language = locale.substr(0, separator);
     appendUnique(order, locale);
+    appendUnique(order, scriptFolder(language, separator == std::string_view::npos ? std::string_view() : locale.substr(separator + 1)));
     appendUnique(order, language);
     appendUnique(order, legacyFolder(language));
 }

@@ -72,13 +72,56 @@ TEST_F(BundleTest, SearchOrderNamesTheLegacyFolderOfEachOldLocalization)
         { "nl_BE@euro", { "nl_BE", "nl", "Dutch", "en", "English", "Base" } },
         { "pt_BR", { "pt_BR", "pt", "Portuguese", "en", "English", "Base" } },
         { "sv_SE", { "sv_SE", "sv", "en", "English", "Base" } },
-        { "zh_TW", { "zh_TW", "zh", "en", "English", "Base" } },
+        { "zh_TW", { "zh_TW", "zh-Hant", "zh", "en", "English", "Base" } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.locale);
         setLocale("LANG", c.locale);
         EXPECT_EQ(bundle()->localizationSearchOrder(), c.order);
     }
+}
+
+TEST_F(BundleTest, ChineseLocalesFindTheTableOfTheScriptTheirRegionReads)
+{
+    writeTable("zh-Hans", "Quorix", "\"Flash\" = \"闪光灯\";");
+    writeTable("zh-Hant", "Quorix", "\"Flash\" = \"閃光燈\";");
+    writeTable("en", "Quorix", "\"Flash\" = \"Flash (en)\";");
+    struct Case {
+        const char* variable;
+        const char* locale;
+        const char* flash;
+    };
+    const Case cases[] = {
+        { "LANG", "zh_CN.UTF-8", "闪光灯" },
+        { "LANG", "zh_SG.UTF-8", "闪光灯" },
+        { "LC_ALL", "zh_CN.GB18030", "闪光灯" },
+        { "LANG", "zh_TW.UTF-8", "閃光燈" },
+        { "LANG", "zh_HK.UTF-8", "閃光燈" },
+        { "LC_MESSAGES", "zh_MO", "閃光燈" },
+        { "LANGUAGE", "zh-Hans-CN", "闪光灯" },
+        { "LANGUAGE", "zh-Hant-HK", "閃光燈" },
+        { "LANGUAGE", "zh_Hant_TW", "閃光燈" },
+        { "LANGUAGE", "zh-TW", "閃光燈" },
+        { "LANGUAGE", "zh", "闪光灯" },
+        { "LANGUAGE", "zh-Hant", "閃光燈" },
+        // A script the region does not imply wins: Simplified characters in Hong Kong.
+        { "LANGUAGE", "zh-Hans-HK", "闪光灯" },
+        // A region whose script is not known here has no Chinese table of its own.
+        { "LANG", "zh_XX.UTF-8", "Flash (en)" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.variable) + "=" + c.locale);
+        for (const char* variable : { "LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG" })
+            environment_.unset(variable);
+        setLocale(c.variable, c.locale);
+        EXPECT_EQ(lookUp("Flash"), c.flash);
+    }
+
+    setLocale("LANGUAGE", "zh-Hant-TW");
+    EXPECT_EQ(bundle()->localizationSearchOrder(), (Order { "zh-Hant-TW", "zh-Hant", "zh", "en", "English", "Base" }));
+    // Other languages written in several scripts follow the same rule.
+    setLocale("LANGUAGE", "sr_latn_RS");
+    EXPECT_EQ(bundle()->localizationSearchOrder(), (Order { "sr_latn_RS", "sr-Latn", "sr", "en", "English", "Base" }));
 }
 
 TEST_F(BundleTest, SearchOrderTakesTheFirstVariableThatIsSet)
