@@ -24,11 +24,6 @@ set(QUORIX_INSTALL_LIBRARY_FOLDER lib/quorix/DynamicLibraries)
 # found through LD_LIBRARY_PATH or the system's linker cache.
 set_target_properties(quorix quorix-viewer QuorixTool PROPERTIES
   INSTALL_RPATH "$ORIGIN/../${QUORIX_INSTALL_PRIVATE_LIBDIR}")
-# The command links Quorix.so itself (its settings store), and it is
-# installed only in the loader's folder: a single file, so loading the folder
-# later finds the library already mapped instead of opening a second copy.
-set_property(TARGET quorix APPEND PROPERTY
-  INSTALL_RPATH "$ORIGIN/../${QUORIX_INSTALL_LIBRARY_FOLDER}")
 set_target_properties(PhotoLibrary PhotosUI PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(Quorix PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 # The platform needs nothing of ours: no run path at all once installed.
