@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostDevice.h"
+#include "serve/ServeMode.h"
 
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@ struct ViewerOptions {
     DeviceSettings device;
     std::optional<std::string> libraryFolder;
     bool script = false;
+    bool serve = false;
+    ServeSettings serveSettings;
     std::vector<std::string> photos;
 };
 
