@@ -196,7 +196,7 @@ constexpr Entry kDenseExtras[] = {
     { "Exif.Photo.FocalPlaneYResolution", "4000/1" },
     { "Exif.Photo.FocalPlaneResolutionUnit", "3" },
     { "Exif.Photo.SubjectArea", "320 240 80 60" },
-    { "Exif.Photo.SubsecTimeOriginal", "25" },
+    { "Exif.Photo.SubSecTimeOriginal", "25" },
     { "Exif.Photo.LensMake", "Quorix Project" },
     { "Exif.Photo.LensModel", "Gradient 4.15mm f/2.2" },
     { "Exif.Photo.BodySerialNumber", "G1-000042" },

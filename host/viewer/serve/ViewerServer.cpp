@@ -15,6 +15,8 @@
 
 #include <httplib.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -101,6 +103,12 @@ struct ViewerServer::Impl {
 
     void routes()
     {
+        // Address reuse only, without httplib's default port sharing: a
+        // second process must not be able to listen on the viewer's port.
+        server.set_socket_options([](socket_t sock) {
+            int yes = 1;
+            ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        });
         server.set_payload_max_length(maxBodyLength);
         server.set_keep_alive_timeout(1); // so stopping does not wait long on idle connections
         server.set_read_timeout(5);
@@ -190,6 +198,7 @@ struct ViewerServer::Impl {
     std::map<std::string, std::pair<std::string, std::string>> files; // name: content, type
     std::mutex mainLock;
     std::thread listener;
+    std::atomic<bool> stopped = false;
 };
 
 ViewerServer::ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos)
@@ -210,6 +219,7 @@ std::optional<std::string> ViewerServer::open(Setup setup)
     }
     if (setup.port < 0 || setup.port > 65535)
         return "port " + std::to_string(setup.port) + " is not between 0 and 65535";
+    impl_->routes();
     int port = setup.port;
     if (port == 0)
         port = impl_->server.bind_to_any_port(setup.address);
@@ -219,7 +229,6 @@ std::optional<std::string> ViewerServer::open(Setup setup)
         return "cannot listen on " + setup.address + " port " + std::to_string(setup.port) + ": " + std::strerror(errno);
     impl_->requestGuard.emplace(setup.address, port);
     impl_->onQuit = std::move(setup.onQuit);
-    impl_->routes();
     return std::nullopt;
 }
 
@@ -227,11 +236,19 @@ std::string ViewerServer::pageAddress() const { return impl_->requestGuard ? imp
 
 void ViewerServer::start()
 {
-    impl_->listener = std::thread([this] { impl_->server.listen_after_bind(); });
+    impl_->listener = std::thread([this] {
+        impl_->server.listen_after_bind();
+        impl_->stopped = true;
+    });
+    // The server ignores stop() until its thread has begun listening; wait
+    // for that, so a signal that comes at once still stops it.
+    while (!impl_->server.is_running() && !impl_->stopped)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void ViewerServer::stop()
 {
+    impl_->stopped = true;
     if (impl_->server.is_running() || impl_->listener.joinable())
         impl_->server.stop();
     if (impl_->listener.joinable())

@@ -61,7 +61,10 @@ function describe(element, item) {
   element.dataset.role = item.role;
   const name = item.text || item.label;
   if (name) element.dataset.name = name;
-  if (item.label) element.setAttribute('aria-label', item.label);
+  if (item.label) {
+    element.dataset.label = item.label;
+    element.setAttribute('aria-label', item.label);
+  }
   if (item.hidden) element.dataset.hidden = 'true';
   return element;
 }
@@ -84,14 +87,16 @@ function onHold(element, line) {
   element.addEventListener('contextmenu', event => event.preventDefault());
 }
 
-const glyphs = { action: '⇪', trash: '🗑', done: 'Done', edit: 'Edit', flexibleSpace: '', fixedSpace: '' };
+// System items and image items are drawn as icons (CSS shapes, so no font
+// needs the glyph); the others show their title.
+const icons = { action: 'icon-share', trash: 'icon-trash' };
 
 function barButton(item) {
   const system = item.state && item.state.systemItem;
-  let content = item.text;
-  if (item.label === 'Info' || /\.png$/.test(item.text || '')) content = item.label === 'Info' ? 'ⓘ' : item.label;
-  else if (system && system in glyphs && system !== 'done' && system !== 'edit') content = glyphs[system];
-  const button = node('button', 'bar-button' + (item.label === 'Info' ? ' info' : ''), content);
+  const image = /\.png$/.test(item.text || '');
+  const icon = image && item.label === 'Info' ? 'icon-info' : icons[system];
+  const button = node('button', 'bar-button', icon ? undefined : (image ? item.label : item.text));
+  if (icon) button.append(node('span', 'icon ' + icon));
   if (item.state && item.state.enabled === false) button.disabled = true;
   onTap(button, 'tap ' + nameOf(item));
   return button;
