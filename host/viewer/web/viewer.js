@@ -232,7 +232,10 @@ function drawItem(item, origin, context) {
 
 function infoButtonFrame(layers) {
   let found = null;
-  const visit = item => { if (item.label === 'Info' && item.role === 'barButton' && !item.hidden) found = item.frame; item.children.forEach(visit); };
+  const visit = item => {
+    if (item.role === 'barButton' && !item.hidden && (item.label === 'Info' || item.text === 'Info')) found = item.frame;
+    item.children.forEach(visit);
+  };
   layers.forEach(visit);
   return found;
 }
