@@ -43,6 +43,8 @@ bool PhotoRenderer::start(const char* programName, std::string& reason)
     return true;
 }
 
+void PhotoRenderer::finish() { vips_shutdown(); }
+
 PhotoRenderer::Result PhotoRenderer::render(size_t index)
 {
     if (index >= paths_.size())

@@ -20,6 +20,8 @@ public:
 
     // Starts libvips once per process; false (with the reason) if it cannot.
     static bool start(const char* programName, std::string& reason);
+    // Frees what libvips holds for the process; no rendering after it.
+    static void finish();
 
     struct Image {
         std::string jpeg;

@@ -106,9 +106,19 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
         status = 1;
         onStopSignal(SIGTERM);
     }
-    while (loop.runOnce(std::chrono::milliseconds(200))) {
+    for (;;) {
+        try {
+            if (!loop.runOnce(std::chrono::milliseconds(200)))
+                break;
+        } catch (const std::exception& error) {
+            // A task outside the commands (which answer their own errors)
+            // failed; the viewer goes on serving.
+            std::cerr << program << ": " << error.what() << '\n';
+        }
     }
     stopper.join();
+    // The server (and with it every request that could still render) is gone.
+    PhotoRenderer::finish();
     return status;
 }
 
