@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the sample-photo tool and writes samples/quorix-sample.jpg: a drawn
-# 640 x 480 landscape with TIFF, EXIF and GPS metadata (see tools/MakeSample.cpp).
+# Builds the sample-photo tool and writes the sample photos into samples/:
+# drawn landscapes with TIFF, EXIF and GPS metadata, each showing the viewer
+# something of its own (see tools/MakeSample.cpp).
 # Usage: scripts/make-sample.sh [BUILD_DIR]   (default: build)
 set -eu
 
@@ -10,5 +11,5 @@ build=${1:-"$root/build"}
 cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target make-sample -j2
 mkdir -p "$root/samples"
-"$build/bin/make-sample" "$root/samples/quorix-sample.jpg"
-echo "wrote $root/samples/quorix-sample.jpg"
+"$build/bin/make-sample" "$root/samples"
+echo "wrote the sample photos into $root/samples"

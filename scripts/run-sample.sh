@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quorix, and shows the info table of the
-# sample photo that ships with the project.
+# Installs what is missing, builds Quorix, and serves the photo viewer with
+# Quorix loaded on the sample photos that ship with the project. It prints
+# the address to open in a browser; Ctrl-C stops it. Options are passed on
+# to quorix-viewer (for example --device tablet --system 6.1.6 --port 8080).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,8 +12,4 @@ build=build
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
-if [[ -f samples/quorix-sample.jpg ]]; then
-  "$build/bin/quorix" info samples/quorix-sample.jpg
-else
-  "$build/bin/quorix" settings
-fi
+exec "$build/bin/quorix-viewer" --serve "$@" samples

@@ -1,19 +1,28 @@
-// make-sample OUTPUT.jpg
+// make-sample FOLDER
 //
-// Draws the project's sample photo, a 640 x 480 evening landscape made of
-// gradients, encodes it as a JPEG and writes camera metadata into it: TIFF
-// facts, a full set of EXIF capture parameters and a position south and west
-// of zero, so every section of the info table has rows, negative coordinates
-// included. The output is the same on every run.
+// Draws the project's sample photos, evening landscapes made of gradients,
+// encodes them as JPEG and writes camera metadata into them. Each shows the
+// viewer something of its own:
+//   quorix-sample.jpg     TIFF facts, a full set of EXIF capture parameters and
+//                         a position south and west of zero (negative coordinates)
+//   no-position.jpg       camera facts but no position: the info table has no GPS rows
+//   portrait-rotated.jpg  a portrait scene stored on its side with orientation 6,
+//                         which the viewer must turn upright
+//   dense-exif.jpg        every capture parameter the table knows and more, and a
+//                         position north and east of zero
+// The output is the same on every run.
 
 #include <exiv2/exiv2.hpp>
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,14 +44,14 @@ Colour mix(Colour a, Colour b, double t)
 
 // A sky from deep blue to orange at the horizon, a low sun, and two ranges
 // of hills in front of it, the nearer one darker.
-Colour pixel(int x, int y)
+Colour pixel(int x, int y, int width, int height)
 {
-    const double u = static_cast<double>(x) / kWidth;
-    const double v = static_cast<double>(y) / kHeight;
+    const double u = static_cast<double>(x) / width;
+    const double v = static_cast<double>(y) / height;
     Colour sky = mix({ 24, 40, 96 }, { 250, 150, 70 }, std::pow(v / 0.75, 1.6));
 
     const double sunX = 0.68, sunY = 0.56, sunRadius = 0.06;
-    const double distance = std::hypot((u - sunX) * kWidth / kHeight, v - sunY);
+    const double distance = std::hypot((u - sunX) * width / height, v - sunY);
     if (distance < sunRadius)
         sky = mix({ 255, 236, 180 }, { 255, 200, 120 }, distance / sunRadius);
     else
@@ -57,7 +66,18 @@ Colour pixel(int x, int y)
     return sky;
 }
 
-bool writeJpeg(const std::string& path)
+// The scene as stored: upright, or (for orientation 6) a portrait scene
+// turned a quarter to the left, so that turning it right stands it up.
+Colour storedPixel(int x, int y, bool sideways)
+{
+    if (!sideways)
+        return pixel(x, y, kWidth, kHeight);
+    // Displayed, the photo is kHeight wide and kWidth tall; stored pixel
+    // (x, y) shows at (kHeight - 1 - y, x).
+    return pixel(kHeight - 1 - y, x, kHeight, kWidth);
+}
+
+bool writeJpeg(const std::string& path, bool sideways)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
     if (!file)
@@ -80,7 +100,7 @@ bool writeJpeg(const std::string& path)
     while (info.next_scanline < info.image_height) {
         const int y = static_cast<int>(info.next_scanline);
         for (int x = 0; x < kWidth; ++x) {
-            Colour c = pixel(x, y);
+            Colour c = storedPixel(x, y, sideways);
             row[static_cast<size_t>(x) * 3 + 0] = static_cast<JSAMPLE>(std::lround(c.r));
             row[static_cast<size_t>(x) * 3 + 1] = static_cast<JSAMPLE>(std::lround(c.g));
             row[static_cast<size_t>(x) * 3 + 2] = static_cast<JSAMPLE>(std::lround(c.b));
@@ -95,7 +115,9 @@ bool writeJpeg(const std::string& path)
 
 // Each value in exiv2's text form for the tag's type: rationals as n/d,
 // several components separated by spaces.
-constexpr std::pair<const char*, const char*> kMetadata[] = {
+using Entry = std::pair<const char*, const char*>;
+
+constexpr Entry kMetadata[] = {
     { "Exif.Image.Make", "Quorix Project" },
     { "Exif.Image.Model", "Gradient Camera G1" },
     { "Exif.Image.Orientation", "1" },
@@ -139,7 +161,10 @@ constexpr std::pair<const char*, const char*> kMetadata[] = {
     { "Exif.Photo.SubjectDistanceRange", "3" },
     { "Exif.Photo.Gamma", "22/10" },
 
-    // The summit of a hill south and west of zero: 22°56'55.17" S, 43°09'26.80" W.
+};
+
+// The summit of a hill south and west of zero: 22°56'55.17" S, 43°09'26.80" W.
+constexpr Entry kSouthWest[] = {
     { "Exif.GPSInfo.GPSVersionID", "2 3 0 0" },
     { "Exif.GPSInfo.GPSLatitudeRef", "S" },
     { "Exif.GPSInfo.GPSLatitude", "22/1 56/1 5517/100" },
@@ -150,15 +175,70 @@ constexpr std::pair<const char*, const char*> kMetadata[] = {
     { "Exif.GPSInfo.GPSMapDatum", "WGS-84" },
 };
 
-bool writeMetadata(const std::string& path)
+// A harbour north and east of zero: 59°54'27.00" N, 10°44'40.50" E.
+constexpr Entry kNorthEast[] = {
+    { "Exif.GPSInfo.GPSVersionID", "2 3 0 0" },
+    { "Exif.GPSInfo.GPSLatitudeRef", "N" },
+    { "Exif.GPSInfo.GPSLatitude", "59/1 54/1 2700/100" },
+    { "Exif.GPSInfo.GPSLongitudeRef", "E" },
+    { "Exif.GPSInfo.GPSLongitude", "10/1 44/1 4050/100" },
+    { "Exif.GPSInfo.GPSAltitudeRef", "0" },
+    { "Exif.GPSInfo.GPSAltitude", "12/1" },
+};
+
+// Capture parameters beyond the usual set, so the table is as full as it gets.
+constexpr Entry kDenseExtras[] = {
+    { "Exif.Image.Artist", "Quorix Project" },
+    { "Exif.Image.Copyright", "CC0" },
+    { "Exif.Photo.ExposureIndex", "100/1" },
+    { "Exif.Photo.FlashEnergy", "5/1" },
+    { "Exif.Photo.FocalPlaneXResolution", "4000/1" },
+    { "Exif.Photo.FocalPlaneYResolution", "4000/1" },
+    { "Exif.Photo.FocalPlaneResolutionUnit", "3" },
+    { "Exif.Photo.SubjectArea", "320 240 80 60" },
+    { "Exif.Photo.SubSecTimeOriginal", "25" },
+    { "Exif.Photo.LensMake", "Quorix Project" },
+    { "Exif.Photo.LensModel", "Gradient 4.15mm f/2.2" },
+    { "Exif.Photo.BodySerialNumber", "G1-000042" },
+    { "Exif.Photo.ISOSpeed", "50" },
+    { "Exif.Photo.SpectralSensitivity", "visible" },
+};
+
+// The portrait stands on its side: the sensor's rows run up the scene.
+constexpr Entry kSideways[] = {
+    { "Exif.Image.Orientation", "6" },
+    { "Exif.Photo.PixelXDimension", "640" },
+    { "Exif.Photo.PixelYDimension", "480" },
+    { "Exif.Photo.SceneCaptureType", "2" },
+};
+
+struct Sample {
+    const char* name;
+    bool sideways;
+    std::vector<std::span<const Entry>> metadata; // later lists override earlier ones
+};
+
+std::vector<Sample> samples()
+{
+    return {
+        { "quorix-sample.jpg", false, { kMetadata, kSouthWest } },
+        { "no-position.jpg", false, { kMetadata } },
+        { "portrait-rotated.jpg", true, { kMetadata, kSideways, kSouthWest } },
+        { "dense-exif.jpg", false, { kMetadata, kDenseExtras, kNorthEast } },
+    };
+}
+
+bool writeMetadata(const std::string& path, const Sample& sample)
 {
     auto image = Exiv2::ImageFactory::open(path);
     image->readMetadata();
     Exiv2::ExifData exif;
-    for (const auto& [key, value] : kMetadata) {
-        if (exif[key].setValue(value) != 0) {
-            std::cerr << "make-sample: cannot set " << key << " to " << value << '\n';
-            return false;
+    for (const auto& list : sample.metadata) {
+        for (const auto& [key, value] : list) {
+            if (exif[key].setValue(value) != 0) {
+                std::cerr << "make-sample: cannot set " << key << " to " << value << '\n';
+                return false;
+            }
         }
     }
     image->setExifData(exif);
@@ -171,20 +251,23 @@ bool writeMetadata(const std::string& path)
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::cerr << "usage: make-sample OUTPUT.jpg\n";
+        std::cerr << "usage: make-sample FOLDER\n";
         return 2;
     }
-    const std::string output = argv[1];
-    if (!writeJpeg(output)) {
-        std::cerr << "make-sample: " << output << ": cannot write\n";
-        return 1;
-    }
-    try {
-        if (!writeMetadata(output))
+    const std::string folder = argv[1];
+    for (const auto& sample : samples()) {
+        const std::string output = folder + "/" + sample.name;
+        if (!writeJpeg(output, sample.sideways)) {
+            std::cerr << "make-sample: " << output << ": " << std::strerror(errno) << '\n';
             return 1;
-    } catch (const Exiv2::AnyError& error) {
-        std::cerr << "make-sample: " << output << ": " << error.what() << '\n';
-        return 1;
+        }
+        try {
+            if (!writeMetadata(output, sample))
+                return 1;
+        } catch (const Exiv2::AnyError& error) {
+            std::cerr << "make-sample: " << output << ": " << error.what() << '\n';
+            return 1;
+        }
     }
     return 0;
 }

@@ -19,26 +19,35 @@ bool blank(const std::string& line) { return line.find_first_not_of(" \t\r") == 
 
 } // namespace
 
+nlohmann::ordered_json answerCommand(CommandRunner& runner, std::string_view line)
+{
+    // "ok" first, then the command's own fields.
+    nlohmann::ordered_json reply;
+    try {
+        Answer answer = runner.run(line);
+        reply["ok"] = true;
+        for (const auto& [key, value] : answer.fields.items())
+            reply[key] = value;
+    } catch (const std::exception& error) {
+        reply = nlohmann::ordered_json::object();
+        reply["ok"] = false;
+        reply["error"] = error.what();
+    }
+    return reply;
+}
+
+std::string answerText(const nlohmann::ordered_json& answer)
+{
+    return answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 bool runScript(CommandRunner& runner, std::istream& in, LineOutput& out)
 {
     for (std::string line; !runner.quitRequested() && std::getline(in, line);) {
         if (blank(line))
             continue;
         AutoreleasePool pool;
-        // "ok" first, then the command's own fields.
-        nlohmann::ordered_json reply;
-        try {
-            Answer answer = runner.run(line);
-            reply["ok"] = true;
-            for (const auto& [key, value] : answer.fields.items())
-                reply[key] = value;
-        } catch (const std::exception& error) {
-            reply["ok"] = false;
-            reply["error"] = error.what();
-        }
-        // Bytes that are not UTF-8 (in a file name, say) become U+FFFD
-        // rather than ending the session.
-        if (!out.write(reply.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n"))
+        if (!out.write(answerText(answerCommand(runner, line)) + "\n"))
             return false;
     }
     return true;

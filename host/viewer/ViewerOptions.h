@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostDevice.h"
+#include "serve/ServeMode.h"
 
 #include <optional>
 #include <string>
@@ -21,6 +22,8 @@ struct ViewerOptions {
     HostKind host = HostKind::Full;
     std::optional<std::string> libraryFolder;
     bool script = false;
+    bool serve = false;
+    ServeSettings serveSettings;
     std::vector<std::string> photos;
 };
 

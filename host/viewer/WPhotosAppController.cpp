@@ -79,6 +79,14 @@ NSInteger WPhotosAppController::currentIndex() const
     return objc::send<NSInteger>(viewer, "currentIndex");
 }
 
+std::optional<NSUInteger> WPhotosAppController::shownPhoto() const
+{
+    UIViewController* viewer = viewer_.get();
+    if (!viewer || !viewer->respondsToSelector(sel_registerName("currentAsset")))
+        return std::nullopt;
+    return photos_->indexOfObjectIdenticalTo(objc::send<NSObject*>(viewer, "currentAsset"));
+}
+
 NSInteger WPhotosAppController::page(NSInteger step)
 {
     UIViewController* viewer = viewer_.get();

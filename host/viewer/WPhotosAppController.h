@@ -3,6 +3,7 @@
 #include "runtime/ClassDefinition.h"
 #include "uikit/UIViewController.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
     // Pages the open viewer by `step` photos; returns the new index.
     NSInteger page(NSInteger step);
     NSInteger currentIndex() const;
+    // Which of the application's photos (counted from 0 in the order it was
+    // given them) the open viewer shows; none when no viewer is open. Unlike
+    // currentIndex it does not shift when the viewer removes a photo.
+    std::optional<NSUInteger> shownPhoto() const;
 
     // The viewer's delegate message: the person closed it, or removed its last photo.
     void photoViewerDidFinish(id viewer);

@@ -2,7 +2,8 @@
 // on a device of the chosen kind, loads the libraries of its
 // dynamic-libraries folder as the phone's loader does, and opens the viewer
 // on the first photo. Commands then drive it as a person would, from a
-// script (one JSON answer per command) or from a terminal.
+// script (one JSON answer per command), from a terminal, or from a browser
+// page that the program serves on the loopback address.
 
 #include "Commands.h"
 #include "HostDevice.h"
@@ -10,6 +11,7 @@
 #include "PhotoArguments.h"
 #include "Session.h"
 #include "ViewerOptions.h"
+#include "serve/ServeMode.h"
 #include "WPhotosAppController.h"
 
 #include "DynamicLibraryLoader.h"
@@ -92,6 +94,12 @@ int main(int argc, char** argv)
            "or plain (a viewer class no extension knows); default: full")
         ->type_name("KIND");
     app.add_flag("--script", options.script, "read commands on standard input, answer each with one line of JSON");
+    app.add_flag("--serve", options.serve, "serve the viewer as a web page on the loopback address until Ctrl-C");
+    app.add_option("--port", options.serveSettings.port, "the port --serve listens on (default: 0, a free one)")
+        ->type_name("N");
+    app.add_option("--listen", options.serveSettings.address,
+           "the address --serve listens on (default: 127.0.0.1; others expose the viewer to the network)")
+        ->type_name("ADDRESS");
     app.add_option("photos", options.photos, "photo files, and folders whose image files are shown in name order")
         ->required()
         ->type_name("PHOTO-OR-FOLDER");
@@ -118,6 +126,12 @@ int main(int argc, char** argv)
             return usageError("--host: '" + host + "' is not full, without-photosui or plain");
         options.host = *kind;
     }
+    if (options.script && options.serve)
+        return usageError("--script and --serve cannot be used together");
+    if (!options.serve && (app.count("--port") || app.count("--listen")))
+        return usageError(std::string(app.count("--port") ? "--port" : "--listen") + " needs --serve");
+    if (options.serveSettings.port < 0 || options.serveSettings.port > 65535)
+        return usageError("--port: " + std::to_string(options.serveSettings.port) + " is not a port number (0 to 65535)");
     if (!system.empty() && !viewer::isVersion(system))
         return usageError("--system: '" + system + "' is not a version such as 7.1.2");
     options.device.systemVersion = system;
@@ -172,6 +186,10 @@ int main(int argc, char** argv)
 
     viewer::CommandRunner runner(*application, driver);
     viewer::LineOutput output(answers);
+    if (options.serve) {
+        const int status = viewer::serve(runner, *application, driver, photos.paths, options.serveSettings, output);
+        return status != ExitSuccess || photos.problems.empty() ? status : ExitFailure;
+    }
     const bool written = options.script
         ? viewer::runScript(runner, std::cin, output)
         : viewer::runInteractive(runner, std::cin, output, std::cerr, isatty(STDIN_FILENO));

@@ -22,6 +22,10 @@ TEST(ViewerCommandLine, AUsageErrorIsOneLineAndWhereHelpIs)
         { { "--system", "seven", photos.dir.path() }, "quorix-viewer: --system: 'seven' is not a version such as 7.1.2" },
         { { "--system", "7..1", photos.dir.path() }, "quorix-viewer: --system: '7..1' is not a version such as 7.1.2" },
         { { "--script" }, "quorix-viewer: no photo or folder given" },
+        { { "--script", "--serve", photos.dir.path() }, "quorix-viewer: --script and --serve cannot be used together" },
+        { { "--port", "8080", photos.dir.path() }, "quorix-viewer: --port needs --serve" },
+        { { "--listen", "0.0.0.0", photos.dir.path() }, "quorix-viewer: --listen needs --serve" },
+        { { "--serve", "--port", "70000", photos.dir.path() }, "quorix-viewer: --port: 70000 is not a port number (0 to 65535)" },
     };
     for (const auto& usage : cases) {
         SCOPED_TRACE(usage.message);

@@ -1,0 +1,125 @@
+#include "ServeMode.h"
+
+#include "PhotoRenderer.h"
+#include "ViewerServer.h"
+
+#include "../LineOutput.h"
+
+#include "foundation/NSBundle.h"
+#include "foundation/NSRunLoop.h"
+#include "foundation/NSString.h"
+#include "uikit/UIDriver.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <thread>
+#include <unistd.h>
+
+namespace viewer {
+
+namespace {
+
+constexpr const char* program = "quorix-viewer";
+// Photos are rendered at twice the screen's points, for sharp pixels on
+// high-density displays.
+constexpr int pixelsPerPoint = 2;
+
+// The write end of the pipe a stop signal is reported through: a signal
+// handler may only do async-signal-safe things, so it writes one byte and a
+// thread of ours does the stopping.
+int stopPipe[2] = { -1, -1 };
+
+void onStopSignal(int signal)
+{
+    const int saved = errno;
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] auto ignored = ::write(stopPipe[1], &byte, 1);
+    errno = saved;
+}
+
+bool catchStopSignals(std::string& reason)
+{
+    if (::pipe2(stopPipe, O_CLOEXEC) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, const std::vector<std::string>& photoPaths,
+    const ServeSettings& settings, LineOutput& out)
+{
+    std::string reason;
+    if (!PhotoRenderer::start(program, reason)) {
+        std::cerr << program << ": cannot start the image library: " << reason << '\n';
+        return 1;
+    }
+    const CGSize screen = driver.snapshot().screenSize();
+    PhotoRenderer photos(photoPaths, static_cast<int>(screen.width) * pixelsPerPoint,
+        static_cast<int>(screen.height) * pixelsPerPoint);
+
+    if (!catchStopSignals(reason)) {
+        std::cerr << program << ": cannot catch stop signals: " << reason << '\n';
+        return 1;
+    }
+    ViewerServer server(runner, app, photos);
+    ViewerServer::Setup setup;
+    setup.address = settings.address;
+    setup.port = settings.port;
+    Ref<NSString> resources = NSBundle::mainBundle()->resourcePath();
+    setup.webFolder = (resources ? resources->str() : std::string(".")) + "/web";
+    // `quit` from the page stops the server as Ctrl-C would.
+    setup.onQuit = [] { onStopSignal(SIGTERM); };
+    if (auto failure = server.open(std::move(setup))) {
+        std::cerr << program << ": " << *failure << '\n';
+        return 1;
+    }
+
+    server.start();
+    NSRunLoop& loop = NSRunLoop::mainRunLoop();
+    // Stopping: no new requests first, while the main loop still runs to
+    // finish the ones under way; then the main loop.
+    std::thread stopper([&server, &loop] {
+        char signal = 0;
+        while (::read(stopPipe[0], &signal, 1) < 0 && errno == EINTR) {
+        }
+        server.stop();
+        loop.stop();
+    });
+
+    int status = 0;
+    if (!out.write("Open " + server.pageAddress() + " in a browser; Ctrl-C stops the viewer.\n")) {
+        std::cerr << program << ": write error: " << std::strerror(out.error()) << '\n';
+        status = 1;
+        onStopSignal(SIGTERM);
+    }
+    for (;;) {
+        try {
+            if (!loop.runOnce(std::chrono::milliseconds(200)))
+                break;
+        } catch (const std::exception& error) {
+            // A task outside the commands (which answer their own errors)
+            // failed; the viewer goes on serving.
+            std::cerr << program << ": " << error.what() << '\n';
+        }
+    }
+    stopper.join();
+    // The server (and with it every request that could still render) is gone.
+    PhotoRenderer::finish();
+    return status;
+}
+
+} // namespace viewer

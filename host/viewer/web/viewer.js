@@ -1,0 +1,330 @@
+// Draws the viewer's screen from its snapshot and sends what a person does
+// (clicks, long presses, keys, swipes) as the driver's commands. After every
+// command the screen is drawn again from a fresh snapshot: the page keeps no
+// state of its own beyond the map pin it has already dropped.
+'use strict';
+
+const screenEl = document.getElementById('screen');
+const deviceEl = document.getElementById('device');
+const statusEl = document.getElementById('status');
+const holdDelay = 600; // ms a press must last to count as a long press
+
+let snapshot = null;
+let commands = Promise.resolve();
+let droppedPins = new Set(); // pins already dropped on the map on screen
+let drawCount = 0;
+
+// ---- talking to the viewer ----------------------------------------------
+
+async function refresh() {
+  const response = await fetch('/snapshot');
+  snapshot = await response.json();
+  draw();
+}
+
+// Commands run one after another, in the order a person gave them.
+function send(line) {
+  commands = commands.then(async () => {
+    try {
+      const response = await fetch('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: line });
+      const answer = response.ok ? await response.json() : { ok: false, error: await response.text() };
+      statusEl.textContent = answer.ok ? '' : line + ': ' + answer.error;
+    } catch (error) {
+      statusEl.textContent = line + ': ' + error;
+    }
+    await refresh();
+  });
+  return commands;
+}
+
+// ---- drawing --------------------------------------------------------------
+
+function node(tag, className, text) {
+  const element = document.createElement(tag);
+  if (className) element.className = className;
+  if (text !== undefined && text !== '') element.textContent = text;
+  return element;
+}
+
+// Places `element` at the snapshot's frame, relative to `origin` (the
+// screen, or the scrolling table it sits in).
+function place(element, frame, origin) {
+  element.style.left = (frame.x - origin.x) + 'px';
+  element.style.top = (frame.y - origin.y) + 'px';
+  element.style.width = frame.width + 'px';
+  element.style.height = frame.height + 'px';
+}
+
+function nameOf(item) { return item.label || item.text || ''; }
+
+function describe(element, item) {
+  element.dataset.role = item.role;
+  const name = item.text || item.label;
+  if (name) element.dataset.name = name;
+  if (item.label) {
+    element.dataset.label = item.label;
+    element.setAttribute('aria-label', item.label);
+  }
+  if (item.hidden) element.dataset.hidden = 'true';
+  return element;
+}
+
+function onTap(element, line) {
+  element.addEventListener('click', event => {
+    event.stopPropagation();
+    if (element.dataset.held === 'true') { delete element.dataset.held; return; }
+    send(line);
+  });
+}
+
+function onHold(element, line) {
+  let timer = null;
+  element.addEventListener('pointerdown', () => {
+    timer = setTimeout(() => { element.dataset.held = 'true'; timer = null; send(line); }, holdDelay);
+  });
+  for (const type of ['pointerup', 'pointerleave', 'pointercancel'])
+    element.addEventListener(type, () => { if (timer) clearTimeout(timer); timer = null; });
+  element.addEventListener('contextmenu', event => event.preventDefault());
+}
+
+// System items and image items are drawn as icons (CSS shapes, so no font
+// needs the glyph); the others show their title.
+const icons = { action: 'icon-share', trash: 'icon-trash' };
+
+function barButton(item) {
+  const system = item.state && item.state.systemItem;
+  const image = /\.png$/.test(item.text || '');
+  const icon = image && item.label === 'Info' ? 'icon-info' : icons[system];
+  const button = node('button', 'bar-button', icon ? undefined : (image ? item.label : item.text));
+  if (icon) button.append(node('span', 'icon ' + icon));
+  if (item.state && item.state.enabled === false) button.disabled = true;
+  onTap(button, 'tap ' + nameOf(item));
+  return button;
+}
+
+function map(item, origin) {
+  const element = node('div', 'map');
+  const s = item.state || {};
+  const lat = Number(s.latitude), lon = Number(s.longitude);
+  const centre = node('div', 'map-centre', `${Math.abs(lat).toFixed(5)}° ${lat < 0 ? 'S' : 'N'}, ${Math.abs(lon).toFixed(5)}° ${lon < 0 ? 'W' : 'E'}`);
+  const span = node('div', 'map-span', `span ${Number(s.latitudeDelta)}° × ${Number(s.longitudeDelta)}°`);
+  const scale = node('div', 'map-scale');
+  scale.append(node('div', 'map-scale-bar'), node('span', '', s.scale || ''));
+  element.append(centre, span, scale);
+  for (const child of item.children) {
+    if (child.role !== 'pin') continue;
+    const pin = describe(node('div', 'pin ' + (child.state && child.state.color || 'red')), child);
+    place(pin, child.frame, item.frame);
+    const key = `${child.state.latitude},${child.state.longitude}`;
+    if (child.state.dropped && !droppedPins.has(key)) {
+      pin.classList.add('drop');
+      droppedPins.add(key);
+    }
+    element.append(pin);
+  }
+  return element;
+}
+
+// Draws one element and its children. `origin` is where the element's
+// parent container sits on the screen; `context` carries what children need.
+function drawItem(item, origin, context) {
+  let element;
+  // Frames are in screen points; each element is placed inside its parent's box.
+  const childOrigin = { x: item.frame.x, y: item.frame.y };
+  switch (item.role) {
+  case 'navigationBar':
+  case 'toolbar':
+    element = node('div', 'bar ' + item.role);
+    if (item.role === 'navigationBar') element.append(node('div', 'bar-title', item.text));
+    break;
+  case 'barButton':
+    element = barButton(item);
+    break;
+  case 'backButton':
+    element = node('button', 'back-button', item.text);
+    onTap(element, 'back');
+    break;
+  case 'table':
+    element = node('div', 'table');
+    break;
+  case 'section':
+    element = node('div', 'section');
+    if (item.text) element.append(node('div', 'section-header', item.text));
+    break;
+  case 'cell': {
+    element = node('div', 'cell');
+    element.append(node('span', 'cell-text', item.text));
+    const s = item.state || {};
+    if (s.detail !== undefined) element.append(node('span', 'cell-detail', s.detail));
+    if (s.accessory === 'disclosureIndicator') element.append(node('span', 'cell-accessory', '›'));
+    if (s.selectionStyle && s.selectionStyle !== 'none') {
+      element.classList.add('selectable');
+      onTap(element, 'tap ' + item.text);
+    }
+    onHold(element, 'hold ' + item.text);
+    context = Object.assign({}, context, { row: item.text });
+    break;
+  }
+  case 'switch':
+    element = node('button', 'switch' + (item.state && item.state.on ? ' on' : ''));
+    element.setAttribute('role', 'switch');
+    element.setAttribute('aria-checked', item.state && item.state.on ? 'true' : 'false');
+    onTap(element, 'toggle ' + (context.row || nameOf(item)));
+    break;
+  case 'map':
+    element = map(item, origin);
+    break;
+  case 'pin':
+    return null; // drawn by its map
+  case 'label':
+    element = node('div', 'label', item.text);
+    break;
+  case 'message':
+    element = node('div', 'message', item.text);
+    break;
+  case 'button':
+  case 'menuItem':
+    element = node('button', item.role === 'menuItem' ? 'menu-item' : 'button', item.text || item.label);
+    onTap(element, 'tap ' + nameOf(item));
+    break;
+  case 'view':
+    element = node('div', 'view');
+    if (context.layer === 'viewer' && item.label && context.photo) {
+      element.classList.add('tile');
+      const image = node('img', 'photo');
+      image.alt = item.label;
+      image.src = '/photo/' + context.photo.index;
+      image.draggable = false;
+      element.append(image);
+      swipe(element);
+    }
+    break;
+  default:
+    element = node('div', 'element ' + item.role, item.text);
+  }
+  describe(element, item);
+  place(element, item.frame, origin);
+  if (item.role === 'table') {
+    // The table scrolls in the page; its content is as tall as its lowest row.
+    const content = node('div', 'table-content');
+    let bottom = 0;
+    for (const child of item.children) bottom = Math.max(bottom, child.frame.y + child.frame.height - item.frame.y);
+    content.style.height = (bottom + 20) + 'px';
+    element.append(content);
+    for (const child of item.children) { const c = drawItem(child, childOrigin, context); if (c) content.append(c); }
+    return element;
+  }
+  if (item.role === 'section') {
+    for (const child of item.children) { const c = drawItem(child, childOrigin, context); if (c) element.append(c); }
+    const footer = item.state && item.state.footer;
+    if (footer && item.children.length) {
+      const last = item.children[item.children.length - 1].frame;
+      const foot = node('div', 'section-footer', footer);
+      foot.style.top = (last.y + last.height + 6 - item.frame.y) + 'px';
+      element.append(foot);
+    }
+    return element;
+  }
+  if (item.role !== 'map')
+    for (const child of item.children) { const c = drawItem(child, childOrigin, context); if (c) element.append(c); }
+  return element;
+}
+
+function infoButtonFrame(layers) {
+  let found = null;
+  const visit = item => {
+    if (item.role === 'barButton' && !item.hidden && (item.label === 'Info' || item.text === 'Info')) found = item.frame;
+    item.children.forEach(visit);
+  };
+  layers.forEach(visit);
+  return found;
+}
+
+function drawLayer(layer, index, layers) {
+  const holder = node('div', 'layer-holder');
+  if (layer.role === 'popover') {
+    // A click beside the popover closes it, as a tap would on the device.
+    const beside = node('div', 'outside');
+    beside.dataset.role = 'outside';
+    beside.addEventListener('click', () => send('outside'));
+    holder.append(beside);
+  }
+  if (layer.role === 'alert' || layer.role === 'menu') holder.append(node('div', layer.role === 'alert' ? 'dim' : 'outside-menu'));
+  const element = describe(node('div', 'layer ' + layer.role), layer);
+  place(element, layer.frame, { x: 0, y: 0 });
+  if (layer.role === 'alert' && layer.text) element.append(node('div', 'alert-title', layer.text));
+  const context = { layer: layer.role, photo: snapshot.photo };
+  for (const child of layer.children) {
+    // The layer's own box is a placement frame; its children are placed on the screen.
+    const c = drawItem(child, layer.frame, context);
+    if (c) element.append(c);
+  }
+  if (layer.role === 'popover' || layer.role === 'menu') {
+    const arrow = node('div', 'arrow ' + ((layer.state && layer.state.arrow) || 'up'));
+    const anchor = layer.role === 'popover' ? infoButtonFrame(layers.slice(0, index)) : null;
+    const centre = anchor ? anchor.x + anchor.width / 2 : layer.frame.x + layer.frame.width / 2;
+    arrow.style.left = Math.min(Math.max(centre - layer.frame.x - 10, 10), layer.frame.width - 30) + 'px';
+    element.append(arrow);
+  }
+  holder.append(element);
+  return holder;
+}
+
+function fit() {
+  if (!snapshot) return;
+  const size = snapshot.screen.screen;
+  const stage = document.getElementById('stage');
+  const scale = Math.min((stage.clientWidth - 48) / size.width, (stage.clientHeight - 48) / size.height, 2);
+  deviceEl.style.width = size.width * scale + 'px';
+  deviceEl.style.height = size.height * scale + 'px';
+  screenEl.style.width = size.width + 'px';
+  screenEl.style.height = size.height + 'px';
+  screenEl.style.transform = `scale(${scale})`;
+  screenEl.dataset.scale = String(scale);
+}
+
+function draw() {
+  if (!snapshot.ok) { statusEl.textContent = snapshot.error; return; }
+  const layers = snapshot.screen.layers;
+  // Keep each table's scroll position across redraws of the same screen.
+  const scrolls = [...screenEl.querySelectorAll('.table')].map(table => table.scrollTop);
+  screenEl.replaceChildren(...layers.map(drawLayer));
+  [...screenEl.querySelectorAll('.table')].forEach((table, i) => { if (i < scrolls.length) table.scrollTop = scrolls[i]; });
+  if (!screenEl.querySelector('.map')) droppedPins = new Set();
+  fit();
+
+  const system = snapshot.system;
+  document.getElementById('pasteboard').textContent = system.pasteboard === null ? '(empty)' : system.pasteboard;
+  document.getElementById('opened').replaceChildren(...system.opened.map(url => node('li', '', url)));
+  document.getElementById('mails').replaceChildren(...system.mails.map(mail =>
+    node('li', '', `to ${mail.to.join(', ')}: ${mail.subject}${mail.handed ? '' : ' (no mail program)'}`)));
+  const photo = snapshot.photo;
+  document.getElementById('photo-count').textContent = photo ? `Photo ${photo.index + 1} of ${photo.count}` : 'The album';
+  document.body.dataset.draws = String(++drawCount);
+}
+
+// ---- paging -----------------------------------------------------------------
+
+function swipe(element) {
+  let start = null;
+  element.addEventListener('pointerdown', event => { start = event.clientX; });
+  element.addEventListener('pointerup', event => {
+    if (start === null) return;
+    const distance = event.clientX - start;
+    start = null;
+    if (Math.abs(distance) > 40) send(distance < 0 ? 'next' : 'previous');
+  });
+}
+
+document.addEventListener('keydown', event => {
+  if (event.key === 'ArrowRight') send('next');
+  else if (event.key === 'ArrowLeft') send('previous');
+  else if (event.key === 'Escape') {
+    const layers = snapshot ? snapshot.screen.layers : [];
+    send(layers.length && layers[layers.length - 1].role === 'popover' ? 'outside' : 'back');
+  } else return;
+  event.preventDefault();
+});
+
+window.addEventListener('resize', fit);
+refresh();

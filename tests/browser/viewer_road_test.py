@@ -1,0 +1,253 @@
+#!/usr/bin/env python3
+"""The whole road in Debian's chromium, headless, as a person walks it, for
+the older phone, the version 7 phone and both tablets: the photo on screen,
+Info, the table, the map with its pin, copying the coordinates, the Maps
+link, More with the stamp switch, closing, the stamp over the photo, and
+paging to the portrait that is stored on its side. Screenshots of each step
+are kept in the artifacts folder. Exits 77 (skipped) only when the browser,
+its driver or Selenium is not installed."""
+
+import argparse
+import json
+import os
+import shutil
+import sys
+import time
+import unittest
+
+from viewer_server import ViewerServer, wait_until
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+except ImportError:
+    webdriver = None
+
+CHROMIUM = '/usr/bin/chromium'
+CHROMEDRIVER = '/usr/bin/chromedriver'
+ARGS = None
+
+HOSTS = [
+    ('phone-6.1.6', ['--device', 'phone', '--system', '6.1.6']),
+    ('phone-7.1.2', ['--device', 'phone', '--system', '7.1.2']),
+    ('tablet-6.1.6', ['--device', 'tablet', '--system', '6.1.6']),
+    ('tablet-7.1.2', ['--device', 'tablet', '--system', '7.1.2']),
+]
+
+
+def start_browser():
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
+                     '--window-size=1200,1000', '--hide-scrollbars', '--force-device-scale-factor=1'):
+        options.add_argument(argument)
+    return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+
+
+class ViewerRoad(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.browser = start_browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.quit()
+
+    # ---- what a person sees and does ------------------------------------
+
+    def find(self, role, name=None, visible=True):
+        selector = '#screen [data-role="%s"]' % role
+        if name is not None:
+            quoted = name.replace('"', '\\"')
+            selector = '{0}[data-name="{1}"], {0}[data-label="{1}"]'.format(selector, quoted)
+        found = [e for e in self.browser.find_elements(By.CSS_SELECTOR, selector) if not visible or e.is_displayed()]
+        return found
+
+    def one(self, role, name=None, timeout=10):
+        return wait_until(lambda: (self.find(role, name) or [None])[0], timeout, '%s "%s" on the page' % (role, name))
+
+    def draws(self):
+        return int(self.browser.find_element(By.TAG_NAME, 'body').get_attribute('data-draws') or 0)
+
+    def act(self, action):
+        """Does `action` and waits until the page has drawn the screen it led to."""
+        before = self.draws()
+        action()
+        wait_until(lambda: self.draws() > before, 10, 'the page to redraw')
+
+    def click(self, role, name):
+        element = self.one(role, name)
+        self.act(element.click)
+
+    def status(self):
+        return self.browser.find_element(By.ID, 'status').text
+
+    def snapshot(self):
+        return self.browser.execute_async_script(
+            "const done = arguments[0]; fetch('/snapshot').then(r => r.json()).then(done);")
+
+    def top_layer(self):
+        return self.snapshot()['screen']['layers'][-1]
+
+    def shot(self, name):
+        self.browser.find_element(By.ID, 'device').screenshot(os.path.join(ARGS.artifacts, self.host + '-' + name + '.png'))
+
+    def screen_rect(self, element):
+        """`element`'s box in screen points, as the snapshot gives frames."""
+        return self.browser.execute_script("""
+            const screen = document.getElementById('screen'), s = Number(screen.dataset.scale);
+            const o = screen.getBoundingClientRect(), r = arguments[0].getBoundingClientRect();
+            return {x: (r.left - o.left) / s, y: (r.top - o.top) / s, width: r.width / s, height: r.height / s};""", element)
+
+    def assertAtFrame(self, element, frame):
+        rect = self.screen_rect(element)
+        for key in ('x', 'y', 'width', 'height'):
+            self.assertAlmostEqual(rect[key], frame[key], delta=1.0, msg='%s of %s' % (key, frame))
+
+    def cells(self):
+        return {e.get_attribute('data-name'): (e.find_elements(By.CLASS_NAME, 'cell-detail') or [None])[0]
+                for e in self.find('cell', visible=False)}
+
+    # ---- the road -----------------------------------------------------
+
+    def walk(self, host, arguments):
+        self.host = host
+        tablet = host.startswith('tablet')
+        with ViewerServer(ARGS.viewer, arguments, [ARGS.samples]) as server:
+            browser = self.browser
+            browser.get(server.url)
+            photo = wait_until(lambda: browser.execute_script(
+                "const i = document.querySelector('#screen img.photo'); return i && i.complete && i.naturalWidth ? i : null;"),
+                10, 'the photo to load')
+            self.assertEqual(photo.get_attribute('alt'), 'dense-exif.jpg')
+            screen = self.snapshot()['screen']['screen']
+            self.assertEqual((screen['width'], screen['height']), (768, 1024) if tablet else (320, 480))
+
+            # The Info button sits where the snapshot says; the stamp is off.
+            viewer = self.top_layer()
+            info = self.one('barButton', 'Info')
+            info_frame = next(i['frame'] for i in walk_items(viewer) if 'Info' in (i.get('label'), i.get('text')))
+            self.assertAtFrame(info, info_frame)
+            self.assertFalse(self.find('label'), 'the stamp shows before it is turned on')
+            self.shot('1-viewer')
+
+            # Info: a modal screen on a phone, a popover from the Info button on a tablet.
+            self.act(info.click)
+            layer = self.one('popover' if tablet else 'modal')
+            if tablet:
+                arrow = layer.find_element(By.CLASS_NAME, 'arrow')
+                box = self.screen_rect(arrow)
+                middle = box['x'] + box['width'] / 2
+                self.assertLess(abs(middle - (info_frame['x'] + info_frame['width'] / 2)), 2,
+                                'the popover points at the Info button')
+            cells = self.cells()
+            self.assertEqual(cells['Name'].get_attribute('textContent'), 'dense-exif.jpg')
+            self.assertEqual(cells['Make'].get_attribute('textContent'), 'Quorix Project')
+            self.assertEqual(cells['Orientation'].get_attribute('textContent'), 'horizontal (normal)')
+            location = cells['Location'].get_attribute('textContent')
+            self.assertEqual(location, '59.907500, 10.744583')
+            self.shot('2-info')
+
+            # The map, drawn here: centre, span, scale and the dropped pin.
+            self.click('cell', 'Show Location')
+            pin = self.one('pin')
+            self.assertIn('drop', pin.get_attribute('class'))
+            self.assertIn('59.90750° N, 10.74458° E', self.browser.find_element(By.CLASS_NAME, 'map-centre').text)
+            self.assertTrue(self.browser.find_element(By.CLASS_NAME, 'map-scale').text.startswith('≈'))
+            time.sleep(0.7)  # the pin's drop
+            self.shot('3-map')
+            self.click('backButton', 'Quorix')
+
+            # Copy the coordinates: a long press on the row, then Copy.
+            row = self.one('cell', 'Location')
+            self.act(lambda: ActionChains(browser).click_and_hold(row).pause(0.9).release().perform())
+            self.shot('4-copy-menu')
+            self.click('menuItem', 'Copy')
+            wait_until(lambda: browser.find_element(By.ID, 'pasteboard').text == location, 5, 'the coordinates on the pasteboard')
+
+            # The Maps link is handed to the system.
+            self.click('cell', 'Show Location in Maps app')
+            opened = wait_until(lambda: browser.find_elements(By.CSS_SELECTOR, '#opened li'), 5, 'an opened URL')
+            self.assertIn('59.9075', opened[0].text)
+
+            # Leaving for Maps closes the popover on a tablet: Info again.
+            if self.top_layer()['role'] == 'viewer':
+                self.click('barButton', 'Info')
+
+            # More: turn the stamp on.
+            self.click('barButton', 'More')
+            switch = wait_until(lambda: self.browser.execute_script(
+                "const c = [...document.querySelectorAll('#screen [data-role=cell][data-name=Enabled]')]; "
+                "return c.length ? c[0].querySelector('[data-role=switch]') : null;"), 10, 'the Enabled switch')
+            self.assertEqual(switch.get_attribute('aria-checked'), 'false')
+            self.act(switch.click)
+            switch = self.browser.find_element(By.CSS_SELECTOR, '#screen [data-name=Enabled] [data-role=switch]')
+            self.assertEqual(switch.get_attribute('aria-checked'), 'true')
+            self.shot('5-more')
+
+            # Close: back to the table and Done on a phone; a click beside the popover on a tablet.
+            self.click('backButton', 'Quorix')
+            if tablet:
+                outside = self.browser.find_element(By.CSS_SELECTOR, '#screen .outside')
+                self.act(lambda: ActionChains(browser).move_to_element_with_offset(outside, -300, 300).click().perform())
+            else:
+                self.click('barButton', 'Done')
+            self.assertEqual(self.top_layer()['role'], 'viewer', self.status())
+
+            # The stamp over the photo, exactly at its frame.
+            stamp = self.one('label')
+            frame = next(i for i in walk_items(self.top_layer()) if i['role'] == 'label')
+            self.assertFalse(frame['hidden'])
+            self.assertEqual(stamp.text, frame['text'])
+            self.assertTrue(frame['text'].startswith('May 6, 2014'), frame['text'])
+            self.assertAtFrame(stamp, frame['frame'])
+            tile = self.screen_rect(self.one('view', 'dense-exif.jpg'))
+            self.assertGreaterEqual(frame['frame']['y'], tile['y'])
+            self.assertLessEqual(frame['frame']['y'] + frame['frame']['height'], tile['y'] + tile['height'] + 0.5)
+            self.shot('6-stamp')
+
+            # Page with the arrow key to the portrait stored on its side: it stands upright.
+            for _ in range(2):
+                self.act(lambda: browser.find_element(By.TAG_NAME, 'body').send_keys(Keys.ARROW_RIGHT))
+            photo = wait_until(lambda: browser.execute_script(
+                "const i = document.querySelector('#screen img.photo');"
+                "return i && i.alt === 'portrait-rotated.jpg' && i.complete && i.naturalWidth ? i : null;"),
+                10, 'the portrait to load')
+            size = browser.execute_script('return [arguments[0].naturalWidth, arguments[0].naturalHeight];', photo)
+            self.assertEqual(size[0] * 4, size[1] * 3, 'the portrait is upright: %s' % size)
+            self.assertIsNotNone(self.one('label'), 'the stamp is on every photo')
+            self.shot('7-portrait')
+            self.assertEqual(self.status(), '')
+            self.assertEqual(server.stop(), 0)
+
+
+def walk_items(item):
+    yield item
+    for child in item.get('children', []):
+        yield from walk_items(child)
+
+
+def road(host, arguments):
+    return lambda self: self.walk(host, arguments)
+
+
+for host, arguments in HOSTS:
+    setattr(ViewerRoad, 'test_' + host.replace('-', '_').replace('.', '_'), road(host, arguments))
+
+
+if __name__ == '__main__':
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--viewer', required=True)
+    parser.add_argument('--samples', required=True)
+    parser.add_argument('--artifacts', required=True)
+    ARGS, rest = parser.parse_known_args()
+    missing = [p for p in (CHROMIUM, CHROMEDRIVER) if not shutil.which(p)]
+    if webdriver is None or missing:
+        print('SKIP: needs chromium, chromium-driver and python3-selenium (scripts/install-deps.sh): missing',
+              ', '.join(missing or ['selenium']))
+        sys.exit(77)
+    os.makedirs(ARGS.artifacts, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], '-v', *rest])
