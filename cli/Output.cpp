@@ -2,9 +2,10 @@
 
 #include "Command.h"
 
-#include <cerrno>
+#include "foundation/FileDescriptor.h"
+
 #include <cstring>
-#include <unistd.h>
+#include <string_view>
 
 namespace quorix::cli {
 
@@ -19,19 +20,8 @@ DescriptorOutput::~DescriptorOutput() { drain(); }
 
 bool DescriptorOutput::writeAll(const char* data, size_t count)
 {
-    while (count > 0 && error_ == 0) {
-        ssize_t written = ::write(fd_, data, count);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            error_ = errno;
-        else if (written == 0)
-            error_ = EIO; // a write that takes nothing and names no error
-        else {
-            data += written;
-            count -= static_cast<size_t>(written);
-        }
-    }
+    if (error_ == 0)
+        error_ = foundation::writeFully(fd_, std::string_view(data, count));
     return error_ == 0;
 }
 

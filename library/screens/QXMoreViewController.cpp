@@ -2,6 +2,7 @@
 
 #include "foundation/NSDictionary.h"
 #include "messageui/MFMailComposeViewController.h"
+#include "screens/ReusableCell.h"
 #include "settings/Quorix.h"
 #include "uikit/UIApplication.h"
 #include "util/DeviceIdiom.h"
@@ -34,6 +35,28 @@ constexpr Translation kTranslations[] = {
     { "한국의", "김예시" },
     { "Türkçe", "Deniz Örnek" },
 };
+
+// The switch rows: each section's one row and the store's setting it shows
+// and sets. A switch's tag is its section.
+struct SwitchRow {
+    NSInteger section;
+    const char* title; // localized
+    const char* getter;
+    const char* setter;
+};
+constexpr SwitchRow kSwitchRows[] = {
+    { QXMoreViewController::SectionMapsApp, "Search Location", "mapsAppQueryLocationEnabled", "setMapsAppQueryLocationEnabled:" },
+    { QXMoreViewController::SectionTimestamp, "Enabled", "stampEnabled", "setStampEnabled:" },
+};
+
+const SwitchRow* switchRowFor(NSInteger section)
+{
+    for (const auto& row : kSwitchRows) {
+        if (row.section == section)
+            return &row;
+    }
+    return nullptr;
+}
 
 Ref<NSString> text(const char* utf8) { return NSString::stringWithUTF8String(utf8); }
 
@@ -108,12 +131,10 @@ Ref<UITableViewCell> QXMoreViewController::tableViewCellForRowAtIndexPath(UITabl
 Ref<UITableViewCell> QXMoreViewController::normalTableViewCellForRowAtIndexPath(UITableView* tableView, NSIndexPath* indexPath)
 {
     static const Ref<NSString> identifier = "Cell"_ns;
-    auto cell = objc::send<Ref<UITableViewCell>>(tableView, "dequeueReusableCellWithIdentifier:", identifier);
-    if (!cell) {
-        cell = objc::create<UITableViewCell>("initWithStyle:reuseIdentifier:", NSInteger { UITableViewCellStyleDefault }, identifier);
-        cell->setAccessoryType(UITableViewCellAccessoryNone);
-        cell->textLabel()->setTextAlignment(NSTextAlignmentCenter);
-    }
+    auto cell = QXReusableCell(tableView, identifier, UITableViewCellStyleDefault, [](UITableViewCell* made) {
+        made->setAccessoryType(UITableViewCellAccessoryNone);
+        made->textLabel()->setTextAlignment(NSTextAlignmentCenter);
+    });
     if (indexPath->row() == DeveloperRowName) {
         cell->textLabel()->setText(text(developerName).get());
         cell->setSelectionStyle(UITableViewCellSelectionStyleNone);
@@ -127,28 +148,21 @@ Ref<UITableViewCell> QXMoreViewController::normalTableViewCellForRowAtIndexPath(
 Ref<UITableViewCell> QXMoreViewController::switchTableViewCellForRowAtIndexPath(UITableView* tableView, NSIndexPath* indexPath)
 {
     static const Ref<NSString> identifier = "SwitchCellIdentifier"_ns;
-    auto cell = objc::send<Ref<UITableViewCell>>(tableView, "dequeueReusableCellWithIdentifier:", identifier);
-    if (!cell) {
-        cell = objc::create<UITableViewCell>("initWithStyle:reuseIdentifier:", NSInteger { UITableViewCellStyleDefault }, identifier);
-        cell->textLabel()->setAdjustsFontSizeToFitWidth(true);
-        cell->textLabel()->setMinimumFontSize(kMinimumSwitchTitleFontSize);
+    auto cell = QXReusableCell(tableView, identifier, UITableViewCellStyleDefault, [this](UITableViewCell* made) {
+        made->textLabel()->setAdjustsFontSizeToFitWidth(true);
+        made->textLabel()->setMinimumFontSize(kMinimumSwitchTitleFontSize);
         // The switch is made with its cell, so its target is added once
         // however often the cell is reused.
         auto toggle = objc::create<UISwitch>("initWithFrame:", CGRect {});
         objc::send(toggle, "addTarget:action:forControlEvents:", this, SEL("switchValueDidChange:"), NSUInteger { UIControlEventValueChanged });
-        cell->setAccessoryView(toggle.get());
-    }
+        made->setAccessoryView(toggle.get());
+    });
     auto* toggle = objc_cast<UISwitch>(cell->accessoryView());
     objc::send(toggle, "setTag:", indexPath->section());
-    Quorix* store = Quorix::sharedQuorix();
-    if (indexPath->section() == SectionTimestamp) {
-        cell->textLabel()->setText(QXLocalizedString("Enabled").get());
+    if (const SwitchRow* row = switchRowFor(indexPath->section())) {
+        cell->textLabel()->setText(QXLocalizedString(row->title).get());
         cell->setSelectionStyle(UITableViewCellSelectionStyleNone);
-        objc::send(toggle, "setOn:", objc::send<bool>(store, "stampEnabled"));
-    } else if (indexPath->section() == SectionMapsApp) {
-        cell->textLabel()->setText(QXLocalizedString("Search Location").get());
-        cell->setSelectionStyle(UITableViewCellSelectionStyleNone);
-        objc::send(toggle, "setOn:", objc::send<bool>(store, "mapsAppQueryLocationEnabled"));
+        objc::send(toggle, "setOn:", objc::send<bool>(Quorix::sharedQuorix(), row->getter));
     }
     return cell;
 }
@@ -156,12 +170,10 @@ Ref<UITableViewCell> QXMoreViewController::switchTableViewCellForRowAtIndexPath(
 Ref<UITableViewCell> QXMoreViewController::style1TableViewCellForRowAtIndexPath(UITableView* tableView, NSIndexPath* indexPath)
 {
     static const Ref<NSString> identifier = "Style1CellIdentifier"_ns;
-    auto cell = objc::send<Ref<UITableViewCell>>(tableView, "dequeueReusableCellWithIdentifier:", identifier);
-    if (!cell) {
-        cell = objc::create<UITableViewCell>("initWithStyle:reuseIdentifier:", NSInteger { UITableViewCellStyleValue1 }, identifier);
-        cell->detailTextLabel()->setAdjustsFontSizeToFitWidth(true);
-        cell->detailTextLabel()->setMinimumFontSize(kMinimumCreditFontSize);
-    }
+    auto cell = QXReusableCell(tableView, identifier, UITableViewCellStyleValue1, [](UITableViewCell* made) {
+        made->detailTextLabel()->setAdjustsFontSizeToFitWidth(true);
+        made->detailTextLabel()->setMinimumFontSize(kMinimumCreditFontSize);
+    });
     const auto row = static_cast<size_t>(indexPath->row());
     if (!localizationList_ || indexPath->row() < 0 || row >= localizationList_->count())
         return cell;
@@ -207,13 +219,8 @@ void QXMoreViewController::tableViewDidSelectRowAtIndexPath(UITableView* tableVi
 
 void QXMoreViewController::switchValueDidChange(UISwitch* sender)
 {
-    const NSInteger tag = objc::send<NSInteger>(sender, "tag");
-    const bool on = objc::send<bool>(sender, "isOn");
-    Quorix* store = Quorix::sharedQuorix();
-    if (tag == SectionMapsApp)
-        objc::send(store, "setMapsAppQueryLocationEnabled:", on);
-    else if (tag == SectionTimestamp)
-        objc::send(store, "setStampEnabled:", on);
+    if (const SwitchRow* row = switchRowFor(objc::send<NSInteger>(sender, "tag")))
+        objc::send(Quorix::sharedQuorix(), row->setter, objc::send<bool>(sender, "isOn"));
 }
 
 void QXMoreViewController::sendMail()

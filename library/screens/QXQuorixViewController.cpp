@@ -5,6 +5,7 @@
 #include "parser/QXRow.h"
 #include "screens/QXLocationViewController.h"
 #include "screens/QXMoreViewController.h"
+#include "screens/ReusableCell.h"
 #include "settings/Quorix.h"
 #include "uikit/UIApplication.h"
 #include "util/DeviceIdiom.h"
@@ -133,13 +134,11 @@ NSInteger QXQuorixViewController::tableViewNumberOfRowsInSection(UITableView*, N
 Ref<UITableViewCell> QXQuorixViewController::tableViewCellForRowAtIndexPath(UITableView* tableView, NSIndexPath* indexPath)
 {
     static const Ref<NSString> identifier = "Cell"_ns;
-    auto cell = objc::send<Ref<UITableViewCell>>(tableView, "dequeueReusableCellWithIdentifier:", identifier);
-    if (!cell) {
-        cell = objc::create<UITableViewCell>("initWithStyle:reuseIdentifier:", NSInteger { UITableViewCellStyleValue1 }, identifier);
-        UILabel* detail = cell->detailTextLabel();
+    auto cell = QXReusableCell(tableView, identifier, UITableViewCellStyleValue1, [](UITableViewCell* made) {
+        UILabel* detail = made->detailTextLabel();
         objc::send(detail, "setAdjustsFontSizeToFitWidth:", true);
         objc::send(detail, "setMinimumFontSize:", kMinimumValueFontSize);
-    }
+    });
     // A reused cell may come from any row: everything it shows is set again.
     cell->setSelectionStyle(UITableViewCellSelectionStyleNone);
     cell->setAccessoryType(UITableViewCellAccessoryNone);
