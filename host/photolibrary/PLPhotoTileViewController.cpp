@@ -2,6 +2,7 @@
 
 #include "foundation/NSString.h"
 #include "uikit/UIApplication.h"
+#include "uikit/UITapGestureRecognizer.h"
 
 QX_DEFINE_CLASS(PLPhotoTileViewController)
 {
@@ -11,6 +12,7 @@ QX_DEFINE_CLASS(PLPhotoTileViewController)
     b.method<&PLPhotoTileViewController::viewDidLoad>("viewDidLoad");
     b.method<&PLPhotoTileViewController::viewDidLayoutSubviews>("viewDidLayoutSubviews");
     b.method<&PLPhotoTileViewController::viewDidUnload>("viewDidUnload");
+    b.method<&PLPhotoTileViewController::handleSingleTap>("_handleSingleTap:");
     b.method("dealloc", [](PLPhotoTileViewController* self) { objc::sendSuper(self, "dealloc"); });
 }
 
@@ -26,10 +28,19 @@ void PLPhotoTileViewController::loadView()
     auto view = UIView::viewWithFrame(UIScreenBounds());
     view->setBackgroundColor(UIColor::blackColor().get());
     view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    auto tap = objc::create<UITapGestureRecognizer>("initWithTarget:action:", this, SEL("_handleSingleTap:"));
+    objc::send(view, "addGestureRecognizer:", tap);
     setView(view);
 }
 
 void PLPhotoTileViewController::viewDidLoad() { showPhoto(); }
+
+void PLPhotoTileViewController::handleSingleTap(id)
+{
+    static const SEL tapped("_tileWasTapped:");
+    if (UIViewController* viewer = parentViewController(); viewer && viewer->respondsToSelector(tapped))
+        objc::send(viewer, tapped, this);
+}
 
 // The pixels are not drawn here; the tile names the photo it shows, which is
 // what a person reading the screen as text needs to tell tiles apart.

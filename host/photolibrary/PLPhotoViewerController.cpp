@@ -16,6 +16,10 @@ QX_DEFINE_CLASS(PLPhotoViewerController)
     b.method<&PLPhotoViewerController::loadView>("loadView");
     b.method<&PLPhotoViewerController::viewDidLoad>("viewDidLoad");
     b.method<&PLPhotoViewerController::viewWillAppear>("viewWillAppear:");
+    b.method<&PLPhotoViewerController::viewWillDisappear>("viewWillDisappear:");
+    b.method<&PLPhotoViewerController::tileWasTapped>("_tileWasTapped:");
+    b.method<&PLPhotoViewerController::barsHidden>("_barsHidden");
+    b.method<&PLPhotoViewerController::setBarsHiddenAnimated>("_setBarsHidden:animated:");
     b.method<&PLPhotoViewerController::rebuildBars>("_rebuildBars");
     b.method<&PLPhotoViewerController::closeViewer>("_closeViewer:");
     b.method<&PLPhotoViewerController::shareFromItem>("_shareFromItem:");
@@ -25,6 +29,7 @@ QX_DEFINE_CLASS(PLPhotoViewerController)
 PLPhotoViewerController* PLPhotoViewerController::initWithPhotosCurrentIndex(NSArray* photos, NSInteger index)
 {
     initWithNibNameBundle(nullptr, nullptr);
+    setWantsFullScreenLayout(true);
     pager_.setPhotos(photos, index);
     return this;
 }
@@ -40,6 +45,32 @@ void PLPhotoViewerController::loadView()
 void PLPhotoViewerController::viewDidLoad() { pager_.showCurrentPhoto(); }
 
 void PLPhotoViewerController::viewWillAppear(bool) { photoDidChange(); }
+
+// The screen the viewer leaves for has its status bar back.
+void PLPhotoViewerController::viewWillDisappear(bool animated)
+{
+    if (barsHidden())
+        setBarsHiddenAnimated(false, animated);
+}
+
+void PLPhotoViewerController::tileWasTapped(id) { send("_setBarsHidden:animated:", !barsHidden(), true); }
+
+bool PLPhotoViewerController::barsHidden() const
+{
+    return objc::send<bool>(send<UINavigationController*>("navigationController"), "isNavigationBarHidden");
+}
+
+void PLPhotoViewerController::setBarsHiddenAnimated(bool hidden, bool animated)
+{
+    auto* navigation = send<UINavigationController*>("navigationController");
+    // Items may have changed while the bars were away (a library adds its own on each rebuild).
+    if (!hidden)
+        send("_rebuildBars");
+    objc::send(navigation, "setNavigationBarHidden:animated:", hidden, animated);
+    objc::send(navigation, "setToolbarHidden:animated:", hidden, animated);
+    objc::send(UIApplication::sharedApplication(), "setStatusBarHidden:withAnimation:", hidden,
+        NSInteger { animated ? UIStatusBarAnimationFade : UIStatusBarAnimationNone });
+}
 
 bool PLPhotoViewerController::showPhotoAtIndex(NSInteger index)
 {

@@ -16,6 +16,9 @@
 // changes) the viewer sends itself `_rebuildBars`, and the subclass's answer
 // sends the rebuild message of its own generation, so a library that
 // replaces that message sees every rebuild.
+//
+// The viewer lays its photo out under its bars (`wantsFullScreenLayout`),
+// so with the bars hidden the photo fills the screen.
 class PLPhotoViewerController : public UIViewController {
     QX_OBJECT(PLPhotoViewerController, UIViewController)
 public:
@@ -33,7 +36,16 @@ public:
     void loadView();
     void viewDidLoad();
     void viewWillAppear(bool animated);
+    void viewWillDisappear(bool animated);
     void rebuildBars() { }
+
+    // The bars (navigation bar, toolbar, status bar) hide on a single tap on
+    // the photo and come back on the next, through the navigation
+    // controller's and the application's own messages. Coming back, they are
+    // rebuilt. Paging leaves them as they are.
+    void tileWasTapped(id tile);
+    bool barsHidden() const;
+    void setBarsHiddenAnimated(bool hidden, bool animated);
 
     // Actions of the items the subclasses put in their bars.
     void closeViewer(id sender);

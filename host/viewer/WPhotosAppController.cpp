@@ -54,7 +54,9 @@ void WPhotosAppController::openViewer(NSInteger index)
         throw viewer::CommandError(std::string("the viewer class ") + class_getName(viewerClass_) + " makes no screen");
     objc::send(viewer, "setDelegate:", this);
     viewer_ = viewer;
-    UIApplication::sharedApplication()->setRootViewController(viewer);
+    // The viewer's bars are its navigation controller's, which it hides and shows.
+    auto navigation = objc::create<UINavigationController>("initWithRootViewController:", viewer);
+    UIApplication::sharedApplication()->setRootViewController(navigation);
 }
 
 void WPhotosAppController::closeViewer()
@@ -66,8 +68,8 @@ void WPhotosAppController::closeViewer()
     // What the viewer showed over itself goes with it.
     for (UIPopoverController* popover : app->visiblePopovers())
         objc::send(popover, "dismissPopoverAnimated:", false);
-    if (viewer->presentedViewController())
-        objc::send(viewer, "dismissModalViewControllerAnimated:", false);
+    if (UIViewController* shown = app->rootViewController(); shown && shown->presentedViewController())
+        objc::send(shown, "dismissModalViewControllerAnimated:", false);
     app->setRootViewController(album_);
 }
 

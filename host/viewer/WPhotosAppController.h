@@ -11,8 +11,9 @@
 // viewer of its generation, opened on one photo and closed again. The viewer
 // class is found by name, as the generation's framework provides it.
 //
-// Only the window holds the open viewer, so closing it releases the viewer
-// controller (and everything a library hung on it).
+// Only the window holds the open viewer (through the navigation controller
+// it is shown in), so closing it releases the viewer controller (and
+// everything a library hung on it).
 class WPhotosAppController : public NSObject {
     QX_OBJECT(WPhotosAppController, NSObject)
 public:

@@ -15,6 +15,9 @@ QX_DEFINE_CLASS(UIApplication)
     b.method<&UIApplication::statusBarStyle>("statusBarStyle");
     b.method<&UIApplication::setStatusBarStyleAnimated>("setStatusBarStyle:animated:");
     b.method("setStatusBarStyle:", [](UIApplication* self, long style) { self->setStatusBarStyleAnimated(style, false); });
+    b.method<&UIApplication::isStatusBarHidden>("isStatusBarHidden");
+    b.method<&UIApplication::setStatusBarHiddenWithAnimation>("setStatusBarHidden:withAnimation:");
+    b.method("setStatusBarHidden:", [](UIApplication* self, bool hidden) { self->setStatusBarHiddenWithAnimation(hidden, UIStatusBarAnimationNone); });
     b.method<&UIApplication::openURL>("openURL:");
 }
 
@@ -89,6 +92,8 @@ void UIApplication::setRootViewController(UIViewController* controller)
 }
 
 void UIApplication::setStatusBarStyleAnimated(NSInteger style, bool) { statusBarStyle_ = style; }
+
+void UIApplication::setStatusBarHiddenWithAnimation(bool hidden, NSInteger) { statusBarHidden_ = hidden; }
 
 bool UIApplication::openURL(const NSURL* url)
 {
@@ -210,6 +215,7 @@ void UIApplication::reset()
     window_ = nullptr;
     openedURLs_.clear();
     statusBarStyle_ = 0;
+    statusBarHidden_ = false;
 }
 
 UIAlertView* UIAlertView::initWithTitleMessageDelegateCancelButtonTitle(NSString* title, NSString* message, id delegate,

@@ -9,6 +9,12 @@
 class UIAlertView;
 class UIPopoverController;
 
+enum UIStatusBarAnimation : NSInteger {
+    UIStatusBarAnimationNone = 0,
+    UIStatusBarAnimationFade = 1,
+    UIStatusBarAnimationSlide = 2,
+};
+
 // The screen's size in points for the current device: 768 × 1024 on a
 // tablet, 320 × 480 on a phone and on any other idiom.
 CGRect UIScreenBounds();
@@ -29,6 +35,9 @@ public:
 
     NSInteger statusBarStyle() const { return statusBarStyle_; }
     void setStatusBarStyleAnimated(NSInteger style, bool animated);
+    bool isStatusBarHidden() const { return statusBarHidden_; }
+    // `setStatusBarHidden:withAnimation:`; the animation (none, fade, slide) changes nothing here.
+    void setStatusBarHiddenWithAnimation(bool hidden, NSInteger animation);
 
     // Hands the URL to the desktop's opener (`xdg-open`) when there is one,
     // without waiting for it; every URL asked for is recorded, oldest first.
@@ -65,6 +74,7 @@ private:
     Ref<UIView> window_;
     Ref<UIViewController> root_;
     NSInteger statusBarStyle_ = 0;
+    bool statusBarHidden_ = false;
     std::vector<std::string> openedURLs_;
     std::vector<objc::WeakRef<UIPopoverController>> popovers_;
     std::vector<Ref<UIAlertView>> alerts_;

@@ -5,6 +5,7 @@
 #include "uikit/UIApplication.h"
 #include "uikit/UIControl.h"
 #include "uikit/UIMenuController.h"
+#include "uikit/UITapGestureRecognizer.h"
 #include "uikit/UITableView.h"
 
 #include <algorithm>
@@ -228,11 +229,12 @@ private:
             into.text = textOf(top->navigationItem()->title());
 
         if (navigation) {
-            into.children.push_back(navigationBar(navigation, top, area));
+            // Hidden bars stay listed, marked hidden, as the views they are.
+            into.children.push_back(hiddenIf(navigation->isNavigationBarHidden(), navigationBar(navigation, top, area)));
             if (top)
                 addView(top->view(), false, into.children);
-            if (navigation->showsToolbar())
-                into.children.push_back(toolbar(top->toolbarItems(), area));
+            if (top && top->toolbarItems() && top->toolbarItems()->count() > 0)
+                into.children.push_back(hiddenIf(navigation->isToolbarHidden(), toolbar(top->toolbarItems(), area)));
             return;
         }
         UINavigationItem* item = controller->navigationItem();
@@ -241,6 +243,20 @@ private:
         addView(view, false, into.children);
         if (controller->toolbarItems() && controller->toolbarItems()->count() > 0)
             into.children.push_back(toolbar(controller->toolbarItems(), area));
+    }
+
+    static UIElement hiddenIf(bool hidden, UIElement element)
+    {
+        if (hidden)
+            markHidden(element);
+        return element;
+    }
+
+    static void markHidden(UIElement& element)
+    {
+        element.hidden = true;
+        for (auto& child : element.children)
+            markHidden(child);
     }
 
     UIElement barItem(UIBarButtonItem* item, CGRect frame)
@@ -572,6 +588,17 @@ void UIView::describeElement(UIElement& element) const
         element.text = textOf(label->text());
     if (auto* button = objc_cast<UIButton>(this))
         element.text = textOf(button->title());
+    // A view with a tap recognizer (a photo) takes a tap; a control's own tap wins.
+    if (!recognizers_.empty() && isUserInteractionEnabled()) {
+        element.onTap = [weak = weakly(this)] {
+            if (auto* live = weak.get()) {
+                Ref<UIView> keep(live);
+                const auto recognizers = live->gestureRecognizers();
+                for (const auto& recognizer : recognizers)
+                    recognizer->recognizeTap();
+            }
+        };
+    }
     if (auto* control = objc_cast<UIControl>(this)) {
         element.state["enabled"] = control->isEnabled() && control->isUserInteractionEnabled();
         element.onTap = [weak = weakly(control)] {
@@ -602,6 +629,7 @@ UISnapshot UISnapshot::take()
     }
     UISnapshot snapshot;
     snapshot.screen_ = bounds.size;
+    snapshot.statusBarHidden_ = app->isStatusBarHidden();
     Builder builder(bounds.size);
     snapshot.layers_ = buildLayers(builder);
     return snapshot;
@@ -630,6 +658,7 @@ nlohmann::json UISnapshot::toJSON() const
 {
     nlohmann::json json;
     json["screen"] = { { "width", screen_.width }, { "height", screen_.height } };
+    json["statusBar"] = { { "hidden", statusBarHidden_ } };
     json["layers"] = nlohmann::json::array();
     for (const auto& layer : layers_)
         json["layers"].push_back(elementToJSON(layer));

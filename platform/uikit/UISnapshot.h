@@ -44,8 +44,9 @@ public:
 
     const std::vector<UIElement>& layers() const { return layers_; }
     CGSize screenSize() const { return screen_; }
+    bool statusBarHidden() const { return statusBarHidden_; }
 
-    // {"screen": {width, height}, "layers": [element...]}; every element
+    // {"screen": {width, height}, "statusBar": {hidden}, "layers": [element...]}; every element
     // has "role", "frame", "hidden", "children", and "text", "label" and
     // "state" when it has them. No pointers or addresses.
     nlohmann::json toJSON() const;
@@ -58,4 +59,5 @@ public:
 private:
     std::vector<UIElement> layers_;
     CGSize screen_ {};
+    bool statusBarHidden_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/NSArray.h"
 #include "foundation/NSString.h"
+#include "uikit/UITapGestureRecognizer.h"
 
 #include <algorithm>
 
@@ -22,6 +23,14 @@ QX_DEFINE_CLASS(UIView)
     b.method<&UIView::removeFromSuperview>("removeFromSuperview");
     b.method<&UIView::bringSubviewToFront>("bringSubviewToFront:");
     b.method<&UIView::viewWithTag>("viewWithTag:");
+    b.method<&UIView::addGestureRecognizer>("addGestureRecognizer:");
+    b.method<&UIView::removeGestureRecognizer>("removeGestureRecognizer:");
+    b.method("gestureRecognizers", [](UIView* self) {
+        auto list = NSMutableArray::array();
+        for (const auto& recognizer : self->gestureRecognizers())
+            list->addObject(recognizer);
+        return list;
+    });
     b.method("subviews", [](UIView* self) {
         auto list = NSMutableArray::array();
         for (const auto& view : self->subviews())
@@ -108,6 +117,24 @@ void UIView::resizeSubviews(CGSize oldSize)
             mask & UIViewAutoresizingFlexibleBottomMargin, oldSize.height, f.origin.y, f.size.height);
         child->setFrame(f);
     }
+}
+
+void UIView::addGestureRecognizer(UITapGestureRecognizer* recognizer)
+{
+    if (!recognizer || recognizer->view() == this)
+        return;
+    if (UIView* previous = recognizer->view())
+        previous->removeGestureRecognizer(recognizer);
+    recognizers_.emplace_back(recognizer);
+    recognizer->setView(this);
+}
+
+void UIView::removeGestureRecognizer(UITapGestureRecognizer* recognizer)
+{
+    if (!recognizer || recognizer->view() != this)
+        return;
+    recognizer->setView(nullptr);
+    std::erase(recognizers_, Ref<UITapGestureRecognizer>(recognizer));
 }
 
 void UIView::addSubview(UIView* view) { insertSubviewAtIndex(view, subviews_.size()); }

@@ -3,6 +3,7 @@
 #include "runtime/ClassDefinition.h"
 #include "uikit/CGGeometry.h"
 #include "uikit/UIColor.h"
+#include "uikit/UITapGestureRecognizer.h"
 
 #include <string>
 #include <vector>
@@ -68,6 +69,11 @@ public:
     // The rectangle in the coordinates of the topmost ancestor.
     CGRect frameInRoot() const;
 
+    // The view owns its recognizers; a tap on it reaches each of them.
+    void addGestureRecognizer(UITapGestureRecognizer* recognizer);
+    void removeGestureRecognizer(UITapGestureRecognizer* recognizer);
+    const std::vector<Ref<UITapGestureRecognizer>>& gestureRecognizers() const { return recognizers_; }
+
     // What the snapshot calls this kind of element ("view", "label", ...).
     virtual std::string role() const { return "view"; }
     // Fills the snapshot element of this view: text, label, states and the
@@ -93,6 +99,7 @@ private:
     Ref<NSString> accessibilityLabel_;
     UIView* superview_ = nullptr;
     std::vector<Ref<UIView>> subviews_;
+    std::vector<Ref<UITapGestureRecognizer>> recognizers_;
 };
 
 // A line of text.

@@ -28,6 +28,7 @@ QX_DEFINE_CLASS(UIViewController)
     b.method<&UIViewController::toolbarItems>("toolbarItems");
     b.method<&UIViewController::setToolbarItems>("setToolbarItems:");
     b.method("setToolbarItems:animated:", [](UIViewController* self, NSArray* items, bool) { self->setToolbarItems(items); });
+    b.property<&UIViewController::wantsFullScreenLayout_>("wantsFullScreenLayout");
     b.method<&UIViewController::contentSizeForViewInPopover>("contentSizeForViewInPopover");
     b.method<&UIViewController::setContentSizeForViewInPopover>("setContentSizeForViewInPopover:");
     b.method<&UIViewController::presentModalViewControllerAnimated>("presentModalViewController:animated:");
@@ -57,7 +58,12 @@ QX_DEFINE_CLASS(UINavigationController)
     b.method<&UINavigationController::viewDidAppear>("viewDidAppear:");
     b.method<&UINavigationController::viewWillDisappear>("viewWillDisappear:");
     b.method<&UINavigationController::viewDidDisappear>("viewDidDisappear:");
-    b.property<&UINavigationController::toolbarHidden_>("toolbarHidden");
+    b.method<&UINavigationController::isNavigationBarHidden>("isNavigationBarHidden");
+    b.method<&UINavigationController::setNavigationBarHiddenAnimated>("setNavigationBarHidden:animated:");
+    b.method("setNavigationBarHidden:", [](UINavigationController* self, bool hidden) { self->setNavigationBarHiddenAnimated(hidden, false); });
+    b.method<&UINavigationController::isToolbarHidden>("isToolbarHidden");
+    b.method<&UINavigationController::setToolbarHiddenAnimated>("setToolbarHidden:animated:");
+    b.method("setToolbarHidden:", [](UINavigationController* self, bool hidden) { self->setToolbarHiddenAnimated(hidden, false); });
 }
 
 UIViewController::~UIViewController()
@@ -232,14 +238,31 @@ void UINavigationController::loadView()
     showTop();
 }
 
+void UINavigationController::setNavigationBarHiddenAnimated(bool hidden, bool)
+{
+    navigationBarHidden_ = hidden;
+    layoutTopView();
+}
+
+void UINavigationController::setToolbarHiddenAnimated(bool hidden, bool)
+{
+    toolbarHidden_ = hidden;
+    layoutTopView();
+}
+
 void UINavigationController::layoutTopView()
 {
     auto* top = topViewController();
     if (!top || !isViewLoaded())
         return;
     CGRect bounds = view()->bounds();
-    CGFloat bottom = showsToolbar() ? barHeight : 0;
-    top->view()->setFrame(CGRectMake(0, barHeight, bounds.size.width, bounds.size.height - barHeight - bottom));
+    CGRect frame = bounds;
+    if (!top->wantsFullScreenLayout()) {
+        const CGFloat above = navigationBarHidden_ ? 0 : barHeight;
+        const CGFloat below = showsToolbar() ? barHeight : 0;
+        frame = CGRectMake(0, above, bounds.size.width, bounds.size.height - above - below);
+    }
+    top->view()->setFrame(frame);
     top->setNeedsLayout(true);
 }
 

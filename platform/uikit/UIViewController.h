@@ -50,6 +50,11 @@ public:
     void setToolbarItems(NSArray* items) { toolbarItems_ = items; }
     UINavigationController* navigationController() const;
 
+    // Whether the view, in a navigation controller, fills the whole screen
+    // with the bars over it (a photo viewer) rather than sitting between them.
+    bool wantsFullScreenLayout() const { return wantsFullScreenLayout_; }
+    void setWantsFullScreenLayout(bool wants) { wantsFullScreenLayout_ = wants; }
+
     CGSize contentSizeForViewInPopover() const { return contentSizeForViewInPopover_; }
     void setContentSizeForViewInPopover(CGSize size) { contentSizeForViewInPopover_ = size; }
 
@@ -100,6 +105,7 @@ private:
     std::vector<Ref<UIViewController>> children_;
     objc::WeakRef<UIViewController> parent_;
     bool needsLayout_ = true;
+    bool wantsFullScreenLayout_ = false;
 };
 
 // A stack of screens with a navigation bar (and a toolbar when the top
@@ -116,8 +122,11 @@ public:
     UIViewController* popViewControllerAnimated(bool animated);
     UIViewController* topViewController() const { return stack_.empty() ? nullptr : stack_.back().get(); }
     const std::vector<Ref<UIViewController>>& viewControllers() const { return stack_; }
+    // A hidden bar stays in the snapshot, marked hidden; its items cannot be tapped.
+    bool isNavigationBarHidden() const { return navigationBarHidden_; }
+    void setNavigationBarHiddenAnimated(bool hidden, bool animated);
     bool isToolbarHidden() const { return toolbarHidden_; }
-    void setToolbarHidden(bool hidden) { toolbarHidden_ = hidden; }
+    void setToolbarHiddenAnimated(bool hidden, bool animated);
     // Whether the top screen's toolbar items are shown.
     bool showsToolbar() const;
 
@@ -136,5 +145,6 @@ private:
     void showTop();
 
     std::vector<Ref<UIViewController>> stack_;
+    bool navigationBarHidden_ = false;
     bool toolbarHidden_ = false;
 };
