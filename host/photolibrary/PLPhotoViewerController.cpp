@@ -63,9 +63,6 @@ bool PLPhotoViewerController::barsHidden() const
 void PLPhotoViewerController::setBarsHiddenAnimated(bool hidden, bool animated)
 {
     auto* navigation = send<UINavigationController*>("navigationController");
-    // Items may have changed while the bars were away (a library adds its own on each rebuild).
-    if (!hidden)
-        send("_rebuildBars");
     objc::send(navigation, "setNavigationBarHidden:animated:", hidden, animated);
     objc::send(navigation, "setToolbarHidden:animated:", hidden, animated);
     objc::send(UIApplication::sharedApplication(), "setStatusBarHidden:withAnimation:", hidden,

@@ -41,8 +41,8 @@ public:
 
     // The bars (navigation bar, toolbar, status bar) hide on a single tap on
     // the photo and come back on the next, through the navigation
-    // controller's and the application's own messages. Coming back, they are
-    // rebuilt. Paging leaves them as they are.
+    // controller's and the application's own messages; their items stay, and
+    // a rebuild while they are away (paging) is what they show when back.
     void tileWasTapped(id tile);
     bool barsHidden() const;
     void setBarsHiddenAnimated(bool hidden, bool animated);

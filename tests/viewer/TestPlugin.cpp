@@ -5,8 +5,9 @@
 // says what it sees on standard output, one line each, "[NAME] ...":
 // that it loaded, which host classes exist, the title the host's own strings
 // table gives "Info", taps on its item, and (when
-// built to watch them) the messages the host sends its photo tiles and the
-// end of each viewer controller.
+// built to watch them) the messages the host sends its photo tiles, the
+// platform calls that hide and show the bars, and the end of each viewer
+// controller.
 
 #include "foundation/NSArray.h"
 #include "foundation/NSBundle.h"
@@ -134,6 +135,18 @@ void viewerDealloc(id self, SEL cmd)
     saved(self, cmd);
 }
 
+// The platform calls that hide and show a viewer's bars.
+objc::Original<void(objc::Value, objc::Value)> s_setNavigationBarHidden;
+objc::Original<void(objc::Value, objc::Value)> s_setToolbarHidden;
+objc::Original<void(objc::Value, objc::Value)> s_setStatusBarHidden;
+
+template<objc::Original<void(objc::Value, objc::Value)>& saved>
+void barHidden(id self, SEL cmd, objc::Value hidden, objc::Value animation)
+{
+    saved(self, cmd, hidden, animation);
+    say(std::string(sel_getName(cmd)) + " " + (hidden.to<bool>("hidden") ? "YES" : "NO"));
+}
+
 std::string presence(const char* name) { return std::string(name) + (objc_getClass(name) ? " present" : " absent"); }
 
 void install()
@@ -158,6 +171,12 @@ void install()
         { "viewDidUnload", objc::replacement(&tileDidUnload), s_tileDidUnload },
         { "dealloc", objc::replacement(&tileDealloc), s_tileDealloc },
     });
+    objc::replaceMethods(objc_getClass("UINavigationController"), {
+        { "setNavigationBarHidden:animated:", objc::replacement(&barHidden<s_setNavigationBarHidden>), s_setNavigationBarHidden },
+        { "setToolbarHidden:animated:", objc::replacement(&barHidden<s_setToolbarHidden>), s_setToolbarHidden },
+    });
+    objc::replaceMethods(objc_getClass("UIApplication"),
+        { { "setStatusBarHidden:withAnimation:", objc::replacement(&barHidden<s_setStatusBarHidden>), s_setStatusBarHidden } });
     objc::replaceMethods(objc_getClass("PLPhotoScrollerViewController"),
         { { "dealloc", objc::replacement(&viewerDealloc<s_scrollerDealloc>), s_scrollerDealloc } });
     objc::replaceMethods(objc_getClass("PUPhotoBrowserController"),
