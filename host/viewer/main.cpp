@@ -100,6 +100,8 @@ int main(int argc, char** argv)
     app.add_option("--listen", options.serveSettings.address,
            "the address --serve listens on (default: 127.0.0.1; others expose the viewer to the network)")
         ->type_name("ADDRESS");
+    bool noBrowser = false;
+    app.add_flag("--no-browser", noBrowser, "with --serve: do not open the page in a browser");
     app.add_option("photos", options.photos, "photo files, and folders whose image files are shown in name order")
         ->required()
         ->type_name("PHOTO-OR-FOLDER");
@@ -128,8 +130,11 @@ int main(int argc, char** argv)
     }
     if (options.script && options.serve)
         return usageError("--script and --serve cannot be used together");
-    if (!options.serve && (app.count("--port") || app.count("--listen")))
-        return usageError(std::string(app.count("--port") ? "--port" : "--listen") + " needs --serve");
+    for (const char* serveOption : { "--port", "--listen", "--no-browser" }) {
+        if (!options.serve && app.count(serveOption))
+            return usageError(std::string(serveOption) + " needs --serve");
+    }
+    options.serveSettings.openBrowser = !noBrowser;
     if (options.serveSettings.port < 0 || options.serveSettings.port > 65535)
         return usageError("--port: " + std::to_string(options.serveSettings.port) + " is not a port number (0 to 65535)");
     if (!system.empty() && !viewer::isVersion(system))

@@ -11,9 +11,10 @@ import time
 class ViewerServer:
     """One `quorix-viewer --serve` process on a free loopback port, with its
     own settings folder and a recording stand-in for xdg-open / xdg-email, so
-    a test never opens a real browser or mail program."""
+    a test never opens a real browser or mail program; `handed_lines()` reads
+    what the stand-ins were given."""
 
-    def __init__(self, viewer, arguments, photos):
+    def __init__(self, viewer, arguments, photos, environment=None):
         self.scratch = tempfile.TemporaryDirectory(prefix='quorix-serve-')
         bin_dir = os.path.join(self.scratch.name, 'bin')
         os.mkdir(bin_dir)
@@ -30,6 +31,11 @@ class ViewerServer:
             'LANGUAGE': '', 'LC_ALL': 'C.UTF-8', 'LANG': 'C.UTF-8',
         })
         env.pop('QUORIX_LIBRARY_DIR', None)
+        # No graphical session unless a test asks for one: the viewer then
+        # leaves opening its page to the test.
+        env.pop('DISPLAY', None)
+        env.pop('WAYLAND_DISPLAY', None)
+        env.update(environment or {})
         self.process = subprocess.Popen([viewer, '--serve', '--port', '0', *arguments, *photos],
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
         line = self.process.stdout.readline()
@@ -59,6 +65,14 @@ class ViewerServer:
         self.scratch.cleanup()
         self.scratch = None
         return status
+
+    def handed_lines(self):
+        """The stand-ins' calls so far, one "PROGRAM ARGUMENTS" line each."""
+        try:
+            with open(self.handed) as record:
+                return record.read().splitlines()
+        except FileNotFoundError:
+            return []
 
     def __enter__(self):
         return self

@@ -25,6 +25,7 @@ TEST(ViewerCommandLine, AUsageErrorIsOneLineAndWhereHelpIs)
         { { "--script", "--serve", photos.dir.path() }, "quorix-viewer: --script and --serve cannot be used together" },
         { { "--port", "8080", photos.dir.path() }, "quorix-viewer: --port needs --serve" },
         { { "--listen", "0.0.0.0", photos.dir.path() }, "quorix-viewer: --listen needs --serve" },
+        { { "--no-browser", photos.dir.path() }, "quorix-viewer: --no-browser needs --serve" },
         { { "--serve", "--port", "70000", photos.dir.path() }, "quorix-viewer: --port: 70000 is not a port number (0 to 65535)" },
     };
     for (const auto& usage : cases) {

@@ -1,5 +1,6 @@
 #include "ServeMode.h"
 
+#include "BrowserOpener.h"
 #include "PhotoRenderer.h"
 #include "ViewerServer.h"
 
@@ -105,6 +106,9 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
         std::cerr << program << ": write error: " << std::strerror(out.error()) << '\n';
         status = 1;
         onStopSignal(SIGTERM);
+    } else if (settings.openBrowser && hasGraphicalSession()) {
+        if (auto failure = openInBrowser(server.pageAddress()))
+            std::cerr << program << ": cannot open the page in a browser: " << *failure << '\n';
     }
     for (;;) {
         try {

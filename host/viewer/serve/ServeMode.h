@@ -14,10 +14,13 @@ class LineOutput;
 struct ServeSettings {
     std::string address = "127.0.0.1";
     int port = 0;
+    // Open the page in the person's browser once it listens (--no-browser: no).
+    bool openBrowser = true;
 };
 
 // Serves the running viewer to a browser until SIGINT or SIGTERM (or the
-// `quit` command): prints the address to open on `out`, then runs the main
+// `quit` command): prints the address to open on `out` and, in a graphical
+// session, opens it with `xdg-open` (unless told not to), then runs the main
 // run loop on this thread, where every command the page sends is carried
 // out. Returns the exit status; what went wrong goes to stderr.
 int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, const std::vector<std::string>& photoPaths,
