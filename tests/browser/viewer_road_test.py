@@ -2,8 +2,9 @@
 """The whole road in Debian's chromium, headless, as a person walks it, for
 the older phone, the version 7 phone and both tablets: the photo on screen,
 Info, the table, the map with its pin, copying the coordinates, the Maps
-link, More with the stamp switch, closing, the stamp over the photo, and
-paging to the portrait that is stored on its side. Screenshots of each step
+link, More with the stamp switch, closing, the stamp over the photo, a
+click on the photo hiding the bars so the stamp is read whole and a second
+bringing them back, and paging to the portrait that is stored on its side. Screenshots of each step
 are kept in the artifacts folder. Exits 77 (skipped) only when the browser,
 its driver or Selenium is not installed."""
 
@@ -209,6 +210,36 @@ class ViewerRoad(unittest.TestCase):
             self.assertLessEqual(frame['frame']['y'] + frame['frame']['height'], tile['y'] + tile['height'] + 0.5)
             self.shot('6-stamp')
 
+            # A click on the photo hides the bars: the photo fills the screen, the stamp is read whole.
+            bars = lambda: [e for role in ('navigationBar', 'toolbar', 'barButton') for e in self.find(role)]
+            stamp_box = self.screen_rect(stamp)
+            if not tablet:
+                self.assertTrue(any(overlaps(self.screen_rect(e), stamp_box) for e in bars()),
+                                'on a phone the toolbar lies over the stamp')
+            self.act(self.one('view', 'dense-exif.jpg').click)
+            self.assertEqual(bars(), [], 'no bar is drawn')
+            self.assertTrue(self.snapshot()['screen']['statusBar']['hidden'])
+            self.assertAtFrame(self.one('view', 'dense-exif.jpg'), {'x': 0, 'y': 0, **screen})
+            stamp = self.one('label')
+            self.assertAtFrame(stamp, frame['frame'])
+            self.assertGreaterEqual(frame['frame']['y'], 0)
+            self.assertLessEqual(frame['frame']['y'] + frame['frame']['height'], screen['height'])
+            self.assertEqual(frame['frame']['width'], screen['width'])
+            self.shot('7-bars-hidden')
+
+            # A second click brings them back, and Info opens from them again.
+            self.act(self.one('view', 'dense-exif.jpg').click)
+            self.assertFalse(self.snapshot()['screen']['statusBar']['hidden'])
+            self.click('barButton', 'Info')
+            self.one('popover' if tablet else 'modal')
+            self.assertEqual(self.cells()['Name'].get_attribute('textContent'), 'dense-exif.jpg')
+            if tablet:
+                outside = self.browser.find_element(By.CSS_SELECTOR, '#screen .outside')
+                self.act(lambda: ActionChains(browser).move_to_element_with_offset(outside, -300, 300).click().perform())
+            else:
+                self.click('barButton', 'Done')
+            self.assertEqual(self.top_layer()['role'], 'viewer', self.status())
+
             # Page with the arrow key to the portrait stored on its side: it stands upright.
             for _ in range(2):
                 self.act(lambda: browser.find_element(By.TAG_NAME, 'body').send_keys(Keys.ARROW_RIGHT))
@@ -219,9 +250,14 @@ class ViewerRoad(unittest.TestCase):
             size = browser.execute_script('return [arguments[0].naturalWidth, arguments[0].naturalHeight];', photo)
             self.assertEqual(size[0] * 4, size[1] * 3, 'the portrait is upright: %s' % size)
             self.assertIsNotNone(self.one('label'), 'the stamp is on every photo')
-            self.shot('7-portrait')
+            self.shot('8-portrait')
             self.assertEqual(self.status(), '')
             self.assertEqual(server.stop(), 0)
+
+
+def overlaps(a, b):
+    return a['x'] < b['x'] + b['width'] and b['x'] < a['x'] + a['width'] and \
+        a['y'] < b['y'] + b['height'] and b['y'] < a['y'] + a['height']
 
 
 def walk_items(item):

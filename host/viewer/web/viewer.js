@@ -197,6 +197,12 @@ function drawItem(item, origin, context) {
       image.draggable = false;
       element.append(image);
       swipe(element);
+      // A click on the photo (not the end of a swipe) taps it: the viewer hides or shows its bars.
+      element.addEventListener('click', event => {
+        event.stopPropagation();
+        if (element.dataset.swiped === 'true') { delete element.dataset.swiped; return; }
+        send('tap ' + item.label);
+      });
     }
     break;
   default:
@@ -312,7 +318,10 @@ function swipe(element) {
     if (start === null) return;
     const distance = event.clientX - start;
     start = null;
-    if (Math.abs(distance) > 40) send(distance < 0 ? 'next' : 'previous');
+    if (Math.abs(distance) > 40) {
+      element.dataset.swiped = 'true';
+      send(distance < 0 ? 'next' : 'previous');
+    }
   });
 }
 
