@@ -148,7 +148,8 @@ TEST(BarsRoad, ATapOnThePhotoHidesTheBarsSoTheStampIsReadWholeAndASecondBringsTh
 }
 
 // The bars go and come back through the platform's own messages, which
-// another library sees: the watching test library logs each one.
+// another library sees: the watching test library logs each one. Closing
+// the viewer brings them back too.
 TEST(BarsRoad, TheBarsHideThroughMessagesALibraryCanReplace)
 {
     PhotoFolder photos;
@@ -167,6 +168,12 @@ TEST(BarsRoad, TheBarsHideThroughMessagesALibraryCanReplace)
                          "[alpha] setToolbarHidden:animated: NO",
                          "[alpha] setStatusBarHidden:withAnimation: NO",
                      }));
+
+    // A viewer closed with its bars away leaves the album its status bar.
+    Session closed = runScript({ photos.dir.path() }, { "tap a.jpg", "close-viewer", "show" });
+    ASSERT_EQ(closed.answers.size(), 3u) << closed.err;
+    EXPECT_EQ(closed.answers[2].at("screen").at("statusBar").at("hidden"), false);
+    EXPECT_EQ(closed.answers[2].at("screen").at("layers")[0].at("role"), "viewer");
 }
 
 } // namespace
