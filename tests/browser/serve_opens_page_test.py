@@ -4,12 +4,11 @@ listens: `xdg-open` of the address, once, in a graphical session; never with
 --no-browser or without DISPLAY and WAYLAND_DISPLAY. The address is printed
 either way. A recording xdg-open stands first on PATH."""
 
-import argparse
 import http.client
 import sys
 import unittest
 
-from viewer_server import ViewerServer, wait_until
+from viewer_server import ViewerServer, parse_paths, wait_until
 
 ARGS = None
 
@@ -50,8 +49,5 @@ class ServeOpensPage(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--viewer', required=True)
-    parser.add_argument('--samples', required=True)
-    ARGS, rest = parser.parse_known_args()
+    ARGS, rest = parse_paths('viewer', 'samples')
     unittest.main(argv=[sys.argv[0], '-v', *rest])

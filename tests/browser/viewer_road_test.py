@@ -112,6 +112,15 @@ class ViewerRoad(unittest.TestCase):
         return {e.get_attribute('data-name'): (e.find_elements(By.CLASS_NAME, 'cell-detail') or [None])[0]
                 for e in self.find('cell', visible=False)}
 
+    def close_info(self, tablet):
+        """Done on a phone; a click beside the popover on a tablet."""
+        if tablet:
+            outside = self.browser.find_element(By.CSS_SELECTOR, '#screen .outside')
+            self.act(lambda: ActionChains(self.browser).move_to_element_with_offset(outside, -300, 300).click().perform())
+        else:
+            self.click('barButton', 'Done')
+        self.assertEqual(self.top_layer()['role'], 'viewer', self.status())
+
     # ---- the road -----------------------------------------------------
 
     def walk(self, host, arguments):
@@ -189,14 +198,8 @@ class ViewerRoad(unittest.TestCase):
             self.assertEqual(switch.get_attribute('aria-checked'), 'true')
             self.shot('5-more')
 
-            # Close: back to the table and Done on a phone; a click beside the popover on a tablet.
             self.click('backButton', 'Quorix')
-            if tablet:
-                outside = self.browser.find_element(By.CSS_SELECTOR, '#screen .outside')
-                self.act(lambda: ActionChains(browser).move_to_element_with_offset(outside, -300, 300).click().perform())
-            else:
-                self.click('barButton', 'Done')
-            self.assertEqual(self.top_layer()['role'], 'viewer', self.status())
+            self.close_info(tablet)
 
             # The stamp over the photo, exactly at its frame.
             stamp = self.one('label')
@@ -233,12 +236,7 @@ class ViewerRoad(unittest.TestCase):
             self.click('barButton', 'Info')
             self.one('popover' if tablet else 'modal')
             self.assertEqual(self.cells()['Name'].get_attribute('textContent'), 'dense-exif.jpg')
-            if tablet:
-                outside = self.browser.find_element(By.CSS_SELECTOR, '#screen .outside')
-                self.act(lambda: ActionChains(browser).move_to_element_with_offset(outside, -300, 300).click().perform())
-            else:
-                self.click('barButton', 'Done')
-            self.assertEqual(self.top_layer()['role'], 'viewer', self.status())
+            self.close_info(tablet)
 
             # Page with the arrow key to the portrait stored on its side: it stands upright.
             for _ in range(2):

@@ -1,5 +1,6 @@
 """Starts the real quorix-viewer --serve for the browser tests and stops it."""
 
+import argparse
 import os
 import re
 import signal
@@ -89,3 +90,11 @@ def wait_until(condition, timeout=10, what='condition'):
             return value
         time.sleep(0.05)
     raise AssertionError('timed out waiting for ' + what)
+
+
+def parse_paths(*names):
+    """The test's --NAME PATH options, all required, and the arguments left for unittest."""
+    parser = argparse.ArgumentParser()
+    for name in names:
+        parser.add_argument('--' + name, required=True)
+    return parser.parse_known_args()

@@ -131,6 +131,15 @@ inline const json* tile(const json& showAnswer, const std::string& fileName)
     return viewer ? findElement(*viewer, "view", fileName) : nullptr;
 }
 
+// The photo the info screen in the layer of `role` describes: its Name
+// row's value; "" when there is no such layer or row.
+inline std::string infoPhotoName(const json& showAnswer, const std::string& role)
+{
+    const json* layer = findLayer(showAnswer, role);
+    const json* name = layer ? findElement(*layer, "cell", "Name") : nullptr;
+    return name ? name->at("state").value("detail", "") : "";
+}
+
 inline std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> list;
