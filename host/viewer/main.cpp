@@ -11,6 +11,7 @@
 #include "PhotoArguments.h"
 #include "Session.h"
 #include "ViewerOptions.h"
+#include "serve/ListenSocket.h"
 #include "serve/ServeMode.h"
 #include "WPhotosAppController.h"
 
@@ -130,6 +131,8 @@ int main(int argc, char** argv)
         return usageError("--script and --serve cannot be used together");
     if (!options.serve && (app.count("--port") || app.count("--listen")))
         return usageError(std::string(app.count("--port") ? "--port" : "--listen") + " needs --serve");
+    if (app.count("--listen") && !viewer::ListenSocket::isListenAddress(options.serveSettings.address))
+        return usageError("--listen: '" + options.serveSettings.address + "' is not an address or name of this machine");
     if (options.serveSettings.port < 0 || options.serveSettings.port > 65535)
         return usageError("--port: " + std::to_string(options.serveSettings.port) + " is not a port number (0 to 65535)");
     if (!system.empty() && !viewer::isVersion(system))

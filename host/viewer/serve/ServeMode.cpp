@@ -68,8 +68,7 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
         return 1;
     }
     const CGSize screen = driver.snapshot().screenSize();
-    PhotoRenderer photos(photoPaths, static_cast<int>(screen.width) * pixelsPerPoint,
-        static_cast<int>(screen.height) * pixelsPerPoint);
+    PhotoRenderer photos(photoPaths, PhotoRenderer::defaultLimits());
 
     if (!catchStopSignals(reason)) {
         std::cerr << program << ": cannot catch stop signals: " << reason << '\n';
@@ -81,6 +80,7 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
     setup.port = settings.port;
     Ref<NSString> resources = NSBundle::mainBundle()->resourcePath();
     setup.webFolder = (resources ? resources->str() : std::string(".")) + "/web";
+    setup.photoBox = { static_cast<int>(screen.width) * pixelsPerPoint, static_cast<int>(screen.height) * pixelsPerPoint };
     // `quit` from the page stops the server as Ctrl-C would.
     setup.onQuit = [] { onStopSignal(SIGTERM); };
     if (auto failure = server.open(std::move(setup))) {
@@ -88,7 +88,10 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
         return 1;
     }
 
-    server.start();
+    if (auto failure = server.start()) {
+        std::cerr << program << ": " << *failure << '\n';
+        return 1;
+    }
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
     // Stopping: no new requests first, while the main loop still runs to
     // finish the ones under way; then the main loop.
