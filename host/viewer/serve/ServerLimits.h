@@ -15,6 +15,9 @@ constexpr unsigned maxConnectionsPerAddress = 32;
 // A connection that sends nothing for this long is closed (between requests
 // too), so idle sockets give their slots back.
 constexpr unsigned idleSeconds = 10;
+// Time to send a whole request, head and body, from the moment the connection
+// is ready for it: a client that trickles bytes loses its connection.
+constexpr unsigned requestSeconds = 10;
 // Memory for one connection's request head and read buffer; a head that
 // does not fit gets 431, so many or long header fields cannot grow memory.
 constexpr size_t connectionMemoryBytes = 16 * 1024;

@@ -1,6 +1,7 @@
 #include "ViewerServer.h"
 
 #include "ListenSocket.h"
+#include "RequestDeadlines.h"
 #include "RequestGuard.h"
 #include "ServerLimits.h"
 
@@ -59,6 +60,7 @@ struct Reply {
     std::string type;
     std::shared_ptr<const std::string> body;
     std::string cookie; // Set-Cookie, when the token is handed over
+    bool thenQuit = false; // the `quit` command's answer: stop once it is sent
 
     static Reply text(unsigned status, const std::string& text)
     {
@@ -270,8 +272,10 @@ struct ViewerServer::Impl {
             *requestState = exchange;
             // The head is complete and no byte of the body is read yet: the
             // cheapest moment to refuse.
-            if (auto refused = self.screen(connection, url, method, *exchange))
+            if (auto refused = self.screen(connection, url, method, *exchange)) {
+                self.deadlines.requestArrived(connection);
                 return send(connection, *refused);
+            }
             return MHD_YES;
         }
         auto& exchange = *static_cast<Exchange*>(*requestState);
@@ -290,15 +294,30 @@ struct ViewerServer::Impl {
             *uploadSize = 0;
             return MHD_YES;
         }
+        self.deadlines.requestArrived(connection);
         if (exchange.received > limits::maxBodyBytes)
             return send(connection, Reply::text(413, "a request body is at most 16 KiB"));
         return self.route(connection, url, method, exchange);
     }
 
-    static void onCompleted(void*, MHD_Connection*, void** requestState, MHD_RequestTerminationCode)
+    static void onCompleted(void* cls, MHD_Connection* connection, void** requestState, MHD_RequestTerminationCode)
     {
-        delete static_cast<Exchange*>(*requestState);
+        auto& self = *static_cast<Impl*>(cls);
+        self.deadlines.answered(connection);
+        auto* exchange = static_cast<Exchange*>(*requestState);
+        if (exchange && exchange->waiting && exchange->waiting->reply && exchange->waiting->reply->thenQuit && self.onQuit)
+            self.onQuit();
+        delete exchange;
         *requestState = nullptr;
+    }
+
+    static void onConnection(void* cls, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code)
+    {
+        auto& deadlines = static_cast<Impl*>(cls)->deadlines;
+        if (code == MHD_CONNECTION_NOTIFY_STARTED)
+            deadlines.opened(connection, MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd);
+        else
+            deadlines.closed(connection);
     }
 
     // Refusals that need only the request's head.
@@ -360,11 +379,9 @@ struct ViewerServer::Impl {
             return send(connection, Reply::text(400, "a command is one line"));
         return later(connection, exchange, [this, line](auto answer) {
             ui.push([this, line, answer] {
-                auto reply = answerCommand(runner, line);
-                const bool quit = runner.quitRequested();
-                answer(Reply::json(answerText(reply)));
-                if (quit && onQuit)
-                    onQuit();
+                Reply reply = Reply::json(answerText(answerCommand(runner, line)));
+                reply.thenQuit = runner.quitRequested();
+                answer(std::move(reply));
             });
         });
     }
@@ -409,6 +426,7 @@ struct ViewerServer::Impl {
     bool loopback = true;
     int listenFd = -1;
     Suspended suspended;
+    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds) };
     UiQueue ui;
     MHD_Daemon* daemon = nullptr;
 };
@@ -463,7 +481,8 @@ std::optional<std::string> ViewerServer::start()
     impl_->daemon = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr,
         nullptr, &Impl::onRequest, impl_.get(),
         MHD_OPTION_LISTEN_SOCKET, impl_->listenFd,
-        MHD_OPTION_NOTIFY_COMPLETED, &Impl::onCompleted, nullptr,
+        MHD_OPTION_NOTIFY_COMPLETED, &Impl::onCompleted, impl_.get(),
+        MHD_OPTION_NOTIFY_CONNECTION, &Impl::onConnection, impl_.get(),
         MHD_OPTION_CONNECTION_LIMIT, limits::maxConnections,
         // On loopback every client has the same address, the page included.
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, impl_->loopback ? 0u : limits::maxConnectionsPerAddress,
