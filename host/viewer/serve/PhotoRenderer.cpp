@@ -123,9 +123,6 @@ void PhotoRenderer::decodeLoop()
 
         const auto [index, width, height] = key;
         Result result = decode(paths_[index], { width, height });
-        // A decode leaves its large buffers free in this thread's malloc
-        // arena; hand them back, or the viewer keeps the peak for good.
-        malloc_trim(0);
 
         guard.lock();
         if (result.image)
@@ -135,6 +132,10 @@ void PhotoRenderer::decodeLoop()
         guard.unlock();
         for (auto& done : callers)
             done(result);
+        // A decode leaves its large buffers free in this thread's malloc
+        // arena; hand them back (once the answers are out), or the viewer
+        // keeps its peak for good.
+        malloc_trim(0);
     }
 }
 
