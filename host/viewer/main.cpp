@@ -23,6 +23,7 @@
 #include <CLI/CLI.hpp>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -190,8 +191,13 @@ int main(int argc, char** argv)
     viewer::CommandRunner runner(*application, driver);
     viewer::LineOutput output(answers);
     if (options.serve) {
-        const int status = viewer::serve(runner, *application, driver, photos.paths, options.serveSettings, output);
-        return status != ExitSuccess || photos.problems.empty() ? status : ExitFailure;
+        const auto outcome = viewer::serve(runner, *application, driver, photos.paths, options.serveSettings, output);
+        const int status = outcome.status != ExitSuccess || photos.problems.empty() ? outcome.status : ExitFailure;
+        if (outcome.endAtOnce) {
+            std::cout.flush();
+            std::_Exit(status);
+        }
+        return status;
     }
     const bool written = options.script
         ? viewer::runScript(runner, std::cin, output)

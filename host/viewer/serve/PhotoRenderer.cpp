@@ -2,8 +2,16 @@
 
 #include <vips/vips.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <future>
+#include <list>
 #include <malloc.h>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <tuple>
 
 namespace viewer {
 
@@ -24,32 +32,82 @@ struct ObjectUnref {
 };
 using ImageRef = std::unique_ptr<VipsImage, ObjectUnref>;
 
+// Called by libvips as it computes an image: once the renderer stops, the
+// computation is told to end, so a stop does not wait for a long decode.
+void killWhenStopping(VipsImage* image, VipsProgress*, const std::atomic<bool>* stopping)
+{
+    if (stopping->load())
+        vips_image_set_kill(image, TRUE);
+}
+
+PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>& stopping);
+
 } // namespace
 
+// Everything the decoding threads use, shared with them: a thread still
+// decoding when the renderer is gone finishes on its own.
+struct PhotoRenderer::State {
+    using Key = std::tuple<size_t, int, int>; // index, width, height
+    struct Cached {
+        std::shared_ptr<const Image> image;
+        std::list<Key>::iterator recent;
+    };
+
+    State(std::vector<std::string> photos, Limits bounds)
+        : paths(std::move(photos))
+        , limits(bounds)
+    {
+    }
+
+    void decodeLoop();
+    void remember(const Key& key, const std::shared_ptr<const Image>& image);
+
+    const std::vector<std::string> paths;
+    const Limits limits;
+    std::mutex lock;
+    std::condition_variable work; // a decode is queued, or stopping
+    std::condition_variable idle; // a decoding thread has ended
+    std::atomic<bool> stopping = false;
+    std::deque<Key> queue;
+    std::map<Key, std::vector<Done>> waiting; // decodes queued or running, and who waits for each
+    std::map<Key, Cached> cache;
+    std::list<Key> recent; // most recently used first
+    size_t cachedBytes = 0;
+    size_t decodes = 0;
+    unsigned threads = 0; // decoding threads still running
+};
+
 PhotoRenderer::PhotoRenderer(std::vector<std::string> paths, Limits limits)
-    : paths_(std::move(paths))
-    , limits_(limits)
+    : state_(std::make_shared<State>(std::move(paths), limits))
 {
-    for (unsigned i = 0; i < std::max(1u, limits_.decoders); ++i)
-        decoders_.emplace_back([this] { decodeLoop(); });
+    state_->threads = std::max(1u, limits.decoders);
+    for (unsigned i = 0; i < state_->threads; ++i)
+        std::thread([state = state_] { state->decodeLoop(); }).detach();
 }
 
 PhotoRenderer::~PhotoRenderer()
 {
-    std::map<Key, std::vector<Done>> unanswered;
-    {
-        std::lock_guard guard(lock_);
-        stopping_ = true;
-        for (const Key& key : queue_)
-            unanswered[key] = std::move(waiting_[key]);
-        queue_.clear();
-    }
-    work_.notify_all();
+    // After a stop that let a decode run on, that decode keeps the state alive.
+    if (!state_->stopping)
+        stop(std::chrono::hours(1));
+}
+
+bool PhotoRenderer::stop(std::chrono::milliseconds grace)
+{
+    State& state = *state_;
+    std::map<State::Key, std::vector<Done>> unanswered;
+    std::unique_lock guard(state.lock);
+    state.stopping = true;
+    for (const auto& key : state.queue)
+        unanswered[key] = std::move(state.waiting[key]);
+    state.queue.clear();
+    guard.unlock();
+    state.work.notify_all();
     for (auto& [key, callers] : unanswered)
         for (auto& done : callers)
             done({ nullptr, "the viewer is stopping" });
-    for (auto& thread : decoders_)
-        thread.join();
+    guard.lock();
+    return state.idle.wait_for(guard, grace, [&state] { return state.threads == 0; });
 }
 
 PhotoRenderer::Limits PhotoRenderer::defaultLimits()
@@ -71,28 +129,31 @@ bool PhotoRenderer::start(const char* programName, std::string& reason)
 
 void PhotoRenderer::finish() { vips_shutdown(); }
 
+size_t PhotoRenderer::count() const { return state_->paths.size(); }
+
 void PhotoRenderer::render(size_t index, Box box, Done done)
 {
-    if (index >= paths_.size())
+    State& state = *state_;
+    if (index >= state.paths.size())
         return done({ nullptr, "no photo " + std::to_string(index) });
-    const Key key { index, box.width, box.height };
-    std::unique_lock guard(lock_);
-    if (auto found = cache_.find(key); found != cache_.end()) {
-        recent_.splice(recent_.begin(), recent_, found->second.recent);
+    const State::Key key { index, box.width, box.height };
+    std::unique_lock guard(state.lock);
+    if (auto found = state.cache.find(key); found != state.cache.end()) {
+        state.recent.splice(state.recent.begin(), state.recent, found->second.recent);
         auto image = found->second.image;
         guard.unlock();
         return done({ std::move(image), {} });
     }
-    if (stopping_) {
+    if (state.stopping) {
         guard.unlock();
         return done({ nullptr, "the viewer is stopping" });
     }
-    auto [entry, first] = waiting_.try_emplace(key);
+    auto [entry, first] = state.waiting.try_emplace(key);
     entry->second.push_back(std::move(done));
     if (first) {
-        queue_.push_back(key);
+        state.queue.push_back(key);
         guard.unlock();
-        work_.notify_one();
+        state.work.notify_one();
     }
 }
 
@@ -105,30 +166,30 @@ PhotoRenderer::Result PhotoRenderer::renderAndWait(size_t index, Box box)
 
 size_t PhotoRenderer::decodeCount() const
 {
-    std::lock_guard guard(lock_);
-    return decodes_;
+    std::lock_guard guard(state_->lock);
+    return state_->decodes;
 }
 
-void PhotoRenderer::decodeLoop()
+void PhotoRenderer::State::decodeLoop()
 {
+    std::unique_lock guard(lock);
     for (;;) {
-        std::unique_lock guard(lock_);
-        work_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty())
-            return;
-        const Key key = queue_.front();
-        queue_.pop_front();
-        ++decodes_;
+        work.wait(guard, [this] { return stopping || !queue.empty(); });
+        if (queue.empty())
+            break;
+        const Key key = queue.front();
+        queue.pop_front();
+        ++decodes;
         guard.unlock();
 
         const auto [index, width, height] = key;
-        Result result = decode(paths_[index], { width, height });
+        Result result = decode(paths[index], { width, height }, stopping);
 
         guard.lock();
         if (result.image)
             remember(key, result.image);
-        auto callers = std::move(waiting_[key]);
-        waiting_.erase(key);
+        auto callers = std::move(waiting[key]);
+        waiting.erase(key);
         guard.unlock();
         for (auto& done : callers)
             done(result);
@@ -136,27 +197,33 @@ void PhotoRenderer::decodeLoop()
         // arena; hand them back (once the answers are out), or the viewer
         // keeps its peak for good.
         malloc_trim(0);
+        guard.lock();
     }
+    --threads;
+    idle.notify_all();
 }
 
-void PhotoRenderer::remember(const Key& key, const std::shared_ptr<const Image>& image)
+void PhotoRenderer::State::remember(const Key& key, const std::shared_ptr<const Image>& image)
 {
     const size_t bytes = image->jpeg.size();
-    if (bytes > limits_.cacheBytes)
+    if (bytes > limits.cacheBytes)
         return;
-    while (cachedBytes_ + bytes > limits_.cacheBytes) {
-        auto oldest = cache_.find(recent_.back());
-        cachedBytes_ -= oldest->second.image->jpeg.size();
-        cache_.erase(oldest);
-        recent_.pop_back();
+    while (cachedBytes + bytes > limits.cacheBytes) {
+        auto oldest = cache.find(recent.back());
+        cachedBytes -= oldest->second.image->jpeg.size();
+        cache.erase(oldest);
+        recent.pop_back();
     }
-    recent_.push_front(key);
-    cache_[key] = { image, recent_.begin() };
-    cachedBytes_ += bytes;
+    recent.push_front(key);
+    cache[key] = { image, recent.begin() };
+    cachedBytes += bytes;
 }
 
-PhotoRenderer::Result PhotoRenderer::decode(const std::string& path, Box box) const
+namespace {
+
+PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>& stopping)
 {
+    using Result = PhotoRenderer::Result;
     auto failed = [&path] { return Result { nullptr, path + ": " + takeVipsError() }; };
     // Reading the header costs nothing; refuse an image too big to decode
     // before any pixel is.
@@ -165,7 +232,7 @@ PhotoRenderer::Result PhotoRenderer::decode(const std::string& path, Box box) co
         if (!header)
             return failed();
         const double pixels = double(vips_image_get_width(header.get())) * vips_image_get_height(header.get());
-        if (pixels > maxDecodePixels)
+        if (pixels > PhotoRenderer::maxDecodePixels)
             return { nullptr, path + ": " + std::to_string(vips_image_get_width(header.get())) + " x "
                     + std::to_string(vips_image_get_height(header.get())) + " pixels are too many to show" };
     }
@@ -189,16 +256,21 @@ PhotoRenderer::Result PhotoRenderer::decode(const std::string& path, Box box) co
         return failed();
     current.reset(next);
 
+    // The pixels are computed while saving: that is what a stop interrupts.
+    vips_image_set_progress(current.get(), TRUE);
+    g_signal_connect(current.get(), "eval", G_CALLBACK(killWhenStopping), const_cast<std::atomic<bool>*>(&stopping));
     void* buffer = nullptr;
     size_t length = 0;
     if (vips_jpegsave_buffer(current.get(), &buffer, &length, "Q", 85, "strip", TRUE, nullptr) != 0)
         return failed();
-    auto image = std::make_shared<Image>();
+    auto image = std::make_shared<PhotoRenderer::Image>();
     image->jpeg.assign(static_cast<const char*>(buffer), length);
     image->width = vips_image_get_width(current.get());
     image->height = vips_image_get_height(current.get());
     g_free(buffer);
     return { std::move(image), {} };
 }
+
+} // namespace
 
 } // namespace viewer

@@ -1,16 +1,10 @@
 #pragma once
 
-#include <condition_variable>
+#include <chrono>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <list>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <tuple>
 #include <vector>
 
 namespace viewer {
@@ -45,8 +39,7 @@ public:
 
     // `paths` are the viewer's photos.
     PhotoRenderer(std::vector<std::string> paths, Limits limits);
-    // Answers the requests still waiting with "stopping" and waits for the
-    // decodes under way.
+    // Stops (see stop) and waits for the decodes under way, unless stopped before.
     ~PhotoRenderer();
     PhotoRenderer(const PhotoRenderer&) = delete;
     PhotoRenderer& operator=(const PhotoRenderer&) = delete;
@@ -77,33 +70,20 @@ public:
     // The same, waiting for the result.
     Result renderAndWait(size_t index, Box box);
 
-    size_t count() const { return paths_.size(); }
+    // Answers the requests still waiting with "stopping", interrupts the
+    // decodes under way where libvips can, and waits up to `grace` for
+    // them. False when one is still running (a HEIC is decoded by one call
+    // that cannot be interrupted): it goes on on its own, holding what it
+    // needs, and the process should end without waiting for it.
+    bool stop(std::chrono::milliseconds grace);
+
+    size_t count() const;
     // How many decodes have run: a photo asked for many times is decoded once.
     size_t decodeCount() const;
 
 private:
-    using Key = std::tuple<size_t, int, int>; // index, width, height
-    struct Cached {
-        std::shared_ptr<const Image> image;
-        std::list<Key>::iterator recent;
-    };
-
-    Result decode(const std::string& path, Box box) const;
-    void decodeLoop();
-    void remember(const Key& key, const std::shared_ptr<const Image>& image);
-
-    const std::vector<std::string> paths_;
-    const Limits limits_;
-    mutable std::mutex lock_;
-    std::condition_variable work_;
-    bool stopping_ = false;
-    std::deque<Key> queue_;
-    std::map<Key, std::vector<Done>> waiting_; // decodes queued or running, and who waits for each
-    std::map<Key, Cached> cache_;
-    std::list<Key> recent_; // most recently used first
-    size_t cachedBytes_ = 0;
-    size_t decodes_ = 0;
-    std::vector<std::thread> decoders_;
+    struct State;
+    std::shared_ptr<State> state_;
 };
 
 } // namespace viewer

@@ -410,9 +410,11 @@ struct ViewerServer::Impl {
     {
         exchange.waiting = std::make_shared<Waiting>();
         exchange.waiting->connection = connection;
-        if (!suspended.suspend(exchange.waiting))
+        if (!suspended->suspend(exchange.waiting))
             return send(connection, Reply::text(503, "the viewer is stopping"));
-        start([waiting = exchange.waiting, hub = &suspended](Reply reply) { hub->answer(waiting, std::move(reply)); });
+        // The answer may come after the server is gone (a decode finishing
+        // late): it holds what it needs, and is dropped then.
+        start([waiting = exchange.waiting, hub = suspended](Reply reply) { hub->answer(waiting, std::move(reply)); });
         return MHD_YES;
     }
 
@@ -425,7 +427,7 @@ struct ViewerServer::Impl {
     std::map<std::string, Reply> files; // by name: the page's files
     bool loopback = true;
     int listenFd = -1;
-    Suspended suspended;
+    std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>();
     RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds) };
     UiQueue ui;
     MHD_Daemon* daemon = nullptr;
@@ -498,7 +500,7 @@ std::optional<std::string> ViewerServer::start()
 
 void ViewerServer::stop()
 {
-    impl_->suspended.stop();
+    impl_->suspended->stop();
     impl_->ui.stop();
     if (impl_->daemon) {
         MHD_stop_daemon(impl_->daemon);
