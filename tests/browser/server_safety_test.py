@@ -168,6 +168,10 @@ class HostileClients(unittest.TestCase):
         with ViewerServer(ARGS.viewer, [], [ARGS.samples]) as server:
             status = raw(server, b'POST /command HTTP/1.1\r\n' + head(server, b'Content-Length: 4', b'Content-Length: 40') + b'next')
             self.assertEqual(status, 400)
+            # A length and a chunked body: which one ends the request is the smuggler's question.
+            status = raw(server, b'POST /command HTTP/1.1\r\n' + head(server, b'Content-Length: 9', b'Transfer-Encoding: chunked')
+                         + b'4\r\nnext\r\n0\r\n\r\n')
+            self.assertEqual(status, 400)
             self.assertEqual(shown_photo(server), 0)
 
     def test_a_chunked_body_over_the_limit_is_refused_without_being_kept(self):
