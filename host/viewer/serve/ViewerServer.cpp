@@ -4,28 +4,24 @@
 #include "RequestDeadlines.h"
 #include "RequestGuard.h"
 #include "ServerLimits.h"
+#include "UiQueue.h"
 
 #include "../Commands.h"
 #include "../Session.h"
 #include "../WPhotosAppController.h"
 
-#include "foundation/NSRunLoop.h"
 #include "foundation/NSString.h"
 #include "messageui/MFMailComposeViewController.h"
-#include "runtime/AutoreleasePool.h"
 #include "uikit/UIApplication.h"
 
 #include <microhttpd.h>
 
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
 namespace viewer {
@@ -122,64 +118,6 @@ private:
     std::mutex lock_;
     bool stopping_ = false;
     std::set<std::shared_ptr<Waiting>> waiting_;
-};
-
-// Runs UI tasks one after another on a thread of its own, each handed to
-// the main run loop and waited for there: a command never runs inside
-// another one's settling, and the server's thread never waits.
-class UiQueue {
-public:
-    UiQueue()
-        : thread_([this] { run(); })
-    {
-    }
-    ~UiQueue() { stop(); }
-
-    void push(std::function<void()> task)
-    {
-        {
-            std::lock_guard guard(lock_);
-            tasks_.push_back(std::move(task));
-        }
-        wake_.notify_one();
-    }
-
-    // Drops the tasks not yet begun and waits for the one under way.
-    void stop()
-    {
-        {
-            std::lock_guard guard(lock_);
-            stopping_ = true;
-            tasks_.clear();
-        }
-        wake_.notify_one();
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-private:
-    void run()
-    {
-        for (;;) {
-            std::unique_lock guard(lock_);
-            wake_.wait(guard, [this] { return stopping_ || !tasks_.empty(); });
-            if (stopping_)
-                return;
-            auto task = std::move(tasks_.front());
-            tasks_.pop_front();
-            guard.unlock();
-            NSRunLoop::mainRunLoop().performAndWait([&task] {
-                AutoreleasePool pool;
-                task();
-            });
-        }
-    }
-
-    std::mutex lock_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> tasks_;
-    bool stopping_ = false;
-    std::thread thread_;
 };
 
 // The state of one request across the calls libmicrohttpd makes for it.
