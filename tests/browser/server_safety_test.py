@@ -242,6 +242,19 @@ class HostileClients(unittest.TestCase):
                     for sock in idle:
                         sock.close()
 
+    def test_idle_sockets_cannot_take_every_slot(self):
+        with ViewerServer(ARGS.viewer, [], [ARGS.samples]) as server:
+            idle = []
+            try:
+                for _ in range(300):  # more than the server takes at once
+                    idle.append(socket.create_connection(('127.0.0.1', server.port), timeout=30))
+                started = time.monotonic()
+                self.assertEqual(request(server, 'GET', '/snapshot')[0], 200)
+                self.assertLess(time.monotonic() - started, 5)
+            finally:
+                for sock in idle:
+                    sock.close()
+
     def test_many_ranges_do_not_multiply_the_answer(self):
         with ViewerServer(ARGS.viewer, [], [ARGS.samples + '/quorix-sample.jpg']) as server:
             status, whole = request(server, 'GET', '/photo/0')

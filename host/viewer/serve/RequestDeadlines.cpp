@@ -4,8 +4,9 @@
 
 namespace viewer {
 
-RequestDeadlines::RequestDeadlines(std::chrono::seconds limit)
+RequestDeadlines::RequestDeadlines(std::chrono::seconds limit, size_t maxWaiting)
     : limit_(limit)
+    , maxWaiting_(maxWaiting)
     , watcher_([this] { watch(); })
 {
 }
@@ -24,6 +25,18 @@ void RequestDeadlines::opened(const void* connection, int fd)
 {
     std::lock_guard guard(lock_);
     connections_[connection] = { fd, true, Clock::now() };
+    size_t waiting = 0;
+    Entry* longest = nullptr;
+    for (auto& [other, entry] : connections_)
+        if (entry.waiting) {
+            ++waiting;
+            if (!longest || entry.since < longest->since)
+                longest = &entry;
+        }
+    if (waiting > maxWaiting_) {
+        ::shutdown(longest->fd, SHUT_RDWR);
+        longest->waiting = false;
+    }
 }
 
 void RequestDeadlines::requestArrived(const void* connection)

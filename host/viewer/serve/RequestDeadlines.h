@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -15,13 +16,17 @@ namespace viewer {
 // became ready for it (opened, or the last answer sent); time spent waiting
 // for the server's answer does not count.
 //
+// It also keeps room for the page: once more than `maxWaiting` connections
+// wait for a request, each new one pushes out the one that has waited
+// longest, so idle sockets cannot take every slot the server has.
+//
 // The server's thread reports; a thread of its own shuts late sockets down
 // (the server then sees them end and closes them as usual).
 class RequestDeadlines {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit RequestDeadlines(std::chrono::seconds limit);
+    RequestDeadlines(std::chrono::seconds limit, size_t maxWaiting);
     ~RequestDeadlines();
     RequestDeadlines(const RequestDeadlines&) = delete;
     RequestDeadlines& operator=(const RequestDeadlines&) = delete;
@@ -42,6 +47,7 @@ private:
     void watch();
 
     const std::chrono::seconds limit_;
+    const size_t maxWaiting_;
     std::mutex lock_;
     std::condition_variable wake_;
     bool stopping_ = false;

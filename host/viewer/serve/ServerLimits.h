@@ -9,6 +9,9 @@ namespace viewer::limits {
 // Connections in all: room for the page's few beside hundreds of idle or
 // slow ones, each of which costs a socket and a little memory, never a thread.
 constexpr unsigned maxConnections = 256;
+// Connections waiting for a request (idle or slow) beyond which the one that
+// has waited longest is closed for a new one: the rest is room for the page.
+constexpr size_t maxWaitingConnections = maxConnections - 32;
 // Per client address, beyond loopback (on loopback every client, the page
 // included, has the same address): one machine cannot take every slot.
 constexpr unsigned maxConnectionsPerAddress = 32;

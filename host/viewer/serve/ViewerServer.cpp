@@ -366,7 +366,7 @@ struct ViewerServer::Impl {
     bool loopback = true;
     int listenFd = -1;
     std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>();
-    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds) };
+    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections };
     UiQueue ui;
     MHD_Daemon* daemon = nullptr;
 };
