@@ -215,7 +215,8 @@ def main():
     photos = [('24 MP JPEG', os.path.join(args.photos, 'camera-24mp.jpg')),
               ('12 MP HEIC', os.path.join(args.photos, 'phone-12mp.heic'))]
     builds = [('viewer', args.viewer)] + ([('yardstick', args.yardstick)] if args.yardstick else [])
-    print('%-34s %12s %12s %8s' % ('', *[name for name, _ in builds], 'ratio' if args.yardstick else ''))
+    names = ([name for name, _ in builds] + [''])[:2]
+    print('%-34s %12s %12s %8s' % ('', *names, 'ratio' if args.yardstick else ''))
     runs = [(name, lambda scenario=scenario: [scenario(binary) for _, binary in builds]) for name, scenario in scenarios.items()]
     runs.append(('first', lambda: first_photo([binary for _, binary in builds], photos)))
     for name, run in runs:
