@@ -73,8 +73,11 @@ class ViewerServer:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
-        self.stop()
+    def __exit__(self, kind, *exc):
+        status = self.stop()
+        # A sanitizer's report or a crash while stopping fails the test too.
+        if kind is None and status != 0:
+            raise AssertionError('the viewer ended with status %s: %s' % (status, getattr(self, 'stderr', '')))
 
 
 def wait_until(condition, timeout=10, what='condition'):
