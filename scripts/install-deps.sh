@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential clang cmake pkg-config
   libexiv2-dev libicu-dev libssl-dev libjpeg-dev zlib1g-dev
-  libcpp-httplib-dev libvips-dev
+  libmicrohttpd-dev libvips-dev
   chromium chromium-driver python3-selenium fonts-dejavu-core
   nlohmann-json3-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

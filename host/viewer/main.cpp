@@ -11,6 +11,7 @@
 #include "PhotoArguments.h"
 #include "Session.h"
 #include "ViewerOptions.h"
+#include "serve/ListenSocket.h"
 #include "serve/ServeMode.h"
 #include "WPhotosAppController.h"
 
@@ -22,6 +23,7 @@
 #include <CLI/CLI.hpp>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -135,6 +137,8 @@ int main(int argc, char** argv)
             return usageError(std::string(serveOption) + " needs --serve");
     }
     options.serveSettings.openBrowser = !noBrowser;
+    if (app.count("--listen") && !viewer::ListenSocket::isListenAddress(options.serveSettings.address))
+        return usageError("--listen: '" + options.serveSettings.address + "' is not an address or name of this machine");
     if (options.serveSettings.port < 0 || options.serveSettings.port > 65535)
         return usageError("--port: " + std::to_string(options.serveSettings.port) + " is not a port number (0 to 65535)");
     if (!system.empty() && !viewer::isVersion(system))
@@ -192,8 +196,13 @@ int main(int argc, char** argv)
     viewer::CommandRunner runner(*application, driver);
     viewer::LineOutput output(answers);
     if (options.serve) {
-        const int status = viewer::serve(runner, *application, driver, photos.paths, options.serveSettings, output);
-        return status != ExitSuccess || photos.problems.empty() ? status : ExitFailure;
+        const auto outcome = viewer::serve(runner, *application, driver, photos.paths, options.serveSettings, output);
+        const int status = outcome.status != ExitSuccess || photos.problems.empty() ? outcome.status : ExitFailure;
+        if (outcome.endAtOnce) {
+            std::cout.flush();
+            std::_Exit(status);
+        }
+        return status;
     }
     const bool written = options.script
         ? viewer::runScript(runner, std::cin, output)

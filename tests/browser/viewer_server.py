@@ -40,12 +40,14 @@ class ViewerServer:
         self.process = subprocess.Popen([viewer, '--serve', '--port', '0', *arguments, *photos],
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
         line = self.process.stdout.readline()
-        match = re.search(r'http://127\.0\.0\.1:(\d+)/', line)
+        match = re.search(r'http://(\S+):(\d+)/(\?token=(\w+))?', line)
         if not match:
             self.process.kill()
             raise RuntimeError('the viewer printed no address: %r %r' % (line, self.process.stderr.read()))
         self.url = match.group(0)
-        self.port = int(match.group(1))
+        self.host = match.group(1)
+        self.port = int(match.group(2))
+        self.token = match.group(4)
 
     def stop(self, sig=signal.SIGINT, timeout=10):
         """Stops the viewer with `sig` as Ctrl-C would (unless it has ended
@@ -75,11 +77,22 @@ class ViewerServer:
         except FileNotFoundError:
             return []
 
+    def memory_kb(self, field='VmRSS'):
+        """The viewer's resident memory now (VmRSS) or at its peak (VmHWM), in KiB."""
+        with open('/proc/%d/status' % self.process.pid) as status:
+            for line in status:
+                if line.startswith(field + ':'):
+                    return int(line.split()[1])
+        raise RuntimeError('no %s for the viewer' % field)
+
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
-        self.stop()
+    def __exit__(self, kind, *exc):
+        status = self.stop()
+        # A sanitizer's report or a crash while stopping fails the test too.
+        if kind is None and status != 0:
+            raise AssertionError('the viewer ended with status %s: %s' % (status, getattr(self, 'stderr', '')))
 
 
 def wait_until(condition, timeout=10, what='condition'):

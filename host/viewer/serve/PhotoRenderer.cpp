@@ -2,7 +2,16 @@
 
 #include <vips/vips.h>
 
-#include <memory>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <list>
+#include <malloc.h>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <tuple>
 
 namespace viewer {
 
@@ -21,14 +30,89 @@ std::string takeVipsError()
 struct ObjectUnref {
     void operator()(VipsImage* image) const { g_object_unref(image); }
 };
+using ImageRef = std::unique_ptr<VipsImage, ObjectUnref>;
+
+// Called by libvips as it computes an image: once the renderer stops, the
+// computation is told to end, so a stop does not wait for a long decode.
+void killWhenStopping(VipsImage* image, VipsProgress*, const std::atomic<bool>* stopping)
+{
+    if (stopping->load())
+        vips_image_set_kill(image, TRUE);
+}
+
+PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>& stopping);
 
 } // namespace
 
-PhotoRenderer::PhotoRenderer(std::vector<std::string> paths, int maxWidth, int maxHeight)
-    : paths_(std::move(paths))
-    , maxWidth_(maxWidth)
-    , maxHeight_(maxHeight)
+// Everything the decoding threads use, shared with them: a thread still
+// decoding when the renderer is gone finishes on its own.
+struct PhotoRenderer::State {
+    using Key = std::tuple<size_t, int, int>; // index, width, height
+    struct Cached {
+        std::shared_ptr<const Image> image;
+        std::list<Key>::iterator recent;
+    };
+
+    State(std::vector<std::string> photos, Limits bounds)
+        : paths(std::move(photos))
+        , limits(bounds)
+    {
+    }
+
+    void decodeLoop();
+    void remember(const Key& key, const std::shared_ptr<const Image>& image);
+
+    const std::vector<std::string> paths;
+    const Limits limits;
+    std::mutex lock;
+    std::condition_variable work; // a decode is queued, or stopping
+    std::condition_variable idle; // a decoding thread has ended
+    std::atomic<bool> stopping = false;
+    std::deque<Key> queue;
+    std::map<Key, std::vector<Done>> waiting; // decodes queued or running, and who waits for each
+    std::map<Key, Cached> cache;
+    std::list<Key> recent; // most recently used first
+    size_t cachedBytes = 0;
+    size_t decodes = 0;
+    unsigned threads = 0; // decoding threads still running
+};
+
+PhotoRenderer::PhotoRenderer(std::vector<std::string> paths, Limits limits)
+    : state_(std::make_shared<State>(std::move(paths), limits))
 {
+    state_->threads = std::max(1u, limits.decoders);
+    for (unsigned i = 0; i < state_->threads; ++i)
+        std::thread([state = state_] { state->decodeLoop(); }).detach();
+}
+
+PhotoRenderer::~PhotoRenderer()
+{
+    // After a stop that let a decode run on, that decode keeps the state alive.
+    if (!state_->stopping)
+        stop(std::chrono::hours(1));
+}
+
+bool PhotoRenderer::stop(std::chrono::milliseconds grace)
+{
+    State& state = *state_;
+    std::map<State::Key, std::vector<Done>> unanswered;
+    std::unique_lock guard(state.lock);
+    state.stopping = true;
+    for (const auto& key : state.queue)
+        unanswered[key] = std::move(state.waiting[key]);
+    state.queue.clear();
+    guard.unlock();
+    state.work.notify_all();
+    for (auto& [key, callers] : unanswered)
+        for (auto& done : callers)
+            done({ nullptr, "the viewer is stopping" });
+    guard.lock();
+    return state.idle.wait_for(guard, grace, [&state] { return state.threads == 0; });
+}
+
+PhotoRenderer::Limits PhotoRenderer::defaultLimits()
+{
+    return { defaultCacheBytes, std::max(1u, std::thread::hardware_concurrency()) };
 }
 
 bool PhotoRenderer::start(const char* programName, std::string& reason)
@@ -45,58 +129,148 @@ bool PhotoRenderer::start(const char* programName, std::string& reason)
 
 void PhotoRenderer::finish() { vips_shutdown(); }
 
-PhotoRenderer::Result PhotoRenderer::render(size_t index)
+size_t PhotoRenderer::count() const { return state_->paths.size(); }
+
+void PhotoRenderer::render(size_t index, Box box, Done done)
 {
-    if (index >= paths_.size())
-        return { std::nullopt, "no photo " + std::to_string(index) };
-    {
-        std::lock_guard guard(lock_);
-        if (auto found = cache_.find(index); found != cache_.end())
-            return { found->second, {} };
+    State& state = *state_;
+    if (index >= state.paths.size())
+        return done({ nullptr, "no photo " + std::to_string(index) });
+    const State::Key key { index, box.width, box.height };
+    std::unique_lock guard(state.lock);
+    if (auto found = state.cache.find(key); found != state.cache.end()) {
+        state.recent.splice(state.recent.begin(), state.recent, found->second.recent);
+        auto image = found->second.image;
+        guard.unlock();
+        return done({ std::move(image), {} });
     }
-    Result result = decode(paths_[index]);
-    if (result.image) {
-        std::lock_guard guard(lock_);
-        cache_.emplace(index, *result.image);
+    if (state.stopping) {
+        guard.unlock();
+        return done({ nullptr, "the viewer is stopping" });
     }
-    return result;
+    auto [entry, first] = state.waiting.try_emplace(key);
+    entry->second.push_back(std::move(done));
+    if (first) {
+        state.queue.push_back(key);
+        guard.unlock();
+        state.work.notify_one();
+    }
 }
 
-PhotoRenderer::Result PhotoRenderer::decode(const std::string& path) const
+PhotoRenderer::Result PhotoRenderer::renderAndWait(size_t index, Box box)
 {
-    // vips_thumbnail decodes only as much as the box needs (shrink-on-load)
-    // and applies the EXIF orientation, so a portrait stored rotated stands up.
+    std::promise<Result> promise;
+    render(index, box, [&promise](const Result& result) { promise.set_value(result); });
+    return promise.get_future().get();
+}
+
+size_t PhotoRenderer::decodeCount() const
+{
+    std::lock_guard guard(state_->lock);
+    return state_->decodes;
+}
+
+void PhotoRenderer::State::decodeLoop()
+{
+    std::unique_lock guard(lock);
+    for (;;) {
+        work.wait(guard, [this] { return stopping || !queue.empty(); });
+        if (queue.empty())
+            break;
+        const Key key = queue.front();
+        queue.pop_front();
+        ++decodes;
+        guard.unlock();
+
+        const auto [index, width, height] = key;
+        Result result = decode(paths[index], { width, height }, stopping);
+
+        guard.lock();
+        if (result.image)
+            remember(key, result.image);
+        auto callers = std::move(waiting[key]);
+        waiting.erase(key);
+        guard.unlock();
+        for (auto& done : callers)
+            done(result);
+        // A decode leaves its large buffers free in this thread's malloc
+        // arena; hand them back (once the answers are out), or the viewer
+        // keeps its peak for good.
+        malloc_trim(0);
+        guard.lock();
+    }
+    --threads;
+    idle.notify_all();
+}
+
+void PhotoRenderer::State::remember(const Key& key, const std::shared_ptr<const Image>& image)
+{
+    const size_t bytes = image->jpeg.size();
+    if (bytes > limits.cacheBytes)
+        return;
+    while (cachedBytes + bytes > limits.cacheBytes) {
+        auto oldest = cache.find(recent.back());
+        cachedBytes -= oldest->second.image->jpeg.size();
+        cache.erase(oldest);
+        recent.pop_back();
+    }
+    recent.push_front(key);
+    cache[key] = { image, recent.begin() };
+    cachedBytes += bytes;
+}
+
+namespace {
+
+PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>& stopping)
+{
+    using Result = PhotoRenderer::Result;
+    auto failed = [&path] { return Result { nullptr, path + ": " + takeVipsError() }; };
+    // Reading the header costs nothing; refuse an image too big to decode
+    // before any pixel is.
+    {
+        ImageRef header(vips_image_new_from_file(path.c_str(), nullptr));
+        if (!header)
+            return failed();
+        const double pixels = double(vips_image_get_width(header.get())) * vips_image_get_height(header.get());
+        if (pixels > PhotoRenderer::maxDecodePixels)
+            return { nullptr, path + ": " + std::to_string(vips_image_get_width(header.get())) + " x "
+                    + std::to_string(vips_image_get_height(header.get())) + " pixels are too many to show" };
+    }
+    // vips_thumbnail decodes only as much as the box needs: JPEG shrinks on
+    // load, HEIC takes its own preview when that is big enough. It applies
+    // the EXIF orientation, so a portrait stored rotated stands up.
     VipsImage* raw = nullptr;
-    if (vips_thumbnail(path.c_str(), &raw, maxWidth_, "height", maxHeight_, "size", VIPS_SIZE_DOWN, nullptr) != 0)
-        return { std::nullopt, path + ": " + takeVipsError() };
-    std::unique_ptr<VipsImage, ObjectUnref> thumbnail(raw);
+    if (vips_thumbnail(path.c_str(), &raw, box.width, "height", box.height, "size", VIPS_SIZE_DOWN, nullptr) != 0)
+        return failed();
+    ImageRef current(raw);
 
     // JPEG takes one or three bands of 8 bits: flatten any alpha onto black
     // (the viewer's background) and bring other colour spaces to sRGB.
-    VipsImage* prepared = nullptr;
-    VipsImage* current = thumbnail.get();
-    std::unique_ptr<VipsImage, ObjectUnref> flat, srgb;
-    if (vips_image_hasalpha(current)) {
-        if (vips_flatten(current, &prepared, nullptr) != 0)
-            return { std::nullopt, path + ": " + takeVipsError() };
-        flat.reset(prepared);
-        current = prepared;
+    VipsImage* next = nullptr;
+    if (vips_image_hasalpha(current.get())) {
+        if (vips_flatten(current.get(), &next, nullptr) != 0)
+            return failed();
+        current.reset(next);
     }
-    if (vips_colourspace(current, &prepared, VIPS_INTERPRETATION_sRGB, nullptr) != 0)
-        return { std::nullopt, path + ": " + takeVipsError() };
-    srgb.reset(prepared);
-    current = prepared;
+    if (vips_colourspace(current.get(), &next, VIPS_INTERPRETATION_sRGB, nullptr) != 0)
+        return failed();
+    current.reset(next);
 
+    // The pixels are computed while saving: that is what a stop interrupts.
+    vips_image_set_progress(current.get(), TRUE);
+    g_signal_connect(current.get(), "eval", G_CALLBACK(killWhenStopping), const_cast<std::atomic<bool>*>(&stopping));
     void* buffer = nullptr;
     size_t length = 0;
-    if (vips_jpegsave_buffer(current, &buffer, &length, "Q", 85, "strip", TRUE, nullptr) != 0)
-        return { std::nullopt, path + ": " + takeVipsError() };
-    Image image;
-    image.jpeg.assign(static_cast<const char*>(buffer), length);
-    image.width = vips_image_get_width(current);
-    image.height = vips_image_get_height(current);
+    if (vips_jpegsave_buffer(current.get(), &buffer, &length, "Q", 85, "strip", TRUE, nullptr) != 0)
+        return failed();
+    auto image = std::make_shared<PhotoRenderer::Image>();
+    image->jpeg.assign(static_cast<const char*>(buffer), length);
+    image->width = vips_image_get_width(current.get());
+    image->height = vips_image_get_height(current.get());
     g_free(buffer);
     return { std::move(image), {} };
 }
+
+} // namespace
 
 } // namespace viewer

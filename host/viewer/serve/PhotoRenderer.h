@@ -1,8 +1,9 @@
 #pragma once
 
-#include <map>
-#include <mutex>
-#include <optional>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,12 +13,39 @@ namespace viewer {
 // loaders take: JPEG, PNG, TIFF, HEIC, ...), turned upright by its EXIF
 // orientation and scaled down to fit a box, then encoded as JPEG. Only the
 // photos it was made with can be asked for, by index: no path from a
-// request ever reaches the file system. Safe to call from several threads.
+// request ever reaches the file system.
+//
+// Decoding is the expensive part, so it is bounded: one decode per photo and
+// size at a time (every other request for it waits for that one's result), at
+// most one decoding thread per core, and a cache of results bounded in bytes
+// that forgets the least recently used first. The size is part of the
+// request, so a page of small thumbnails and the full-screen photo share it.
 class PhotoRenderer {
 public:
-    // `paths` are the viewer's photos; `maxWidth` x `maxHeight` the box in pixels.
-    PhotoRenderer(std::vector<std::string> paths, int maxWidth, int maxHeight);
+    struct Box {
+        int width = 0;
+        int height = 0;
+        auto operator<=>(const Box&) const = default;
+    };
+    struct Limits {
+        size_t cacheBytes;
+        unsigned decoders; // threads decoding at once
+    };
+    // The rendered cache holds a few screens of photos at tablet size.
+    static constexpr size_t defaultCacheBytes = 24 * 1024 * 1024;
+    // A photo with more pixels than this is refused before it is decoded: a
+    // small file can declare a huge image (a decompression bomb).
+    static constexpr double maxDecodePixels = 120e6;
 
+    // `paths` are the viewer's photos.
+    PhotoRenderer(std::vector<std::string> paths, Limits limits);
+    // Stops (see stop) and waits for the decodes under way, unless stopped before.
+    ~PhotoRenderer();
+    PhotoRenderer(const PhotoRenderer&) = delete;
+    PhotoRenderer& operator=(const PhotoRenderer&) = delete;
+
+    // One decoding thread per core.
+    static Limits defaultLimits();
     // Starts libvips once per process; false (with the reason) if it cannot.
     static bool start(const char* programName, std::string& reason);
     // Frees what libvips holds for the process; no rendering after it.
@@ -28,25 +56,34 @@ public:
         int width = 0;
         int height = 0;
     };
-    // The rendered photo, or the reason it could not be rendered. Results
-    // are kept: a photo is decoded once however often the page asks.
+    // The rendered photo (shared with the cache, never changed), or the
+    // reason it could not be rendered.
     struct Result {
-        std::optional<Image> image;
+        std::shared_ptr<const Image> image;
         std::string error;
     };
-    Result render(size_t index);
+    using Done = std::function<void(const Result&)>;
 
-    size_t count() const { return paths_.size(); }
-    const std::string& path(size_t index) const { return paths_.at(index); }
+    // Photo `index` fitted into `box`: `done` is called once, at once from
+    // the cache or later on a decoding thread.
+    void render(size_t index, Box box, Done done);
+    // The same, waiting for the result.
+    Result renderAndWait(size_t index, Box box);
+
+    // Answers the requests still waiting with "stopping", interrupts the
+    // decodes under way where libvips can, and waits up to `grace` for
+    // them. False when one is still running (a HEIC is decoded by one call
+    // that cannot be interrupted): it goes on on its own, holding what it
+    // needs, and the process should end without waiting for it.
+    bool stop(std::chrono::milliseconds grace);
+
+    size_t count() const;
+    // How many decodes have run: a photo asked for many times is decoded once.
+    size_t decodeCount() const;
 
 private:
-    Result decode(const std::string& path) const;
-
-    std::vector<std::string> paths_;
-    int maxWidth_;
-    int maxHeight_;
-    std::mutex lock_;
-    std::map<size_t, Image> cache_;
+    struct State;
+    std::shared_ptr<State> state_;
 };
 
 } // namespace viewer

@@ -7,27 +7,59 @@
 
 namespace viewer {
 
-// Decides whether a request may reach the viewer: its Host must name this
-// server, and its Origin (when the browser sends one) must be this server's
-// own page. A page from anywhere else can make a person's browser send
-// requests here; refusing those keeps it from driving the viewer or reading
-// the photos. A name that only resolves to us (DNS rebinding) is refused too.
+// Decides whether a request may reach the viewer. A page from anywhere else
+// can make a person's browser send requests here; refusing those keeps it
+// from driving the viewer, reading the photos or making it decode them.
+//
+// On the loopback address the Host must name this server (so a name that
+// only resolves to us, DNS rebinding, is refused). Beyond loopback anyone on
+// the network can reach the port, so every request must also carry a secret
+// token: in the address the viewer prints once (`?token=`), then in a cookie
+// the page sets. Everywhere an Origin, when present, must be the request's
+// own, and a browser's mark of a cross-site request (Sec-Fetch-Site,
+// Referer) is refused except on the page itself, which a link may open.
 class RequestGuard {
 public:
-    // `address` is the listening address ("127.0.0.1"), `port` the bound port.
-    RequestGuard(std::string address, int port);
+    static constexpr std::string_view tokenCookie = "quorix-token";
 
-    // Why the request is refused, or nothing when it may go on. `origin` is
-    // absent when the request has no Origin header.
-    std::optional<std::string> refusal(std::string_view host, const std::optional<std::string_view>& origin) const;
+    // The headers and parts of a request the guard reads; absent ones are
+    // nullopt (an empty header is present and empty).
+    struct Request {
+        std::string_view path;
+        std::optional<std::string_view> host;
+        std::optional<std::string_view> origin;
+        std::optional<std::string_view> referer;
+        std::optional<std::string_view> fetchSite; // Sec-Fetch-Site
+        std::optional<std::string_view> cookie;
+        std::optional<std::string_view> tokenArgument; // ?token=
+    };
 
-    // The address a person opens: http://ADDRESS:PORT/
+    // `address` is the bound address ("127.0.0.1", "::1", "0.0.0.0"),
+    // `names` other names that reach it ("localhost"), `port` the bound port.
+    // `token` is empty on the loopback address, where none is needed.
+    RequestGuard(std::string address, std::vector<std::string> names, int port, std::string token);
+
+    // Whether `address` (a numeric address) is a loopback one.
+    static bool isLoopback(std::string_view address);
+    // A fresh token of 128 random bits in hex.
+    static std::string makeToken();
+
+    // Why the request is refused, or nothing when it may go on.
+    std::optional<std::string> refusal(const Request& request) const;
+    // The cookie that keeps the token after the first page, for a request
+    // that carried it in its address; empty when none is needed.
+    std::string tokenCookieFor(const Request& request) const;
+
+    // The address a person opens: http://ADDRESS:PORT/ (with ?token=)
     std::string pageAddress() const;
 
 private:
+    bool knownHost(std::string_view host) const;
+    bool tokenMatches(std::optional<std::string_view> offered) const;
+    std::optional<std::string_view> cookieToken(std::optional<std::string_view> cookies) const;
+
     std::vector<std::string> hosts_; // "127.0.0.1:8080", "localhost:8080"
-    std::string address_;
-    int port_;
+    std::string token_;
 };
 
 } // namespace viewer

@@ -27,6 +27,8 @@ constexpr const char* program = "quorix-viewer";
 // Photos are rendered at twice the screen's points, for sharp pixels on
 // high-density displays.
 constexpr int pixelsPerPoint = 2;
+// How long a stop waits for the decodes under way.
+constexpr std::chrono::milliseconds decodeGrace(300);
 
 // The write end of the pipe a stop signal is reported through: a signal
 // handler may only do async-signal-safe things, so it writes one byte and a
@@ -60,21 +62,20 @@ bool catchStopSignals(std::string& reason)
 
 } // namespace
 
-int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, const std::vector<std::string>& photoPaths,
+ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, const std::vector<std::string>& photoPaths,
     const ServeSettings& settings, LineOutput& out)
 {
     std::string reason;
     if (!PhotoRenderer::start(program, reason)) {
         std::cerr << program << ": cannot start the image library: " << reason << '\n';
-        return 1;
+        return { 1 };
     }
     const CGSize screen = driver.snapshot().screenSize();
-    PhotoRenderer photos(photoPaths, static_cast<int>(screen.width) * pixelsPerPoint,
-        static_cast<int>(screen.height) * pixelsPerPoint);
+    PhotoRenderer photos(photoPaths, PhotoRenderer::defaultLimits());
 
     if (!catchStopSignals(reason)) {
         std::cerr << program << ": cannot catch stop signals: " << reason << '\n';
-        return 1;
+        return { 1 };
     }
     ViewerServer server(runner, app, photos);
     ViewerServer::Setup setup;
@@ -82,14 +83,18 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
     setup.port = settings.port;
     Ref<NSString> resources = NSBundle::mainBundle()->resourcePath();
     setup.webFolder = (resources ? resources->str() : std::string(".")) + "/web";
+    setup.photoBox = { static_cast<int>(screen.width) * pixelsPerPoint, static_cast<int>(screen.height) * pixelsPerPoint };
     // `quit` from the page stops the server as Ctrl-C would.
     setup.onQuit = [] { onStopSignal(SIGTERM); };
     if (auto failure = server.open(std::move(setup))) {
         std::cerr << program << ": " << *failure << '\n';
-        return 1;
+        return { 1 };
     }
 
-    server.start();
+    if (auto failure = server.start()) {
+        std::cerr << program << ": " << *failure << '\n';
+        return { 1 };
+    }
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
     // Stopping: no new requests first, while the main loop still runs to
     // finish the ones under way; then the main loop.
@@ -121,9 +126,11 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
         }
     }
     stopper.join();
-    // The server (and with it every request that could still render) is gone.
+    // The server is gone; no request waits for a photo any more.
+    if (!photos.stop(decodeGrace))
+        return { status, true };
     PhotoRenderer::finish();
-    return status;
+    return { status };
 }
 
 } // namespace viewer

@@ -18,12 +18,19 @@ struct ServeSettings {
     bool openBrowser = true;
 };
 
+struct ServeOutcome {
+    int status; // what went wrong went to stderr
+    // A decode that cannot be interrupted is still running: the process
+    // must end (std::_Exit) without tearing down what it still uses.
+    bool endAtOnce = false;
+};
+
 // Serves the running viewer to a browser until SIGINT or SIGTERM (or the
 // `quit` command): prints the address to open on `out` and, in a graphical
 // session, opens it with `xdg-open` (unless told not to), then runs the main
 // run loop on this thread, where every command the page sends is carried
-// out. Returns the exit status; what went wrong goes to stderr.
-int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, const std::vector<std::string>& photoPaths,
+// out. Stops within a second of the signal whatever the clients do.
+ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, const std::vector<std::string>& photoPaths,
     const ServeSettings& settings, LineOutput& out);
 
 } // namespace viewer

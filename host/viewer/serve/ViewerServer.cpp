@@ -1,37 +1,32 @@
 #include "ViewerServer.h"
 
-#include "PhotoRenderer.h"
+#include "ListenSocket.h"
+#include "RequestDeadlines.h"
 #include "RequestGuard.h"
+#include "ServerLimits.h"
+#include "UiQueue.h"
 
 #include "../Commands.h"
 #include "../Session.h"
 #include "../WPhotosAppController.h"
 
-#include "foundation/NSRunLoop.h"
 #include "foundation/NSString.h"
 #include "messageui/MFMailComposeViewController.h"
-#include "runtime/AutoreleasePool.h"
 #include "uikit/UIApplication.h"
 
-#include <httplib.h>
+#include <microhttpd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
-#include <thread>
+#include <unistd.h>
 
 namespace viewer {
 
 namespace {
-
-// A command line is short; anything longer is not one.
-constexpr size_t maxCommandLength = 4096;
-// No request the page makes has a body beyond a command line.
-constexpr size_t maxBodyLength = 16 * 1024;
 
 struct WebFile {
     const char* name;
@@ -53,10 +48,127 @@ std::optional<std::string> readFile(const std::string& path)
     return content.str();
 }
 
-void plainError(httplib::Response& response, int status, const std::string& text)
+// What a request is answered with. The bytes are shared, never copied: the
+// page's files live as long as the server, a photo as long as a cache entry
+// or a response holds it.
+struct Reply {
+    unsigned status = 200;
+    std::string type;
+    std::shared_ptr<const std::string> body;
+    std::string cookie; // Set-Cookie, when the token is handed over
+    bool thenQuit = false; // the `quit` command's answer: stop once it is sent
+
+    static Reply text(unsigned status, const std::string& text)
+    {
+        return { status, "text/plain; charset=utf-8", std::make_shared<const std::string>(text + "\n"), {} };
+    }
+    static Reply json(const std::string& text) { return { 200, "application/json", std::make_shared<const std::string>(text), {} }; }
+};
+
+// A request waiting, suspended, for work on another thread.
+struct Waiting {
+    MHD_Connection* connection = nullptr;
+    bool suspended = false;
+    std::optional<Reply> reply;
+};
+
+// The requests suspended now. Work on other threads answers them through
+// here; once the server stops, every one left is answered with 503 and later
+// answers are dropped, so no thread touches a connection that is gone.
+class Suspended {
+public:
+    // Suspends the connection of the request being handled; false when the
+    // server is stopping and it must be answered at once.
+    bool suspend(const std::shared_ptr<Waiting>& waiting)
+    {
+        std::lock_guard guard(lock_);
+        if (stopping_)
+            return false;
+        waiting->suspended = true;
+        waiting_.insert(waiting);
+        MHD_suspend_connection(waiting->connection);
+        return true;
+    }
+
+    void answer(const std::shared_ptr<Waiting>& waiting, Reply reply)
+    {
+        std::lock_guard guard(lock_);
+        if (waiting->suspended)
+            resume(waiting, std::move(reply));
+    }
+
+    void stop()
+    {
+        std::lock_guard guard(lock_);
+        stopping_ = true;
+        for (const auto& waiting : std::set(waiting_))
+            resume(waiting, Reply::text(503, "the viewer is stopping"));
+    }
+
+private:
+    void resume(const std::shared_ptr<Waiting>& waiting, Reply reply)
+    {
+        waiting->reply = std::move(reply);
+        waiting->suspended = false;
+        waiting_.erase(waiting);
+        // libmicrohttpd calls the request's handler again, which sends the reply.
+        MHD_resume_connection(waiting->connection);
+    }
+
+    std::mutex lock_;
+    bool stopping_ = false;
+    std::set<std::shared_ptr<Waiting>> waiting_;
+};
+
+// The state of one request across the calls libmicrohttpd makes for it.
+struct Exchange {
+    std::string body;
+    size_t received = 0; // bytes of body, stored or not
+    std::string cookie; // Set-Cookie for the page, when the address carried the token
+    std::shared_ptr<Waiting> waiting;
+};
+
+std::optional<std::string_view> header(MHD_Connection* connection, MHD_ValueKind kind, const char* name)
 {
-    response.status = status;
-    response.set_content(text + "\n", "text/plain; charset=utf-8");
+    const char* value = MHD_lookup_connection_value(connection, kind, name);
+    return value ? std::optional<std::string_view>(value) : std::nullopt;
+}
+
+// Every Content-Length of the request, to catch two that disagree.
+std::vector<std::string> contentLengths(MHD_Connection* connection)
+{
+    std::vector<std::string> values;
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* key, const char* value) {
+            if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0)
+                static_cast<std::vector<std::string>*>(cls)->push_back(value ? value : "");
+            return MHD_YES;
+        },
+        &values);
+    return values;
+}
+
+void freeShared(void* bytes) { delete static_cast<std::shared_ptr<const std::string>*>(bytes); }
+
+MHD_Result send(MHD_Connection* connection, const Reply& reply)
+{
+    // The response keeps its bytes alive through a shared pointer of its own.
+    auto* keep = new std::shared_ptr<const std::string>(reply.body);
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        reply.body->size(), const_cast<char*>(reply.body->data()), freeShared, keep);
+    if (!response) {
+        delete keep;
+        return MHD_NO;
+    }
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type.c_str());
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    if (!reply.cookie.empty())
+        MHD_add_response_header(response, MHD_HTTP_HEADER_SET_COOKIE, reply.cookie.c_str());
+    const MHD_Result queued = MHD_queue_response(connection, reply.status, response);
+    MHD_destroy_response(response);
+    return queued;
 }
 
 } // namespace
@@ -67,18 +179,6 @@ struct ViewerServer::Impl {
         , app(application)
         , photos(renderer)
     {
-    }
-
-    // Runs `task` on the main run loop and waits; one at a time, so a
-    // command never runs inside another one's settling.
-    template<class F>
-    auto onMainThread(F task)
-    {
-        std::lock_guard guard(mainLock);
-        return NSRunLoop::mainRunLoop().performAndWait([&] {
-            AutoreleasePool pool;
-            return task();
-        });
     }
 
     // The screen and what the page shows beside it.
@@ -101,104 +201,174 @@ struct ViewerServer::Impl {
         return reply;
     }
 
-    void routes()
+    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
+        const char* upload, size_t* uploadSize, void** requestState)
     {
-        // Address reuse only, without httplib's default port sharing: a
-        // second process must not be able to listen on the viewer's port.
-        server.set_socket_options([](socket_t sock) {
-            int yes = 1;
-            ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-        });
-        server.set_payload_max_length(maxBodyLength);
-        server.set_keep_alive_timeout(1); // so stopping does not wait long on idle connections
-        server.set_read_timeout(5);
-        server.set_write_timeout(5);
-
-        server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
-            // The header values are copies: keep them alive while they are read.
-            const std::string host = request.get_header_value("Host");
-            const std::string originText = request.get_header_value("Origin");
-            std::optional<std::string_view> origin;
-            if (request.has_header("Origin"))
-                origin = originText;
-            if (auto refused = requestGuard->refusal(host, origin)) {
-                plainError(response, 403, *refused);
-                return httplib::Server::HandlerResponse::Handled;
+        auto& self = *static_cast<Impl*>(cls);
+        if (!*requestState) {
+            auto* exchange = new Exchange;
+            *requestState = exchange;
+            // The head is complete and no byte of the body is read yet: the
+            // cheapest moment to refuse.
+            if (auto refused = self.screen(connection, url, method, *exchange)) {
+                self.deadlines.requestArrived(connection);
+                return send(connection, *refused);
             }
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
-        server.set_post_routing_handler([](const httplib::Request&, httplib::Response& response) {
-            response.set_header("X-Content-Type-Options", "nosniff");
-            response.set_header("Cache-Control", "no-store");
-        });
-        server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-            if (response.body.empty())
-                plainError(response, response.status, response.status == 413 ? "request too large" : "bad request");
-        });
-        server.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
-            std::string reason = "internal error";
-            try {
-                std::rethrow_exception(error);
-            } catch (const std::exception& exception) {
-                reason = exception.what();
-            } catch (...) {
-            }
-            plainError(response, 500, reason);
-        });
+            return MHD_YES;
+        }
+        auto& exchange = *static_cast<Exchange*>(*requestState);
+        if (exchange.waiting && exchange.waiting->reply)
+            return send(connection, *exchange.waiting->reply);
+        if (*uploadSize) {
+            // Counted whatever the encoding (a chunked body has no length to
+            // check up front) and never stored beyond the limit. An answer
+            // can only be sent once the body is read, so the rest is read
+            // and dropped, up to a point: a longer one loses its connection.
+            exchange.received += *uploadSize;
+            if (exchange.received > limits::maxDrainBytes)
+                return MHD_NO;
+            if (exchange.received <= limits::maxBodyBytes)
+                exchange.body.append(upload, *uploadSize);
+            *uploadSize = 0;
+            return MHD_YES;
+        }
+        self.deadlines.requestArrived(connection);
+        if (exchange.received > limits::maxBodyBytes)
+            return send(connection, Reply::text(413, "a request body is at most 16 KiB"));
+        return self.route(connection, url, method, exchange);
+    }
 
-        auto page = [this](const std::string& name) {
-            return [this, name](const httplib::Request&, httplib::Response& response) {
-                const auto& file = files.at(name);
-                response.set_content(file.first, file.second);
-            };
+    static void onCompleted(void* cls, MHD_Connection* connection, void** requestState, MHD_RequestTerminationCode)
+    {
+        auto& self = *static_cast<Impl*>(cls);
+        self.deadlines.answered(connection);
+        auto* exchange = static_cast<Exchange*>(*requestState);
+        if (exchange && exchange->waiting && exchange->waiting->reply && exchange->waiting->reply->thenQuit && self.onQuit)
+            self.onQuit();
+        delete exchange;
+        *requestState = nullptr;
+    }
+
+    static void onConnection(void* cls, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code)
+    {
+        auto& deadlines = static_cast<Impl*>(cls)->deadlines;
+        if (code == MHD_CONNECTION_NOTIFY_STARTED)
+            deadlines.opened(connection, MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd);
+        else
+            deadlines.closed(connection);
+    }
+
+    // Refusals that need only the request's head.
+    std::optional<Reply> screen(MHD_Connection* connection, const std::string_view url, const std::string_view method, Exchange& exchange)
+    {
+        if (MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr) > int(limits::maxHeaderCount))
+            return Reply::text(431, "a request has at most " + std::to_string(limits::maxHeaderCount) + " header fields");
+        const auto lengths = contentLengths(connection);
+        if (lengths.size() > 1 && std::any_of(lengths.begin(), lengths.end(), [&](const auto& l) { return l != lengths.front(); }))
+            return Reply::text(400, "the request has Content-Length headers that differ");
+        if (!lengths.empty() && header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
+            return Reply::text(400, "the request has both Content-Length and Transfer-Encoding");
+        RequestGuard::Request request {
+            url,
+            header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST),
+            header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ORIGIN),
+            header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_REFERER),
+            header(connection, MHD_HEADER_KIND, "Sec-Fetch-Site"),
+            header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_COOKIE),
+            header(connection, MHD_GET_ARGUMENT_KIND, "token"),
         };
-        server.Get("/", page("index.html"));
-        for (const auto& file : webFiles)
-            server.Get(std::string("/") + file.name, page(file.name));
+        if (auto refused = guard->refusal(request))
+            return Reply::text(403, *refused);
+        if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_HEAD && method != MHD_HTTP_METHOD_POST)
+            return Reply::text(405, std::string(method) + " is not served");
+        if (!lengths.empty() && std::strtoull(lengths.front().c_str(), nullptr, 10) > limits::maxBodyBytes)
+            return Reply::text(413, "a request body is at most 16 KiB");
+        // Kept for the page's own requests after the first one.
+        exchange.cookie = guard->tokenCookieFor(request);
+        return std::nullopt;
+    }
 
-        server.Get("/snapshot", [this](const httplib::Request&, httplib::Response& response) {
-            auto reply = onMainThread([this] { return state(); });
-            response.set_content(answerText(reply), "application/json");
-        });
-
-        server.Post("/command", [this](const httplib::Request& request, httplib::Response& response) {
-            const std::string& line = request.body;
-            if (line.empty() || line.size() > maxCommandLength)
-                return plainError(response, 400, "a command is one line of at most 4096 bytes");
-            if (line.find_first_of("\r\n") != std::string::npos || line.find('\0') != std::string::npos)
-                return plainError(response, 400, "a command is one line");
-            bool quit = false;
-            auto reply = onMainThread([&] {
-                auto answer = answerCommand(runner, line);
-                quit = runner.quitRequested();
-                return answer;
+    MHD_Result route(MHD_Connection* connection, const std::string_view url, const std::string_view method, Exchange& exchange)
+    {
+        const bool get = method == MHD_HTTP_METHOD_GET || method == MHD_HTTP_METHOD_HEAD;
+        const std::string path = url == "/" ? "index.html" : std::string(url.substr(1));
+        if (auto file = files.find(path); get && file != files.end()) {
+            Reply reply = file->second;
+            reply.cookie = exchange.cookie;
+            return send(connection, reply);
+        }
+        if (url == "/snapshot" && get)
+            return later(connection, exchange, [this](auto answer) {
+                ui.push([this, answer] { answer(Reply::json(answerText(state()))); });
             });
-            response.set_content(answerText(reply), "application/json");
-            if (quit && onQuit)
-                onQuit();
-        });
+        if (url == "/command" && method == MHD_HTTP_METHOD_POST)
+            return command(connection, exchange);
+        if (url.starts_with("/photo/") && get)
+            return photo(connection, exchange, url.substr(7));
+        return send(connection, Reply::text(404, "no " + std::string(url) + " here"));
+    }
 
-        server.Get(R"(/photo/(\d{1,9}))", [this](const httplib::Request& request, httplib::Response& response) {
-            const size_t index = std::stoul(request.matches[1].str());
-            if (index >= photos.count())
-                return plainError(response, 404, "no photo " + std::to_string(index));
-            auto rendered = photos.render(index);
-            if (!rendered.image)
-                return plainError(response, 422, rendered.error);
-            response.set_content(rendered.image->jpeg, "image/jpeg");
+    MHD_Result command(MHD_Connection* connection, Exchange& exchange)
+    {
+        const std::string& line = exchange.body;
+        if (line.empty() || line.size() > limits::maxCommandBytes)
+            return send(connection, Reply::text(400, "a command is one line of at most 4096 bytes"));
+        if (line.find_first_of("\r\n") != std::string::npos || line.find('\0') != std::string::npos)
+            return send(connection, Reply::text(400, "a command is one line"));
+        return later(connection, exchange, [this, line](auto answer) {
+            ui.push([this, line, answer] {
+                Reply reply = Reply::json(answerText(answerCommand(runner, line)));
+                reply.thenQuit = runner.quitRequested();
+                answer(std::move(reply));
+            });
         });
+    }
+
+    MHD_Result photo(MHD_Connection* connection, Exchange& exchange, std::string_view digits)
+    {
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+            return send(connection, Reply::text(404, "no photo " + std::string(digits)));
+        const size_t index = std::stoul(std::string(digits));
+        if (index >= photos.count())
+            return send(connection, Reply::text(404, "no photo " + std::to_string(index)));
+        return later(connection, exchange, [this, index](auto answer) {
+            photos.render(index, photoBox, [answer](const PhotoRenderer::Result& result) {
+                if (!result.image)
+                    return answer(Reply::text(422, result.error));
+                // An alias of the cached image's bytes: no copy per request.
+                answer({ 200, "image/jpeg", std::shared_ptr<const std::string>(result.image, &result.image->jpeg), {} });
+            });
+        });
+    }
+
+    // Suspends the request and hands `start` a function that answers it
+    // from any thread.
+    template<class Start>
+    MHD_Result later(MHD_Connection* connection, Exchange& exchange, Start start)
+    {
+        exchange.waiting = std::make_shared<Waiting>();
+        exchange.waiting->connection = connection;
+        if (!suspended->suspend(exchange.waiting))
+            return send(connection, Reply::text(503, "the viewer is stopping"));
+        // The answer may come after the server is gone (a decode finishing
+        // late): it holds what it needs, and is dropped then.
+        start([waiting = exchange.waiting, hub = suspended](Reply reply) { hub->answer(waiting, std::move(reply)); });
+        return MHD_YES;
     }
 
     CommandRunner& runner;
     WPhotosAppController& app;
     PhotoRenderer& photos;
+    PhotoRenderer::Box photoBox;
     std::function<void()> onQuit;
-    httplib::Server server;
-    std::optional<RequestGuard> requestGuard;
-    std::map<std::string, std::pair<std::string, std::string>> files; // name: content, type
-    std::mutex mainLock;
-    std::thread listener;
-    std::atomic<bool> stopped = false;
+    std::optional<RequestGuard> guard;
+    std::map<std::string, Reply> files; // by name: the page's files
+    bool loopback = true;
+    int listenFd = -1;
+    std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>();
+    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections };
+    UiQueue ui;
+    MHD_Daemon* daemon = nullptr;
 };
 
 ViewerServer::ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos)
@@ -206,7 +376,12 @@ ViewerServer::ViewerServer(CommandRunner& runner, WPhotosAppController& app, Pho
 {
 }
 
-ViewerServer::~ViewerServer() { stop(); }
+ViewerServer::~ViewerServer()
+{
+    stop();
+    if (impl_->listenFd >= 0)
+        ::close(impl_->listenFd);
+}
 
 std::optional<std::string> ViewerServer::open(Setup setup)
 {
@@ -215,44 +390,60 @@ std::optional<std::string> ViewerServer::open(Setup setup)
         auto content = readFile(path);
         if (!content)
             return path + ": cannot be read";
-        impl_->files[file.name] = { std::move(*content), file.type };
+        impl_->files[file.name] = { 200, file.type, std::make_shared<const std::string>(std::move(*content)), {} };
     }
     if (setup.port < 0 || setup.port > 65535)
         return "port " + std::to_string(setup.port) + " is not between 0 and 65535";
-    impl_->routes();
-    int port = setup.port;
-    if (port == 0)
-        port = impl_->server.bind_to_any_port(setup.address);
-    else if (!impl_->server.bind_to_port(setup.address, port))
-        port = -1;
-    if (port < 0)
-        return "cannot listen on " + setup.address + " port " + std::to_string(setup.port) + ": " + std::strerror(errno);
-    impl_->requestGuard.emplace(setup.address, port);
+    auto bound = ListenSocket::open(setup.address, setup.port);
+    if (auto* failure = std::get_if<std::string>(&bound))
+        return *failure;
+    auto& socket = std::get<ListenSocket>(bound);
+    impl_->listenFd = socket.fd;
+    const bool loopback = RequestGuard::isLoopback(socket.address);
+    std::string shown = socket.address;
+    if (!loopback && (shown == "0.0.0.0" || shown == "::")) {
+        // Every address of the machine: show its name, which others can reach.
+        char name[256] = "";
+        if (::gethostname(name, sizeof name - 1) == 0 && name[0])
+            shown = name;
+    }
+    impl_->loopback = loopback;
+    impl_->guard.emplace(shown, socket.names, socket.port, loopback ? std::string() : RequestGuard::makeToken());
+    impl_->photoBox = setup.photoBox;
     impl_->onQuit = std::move(setup.onQuit);
     return std::nullopt;
 }
 
-std::string ViewerServer::pageAddress() const { return impl_->requestGuard ? impl_->requestGuard->pageAddress() : std::string(); }
+std::string ViewerServer::pageAddress() const { return impl_->guard ? impl_->guard->pageAddress() : std::string(); }
 
-void ViewerServer::start()
+std::optional<std::string> ViewerServer::start()
 {
-    impl_->listener = std::thread([this] {
-        impl_->server.listen_after_bind();
-        impl_->stopped = true;
-    });
-    // The server ignores stop() until its thread has begun listening; wait
-    // for that, so a signal that comes at once still stops it.
-    while (!impl_->server.is_running() && !impl_->stopped)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    impl_->daemon = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr,
+        nullptr, &Impl::onRequest, impl_.get(),
+        MHD_OPTION_LISTEN_SOCKET, impl_->listenFd,
+        MHD_OPTION_NOTIFY_COMPLETED, &Impl::onCompleted, impl_.get(),
+        MHD_OPTION_NOTIFY_CONNECTION, &Impl::onConnection, impl_.get(),
+        MHD_OPTION_CONNECTION_LIMIT, limits::maxConnections,
+        // On loopback every client has the same address, the page included.
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, impl_->loopback ? 0u : limits::maxConnectionsPerAddress,
+        MHD_OPTION_CONNECTION_TIMEOUT, limits::idleSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits::connectionMemoryBytes,
+        MHD_OPTION_STRICT_FOR_CLIENT, 1,
+        MHD_OPTION_END);
+    if (!impl_->daemon)
+        return "cannot start serving on " + pageAddress();
+    impl_->listenFd = -1; // the daemon closes it when it stops
+    return std::nullopt;
 }
 
 void ViewerServer::stop()
 {
-    impl_->stopped = true;
-    if (impl_->server.is_running() || impl_->listener.joinable())
-        impl_->server.stop();
-    if (impl_->listener.joinable())
-        impl_->listener.join();
+    impl_->suspended->stop();
+    impl_->ui.stop();
+    if (impl_->daemon) {
+        MHD_stop_daemon(impl_->daemon);
+        impl_->daemon = nullptr;
+    }
 }
 
 } // namespace viewer

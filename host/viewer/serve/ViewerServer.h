@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PhotoRenderer.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -10,22 +12,24 @@ class WPhotosAppController;
 namespace viewer {
 
 class CommandRunner;
-class PhotoRenderer;
 
-// The viewer's page and its endpoints, on cpp-httplib:
+// The viewer's page and its endpoints, on libmicrohttpd:
 //   GET  /                      the page (and its /viewer.css, /viewer.js)
 //   GET  /snapshot              the screen, the photo on it and what was handed
 //                               to the system (opened URLs, mails, pasteboard)
 //   POST /command               one command line, answered as the script mode does
 //   GET  /photo/N               photo N's pixels as JPEG, fitted to the screen
-// Requests arrive on the server's threads; every one that touches the UI is
-// handed to the main run loop, one at a time, and waited for there.
+// One thread reads every connection (epoll), so a slow client costs a socket,
+// never a worker. A request that waits (for the UI or a decode) is suspended
+// until its answer is ready: every one that touches the UI is handed to the
+// main run loop, one at a time; photos go to the renderer's decoders.
 class ViewerServer {
 public:
     struct Setup {
         std::string address = "127.0.0.1";
         int port = 0; // 0: a free port
         std::string webFolder; // index.html, viewer.css, viewer.js
+        PhotoRenderer::Box photoBox; // the size /photo/N is fitted to
         // Asked for once the `quit` command has been answered.
         std::function<void()> onQuit;
     };
@@ -39,10 +43,11 @@ public:
     std::optional<std::string> open(Setup setup);
     // The address a person opens.
     std::string pageAddress() const;
-    // Serves on a thread of its own until stop().
-    void start();
-    // Stops taking requests and waits for the ones being answered. The main
-    // run loop must keep running meanwhile: they may be waiting on it.
+    // Serves on a thread of its own until stop(); the reason when it cannot.
+    std::optional<std::string> start();
+    // Answers the requests still waiting with 503, closes every connection
+    // and waits for the UI task under way. The main run loop must keep
+    // running meanwhile: that task runs there.
     void stop();
 
 private:

@@ -1,0 +1,72 @@
+// Writes the large photos the server benchmark decodes, once, into a folder:
+//   camera-24mp.jpg   6000 x 4000, as a camera's JPEG
+//   phone-12mp.heic   4032 x 3024, as a phone's HEIC
+//   camera-45mp.heic  8256 x 5504, as a mirrorless camera's HEIC
+// Smooth noise stands in for a scene: it costs what a real photo costs to
+// decode, and compresses to an ordinary size. Usage: quorix_bench_photos DIR
+
+#include <vips/vips.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+VipsImage* scene(int width, int height)
+{
+    // Noise at a sixteenth of the size, enlarged: blotches a few pixels
+    // across, then fine grain on top, in three bands.
+    VipsImage *coarse = nullptr, *large = nullptr, *grain = nullptr, *sum = nullptr, *bands = nullptr, *out = nullptr;
+    if (vips_gaussnoise(&coarse, width / 16, height / 16, "mean", 128.0, "sigma", 60.0, nullptr)
+        || vips_resize(coarse, &large, 16.0, nullptr)
+        || vips_gaussnoise(&grain, vips_image_get_width(large), vips_image_get_height(large), "mean", 0.0, "sigma", 6.0, nullptr)
+        || vips_add(large, grain, &sum, nullptr))
+        return nullptr;
+    VipsImage* three[] = { sum, sum, sum };
+    if (vips_bandjoin(three, &bands, 3, nullptr) || vips_cast_uchar(bands, &out, nullptr))
+        return nullptr;
+    for (VipsImage* image : { coarse, large, grain, sum, bands })
+        g_object_unref(image);
+    vips_image_set_int(out, "interpretation", VIPS_INTERPRETATION_sRGB);
+    return out;
+}
+
+bool write(const std::string& path, int width, int height)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0)
+        return true;
+    VipsImage* image = scene(width, height);
+    const std::string partial = path + ".part" + path.substr(path.rfind('.'));
+    const bool heic = path.ends_with(".heic");
+    const int failed = !image
+        || (heic ? vips_heifsave(image, partial.c_str(), "Q", 50, "compression", VIPS_FOREIGN_HEIF_COMPRESSION_HEVC, nullptr)
+                 : vips_jpegsave(image, partial.c_str(), "Q", 90, nullptr));
+    if (image)
+        g_object_unref(image);
+    if (failed || std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "quorix_bench_photos: %s: %s\n", path.c_str(), vips_error_buffer());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: quorix_bench_photos DIR\n");
+        return 2;
+    }
+    if (VIPS_INIT(argv[0]) != 0)
+        return 1;
+    const std::string dir = argv[1];
+    ::mkdir(dir.c_str(), 0755);
+    const bool ok = write(dir + "/camera-24mp.jpg", 6000, 4000) && write(dir + "/phone-12mp.heic", 4032, 3024)
+        && write(dir + "/camera-45mp.heic", 8256, 5504);
+    vips_shutdown();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""The viewer's server under load, side by side with a yardstick build.
+
+Runs each scenario against --viewer and, when given, --yardstick (another
+build of quorix-viewer, e.g. the one before a change) in the same run, and
+prints one table with both and their ratio. Every connection goes to the
+loopback address; every attack is bounded in count and time.
+
+  slow clients  /snapshot latency (p50, p99, answered) while 200 idle and 8
+                trickling connections (a byte every 3 s) are open, then the
+                time from SIGINT to exit
+  big HEIC      8 parallel /photo/0 of a 45 MP HEIC: wall time, peak RSS,
+                and the time from SIGTERM to exit with 8 more in flight
+  walk          /photo/N for 300 photos one after another: steady RSS
+  first photo   time to the first /photo/0 of a fresh viewer, 24 MP JPEG and
+                12 MP HEIC (median of 5, builds taking turns), beside the
+                page's own viewer.js
+
+Photos come from quorix_bench_photos (built with -DQUORIX_BUILD_BENCH=ON):
+  build-rel/bin/quorix_bench_photos build-rel/bench-photos
+  bench/server_bench.py --viewer build-rel/bin/quorix-viewer \\
+      --yardstick OLD/bin/quorix-viewer --photos build-rel/bench-photos
+"""
+
+import argparse
+import os
+import re
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import http.client
+
+
+class Viewer:
+    def __init__(self, binary, photos):
+        self.process = subprocess.Popen([binary, '--serve', '--port', '0', *photos],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        match = re.search(r'http://127\.0\.0\.1:(\d+)/', self.process.stdout.readline())
+        if not match:
+            self.process.kill()
+            raise RuntimeError('%s printed no address' % binary)
+        self.port = int(match.group(1))
+
+    def memory_mb(self, field):
+        with open('/proc/%d/status' % self.process.pid) as status:
+            for line in status:
+                if line.startswith(field + ':'):
+                    return int(line.split()[1]) / 1024
+        return float('nan')
+
+    def get(self, path, timeout=30):
+        connection = http.client.HTTPConnection('127.0.0.1', self.port, timeout=timeout)
+        try:
+            connection.request('GET', path)
+            response = connection.getresponse()
+            return response.status, response.read()
+        finally:
+            connection.close()
+
+    def stop(self, sig, limit=15):
+        """Seconds from `sig` to exit; inf (and a kill) past `limit`."""
+        started = time.monotonic()
+        self.process.send_signal(sig)
+        try:
+            self.process.wait(limit)
+            return time.monotonic() - started
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            return float('inf')
+
+
+def timed(action):
+    started = time.monotonic()
+    try:
+        action()
+        return time.monotonic() - started
+    except (OSError, http.client.HTTPException):
+        return float('inf')
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
+
+
+def slow_clients(binary, samples):
+    viewer = Viewer(binary, [samples])
+    done = threading.Event()
+    head = b'GET /snapshot HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n' % viewer.port
+
+    def trickle():
+        try:
+            with socket.create_connection(('127.0.0.1', viewer.port), timeout=60) as sock:
+                for byte in head * 10:
+                    sock.send(bytes([byte]))
+                    if done.wait(3):
+                        return
+        except OSError:
+            pass
+
+    idle = [socket.create_connection(('127.0.0.1', viewer.port)) for _ in range(200)]
+    threads = [threading.Thread(target=trickle) for _ in range(8)]
+    for thread in threads:
+        thread.start()
+    time.sleep(0.5)  # let every slow client take its place
+    latencies = []
+    deadline = time.monotonic() + 60
+    while len(latencies) < 200 and time.monotonic() < deadline:
+        latencies.append(timed(lambda: viewer.get('/snapshot', timeout=5)))
+    answered = sum(1 for value in latencies if value != float('inf'))
+    stop = viewer.stop(signal.SIGINT)
+    done.set()
+    for sock in idle:
+        sock.close()
+    for thread in threads:
+        thread.join()
+    return {
+        '/snapshot p50 (ms)': percentile(latencies, 0.50) * 1000,
+        '/snapshot p99 (ms)': percentile(latencies, 0.99) * 1000,
+        '/snapshot answered of 200': answered,
+        'SIGINT to exit (s)': stop,
+    }
+
+
+def big_heic(binary, photo):
+    viewer = Viewer(binary, [photo])
+    results = [None] * 8
+
+    def fetch(slot):
+        results[slot] = timed(lambda: viewer.get('/photo/0', timeout=120))
+
+    def burst():
+        threads = [threading.Thread(target=fetch, args=(slot,)) for slot in range(8)]
+        for thread in threads:
+            thread.start()
+        return threads
+
+    started = time.monotonic()
+    for thread in burst():
+        thread.join()
+    wall = time.monotonic() - started
+    peak = viewer.memory_mb('VmHWM')
+    steady = viewer.memory_mb('VmRSS')
+    viewer.stop(signal.SIGINT)
+
+    # Stopping while eight decodes of a photo not yet rendered are asked for.
+    viewer = Viewer(binary, [photo])
+    threads = burst()
+    time.sleep(0.3)
+    stop = viewer.stop(signal.SIGTERM)
+    for thread in threads:
+        thread.join()
+    return {
+        '8 x /photo/0 wall (s)': wall,
+        '8 x /photo/0 peak RSS (MB)': peak,
+        'RSS after (MB)': steady,
+        'SIGTERM mid-decode to exit (s)': stop,
+    }
+
+
+def walk(binary, photo):
+    with tempfile.TemporaryDirectory() as folder:
+        for index in range(300):
+            os.symlink(os.path.abspath(photo), os.path.join(folder, 'photo%03d.jpg' % index))
+        viewer = Viewer(binary, [folder])
+        started = time.monotonic()
+        for index in range(300):
+            viewer.get('/photo/%d' % index)
+        wall = time.monotonic() - started
+        time.sleep(1)
+        steady = viewer.memory_mb('VmRSS')
+        peak = viewer.memory_mb('VmHWM')
+        viewer.stop(signal.SIGINT)
+    return {'300 photos walk (s)': wall, '300 photos steady RSS (MB)': steady, '300 photos peak RSS (MB)': peak}
+
+
+def first_photo(binaries, photos):
+    """Builds take turns, so a change in the machine's load hits them alike."""
+    figures = [{} for _ in binaries]
+    for name, photo in photos:
+        times = [[] for _ in binaries]
+        page = [[] for _ in binaries]
+        for _ in range(5):
+            for slot, binary in enumerate(binaries):
+                viewer = Viewer(binary, [photo])
+                page[slot].append(timed(lambda: viewer.get('/viewer.js')))
+                times[slot].append(timed(lambda: viewer.get('/photo/0', timeout=60)))
+                viewer.stop(signal.SIGINT)
+        for slot in range(len(binaries)):
+            figures[slot]['first photo %s (ms)' % name] = statistics.median(times[slot]) * 1000
+            figures[slot]['  viewer.js beside it (ms)'] = statistics.median(page[slot]) * 1000
+    return figures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--viewer', required=True)
+    parser.add_argument('--yardstick')
+    parser.add_argument('--photos', required=True, help='the folder quorix_bench_photos wrote')
+    parser.add_argument('--samples', default=os.path.join(os.path.dirname(__file__), '..', 'samples'))
+    parser.add_argument('--only', help='run one scenario: slow, heic, walk or first')
+    args = parser.parse_args()
+
+    scenarios = {
+        'slow': lambda binary: slow_clients(binary, args.samples),
+        'heic': lambda binary: big_heic(binary, os.path.join(args.photos, 'camera-45mp.heic')),
+        'walk': lambda binary: walk(binary, os.path.join(args.photos, 'camera-24mp.jpg')),
+    }
+    photos = [('24 MP JPEG', os.path.join(args.photos, 'camera-24mp.jpg')),
+              ('12 MP HEIC', os.path.join(args.photos, 'phone-12mp.heic'))]
+    builds = [('viewer', args.viewer)] + ([('yardstick', args.yardstick)] if args.yardstick else [])
+    names = ([name for name, _ in builds] + [''])[:2]
+    print('%-34s %12s %12s %8s' % ('', *names, 'ratio' if args.yardstick else ''))
+    runs = [(name, lambda scenario=scenario: [scenario(binary) for _, binary in builds]) for name, scenario in scenarios.items()]
+    runs.append(('first', lambda: first_photo([binary for _, binary in builds], photos)))
+    for name, run in runs:
+        if args.only and name != args.only:
+            continue
+        rows = run()
+        for key in rows[0]:
+            values = [row[key] for row in rows]
+            ratio = values[0] / values[1] if len(values) > 1 and values[1] not in (0, float('inf')) else float('nan')
+            print('%-34s %12.1f %12s %8s' % (key, values[0], '%.1f' % values[1] if len(values) > 1 else '',
+                                             '%.2f' % ratio if len(values) > 1 else ''))
+        sys.stdout.flush()
+
+
+if __name__ == '__main__':
+    main()

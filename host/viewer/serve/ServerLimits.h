@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+
+// Every limit the viewer's server sets, each against the attack it stops.
+// The page needs little: a few connections, short requests, a command line.
+namespace viewer::limits {
+
+// Connections in all: room for the page's few beside hundreds of idle or
+// slow ones, each of which costs a socket and a little memory, never a thread.
+constexpr unsigned maxConnections = 256;
+// Connections waiting for a request (idle or slow) beyond which the one that
+// has waited longest is closed for a new one: the rest is room for the page.
+constexpr size_t maxWaitingConnections = maxConnections - 32;
+// Per client address, beyond loopback (on loopback every client, the page
+// included, has the same address): one machine cannot take every slot.
+constexpr unsigned maxConnectionsPerAddress = 32;
+// A connection that sends nothing for this long is closed (between requests
+// too), so idle sockets give their slots back.
+constexpr unsigned idleSeconds = 10;
+// Time to send a whole request, head and body, from the moment the connection
+// is ready for it: a client that trickles bytes loses its connection.
+constexpr unsigned requestSeconds = 10;
+// Memory for one connection's request head and read buffer; a head that
+// does not fit gets 431, so many or long header fields cannot grow memory.
+constexpr size_t connectionMemoryBytes = 16 * 1024;
+// Header fields in one request: the page sends about a dozen.
+constexpr unsigned maxHeaderCount = 64;
+// A request body, whatever its encoding: a command line and some room.
+constexpr size_t maxBodyBytes = 16 * 1024;
+// How much of a body over the limit is read (and dropped) so that it can be
+// answered with 413; a longer one has its connection closed instead.
+constexpr size_t maxDrainBytes = 1024 * 1024;
+// A command is one short line.
+constexpr size_t maxCommandBytes = 4096;
+
+} // namespace viewer::limits

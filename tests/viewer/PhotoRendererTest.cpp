@@ -1,0 +1,95 @@
+// The photo renderer as the server uses it: many requests at once for the
+// same photo, a walk through more photos than the cache holds, and photos at
+// two sizes (the screen and a thumbnail).
+
+#include "support/ImageFixtures.h"
+
+#include "../host/viewer/serve/PhotoRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <vector>
+
+using viewer::PhotoRenderer;
+
+namespace {
+
+class PhotoRendererTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string reason;
+        ASSERT_TRUE(PhotoRenderer::start("photo_renderer_tests", reason)) << reason;
+    }
+
+    std::vector<std::string> photos(int count)
+    {
+        std::vector<std::string> paths;
+        for (int i = 0; i < count; ++i)
+            paths.push_back(fixtures::writeJpeg(dir.path(), "photo" + std::to_string(i) + ".jpg", 400 + i, 300));
+        return paths;
+    }
+
+    fixtures::TempDir dir;
+    const PhotoRenderer::Box screen { 200, 200 };
+};
+
+TEST_F(PhotoRendererTest, EightRequestsAtOnceForOnePhotoDecodeItOnce)
+{
+    PhotoRenderer renderer(photos(1), { 1 << 20, 2 });
+    std::vector<std::future<PhotoRenderer::Result>> answers;
+    for (int i = 0; i < 8; ++i)
+        answers.push_back(std::async(std::launch::async, [&] { return renderer.renderAndWait(0, screen); }));
+    std::vector<PhotoRenderer::Result> results;
+    for (auto& answer : answers)
+        results.push_back(answer.get());
+    EXPECT_EQ(renderer.decodeCount(), 1u);
+    for (const auto& result : results) {
+        ASSERT_TRUE(result.image) << result.error;
+        EXPECT_EQ(result.image, results.front().image); // one image, shared
+        EXPECT_EQ(result.image->width, 200);
+        EXPECT_EQ(result.image->height, 150);
+    }
+}
+
+TEST_F(PhotoRendererTest, TheCacheKeepsTheRecentlyUsedWithinItsBytes)
+{
+    auto paths = photos(3);
+    size_t onePhoto = 0;
+    {
+        PhotoRenderer probe(paths, { 1 << 20, 1 });
+        onePhoto = probe.renderAndWait(0, screen).image->jpeg.size();
+    }
+    // Room for two rendered photos, not three.
+    PhotoRenderer renderer(paths, { onePhoto * 2 + onePhoto / 2, 1 });
+    renderer.renderAndWait(0, screen);
+    renderer.renderAndWait(1, screen);
+    renderer.renderAndWait(0, screen); // 0 is now the most recent
+    EXPECT_EQ(renderer.decodeCount(), 2u);
+    renderer.renderAndWait(2, screen); // forgets 1, the least recent
+    renderer.renderAndWait(0, screen);
+    EXPECT_EQ(renderer.decodeCount(), 3u);
+    renderer.renderAndWait(1, screen);
+    EXPECT_EQ(renderer.decodeCount(), 4u);
+}
+
+TEST_F(PhotoRendererTest, ASizeIsPartOfTheRequestAndBadPhotosSayWhy)
+{
+    auto paths = photos(1);
+    paths.push_back(fixtures::writeFile(dir.path(), "broken.jpg", "\xff\xd8\xff not a photo"));
+    PhotoRenderer renderer(paths, { 1 << 20, 2 });
+    auto full = renderer.renderAndWait(0, screen);
+    auto thumbnail = renderer.renderAndWait(0, { 60, 60 });
+    ASSERT_TRUE(full.image && thumbnail.image);
+    EXPECT_EQ(thumbnail.image->width, 60);
+    EXPECT_EQ(thumbnail.image->height, 45);
+    EXPECT_EQ(renderer.decodeCount(), 2u);
+
+    auto broken = renderer.renderAndWait(1, screen);
+    EXPECT_FALSE(broken.image);
+    EXPECT_NE(broken.error.find("broken.jpg"), std::string::npos) << broken.error;
+    EXPECT_EQ(renderer.renderAndWait(2, screen).error, "no photo 2");
+}
+
+} // namespace
