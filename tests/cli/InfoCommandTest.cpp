@@ -2,6 +2,7 @@
 // files made for each test.
 
 #include "cli/ChildProcess.h"
+#include "cli/ProgramForUser.h"
 #include "support/ImageFixtures.h"
 
 #include <gtest/gtest.h>
@@ -260,8 +261,10 @@ TEST(InfoErrors, SaysAFileMayNotBeReadAndDescribesTheOthers)
     auto photo = fixtures::writeJpeg(dir.path(), "open.jpg", 8, 8);
     std::filesystem::permissions(secret, std::filesystem::perms::none);
 
-    auto result = testing_support::runProgram(kQuorix, { "info", "--json", secret, photo }, kEnglish,
-        { .standardOutput = {}, .userId = testing_support::unprivilegedUser() });
+    testing_support::ProgramForUser quorix(QUORIX_BINARY_DIR, "quorix", testing_support::unprivilegedUser());
+    if (auto reason = quorix.whyNot({ photo }); !reason.empty())
+        GTEST_SKIP() << reason;
+    auto result = quorix.run({ "info", "--json", secret, photo }, kEnglish);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "quorix: " + secret + ": Permission denied\n");
     auto objects = jsonLines(result.out);
