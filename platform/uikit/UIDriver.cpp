@@ -3,6 +3,7 @@
 #include "foundation/NSArray.h"
 #include "foundation/NSRunLoop.h"
 #include "foundation/NSString.h"
+#include "foundation/QuotedText.h"
 #include "uikit/UIApplication.h"
 
 #include <cmath>
@@ -123,8 +124,9 @@ void UIDriver::act(Action action, std::string_view text)
     const UISnapshot shot = snapshot();
     const auto& layers = shot.layers();
     const char* what = action == Action::Tap ? "control" : action == Action::Toggle ? "switch in a row" : "row";
+    const std::string quotedText = foundation::quotedText(text, '"');
     if (layers.empty())
-        throw UIDriverError("no " + std::string(what) + " \"" + std::string(text) + "\" on screen; the screen is empty");
+        throw UIDriverError("no " + std::string(what) + " " + quotedText + " on screen; the screen is empty");
 
     auto pick = [action](const UIElement& element) -> std::function<void()> {
         switch (action) {
@@ -150,7 +152,6 @@ void UIDriver::act(Action action, std::string_view text)
         perform(found.front().hook);
         return;
     }
-    const std::string quotedText = "\"" + std::string(text) + "\"";
     if (found.size() > 1) {
         std::string message = std::to_string(found.size()) + " " + what + "s " + quotedText + " on screen: ";
         for (size_t i = 0; i < found.size(); ++i)
