@@ -154,6 +154,9 @@ public:
     }
 
     std::map<const UIBarButtonItem*, CGRect> itemFrames;
+    // The popovers shown over the screen layers being read: what a touch
+    // outside them reaches is marked "passthrough".
+    std::vector<UIPopoverController*> popoversAbove;
 
     UIElement screenLayer(const char* role, UIViewController* controller)
     {
@@ -213,6 +216,27 @@ public:
     }
 
 private:
+    // The platform's hit rule, for each popover on screen: a touch reaches
+    // the element only when none of them catches it.
+    template<class Passes>
+    bool touchPassesEvery(const Passes& passes) const
+    {
+        return !popoversAbove.empty() && std::all_of(popoversAbove.begin(), popoversAbove.end(), passes);
+    }
+
+    static void markPassthrough(UIElement& element)
+    {
+        element.state["passthrough"] = true;
+        for (auto& child : element.children)
+            markPassthrough(child);
+    }
+
+    void markBarIfPassing(UIElement& bar, const std::vector<Ref<UIBarButtonItem>>& items) const
+    {
+        if (touchPassesEvery([&](const UIPopoverController* popover) { return popover->passesTouchToBar(items); }))
+            markPassthrough(bar);
+    }
+
     // A screen as a person sees it: the navigation bar, the top screen's
     // views, the toolbar.
     void addScreen(UIViewController* controller, UIElement& into)
@@ -277,6 +301,9 @@ private:
             return bar;
         UINavigationItem* item = top->navigationItem();
         bar.text = textOf(item->title());
+        std::vector<Ref<UIBarButtonItem>> barItems = item->rightItems();
+        if (item->leftBarButtonItem())
+            barItems.emplace_back(item->leftBarButtonItem());
         const CGFloat y = bar.frame.minY();
         const CGFloat height = bar.frame.size.height;
         if (UIBarButtonItem* left = item->leftBarButtonItem()) {
@@ -306,6 +333,7 @@ private:
             if (!rightItem->isSpace())
                 bar.children.push_back(barItem(rightItem, CGRectMake(right, y, width, height)));
         }
+        markBarIfPassing(bar, barItems);
         return bar;
     }
 
@@ -333,6 +361,7 @@ private:
                 bar.children.push_back(barItem(item, CGRectMake(x, bar.frame.minY(), width, bar.frame.size.height)));
             x += width;
         }
+        markBarIfPassing(bar, list);
         return bar;
     }
 
@@ -457,6 +486,8 @@ private:
             for (const auto& subview : subviews)
                 addView(subview, element.hidden, element.children);
         }
+        if (touchPassesEvery([view](const UIPopoverController* popover) { return popover->passesTouchToView(view); }))
+            markPassthrough(element);
         into.push_back(std::move(element));
     }
 
@@ -467,10 +498,12 @@ std::vector<UIElement> buildLayers(Builder& builder)
 {
     auto* app = UIApplication::sharedApplication();
     std::vector<UIElement> layers;
+    builder.popoversAbove = app->visiblePopovers();
     if (UIViewController* root = app->rootViewController())
         layers.push_back(builder.screenLayer("viewer", root));
     for (UIViewController* modal : app->modalStack())
         layers.push_back(builder.screenLayer("modal", modal));
+    builder.popoversAbove.clear();
     for (UIPopoverController* popover : app->visiblePopovers())
         layers.push_back(builder.popoverLayer(popover));
     if (auto* menu = UIMenuController::sharedMenuController(); menu->isMenuVisible())

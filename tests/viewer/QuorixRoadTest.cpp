@@ -151,6 +151,60 @@ TEST(QuorixRoad, TabletsKeepTheInfoScreenInAPopover)
     }
 }
 
+// The popovers' titles on screen, bottom to top.
+std::vector<std::string> popoverTitles(const json& showAnswer)
+{
+    std::vector<std::string> titles;
+    for (const auto& layer : layers(showAnswer)) {
+        if (layer.at("role") == "popover")
+            titles.push_back(layer.value("text", ""));
+    }
+    return titles;
+}
+
+// A popover lets taps on the bar it came from through to the viewer. On the
+// version 7 tablet Info then does nothing while its popover shows. On the
+// older tablet every Info tap first asks the host to close its popovers:
+// the host's share sheet closes and the tap stops there, and the replaced
+// dismissal closes the info popover and answers true, so neither Info nor
+// Share opens anything on that tap.
+TEST(QuorixRoad, TabletBarsStayUsableUnderTheirPopovers)
+{
+    PhotoFolder photos;
+    Session newer = runScript({ "--system", "7.1.2", "--device", "tablet", photos.dir.path() },
+        { "tap Info", "tap Info", "show", "outside", "tap Info", "show" });
+    ASSERT_EQ(newer.status, 0) << newer.err;
+    ASSERT_EQ(newer.answers.size(), 6u);
+    EXPECT_EQ(newer.answers[1], (json { { "ok", true } }));
+    EXPECT_EQ(popoverTitles(newer.answers[2]), std::vector<std::string> { "Quorix" });
+    EXPECT_EQ(popoverTitles(newer.answers[5]), std::vector<std::string> { "Quorix" }) << "closed by the platform, Info opens again";
+
+    Session older = runScript({ "--system", "6.1.6", "--device", "tablet", photos.dir.path() },
+        {
+            "tap Share",
+            "show",
+            "tap Info",
+            "show",
+            "tap Info",
+            "show", // 5
+            "tap Info",
+            "show",
+            "tap Info",
+            "tap Share",
+            "show", // 10
+        });
+    ASSERT_EQ(older.status, 0) << older.err;
+    ASSERT_EQ(older.answers.size(), 11u);
+    const auto& a = older.answers;
+    for (size_t i = 0; i < a.size(); ++i)
+        EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
+    EXPECT_EQ(popoverTitles(a[1]), std::vector<std::string> { "Share" });
+    EXPECT_EQ(popoverTitles(a[3]), std::vector<std::string> {}) << "Info only closed the share sheet";
+    EXPECT_EQ(popoverTitles(a[5]), std::vector<std::string> { "Quorix" });
+    EXPECT_EQ(popoverTitles(a[7]), std::vector<std::string> {}) << "Info closed its own popover";
+    EXPECT_EQ(popoverTitles(a[10]), std::vector<std::string> {}) << "Share only closed the info popover";
+}
+
 // The older phone from the first Info tap to a second viewer: the info
 // screen and its map link, the stamp switched on from More, every tile's
 // stamp on paging and after a memory warning, and a new Info item for the
