@@ -595,14 +595,46 @@ void appendText(const UIElement& element, int depth, std::ostringstream& out)
         appendText(child, depth + 1, out);
 }
 
+nlohmann::json colorJSON(const UIColor* color)
+{
+    return { { "red", color->red() }, { "green", color->green() }, { "blue", color->blue() }, { "alpha", color->alpha() } };
+}
+
+const char* alignmentName(NSInteger alignment)
+{
+    switch (alignment) {
+    case NSTextAlignmentCenter:
+        return "center";
+    case NSTextAlignmentRight:
+        return "right";
+    default:
+        return "left";
+    }
+}
+
+nlohmann::json labelStyle(const UILabel* label, const UIColor* background)
+{
+    nlohmann::json style;
+    if (const UIFont* font = label->font())
+        style["font"] = { { "name", "system" }, { "size", font->pointSize() }, { "weight", font->isBold() ? "bold" : "regular" } };
+    if (const UIColor* color = label->textColor())
+        style["textColor"] = colorJSON(color);
+    if (background)
+        style["backgroundColor"] = colorJSON(background);
+    style["textAlignment"] = alignmentName(label->textAlignment());
+    return style;
+}
+
 } // namespace
 
 void UIView::describeElement(UIElement& element) const
 {
     element.role = role();
     element.label = textOf(accessibilityLabel());
-    if (auto* label = objc_cast<UILabel>(this))
+    if (auto* label = objc_cast<UILabel>(this)) {
         element.text = textOf(label->text());
+        element.style = labelStyle(label, backgroundColor());
+    }
     if (auto* button = objc_cast<UIButton>(this))
         element.text = textOf(button->title());
     if (auto* control = objc_cast<UIControl>(this)) {
@@ -653,6 +685,8 @@ nlohmann::json UISnapshot::elementToJSON(const UIElement& element)
     json["hidden"] = element.hidden;
     if (!element.state.empty())
         json["state"] = element.state;
+    if (!element.style.empty())
+        json["style"] = element.style;
     json["children"] = nlohmann::json::array();
     for (const auto& child : element.children)
         json["children"].push_back(elementToJSON(child));

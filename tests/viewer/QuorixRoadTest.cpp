@@ -31,17 +31,30 @@ struct InfoCase {
     std::vector<std::string> items; // the snapshot's order
     const char* tapShows; // the layer a tap on Info opens; null: not tapped here
     json stampFrame;
+    double stampFontSize;
 };
+
+// The stamp's look: bold white system text, centred, on black at alpha 0.4
+// (the single-precision 0.4 the label is given).
+json stampStyle(double fontSize)
+{
+    return {
+        { "font", { { "name", "system" }, { "size", fontSize }, { "weight", "bold" } } },
+        { "textColor", { { "red", 1.0 }, { "green", 1.0 }, { "blue", 1.0 }, { "alpha", 1.0 } } },
+        { "backgroundColor", { { "red", 0.0 }, { "green", 0.0 }, { "blue", 0.0 }, { "alpha", double { 0.4f } } } },
+        { "textAlignment", "center" },
+    };
+}
 
 TEST(QuorixRoad, EachHostCarriesInfoWhereItsBarPutsIt)
 {
     const std::vector<InfoCase> cases {
-        { "older phone", { "--system", "6.1.6" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
-        { "version 7 phone", { "--system", "7.1.2" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
-        { "no idiom at all", { "--system", "6.1.6", "--no-idiom" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
-        { "version 7 tablet", { "--system", "7.1.2", "--device", "tablet" }, "navigationBar", { "Photos", "Edit", "Share", "Delete", "Info" }, "popover", frame(0, 984, 768, 40) },
-        { "older tablet", { "--system", "6.1.6", "--device", "tablet" }, "navigationBar", { "Photos", "Share", "UIButtonBarInfo.png", "Delete" }, "popover", frame(0, 984, 768, 40) },
-        { "version 7, neither idiom", { "--system", "7.1.2", "--device", "2" }, "toolbar", { "Share", "Delete" }, nullptr, frame(0, 480, 320, 0) },
+        { "older phone", { "--system", "6.1.6" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30), 15 },
+        { "version 7 phone", { "--system", "7.1.2" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30), 15 },
+        { "no idiom at all", { "--system", "6.1.6", "--no-idiom" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30), 15 },
+        { "version 7 tablet", { "--system", "7.1.2", "--device", "tablet" }, "navigationBar", { "Photos", "Edit", "Share", "Delete", "Info" }, "popover", frame(0, 984, 768, 40), 17 },
+        { "older tablet", { "--system", "6.1.6", "--device", "tablet" }, "navigationBar", { "Photos", "Share", "UIButtonBarInfo.png", "Delete" }, "popover", frame(0, 984, 768, 40), 17 },
+        { "version 7, neither idiom", { "--system", "7.1.2", "--device", "2" }, "toolbar", { "Share", "Delete" }, nullptr, frame(0, 480, 320, 0), 0 },
     };
     PhotoFolder photos;
     for (const auto& host : cases) {
@@ -56,6 +69,7 @@ TEST(QuorixRoad, EachHostCarriesInfoWhereItsBarPutsIt)
         const json* label = stamp(session.answers[0], "a.jpg");
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(label->at("frame"), host.stampFrame);
+        EXPECT_EQ(label->at("style"), stampStyle(host.stampFontSize));
         EXPECT_EQ(label->at("hidden"), true) << "the stamp setting starts off";
         EXPECT_EQ(label->value("text", ""), "January 1, 2011 at 1:01\u202FAM");
         if (host.tapShows) {
@@ -235,9 +249,14 @@ TEST(QuorixRoad, OlderPhoneFromInfoToStampToANewViewer)
             "show",
             "tap Info",
             "show",
+            "tap More", // 20
+            "toggle Enabled",
+            "back",
+            "tap Done",
+            "show",
         });
     ASSERT_EQ(session.status, 0) << session.err;
-    ASSERT_EQ(session.answers.size(), 20u);
+    ASSERT_EQ(session.answers.size(), 25u);
     const auto& a = session.answers;
     for (size_t i = 1; i < a.size(); ++i)
         EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
@@ -266,6 +285,12 @@ TEST(QuorixRoad, OlderPhoneFromInfoToStampToANewViewer)
     const json* name = findElement(*info, "cell", "Name");
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->at("state").at("detail"), "a.jpg");
+
+    // Switched off again, the stamp leaves the photo, its date kept.
+    const json* off = stamp(a[24], "a.jpg");
+    ASSERT_NE(off, nullptr);
+    EXPECT_EQ(off->at("hidden"), true);
+    EXPECT_EQ(off->at("text"), "January 1, 2011 at 1:01\u202FAM");
 }
 
 } // namespace
