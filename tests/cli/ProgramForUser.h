@@ -9,12 +9,14 @@
 // LD_LIBRARY_PATH (the build's run path points back into the private tree).
 
 #include "cli/ChildProcess.h"
+#include "support/ImageFixtures.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -77,29 +79,24 @@ public:
         program_ = buildDir + "/bin/" + program;
         if (userId < 0)
             return; // the tests' own user runs the program where it is
-        std::string pattern = (fs::temp_directory_path() / "quorix-program-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            skipReason_ = "cannot make a folder for the program in " + fs::temp_directory_path().string() + ": " + std::strerror(errno);
+        try {
+            scratch_.emplace();
+        } catch (const std::runtime_error& failure) {
+            skipReason_ = std::string(failure.what()) + " in " + fs::temp_directory_path().string();
             return;
         }
-        folder_ = pattern;
+        const std::string& folder = scratch_->path();
         std::error_code error;
-        fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec, error);
+        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec, error);
         const std::vector<std::string> parts { "bin/" + program, "lib", "share/" + program };
         for (const auto& part : parts) {
-            if (!place(fs::path(buildDir) / part, fs::path(folder_) / part, error)) {
-                skipReason_ = "cannot copy " + buildDir + "/" + part + " to " + folder_ + ": " + error.message();
+            if (!place(fs::path(buildDir) / part, fs::path(folder) / part, error)) {
+                skipReason_ = "cannot copy " + buildDir + "/" + part + " to " + folder + ": " + error.message();
                 return;
             }
         }
-        program_ = folder_ + "/bin/" + program;
-        environment_["LD_LIBRARY_PATH"] = folder_ + "/lib";
-    }
-    ~ProgramForUser()
-    {
-        std::error_code ignored;
-        if (!folder_.empty())
-            std::filesystem::remove_all(folder_, ignored);
+        program_ = folder + "/bin/" + program;
+        environment_["LD_LIBRARY_PATH"] = folder + "/lib";
     }
     ProgramForUser(const ProgramForUser&) = delete;
     ProgramForUser& operator=(const ProgramForUser&) = delete;
@@ -141,7 +138,7 @@ private:
     }
 
     int userId_;
-    std::string folder_;
+    std::optional<fixtures::TempDir> scratch_; // the copy, removed with it
     std::string program_;
     std::string skipReason_;
     std::map<std::string, std::string> environment_;

@@ -136,9 +136,8 @@ TEST(QuorixRoad, TabletsKeepTheInfoScreenInAPopover)
             });
         ASSERT_EQ(session.status, 0) << session.err;
         ASSERT_EQ(session.answers.size(), 15u);
+        expectEveryAnswerOk(session);
         const auto& a = session.answers;
-        for (size_t i = 0; i < a.size(); ++i)
-            EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
 
         const json* popover = findLayer(a[1], "popover");
         ASSERT_NE(popover, nullptr);
@@ -209,9 +208,8 @@ TEST(QuorixRoad, TabletBarsStayUsableUnderTheirPopovers)
         });
     ASSERT_EQ(older.status, 0) << older.err;
     ASSERT_EQ(older.answers.size(), 11u);
+    expectEveryAnswerOk(older);
     const auto& a = older.answers;
-    for (size_t i = 0; i < a.size(); ++i)
-        EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
     EXPECT_EQ(popoverTitles(a[1]), std::vector<std::string> { "Share" });
     EXPECT_EQ(popoverTitles(a[3]), std::vector<std::string> {}) << "Info only closed the share sheet";
     EXPECT_EQ(popoverTitles(a[5]), std::vector<std::string> { "Quorix" });
@@ -257,9 +255,8 @@ TEST(QuorixRoad, OlderPhoneFromInfoToStampToANewViewer)
         });
     ASSERT_EQ(session.status, 0) << session.err;
     ASSERT_EQ(session.answers.size(), 25u);
+    expectEveryAnswerOk(session, 1);
     const auto& a = session.answers;
-    for (size_t i = 1; i < a.size(); ++i)
-        EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
 
     EXPECT_EQ(a[5].at("urls"), (json { "http://maps.apple.com/maps?ll=-22.948658,-43.157444" }));
     EXPECT_EQ(findLayer(a[10], "modal"), nullptr) << "Done closed the info screen";
