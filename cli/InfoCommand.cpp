@@ -3,6 +3,8 @@
 #include "InfoScreen.h"
 #include "LibraryHost.h"
 #include "PathCheck.h"
+#include "foundation/NSBundle.h"
+#include "foundation/NSString.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -195,6 +197,13 @@ std::vector<Line> wrap(std::string_view text, int width)
     return lines;
 }
 
+// The command's own texts, from its strings table in the environment's language.
+std::string localizedText(const char* key)
+{
+    auto text = NSBundle::mainBundle()->localizedStringForKey(NSString::stringWithUTF8String(key).get(), nullptr, "Quorix"_ns.get());
+    return text ? text->str() : key;
+}
+
 void writeText(const InfoScreenContent& description, int columns, std::ostream& out)
 {
     constexpr int kGap = 2;
@@ -202,9 +211,9 @@ void writeText(const InfoScreenContent& description, int columns, std::ostream& 
     // The stamp, the date the viewer lays across the photo, closes the last
     // group as a row of its own, so a blank line still starts each group of
     // the table and nothing else.
-    constexpr std::string_view kStampLabel = "Stamp";
+    const std::string stampLabel = localizedText("Stamp");
 
-    int labelWidth = description.stamp.empty() ? 1 : static_cast<int>(kStampLabel.size());
+    int labelWidth = description.stamp.empty() ? 1 : widthOf(cellsOf(stampLabel));
     for (const auto& section : description.sections) {
         for (const auto& row : section.rows)
             labelWidth = std::max(labelWidth, widthOf(cellsOf(row.label)));
@@ -239,7 +248,7 @@ void writeText(const InfoScreenContent& description, int columns, std::ostream& 
             writeRow(row.label, row.leadsOn ? kLeadsOn : std::string_view(row.detail));
     }
     if (!description.stamp.empty())
-        writeRow(kStampLabel, description.stamp);
+        writeRow(stampLabel, description.stamp);
 }
 
 int terminalColumns()

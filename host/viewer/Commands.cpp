@@ -5,6 +5,7 @@
 
 #include "foundation/NSRunLoop.h"
 #include "foundation/NSString.h"
+#include "foundation/QuotedText.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIDriver.h"
 
@@ -33,7 +34,7 @@ NSInteger photoNumber(const CommandLine& command)
     const char* end = command.text.data() + command.text.size();
     auto [stop, error] = std::from_chars(command.text.data(), end, number);
     if (error != std::errc() || stop != end)
-        throw CommandError("not a photo number: '" + command.text + "'");
+        throw CommandError("not a photo number: " + foundation::quotedText(command.text));
     return number;
 }
 
@@ -186,7 +187,7 @@ Answer CommandRunner::run(std::string_view line)
         answer.text = "";
         return answer;
     }
-    throw CommandError("unknown command '" + name + "'; 'help' lists the commands");
+    throw CommandError("unknown command " + foundation::quotedText(name) + "; 'help' lists the commands");
 }
 
 } // namespace viewer

@@ -53,14 +53,20 @@ NSDateFormatter* QXQuorixViewController::dateFormater() const { return QXParser:
 void QXQuorixViewController::viewDidLoad()
 {
     objc::sendSuper<void, QXQuorixViewController>(this, "viewDidLoad");
-    objc::send(this, "getSectionsInfo");
+    // A view reloaded after a memory warning shows what the first load
+    // found, and Done still restores the style from before the screen came.
+    const bool firstLoad = !loadedOnce_;
+    loadedOnce_ = true;
+    if (firstLoad)
+        objc::send(this, "getSectionsInfo");
 
     // The screen's own name, the same in every language.
     UINavigationItem* item = objc::send<UINavigationItem*>(this, "navigationItem");
     objc::send(item, "setTitle:", "Quorix"_ns);
 
     UIApplication* app = application();
-    zelStatusBarStyle_ = objc::send<NSInteger>(app, "statusBarStyle");
+    if (firstLoad)
+        zelStatusBarStyle_ = objc::send<NSInteger>(app, "statusBarStyle");
     objc::send(app, "setStatusBarStyle:animated:", NSInteger { 0 }, true);
 
     const bool phone = QXDeviceIsPhone();

@@ -15,8 +15,8 @@
 // third hands the position to the maps application. The bar has More and,
 // on a phone, Done.
 //
-// The screen parses its asset once, when its view loads, and from then on
-// shows what it kept. What a row does depends on its section's category,
+// The screen parses its asset once, when its view first loads, and from
+// then on shows what it kept, also after a memory warning reloads the view. What a row does depends on its section's category,
 // never on the section's position.
 class QXQuorixViewController : public UITableViewController {
     QX_OBJECT(QXQuorixViewController, UITableViewController)
@@ -68,6 +68,7 @@ private:
     void showLocation();
 
     int64_t zelStatusBarStyle_ = 0;
+    bool loadedOnce_ = false;
     Ref<NSObject> asset_;
     Ref<NSArray> sectionsInfo_;
     Ref<CLLocation> location_;

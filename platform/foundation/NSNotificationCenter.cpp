@@ -80,3 +80,9 @@ size_t NSNotificationCenter::observerCount() const
 {
     return static_cast<size_t>(std::count_if(observers_.begin(), observers_.end(), [](const Observer& entry) { return static_cast<bool>(entry.observer); }));
 }
+
+size_t NSNotificationCenter::registrationCount(const NSObject* observer, std::string_view name) const
+{
+    return static_cast<size_t>(std::count_if(observers_.begin(), observers_.end(),
+        [&](const Observer& entry) { return entry.identity == observer && entry.name == name; }));
+}

@@ -48,6 +48,10 @@ public:
 
     // Registrations whose observer is still alive.
     size_t observerCount() const;
+    // Registrations of `observer` for `name` that were never removed, whether
+    // the observer is alive or not: what an observer that forgot to
+    // unregister leaves behind until the centre next tidies up.
+    size_t registrationCount(const NSObject* observer, std::string_view name) const;
 
 protected:
     NSNotificationCenter() = default;

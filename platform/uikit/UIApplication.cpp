@@ -316,6 +316,8 @@ void UIPopoverController::presentPopoverFromBarButtonItemPermittedArrowDirection
     arrowDirections_ = directions;
     if (visible_)
         return;
+    // The bar the item sits in stays usable while the popover shows.
+    passesAnchorBar_ = item != nullptr;
     content_->setPopoverController(this);
     if (!container_)
         container_ = UIView::viewWithFrame(CGRectZero);
@@ -341,6 +343,31 @@ void UIPopoverController::hide(bool animated)
     container_->removeFromSuperview();
     UIApplication::sharedApplication()->popoverDidHide(this);
     content_->endAppearance(false, animated);
+}
+
+void UIPopoverController::setPassthroughViews(NSArray* views)
+{
+    passthroughViews_ = views;
+    passesAnchorBar_ = false;
+}
+
+bool UIPopoverController::passesTouchToView(const UIView* view) const
+{
+    if (!view || !passthroughViews_)
+        return false;
+    for (const auto& object : *passthroughViews_) {
+        auto* passthrough = objc_cast<UIView>(object.get());
+        if (passthrough && view->isDescendantOfView(passthrough))
+            return true;
+    }
+    return false;
+}
+
+bool UIPopoverController::passesTouchToBar(const std::vector<Ref<UIBarButtonItem>>& barItems) const
+{
+    const UIBarButtonItem* anchor = anchor_.get();
+    return passesAnchorBar_ && anchor
+        && std::any_of(barItems.begin(), barItems.end(), [anchor](const auto& item) { return item.get() == anchor; });
 }
 
 void UIPopoverController::dismissPopoverAnimated(bool animated) { hide(animated); }

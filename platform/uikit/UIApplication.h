@@ -139,7 +139,10 @@ enum UIPopoverArrowDirection : NSUInteger {
 };
 
 // A screen shown in a floating panel anchored at a bar item. Nothing but
-// its owner keeps it; a tap outside (or dismissal) closes it.
+// its owner keeps it. While it shows, a touch outside the panel reaches what
+// is under it only on the passthrough views and on the bar it was presented
+// from (presenting adds that bar; setting the passthrough views afterwards
+// replaces it); any other touch outside closes it and goes no further.
 class UIPopoverController : public NSObject {
     QX_OBJECT(UIPopoverController, NSObject)
 public:
@@ -147,7 +150,11 @@ public:
 
     UIViewController* contentViewController() const { return content_; }
     NSArray* passthroughViews() const { return passthroughViews_; }
-    void setPassthroughViews(NSArray* views) { passthroughViews_ = views; }
+    void setPassthroughViews(NSArray* views);
+    // The platform's hit rule for a touch outside the panel: whether it
+    // reaches `view`, or an item of the bar holding `barItems`.
+    bool passesTouchToView(const UIView* view) const;
+    bool passesTouchToBar(const std::vector<Ref<UIBarButtonItem>>& barItems) const;
     void presentPopoverFromBarButtonItemPermittedArrowDirectionsAnimated(UIBarButtonItem* item, NSUInteger directions, bool animated);
     bool isPopoverVisible() const { return visible_; }
     void dismissPopoverAnimated(bool animated);
@@ -169,6 +176,7 @@ private:
 
     Ref<UIViewController> content_;
     Ref<NSArray> passthroughViews_;
+    bool passesAnchorBar_ = false;
     objc::WeakRef<UIBarButtonItem> anchor_;
     NSUInteger arrowDirections_ = UIPopoverArrowDirectionAny;
     Ref<UIView> container_;

@@ -3,8 +3,10 @@
 #include "foundation/NSArray.h"
 #include "foundation/NSRunLoop.h"
 #include "foundation/NSString.h"
+#include "foundation/QuotedText.h"
 #include "uikit/UIApplication.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <sstream>
@@ -98,6 +100,15 @@ std::string visibleList(const UIElement& layer)
     return list;
 }
 
+void closeVisiblePopovers()
+{
+    std::vector<Ref<UIPopoverController>> open;
+    for (UIPopoverController* popover : UIApplication::sharedApplication()->visiblePopovers())
+        open.emplace_back(popover);
+    for (const auto& popover : open)
+        popover->closeFromOutside();
+}
+
 } // namespace
 
 void UIDriver::settle()
@@ -123,8 +134,9 @@ void UIDriver::act(Action action, std::string_view text)
     const UISnapshot shot = snapshot();
     const auto& layers = shot.layers();
     const char* what = action == Action::Tap ? "control" : action == Action::Toggle ? "switch in a row" : "row";
+    const std::string quotedText = foundation::quotedText(text, '"');
     if (layers.empty())
-        throw UIDriverError("no " + std::string(what) + " \"" + std::string(text) + "\" on screen; the screen is empty");
+        throw UIDriverError("no " + std::string(what) + " " + quotedText + " on screen; the screen is empty");
 
     auto pick = [action](const UIElement& element) -> std::function<void()> {
         switch (action) {
@@ -143,14 +155,27 @@ void UIDriver::act(Action action, std::string_view text)
     };
 
     const UIElement& top = layers.back();
+    // Popovers on top leave reachable what they let a touch pass to on the
+    // screen under them (the bar they came from, their passthrough views);
+    // a touch on anything else there closes them.
+    size_t firstPopover = layers.size();
+    while (firstPopover > 0 && layers[firstPopover - 1].role == "popover")
+        --firstPopover;
+    const UIElement* underPopovers = firstPopover > 0 && firstPopover < layers.size() ? &layers[firstPopover - 1] : nullptr;
     std::vector<Match> found;
     size_t disabled = 0;
-    collect(top, text, pick, found, disabled);
+    for (size_t i = std::min(firstPopover, layers.size() - 1); i < layers.size(); ++i)
+        collect(layers[i], text, pick, found, disabled);
+    if (underPopovers) {
+        auto pickPassing = [&pick](const UIElement& element) -> std::function<void()> {
+            return element.state.contains("passthrough") ? pick(element) : std::function<void()>();
+        };
+        collect(*underPopovers, text, pickPassing, found, disabled);
+    }
     if (found.size() == 1) {
         perform(found.front().hook);
         return;
     }
-    const std::string quotedText = "\"" + std::string(text) + "\"";
     if (found.size() > 1) {
         std::string message = std::to_string(found.size()) + " " + what + "s " + quotedText + " on screen: ";
         for (size_t i = 0; i < found.size(); ++i)
@@ -159,6 +184,15 @@ void UIDriver::act(Action action, std::string_view text)
     }
     if (disabled)
         throw UIDriverError(std::string(what) + " " + quotedText + " is disabled");
+    if (underPopovers) {
+        std::vector<Match> beside;
+        size_t besideDisabled = 0;
+        collect(*underPopovers, text, pick, beside, besideDisabled);
+        if (!beside.empty()) {
+            perform(closeVisiblePopovers);
+            return;
+        }
+    }
     // Not on the top layer: say so when a layer below has it.
     for (size_t i = layers.size() - 1; i-- > 0;) {
         std::vector<Match> below;
@@ -208,13 +242,7 @@ void UIDriver::tapOutside()
     settle();
     if (UIApplication::sharedApplication()->visiblePopovers().empty())
         throw UIDriverError("no popover on screen to tap outside of");
-    perform([] {
-        std::vector<Ref<UIPopoverController>> open;
-        for (UIPopoverController* popover : UIApplication::sharedApplication()->visiblePopovers())
-            open.emplace_back(popover);
-        for (const auto& popover : open)
-            popover->closeFromOutside();
-    });
+    perform(closeVisiblePopovers);
 }
 
 void UIDriver::memoryWarning()

@@ -19,10 +19,13 @@ public:
 // run loop in its own autorelease pool, and then settles. Call it on the
 // thread that runs the main run loop.
 //
-// What is tappable: only the topmost layer. A modal screen, an alert or a
-// menu covers everything below it; while a popover is shown only the
-// popover (and alerts or menus above it) can be reached: tapOutside()
-// closes it first, as a person's tap beside it would.
+// What is tappable: the topmost layer. A modal screen, an alert or a menu
+// covers everything below it. Popovers follow the platform's rule: besides
+// the popovers themselves, a touch reaches the bar they were presented from
+// and their passthrough views on the screen under them (the snapshot marks
+// those "passthrough"); acting on anything else on that screen is a tap
+// beside the popovers, which closes them and does nothing more, as
+// tapOutside() does.
 class UIDriver {
 public:
     // The control whose text or accessibility label is `text`: bar items,

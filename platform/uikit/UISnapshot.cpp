@@ -155,6 +155,9 @@ public:
     }
 
     std::map<const UIBarButtonItem*, CGRect> itemFrames;
+    // The popovers shown over the screen layers being read: what a touch
+    // outside them reaches is marked "passthrough".
+    std::vector<UIPopoverController*> popoversAbove;
 
     UIElement screenLayer(const char* role, UIViewController* controller)
     {
@@ -214,6 +217,27 @@ public:
     }
 
 private:
+    // The platform's hit rule, for each popover on screen: a touch reaches
+    // the element only when none of them catches it.
+    template<class Passes>
+    bool touchPassesEvery(const Passes& passes) const
+    {
+        return !popoversAbove.empty() && std::all_of(popoversAbove.begin(), popoversAbove.end(), passes);
+    }
+
+    static void markPassthrough(UIElement& element)
+    {
+        element.state["passthrough"] = true;
+        for (auto& child : element.children)
+            markPassthrough(child);
+    }
+
+    void markBarIfPassing(UIElement& bar, const std::vector<Ref<UIBarButtonItem>>& items) const
+    {
+        if (touchPassesEvery([&](const UIPopoverController* popover) { return popover->passesTouchToBar(items); }))
+            markPassthrough(bar);
+    }
+
     // A screen as a person sees it: the navigation bar, the top screen's
     // views, the toolbar.
     void addScreen(UIViewController* controller, UIElement& into)
@@ -293,6 +317,9 @@ private:
             return bar;
         UINavigationItem* item = top->navigationItem();
         bar.text = textOf(item->title());
+        std::vector<Ref<UIBarButtonItem>> barItems = item->rightItems();
+        if (item->leftBarButtonItem())
+            barItems.emplace_back(item->leftBarButtonItem());
         const CGFloat y = bar.frame.minY();
         const CGFloat height = bar.frame.size.height;
         if (UIBarButtonItem* left = item->leftBarButtonItem()) {
@@ -322,6 +349,7 @@ private:
             if (!rightItem->isSpace())
                 bar.children.push_back(barItem(rightItem, CGRectMake(right, y, width, height)));
         }
+        markBarIfPassing(bar, barItems);
         return bar;
     }
 
@@ -349,6 +377,7 @@ private:
                 bar.children.push_back(barItem(item, CGRectMake(x, bar.frame.minY(), width, bar.frame.size.height)));
             x += width;
         }
+        markBarIfPassing(bar, list);
         return bar;
     }
 
@@ -473,6 +502,8 @@ private:
             for (const auto& subview : subviews)
                 addView(subview, element.hidden, element.children);
         }
+        if (touchPassesEvery([view](const UIPopoverController* popover) { return popover->passesTouchToView(view); }))
+            markPassthrough(element);
         into.push_back(std::move(element));
     }
 
@@ -483,10 +514,12 @@ std::vector<UIElement> buildLayers(Builder& builder)
 {
     auto* app = UIApplication::sharedApplication();
     std::vector<UIElement> layers;
+    builder.popoversAbove = app->visiblePopovers();
     if (UIViewController* root = app->rootViewController())
         layers.push_back(builder.screenLayer("viewer", root));
     for (UIViewController* modal : app->modalStack())
         layers.push_back(builder.screenLayer("modal", modal));
+    builder.popoversAbove.clear();
     for (UIPopoverController* popover : app->visiblePopovers())
         layers.push_back(builder.popoverLayer(popover));
     if (auto* menu = UIMenuController::sharedMenuController(); menu->isMenuVisible())
@@ -578,14 +611,46 @@ void appendText(const UIElement& element, int depth, std::ostringstream& out)
         appendText(child, depth + 1, out);
 }
 
+nlohmann::json colorJSON(const UIColor* color)
+{
+    return { { "red", color->red() }, { "green", color->green() }, { "blue", color->blue() }, { "alpha", color->alpha() } };
+}
+
+const char* alignmentName(NSInteger alignment)
+{
+    switch (alignment) {
+    case NSTextAlignmentCenter:
+        return "center";
+    case NSTextAlignmentRight:
+        return "right";
+    default:
+        return "left";
+    }
+}
+
+nlohmann::json labelStyle(const UILabel* label, const UIColor* background)
+{
+    nlohmann::json style;
+    if (const UIFont* font = label->font())
+        style["font"] = { { "name", "system" }, { "size", font->pointSize() }, { "weight", font->isBold() ? "bold" : "regular" } };
+    if (const UIColor* color = label->textColor())
+        style["textColor"] = colorJSON(color);
+    if (background)
+        style["backgroundColor"] = colorJSON(background);
+    style["textAlignment"] = alignmentName(label->textAlignment());
+    return style;
+}
+
 } // namespace
 
 void UIView::describeElement(UIElement& element) const
 {
     element.role = role();
     element.label = textOf(accessibilityLabel());
-    if (auto* label = objc_cast<UILabel>(this))
+    if (auto* label = objc_cast<UILabel>(this)) {
         element.text = textOf(label->text());
+        element.style = labelStyle(label, backgroundColor());
+    }
     if (auto* button = objc_cast<UIButton>(this))
         element.text = textOf(button->title());
     // A view with a tap recognizer (a photo) takes a tap; a control's own tap wins.
@@ -648,6 +713,8 @@ nlohmann::json UISnapshot::elementToJSON(const UIElement& element)
     json["hidden"] = element.hidden;
     if (!element.state.empty())
         json["state"] = element.state;
+    if (!element.style.empty())
+        json["style"] = element.style;
     json["children"] = nlohmann::json::array();
     for (const auto& child : element.children)
         json["children"].push_back(elementToJSON(child));

@@ -21,6 +21,10 @@ struct UIElement {
     // Further states ("on", "enabled", "accessory", "style", "systemItem",
     // "arrow", ...), each a JSON scalar.
     nlohmann::json state = nlohmann::json::object();
+    // How a label draws its text (empty for other elements): "font" {"name",
+    // "size", "weight"}, "textColor" and, when set, "backgroundColor" (each
+    // {"red", "green", "blue", "alpha"}, 0 to 1), "textAlignment".
+    nlohmann::json style = nlohmann::json::object();
     std::vector<UIElement> children;
 
     std::function<void()> onTap;
@@ -47,8 +51,8 @@ public:
     bool statusBarHidden() const { return statusBarHidden_; }
 
     // {"screen": {width, height}, "statusBar": {hidden}, "layers": [element...]}; every element
-    // has "role", "frame", "hidden", "children", and "text", "label" and
-    // "state" when it has them. No pointers or addresses.
+    // has "role", "frame", "hidden", "children", and "text", "label",
+    // "state" and "style" when it has them. No pointers or addresses.
     nlohmann::json toJSON() const;
     // Indented lines for people, e.g. `toolbar: [Info] [Delete]`; hidden
     // elements are left out.

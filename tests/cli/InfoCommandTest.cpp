@@ -2,6 +2,7 @@
 // files made for each test.
 
 #include "cli/ChildProcess.h"
+#include "cli/ProgramForUser.h"
 #include "support/ImageFixtures.h"
 
 #include <gtest/gtest.h>
@@ -260,8 +261,10 @@ TEST(InfoErrors, SaysAFileMayNotBeReadAndDescribesTheOthers)
     auto photo = fixtures::writeJpeg(dir.path(), "open.jpg", 8, 8);
     std::filesystem::permissions(secret, std::filesystem::perms::none);
 
-    auto result = testing_support::runProgram(kQuorix, { "info", "--json", secret, photo }, kEnglish,
-        { .standardOutput = {}, .userId = testing_support::unprivilegedUser() });
+    testing_support::ProgramForUser quorix(QUORIX_BINARY_DIR, "quorix", testing_support::unprivilegedUser());
+    if (auto reason = quorix.whyNot({ photo }); !reason.empty())
+        GTEST_SKIP() << reason;
+    auto result = quorix.run({ "info", "--json", secret, photo }, kEnglish);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "quorix: " + secret + ": Permission denied\n");
     auto objects = jsonLines(result.out);
@@ -273,7 +276,8 @@ TEST(InfoLocalization, FollowsTheLanguageOfTheEnvironment)
 {
     TempDir dir;
     auto path = writeRichPhoto(dir, "rich.jpg");
-    auto result = info({ "--json", path }, { { "LANGUAGE", "de" }, { "LC_ALL", "de_DE.UTF-8" }, { "LC_MESSAGES", "" }, { "LANG", "" } });
+    const std::map<std::string, std::string> german { { "LANGUAGE", "de" }, { "LC_ALL", "de_DE.UTF-8" }, { "LC_MESSAGES", "" }, { "LANG", "" } };
+    auto result = info({ "--json", path }, german);
     ASSERT_EQ(result.status, 0) << result.err;
     auto objects = jsonLines(result.out);
     ASSERT_EQ(objects.size(), 1U);
@@ -284,6 +288,10 @@ TEST(InfoLocalization, FollowsTheLanguageOfTheEnvironment)
     EXPECT_EQ(rowValue(objects[0], 4, "Blende"), "f/2.2");
     EXPECT_EQ(rowValue(objects[0], 4, "F Number"), "(none)");
     EXPECT_EQ(objects[0]["stamp"], "6. Mai 2014 um 07:08");
+    // The text's last row, the stamp, is labelled in the same language.
+    auto text = textLines(info({ path }, german).out);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), "Datumsstempel         6. Mai 2014 um 07:08");
 }
 
 TEST(InfoText, LinesUpLabelsAndValuesUnderTheTitle)

@@ -1,9 +1,11 @@
 #include "cli/ChildProcess.h"
+#include "cli/ProgramForUser.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,10 +35,14 @@ protected:
         fs::remove_all(config_, ignored);
     }
 
-    testing_support::ChildResult quorix(const std::vector<std::string>& arguments, const testing_support::ChildSetup& setup = {}) const
+    testing_support::ChildResult quorix(const std::vector<std::string>& arguments) const
     {
-        return testing_support::runProgram(QUORIX_BINARY_DIR "/bin/quorix", arguments,
-            { { "XDG_CONFIG_HOME", config_.string() }, { "LANGUAGE", "" }, { "LC_ALL", "C.UTF-8" } }, setup);
+        return testing_support::runProgram(QUORIX_BINARY_DIR "/bin/quorix", arguments, environment());
+    }
+
+    std::map<std::string, std::string> environment() const
+    {
+        return { { "XDG_CONFIG_HOME", config_.string() }, { "LANGUAGE", "" }, { "LC_ALL", "C.UTF-8" } };
     }
 
     fs::path defaultsFile() const { return config_ / "quorix" / "defaults.json"; }
@@ -206,7 +212,10 @@ TEST_F(SettingsCommand, SaysASaveWasRefusedPermission)
     // A folder the command may enter but not write in.
     fs::permissions(config_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec
             | fs::perms::others_read | fs::perms::others_exec);
-    auto result = quorix({ "settings", "quorix_stamp_enabled", "true" }, { .standardOutput = {}, .userId = testing_support::unprivilegedUser() });
+    testing_support::ProgramForUser program(QUORIX_BINARY_DIR, "quorix", testing_support::unprivilegedUser());
+    if (auto reason = program.whyNot({ config_.string() }); !reason.empty())
+        GTEST_SKIP() << reason;
+    auto result = program.run({ "settings", "quorix_stamp_enabled", "true" }, environment());
     fs::permissions(config_, fs::perms::owner_all);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "quorix: cannot save settings: " + defaultsFile().string() + ": Permission denied\n");

@@ -44,28 +44,6 @@ TEST_F(DeviceTest, IsOneInstanceThatStartsAsAPhoneRunningSeven)
     EXPECT_TRUE(device_->respondsToSelector("userInterfaceIdiom"));
 }
 
-TEST_F(DeviceTest, AnswersTheSetVersionThroughTheRuntime)
-{
-    AutoreleasePool pool;
-    device_->setSystemVersion("6.1.3");
-
-    EXPECT_EQ(device_->systemVersion()->str(), "6.1.3");
-    auto* version = objc::send<NSString*>(device_, "systemVersion");
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version->str(), "6.1.3");
-}
-
-TEST_F(DeviceTest, AnswersAnyIdiomThroughTheRuntime)
-{
-    const NSInteger idioms[] = { UIUserInterfaceIdiomPad, UIUserInterfaceIdiomPhone, 5, -1 };
-    for (NSInteger idiom : idioms) {
-        SCOPED_TRACE(idiom);
-        device_->setUserInterfaceIdiom(idiom);
-        EXPECT_EQ(device_->userInterfaceIdiom(), idiom);
-        EXPECT_EQ(objc::send<NSInteger>(device_, "userInterfaceIdiom"), idiom);
-    }
-}
-
 TEST_F(DeviceTest, AnOlderDeviceDeniesAnsweringTheIdiomAndNothingElse)
 {
     device_->setAnswersUserInterfaceIdiom(false);

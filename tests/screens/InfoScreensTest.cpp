@@ -5,6 +5,7 @@
 #include "mapkit/MKPinAnnotationView.h"
 #include "messageui/MFMailComposeViewController.h"
 #include "settings/Quorix.h"
+#include "uikit/NSIndexPath.h"
 #include "uikit/UITableViewController.h"
 #include "util/ZELAlert.h"
 
@@ -119,6 +120,52 @@ TEST_F(InfoScreens, PhoneShowsTheGPSGroupSecondCopiesItOpensMapsAndDoneRestoresT
     EXPECT_EQ(UIApplication::sharedApplication()->statusBarStyle(), 1);
 }
 
+// Covered by More, the info screen loses its view to a memory warning; the
+// photo's file changes before the person comes back. The reloaded screen
+// shows what it showed first, and Done restores the style from before Info.
+TEST_F(InfoScreens, AReloadedInfoScreenKeepsItsFirstTableAndTheStatusBarToRestore)
+{
+    Viewer viewer(Device::Phone, "7.1.2", located);
+    UIApplication::sharedApplication()->setStatusBarStyleAnimated(2, false);
+    viewer.driver().tap("Info");
+    Ref<UIViewController> info(viewer.topScreen());
+    viewer.driver().tap("More");
+    viewer.driver().memoryWarning();
+    ASSERT_FALSE(info->isViewLoaded()) << "the covered info screen keeps its view";
+
+    fixtures::writeJpeg(dir.path(), "eiffel.jpg", 64, 48, { { "Exif.Image.Make", "Someone Else" } });
+    viewer.driver().back();
+    const std::string shown = viewer.topLayerText();
+    EXPECT_TRUE(contains(shown, "cell: Make — Quorix Labs")) << shown;
+    EXPECT_TRUE(contains(shown, "cell: Location — 48.858200, 2.294500")) << shown;
+    viewer.driver().tap("Done");
+    EXPECT_EQ(UIApplication::sharedApplication()->statusBarStyle(), 2);
+}
+
+// The accessory callback of the map rows: the table sends it for a detail
+// disclosure button, so it is sent here as the table would.
+TEST_F(InfoScreens, TheAccessoryOfAnyGPSRowOpensTheMapAndOfOtherRowsNothing)
+{
+    Viewer viewer(Device::Phone, "7.0", located);
+    viewer.driver().tap("Info");
+    Ref<UITableViewController> info(objc_cast<UITableViewController>(viewer.topScreen()));
+    ASSERT_TRUE(info);
+    const SEL accessoryTapped("tableView:accessoryButtonTappedForRowWithIndexPath:");
+    auto tapAccessory = [&](NSInteger section, NSInteger row) {
+        objc::send(info, accessoryTapped, info->tableView(), NSIndexPath::indexPathForRowInSection(row, section));
+        viewer.driver().settle();
+    };
+    tapAccessory(0, 0); // the file group
+    EXPECT_EQ(viewer.topScreen(), info.get());
+    for (NSInteger row : { 0, 1, 2 }) {
+        SCOPED_TRACE(row);
+        tapAccessory(1, row); // the GPS group
+        EXPECT_TRUE(contains(viewer.topLayerText(), "navigationBar: \"Location\"")) << viewer.topLayerText();
+        viewer.driver().back();
+        EXPECT_EQ(viewer.topScreen(), info.get());
+    }
+}
+
 TEST_F(InfoScreens, APhotoWithoutPositionShowsThreeGroupsWhereNoRowReacts)
 {
     Viewer viewer(Device::Phone, "6.1.6", unlocated);
@@ -194,7 +241,7 @@ TEST_F(InfoScreens, MapScreenCentresOnThePhotoAndDropsOnePinOnce)
     viewer.driver().settle();
     EXPECT_EQ(mapView->annotations()->count(), 1u);
 
-    // Back on the info screen, the accessory of the map rows opens a new map.
+    // Back on the info screen, the row opens a new map each time.
     viewer.driver().back();
     viewer.driver().tap("Show Location");
     EXPECT_NE(viewer.topScreen(), map.get());

@@ -31,17 +31,30 @@ struct InfoCase {
     std::vector<std::string> items; // the snapshot's order
     const char* tapShows; // the layer a tap on Info opens; null: not tapped here
     json stampFrame;
+    double stampFontSize;
 };
+
+// The stamp's look: bold white system text, centred, on black at alpha 0.4
+// (the single-precision 0.4 the label is given).
+json stampStyle(double fontSize)
+{
+    return {
+        { "font", { { "name", "system" }, { "size", fontSize }, { "weight", "bold" } } },
+        { "textColor", { { "red", 1.0 }, { "green", 1.0 }, { "blue", 1.0 }, { "alpha", 1.0 } } },
+        { "backgroundColor", { { "red", 0.0 }, { "green", 0.0 }, { "blue", 0.0 }, { "alpha", double { 0.4f } } } },
+        { "textAlignment", "center" },
+    };
+}
 
 TEST(QuorixRoad, EachHostCarriesInfoWhereItsBarPutsIt)
 {
     const std::vector<InfoCase> cases {
-        { "older phone", { "--system", "6.1.6" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
-        { "version 7 phone", { "--system", "7.1.2" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
-        { "no idiom at all", { "--system", "6.1.6", "--no-idiom" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30) },
-        { "version 7 tablet", { "--system", "7.1.2", "--device", "tablet" }, "navigationBar", { "Photos", "Edit", "Share", "Delete", "Info" }, "popover", frame(0, 984, 768, 40) },
-        { "older tablet", { "--system", "6.1.6", "--device", "tablet" }, "navigationBar", { "Photos", "Share", "UIButtonBarInfo.png", "Delete" }, "popover", frame(0, 984, 768, 40) },
-        { "version 7, neither idiom", { "--system", "7.1.2", "--device", "2" }, "toolbar", { "Share", "Delete" }, nullptr, frame(0, 480, 320, 0) },
+        { "older phone", { "--system", "6.1.6" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30), 15 },
+        { "version 7 phone", { "--system", "7.1.2" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30), 15 },
+        { "no idiom at all", { "--system", "6.1.6", "--no-idiom" }, "toolbar", { "Share", "Info", "Delete" }, "modal", frame(0, 450, 320, 30), 15 },
+        { "version 7 tablet", { "--system", "7.1.2", "--device", "tablet" }, "navigationBar", { "Photos", "Edit", "Share", "Delete", "Info" }, "popover", frame(0, 984, 768, 40), 17 },
+        { "older tablet", { "--system", "6.1.6", "--device", "tablet" }, "navigationBar", { "Photos", "Share", "UIButtonBarInfo.png", "Delete" }, "popover", frame(0, 984, 768, 40), 17 },
+        { "version 7, neither idiom", { "--system", "7.1.2", "--device", "2" }, "toolbar", { "Share", "Delete" }, nullptr, frame(0, 480, 320, 0), 0 },
     };
     PhotoFolder photos;
     for (const auto& host : cases) {
@@ -56,6 +69,7 @@ TEST(QuorixRoad, EachHostCarriesInfoWhereItsBarPutsIt)
         const json* label = stamp(session.answers[0], "a.jpg");
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(label->at("frame"), host.stampFrame);
+        EXPECT_EQ(label->at("style"), stampStyle(host.stampFontSize));
         EXPECT_EQ(label->at("hidden"), true) << "the stamp setting starts off";
         EXPECT_EQ(label->value("text", ""), "January 1, 2011 at 1:01\u202FAM");
         if (host.tapShows) {
@@ -122,9 +136,8 @@ TEST(QuorixRoad, TabletsKeepTheInfoScreenInAPopover)
             });
         ASSERT_EQ(session.status, 0) << session.err;
         ASSERT_EQ(session.answers.size(), 15u);
+        expectEveryAnswerOk(session);
         const auto& a = session.answers;
-        for (size_t i = 0; i < a.size(); ++i)
-            EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
 
         const json* popover = findLayer(a[1], "popover");
         ASSERT_NE(popover, nullptr);
@@ -145,6 +158,59 @@ TEST(QuorixRoad, TabletsKeepTheInfoScreenInAPopover)
         EXPECT_EQ(findLayer(a[11], "popover"), nullptr);
         EXPECT_EQ(infoPhotoName(a[14], "popover"), "a.jpg");
     }
+}
+
+// The popovers' titles on screen, bottom to top.
+std::vector<std::string> popoverTitles(const json& showAnswer)
+{
+    std::vector<std::string> titles;
+    for (const auto& layer : layers(showAnswer)) {
+        if (layer.at("role") == "popover")
+            titles.push_back(layer.value("text", ""));
+    }
+    return titles;
+}
+
+// A popover lets taps on the bar it came from through to the viewer. On the
+// version 7 tablet Info then does nothing while its popover shows. On the
+// older tablet every Info tap first asks the host to close its popovers:
+// the host's share sheet closes and the tap stops there, and the replaced
+// dismissal closes the info popover and answers true, so neither Info nor
+// Share opens anything on that tap.
+TEST(QuorixRoad, TabletBarsStayUsableUnderTheirPopovers)
+{
+    PhotoFolder photos;
+    Session newer = runScript({ "--system", "7.1.2", "--device", "tablet", photos.dir.path() },
+        { "tap Info", "tap Info", "show", "outside", "tap Info", "show" });
+    ASSERT_EQ(newer.status, 0) << newer.err;
+    ASSERT_EQ(newer.answers.size(), 6u);
+    EXPECT_EQ(newer.answers[1], (json { { "ok", true } }));
+    EXPECT_EQ(popoverTitles(newer.answers[2]), std::vector<std::string> { "Quorix" });
+    EXPECT_EQ(popoverTitles(newer.answers[5]), std::vector<std::string> { "Quorix" }) << "closed by the platform, Info opens again";
+
+    Session older = runScript({ "--system", "6.1.6", "--device", "tablet", photos.dir.path() },
+        {
+            "tap Share",
+            "show",
+            "tap Info",
+            "show",
+            "tap Info",
+            "show", // 5
+            "tap Info",
+            "show",
+            "tap Info",
+            "tap Share",
+            "show", // 10
+        });
+    ASSERT_EQ(older.status, 0) << older.err;
+    ASSERT_EQ(older.answers.size(), 11u);
+    expectEveryAnswerOk(older);
+    const auto& a = older.answers;
+    EXPECT_EQ(popoverTitles(a[1]), std::vector<std::string> { "Share" });
+    EXPECT_EQ(popoverTitles(a[3]), std::vector<std::string> {}) << "Info only closed the share sheet";
+    EXPECT_EQ(popoverTitles(a[5]), std::vector<std::string> { "Quorix" });
+    EXPECT_EQ(popoverTitles(a[7]), std::vector<std::string> {}) << "Info closed its own popover";
+    EXPECT_EQ(popoverTitles(a[10]), std::vector<std::string> {}) << "Share only closed the info popover";
 }
 
 // The older phone from the first Info tap to a second viewer: the info
@@ -177,12 +243,16 @@ TEST(QuorixRoad, OlderPhoneFromInfoToStampToANewViewer)
             "show",
             "tap Info",
             "show",
+            "tap More", // 20
+            "toggle Enabled",
+            "back",
+            "tap Done",
+            "show",
         });
     ASSERT_EQ(session.status, 0) << session.err;
-    ASSERT_EQ(session.answers.size(), 20u);
+    ASSERT_EQ(session.answers.size(), 25u);
+    expectEveryAnswerOk(session, 1);
     const auto& a = session.answers;
-    for (size_t i = 1; i < a.size(); ++i)
-        EXPECT_EQ(a[i].at("ok"), true) << "command " << i << ": " << a[i].dump();
 
     EXPECT_EQ(a[5].at("urls"), (json { "http://maps.apple.com/maps?ll=-22.948658,-43.157444" }));
     EXPECT_EQ(findLayer(a[10], "modal"), nullptr) << "Done closed the info screen";
@@ -208,6 +278,12 @@ TEST(QuorixRoad, OlderPhoneFromInfoToStampToANewViewer)
     const json* name = findElement(*info, "cell", "Name");
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->at("state").at("detail"), "a.jpg");
+
+    // Switched off again, the stamp leaves the photo, its date kept.
+    const json* off = stamp(a[24], "a.jpg");
+    ASSERT_NE(off, nullptr);
+    EXPECT_EQ(off->at("hidden"), true);
+    EXPECT_EQ(off->at("text"), "January 1, 2011 at 1:01\u202FAM");
 }
 
 } // namespace

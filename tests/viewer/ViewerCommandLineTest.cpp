@@ -70,7 +70,7 @@ TEST(ViewerCommandLine, EveryCommandGetsOneAnswerEvenWhenItCannotBeDone)
     fixtures::TempDir noLibraries;
     Session session = runScript({ "--library-dir", noLibraries.path(), photos.dir.path() },
         { "", "frobnicate", "tap", "tap Nothing Here", "show extra", "open x", "open 9", "   ", "tap Share", "back", "outside",
-            "tap Cancel", "pasteboard", "quit", "show" });
+            "tap Cancel", "pasteboard", std::string("fr'o\0b x", 8), std::string("tap Sh\0are\\", 11), "quit", "show" });
     EXPECT_EQ(session.status, 0) << session.err;
     const std::vector<json> expected {
         { { "ok", false }, { "error", "unknown command 'frobnicate'; 'help' lists the commands" } },
@@ -84,6 +84,9 @@ TEST(ViewerCommandLine, EveryCommandGetsOneAnswerEvenWhenItCannotBeDone)
         { { "ok", false }, { "error", "no popover on screen to tap outside of" } },
         { { "ok", true } },
         { { "ok", true }, { "string", nullptr } },
+        // Quoted whole, whatever bytes the command holds.
+        { { "ok", false }, { "error", "unknown command 'fr\\'o\\x00b'; 'help' lists the commands" } },
+        { { "ok", false }, { "error", "no control \"Sh\\x00are\\\\\" on screen; visible: \"1 of 3\", \"Photos\", \"a.jpg\", \"Share\", \"Delete\"" } },
         { { "ok", true } },
     };
     EXPECT_EQ(session.answers, expected);

@@ -75,6 +75,13 @@ inline Session runScript(const std::vector<std::string>& arguments, const std::v
     return session;
 }
 
+// Every answer from the `from`th on says "ok": true.
+inline void expectEveryAnswerOk(const Session& session, size_t from = 0)
+{
+    for (size_t i = from; i < session.answers.size(); ++i)
+        EXPECT_EQ(session.answers[i].at("ok"), true) << "command " << i << ": " << session.answers[i].dump();
+}
+
 // The layers of a `show` answer.
 inline const json& layers(const json& showAnswer) { return showAnswer.at("screen").at("layers"); }
 

@@ -66,6 +66,7 @@ function describe(element, item) {
     element.setAttribute('aria-label', item.label);
   }
   if (item.hidden) element.dataset.hidden = 'true';
+  if (item.state && item.state.passthrough) element.dataset.passthrough = 'true';
   return element;
 }
 
@@ -249,10 +250,15 @@ function infoButtonFrame(layers) {
 function drawLayer(layer, index, layers) {
   const holder = node('div', 'layer-holder');
   if (layer.role === 'popover') {
-    // A click beside the popover closes it, as a tap would on the device.
+    // A click beside the popover closes it, as a tap would on the device,
+    // except on what the snapshot marks as reached through it (its bar).
     const beside = node('div', 'outside');
     beside.dataset.role = 'outside';
-    beside.addEventListener('click', () => send('outside'));
+    beside.addEventListener('click', event => {
+      const under = document.elementsFromPoint(event.clientX, event.clientY)
+        .find(e => e.dataset.passthrough === 'true' && e.matches('button, .cell.selectable'));
+      if (under) under.click(); else send('outside');
+    });
     holder.append(beside);
   }
   if (layer.role === 'alert' || layer.role === 'menu') holder.append(node('div', layer.role === 'alert' ? 'dim' : 'outside-menu'));
