@@ -3,6 +3,7 @@
 #include "InfoScreen.h"
 #include "LibraryHost.h"
 #include "PathCheck.h"
+#include "PlaceOutput.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -52,7 +53,7 @@ std::string hexBytes(std::string_view bytes)
     return hex;
 }
 
-std::string jsonLine(const std::string& path, const InfoScreenContent& description)
+std::string jsonLine(const std::string& path, const InfoScreenContent& description, const std::optional<places::Place>& place)
 {
     nlohmann::ordered_json object;
     object["path"] = path;
@@ -73,6 +74,7 @@ std::string jsonLine(const std::string& path, const InfoScreenContent& descripti
         object["location"] = { { "latitude", description.location->latitude }, { "longitude", description.location->longitude } };
     else
         object["location"] = nullptr;
+    object["place"] = placeJson(place);
     object["stamp"] = description.stamp;
     // Paths and metadata texts need not be UTF-8: bad bytes become U+FFFD.
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -195,7 +197,7 @@ std::vector<Line> wrap(std::string_view text, int width)
     return lines;
 }
 
-void writeText(const InfoScreenContent& description, int columns, std::ostream& out)
+void writeText(const InfoScreenContent& description, const std::optional<places::Place>& place, int columns, std::ostream& out)
 {
     constexpr int kGap = 2;
     constexpr std::string_view kLeadsOn = "\xE2\x80\xBA"; // "›": the row opens the map
@@ -203,8 +205,10 @@ void writeText(const InfoScreenContent& description, int columns, std::ostream& 
     // group as a row of its own, so a blank line still starts each group of
     // the table and nothing else.
     constexpr std::string_view kStampLabel = "Stamp";
+    // Beside it, the town nearest to where the photo was taken.
+    constexpr std::string_view kPlaceLabel = "Place";
 
-    int labelWidth = description.stamp.empty() ? 1 : static_cast<int>(kStampLabel.size());
+    int labelWidth = description.stamp.empty() && !place ? 1 : static_cast<int>(kStampLabel.size());
     for (const auto& section : description.sections) {
         for (const auto& row : section.rows)
             labelWidth = std::max(labelWidth, widthOf(cellsOf(row.label)));
@@ -240,6 +244,8 @@ void writeText(const InfoScreenContent& description, int columns, std::ostream& 
     }
     if (!description.stamp.empty())
         writeRow(kStampLabel, description.stamp);
+    if (place)
+        writeRow(kPlaceLabel, placeText(*place));
 }
 
 int terminalColumns()
@@ -270,12 +276,13 @@ int describePaths(const std::vector<std::string>& paths, InfoOutput output, int 
             continue;
         }
         auto description = readInfoScreen(path);
+        auto place = placeOf(description);
         if (output == InfoOutput::JSON) {
-            out << jsonLine(path, description) << '\n';
+            out << jsonLine(path, description, place) << '\n';
         } else {
             if (!first)
                 out << '\n';
-            writeText(description, columns, out);
+            writeText(description, place, columns, out);
         }
         // Each file's description goes out whole as soon as it is made.
         out.flush();

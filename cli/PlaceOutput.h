@@ -1,0 +1,24 @@
+#pragma once
+
+#include "InfoScreen.h"
+
+#include "NearestPlace.h"
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+
+namespace quorix::cli {
+
+// The town nearest to where the photo was taken; looked up only for a photo
+// with a position, so the others never load the locations database.
+std::optional<places::Place> placeOf(const InfoScreenContent& description);
+
+// {"name", "country", "distance_km"}, or null without a place.
+nlohmann::ordered_json placeJson(const std::optional<places::Place>& place);
+
+// "Oslo, Norway (1.1 km)": the line after the table.
+std::string placeText(const places::Place& place);
+
+} // namespace quorix::cli
