@@ -74,7 +74,7 @@ std::string jsonLine(const std::string& path, const InfoScreenContent& descripti
         object["location"] = { { "latitude", description.location->latitude }, { "longitude", description.location->longitude } };
     else
         object["location"] = nullptr;
-    object["place"] = placeJson(place);
+    object["place"] = places::placeJson(place);
     object["stamp"] = description.stamp;
     // Paths and metadata texts need not be UTF-8: bad bytes become U+FFFD.
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

@@ -2,9 +2,7 @@
 
 #include "InfoScreen.h"
 
-#include "NearestPlace.h"
-
-#include <nlohmann/json.hpp>
+#include "PlaceJson.h"
 
 #include <optional>
 #include <string>
@@ -14,9 +12,6 @@ namespace quorix::cli {
 // The town nearest to where the photo was taken; looked up only for a photo
 // with a position, so the others never load the locations database.
 std::optional<places::Place> placeOf(const InfoScreenContent& description);
-
-// {"name", "country", "distance_km"}, or null without a place.
-nlohmann::ordered_json placeJson(const std::optional<places::Place>& place);
 
 // "Oslo, Norway (1.1 km)": the line after the table.
 std::string placeText(const places::Place& place);

@@ -11,6 +11,7 @@
 #include "PhotoArguments.h"
 #include "Session.h"
 #include "ViewerOptions.h"
+#include "serve/MapRoutes.h"
 #include "serve/ServeMode.h"
 #include "WPhotosAppController.h"
 
@@ -100,6 +101,10 @@ int main(int argc, char** argv)
     app.add_option("--listen", options.serveSettings.address,
            "the address --serve listens on (default: 127.0.0.1; others expose the viewer to the network)")
         ->type_name("ADDRESS");
+    app.add_option("--map-tiles", options.serveSettings.mapTiles,
+           "let the page's map fetch tiles from this server, e.g. https://tile.example.org/{z}/{x}/{y}.png "
+           "(default: none, the map is drawn offline)")
+        ->type_name("URL-TEMPLATE");
     app.add_option("photos", options.photos, "photo files, and folders whose image files are shown in name order")
         ->required()
         ->type_name("PHOTO-OR-FOLDER");
@@ -128,8 +133,12 @@ int main(int argc, char** argv)
     }
     if (options.script && options.serve)
         return usageError("--script and --serve cannot be used together");
-    if (!options.serve && (app.count("--port") || app.count("--listen")))
-        return usageError(std::string(app.count("--port") ? "--port" : "--listen") + " needs --serve");
+    for (const char* option : { "--port", "--listen", "--map-tiles" }) {
+        if (!options.serve && app.count(option))
+            return usageError(std::string(option) + " needs --serve");
+    }
+    if (options.serveSettings.mapTiles && !viewer::isTileTemplate(*options.serveSettings.mapTiles))
+        return usageError("--map-tiles: '" + *options.serveSettings.mapTiles + "' is not an http or https address with {z}, {x} and {y}");
     if (options.serveSettings.port < 0 || options.serveSettings.port > 65535)
         return usageError("--port: " + std::to_string(options.serveSettings.port) + " is not a port number (0 to 65535)");
     if (!system.empty() && !viewer::isVersion(system))

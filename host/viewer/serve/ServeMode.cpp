@@ -79,6 +79,7 @@ int serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& driver, co
     ViewerServer::Setup setup;
     setup.address = settings.address;
     setup.port = settings.port;
+    setup.mapTiles = settings.mapTiles;
     Ref<NSString> resources = NSBundle::mainBundle()->resourcePath();
     setup.webFolder = (resources ? resources->str() : std::string(".")) + "/web";
     // `quit` from the page stops the server as Ctrl-C would.

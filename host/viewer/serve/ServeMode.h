@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ class LineOutput;
 struct ServeSettings {
     std::string address = "127.0.0.1";
     int port = 0;
+    std::optional<std::string> mapTiles; // --map-tiles URL-TEMPLATE
 };
 
 // Serves the running viewer to a browser until SIGINT or SIGTERM (or the

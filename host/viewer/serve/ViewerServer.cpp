@@ -3,6 +3,8 @@
 #include "PhotoRenderer.h"
 #include "RequestGuard.h"
 
+#include "MapRoutes.h"
+
 #include "../Commands.h"
 #include "../Session.h"
 #include "../WPhotosAppController.h"
@@ -41,6 +43,14 @@ constexpr WebFile webFiles[] = {
     { "index.html", "text/html; charset=utf-8" },
     { "viewer.css", "text/css; charset=utf-8" },
     { "viewer.js", "text/javascript; charset=utf-8" },
+    // The map: Leaflet, the page's drawing over it and the basemap.
+    { "map.js", "text/javascript; charset=utf-8" },
+    { "map.css", "text/css; charset=utf-8" },
+    { "leaflet.js", "text/javascript; charset=utf-8" },
+    { "leaflet.css", "text/css; charset=utf-8" },
+    // Compressed at build time and inflated by the page: a type the server
+    // does not compress again on every request.
+    { "basemap.json.gz", "application/gzip" },
 };
 
 std::optional<std::string> readFile(const std::string& path)
@@ -187,12 +197,15 @@ struct ViewerServer::Impl {
                 return plainError(response, 422, rendered.error);
             response.set_content(rendered.image->jpeg, "image/jpeg");
         });
+
+        addMapRoutes(server, mapTiles);
     }
 
     CommandRunner& runner;
     WPhotosAppController& app;
     PhotoRenderer& photos;
     std::function<void()> onQuit;
+    std::optional<std::string> mapTiles;
     httplib::Server server;
     std::optional<RequestGuard> requestGuard;
     std::map<std::string, std::pair<std::string, std::string>> files; // name: content, type
@@ -219,6 +232,7 @@ std::optional<std::string> ViewerServer::open(Setup setup)
     }
     if (setup.port < 0 || setup.port > 65535)
         return "port " + std::to_string(setup.port) + " is not between 0 and 65535";
+    impl_->mapTiles = std::move(setup.mapTiles);
     impl_->routes();
     int port = setup.port;
     if (port == 0)

@@ -18,6 +18,7 @@ class PhotoRenderer;
 //                               to the system (opened URLs, mails, pasteboard)
 //   POST /command               one command line, answered as the script mode does
 //   GET  /photo/N               photo N's pixels as JPEG, fitted to the screen
+//   GET  /place, /map-settings  the map's place name and tile server (MapRoutes.h)
 // Requests arrive on the server's threads; every one that touches the UI is
 // handed to the main run loop, one at a time, and waited for there.
 class ViewerServer {
@@ -25,7 +26,10 @@ public:
     struct Setup {
         std::string address = "127.0.0.1";
         int port = 0; // 0: a free port
-        std::string webFolder; // index.html, viewer.css, viewer.js
+        std::string webFolder; // index.html, viewer.css, viewer.js, the map's files
+        // The tile server the person opted in to (--map-tiles); none: the
+        // map is drawn from the basemap alone.
+        std::optional<std::string> mapTiles;
         // Asked for once the `quit` command has been answered.
         std::function<void()> onQuit;
     };
