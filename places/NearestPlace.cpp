@@ -1,5 +1,7 @@
 #include "NearestPlace.h"
 
+#include "LandMask.h"
+
 #include <libgweather/gweather.h>
 #include <libintl.h>
 
@@ -159,6 +161,9 @@ std::mutex& lookupLock()
 std::optional<Place> nearestPlace(double latitude, double longitude)
 {
     if (!std::isfinite(latitude) || !std::isfinite(longitude) || std::abs(latitude) > 90 || std::abs(longitude) > 180)
+        return std::nullopt;
+    // A town on the coast is near much sea; a photo taken out there has no place.
+    if (isAtSea(latitude, longitude))
         return std::nullopt;
     std::lock_guard guard(lookupLock());
     return CityIndex::shared().nearest(latitude, longitude);

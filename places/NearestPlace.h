@@ -19,8 +19,9 @@ struct Place {
 };
 
 // The town or city of libgweather's world locations database nearest to a
-// position given in degrees, if one lies within maxPlaceDistanceKm; nothing
-// for a position that is not one or when the database cannot be read.
+// position given in degrees, if one lies within maxPlaceDistanceKm and the
+// position is not at sea (LandMask.h); nothing for a position that is not
+// one or when the database cannot be read.
 // The database is read on the first call, once; calls may come from any
 // thread.
 std::optional<Place> nearestPlace(double latitude, double longitude);

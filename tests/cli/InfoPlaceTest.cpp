@@ -104,6 +104,7 @@ TEST(InfoPlace, NamesNoTownAtSeaOrForAPhotoWithoutAPosition)
     const std::vector<std::string> photos {
         writePhotoAt(dir, "atlantic.jpg", "N", "35/1 0/1 0/1", "W", "40/1 0/1 0/1"),
         writePhotoAt(dir, "pacific.jpg", "S", "30/1 0/1 0/1", "W", "120/1 0/1 0/1"),
+        writePhotoAt(dir, "off-rio.jpg", "S", "23/1 12/1 0/1", "W", "43/1 0/1 0/1"), // 41 km from the town, at sea
         fixtures::writeJpeg(dir.path(), "nowhere.jpg", 32, 24, { { "Exif.Photo.DateTimeOriginal", "2014:05:06 07:08:09" } }),
     };
     for (const auto& photo : photos) {

@@ -35,7 +35,7 @@ struct Expected {
     double distanceKm;
 };
 
-TEST(NearestPlace, NamesTheTownWithinFiftyKilometresAndNothingFarther)
+TEST(NearestPlace, NamesTheTownWithinFiftyKilometresAndNothingFartherNorAtSea)
 {
     const Expected rows[] = {
         { 59.9075, 10.744583, "Oslo", "Norway", 1.1 }, // the dense sample
@@ -43,6 +43,8 @@ TEST(NearestPlace, NamesTheTownWithinFiftyKilometresAndNothingFarther)
         { 48.1, 11.6, "Munich", "Germany", 5.7 },
         { -33.85, -70.5, "Santiago", "Chile", 47.0 }, // just within reach
         { -33.90, -70.5, nullptr, nullptr, 0 }, // Santiago is 52 km away
+        { -23.2, -43.0, nullptr, nullptr, 0 }, // the Atlantic 41 km off Rio de Janeiro
+        { 59.88, 10.70, "Oslo", "Norway", 4.9 }, // on the fjord, in front of the town
         { 35.0, -40.0, nullptr, nullptr, 0 }, // the middle of the Atlantic
         { 23.0, 12.0, nullptr, nullptr, 0 }, // the Sahara, 300 km from a town
         { -60.0, -120.0, nullptr, nullptr, 0 }, // the Southern Ocean
