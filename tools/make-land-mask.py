@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Draws Natural Earth's land (1:10m, as world-atlas ships it) into a mask of
 cells of 1/20 degree, one bit each (1: some land at the cell's middle row),
-and writes it zlib-compressed into a C++ source, so the place lookup can tell
-a position at sea without any file to find at run time.
+and writes it zlib-compressed, in bands of rows, into a C++ source, so the
+place lookup can tell a position at sea without any file to find at run time.
 Usage: make-land-mask.py WORLD-ATLAS-FOLDER OUTPUT.cpp"""
 
 import json
@@ -14,6 +14,7 @@ import zlib
 CELLS_PER_DEGREE = 20
 WIDTH = 360 * CELLS_PER_DEGREE
 HEIGHT = 180 * CELLS_PER_DEGREE
+BAND_ROWS = 100  # 5 degrees of latitude; must match LandMask.h
 
 
 def rings(topology):
@@ -83,13 +84,23 @@ def main():
         return 2
     folder, output = sys.argv[1:]
     with open(os.path.join(folder, 'countries-10m.json')) as source:
-        compressed = zlib.compress(mask(json.load(source)), 9)
+        bits = mask(json.load(source))
+    # Each band of rows compressed on its own, so a lookup inflates only the
+    # band its position is in.
+    band_bytes = BAND_ROWS * WIDTH // 8
+    data = bytearray()
+    offsets = []
+    for start in range(0, len(bits), band_bytes):
+        offsets.append(len(data))
+        data += zlib.compress(bits[start:start + band_bytes], 9)
+    offsets.append(len(data))
     lines = ['// Made by tools/make-land-mask.py from Natural Earth (public domain), via world-atlas.',
              '#include "LandMask.h"', '', 'namespace places {', '',
              'const unsigned char landMaskCompressed[] = {']
-    for start in range(0, len(compressed), 24):
-        lines.append('    ' + ','.join(str(b) for b in compressed[start:start + 24]) + ',')
-    lines += ['};', 'const unsigned long landMaskCompressedSize = sizeof landMaskCompressed;', '',
+    for start in range(0, len(data), 24):
+        lines.append('    ' + ','.join(str(b) for b in data[start:start + 24]) + ',')
+    lines += ['};', '', 'const unsigned long landMaskBandOffsets[] = {',
+              '    ' + ','.join(str(o) for o in offsets) + ',', '};', '',
               '} // namespace places', '']
     temporary = output + '.tmp'
     with open(temporary, 'w') as out:
