@@ -1,5 +1,6 @@
 #include "NearestPlace.h"
 
+#include "CityTable.h"
 #include "LandMask.h"
 
 #include <libgweather/gweather.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <numbers>
@@ -44,11 +46,16 @@ using LocationRef = std::unique_ptr<GWeatherLocation, GObjectUnref>;
 struct City {
     double latitude;
     double longitude;
-    LocationRef location;
+    const CityEntry* entry; // in the build's table, or null
+    LocationRef location; // in the database, once looked up
 };
 
-// Every city of the database with its position, sorted by latitude so a
-// search looks only at the band of latitudes within reach.
+// The cities with their positions, sorted by latitude so a search looks
+// only at the band of latitudes within reach. They come from the table the
+// build made of the database, so finding the nearest reads nothing; the
+// database is opened for the one city named, found by its path. Should the
+// database have changed since the build (the path leads elsewhere), the
+// cities are read from the database itself, once (about 20 ms).
 class CityIndex {
 public:
     static CityIndex& shared()
@@ -59,21 +66,15 @@ public:
 
     std::optional<Place> nearest(double latitude, double longitude)
     {
-        const City* best = nullptr;
-        double bestDistance = maxPlaceDistanceKm;
-        const double band = maxPlaceDistanceKm / kmPerDegreeLatitude;
-        auto first = std::lower_bound(cities_.begin(), cities_.end(), latitude - band,
-            [](const City& city, double value) { return city.latitude < value; });
-        for (auto city = first; city != cities_.end() && city->latitude <= latitude + band; ++city) {
-            const double distance = distanceKm(latitude, longitude, city->latitude, city->longitude);
-            if (distance <= bestDistance) {
-                best = &*city;
-                bestDistance = distance;
-            }
+        City* city = nearestCity(latitude, longitude);
+        if (city && !city->location && !(city->location = lookUp(*city->entry))) {
+            readDatabase();
+            city = nearestCity(latitude, longitude);
         }
-        if (!best)
+        if (!city || !city->location)
             return std::nullopt;
-        return Place { localName(best->location.get()), countryName(best->location.get()), bestDistance };
+        return Place { localName(city->location.get()), countryName(city->location.get()),
+            distanceKm(latitude, longitude, city->latitude, city->longitude) };
     }
 
 private:
@@ -87,10 +88,9 @@ private:
         messages_ = newlocale(LC_MESSAGES_MASK, "", nullptr);
         if (!messages_)
             messages_ = newlocale(LC_MESSAGES_MASK, "C.UTF-8", nullptr);
-        GWeatherLocation* world = gweather_location_get_world();
-        if (world)
-            collect(world);
-        std::sort(cities_.begin(), cities_.end(), [](const City& a, const City& b) { return a.latitude < b.latitude; });
+        cities_.reserve(cityTableSize);
+        for (unsigned long i = 0; i < cityTableSize; ++i)
+            cities_.push_back({ cityTable[i].latitude, cityTable[i].longitude, &cityTable[i], nullptr });
     }
 
     ~CityIndex()
@@ -99,17 +99,66 @@ private:
             freelocale(messages_);
     }
 
+    City* nearestCity(double latitude, double longitude)
+    {
+        City* best = nullptr;
+        double bestDistance = maxPlaceDistanceKm;
+        const double band = maxPlaceDistanceKm / kmPerDegreeLatitude;
+        auto first = std::lower_bound(cities_.begin(), cities_.end(), latitude - band,
+            [](const City& city, double value) { return city.latitude < value; });
+        for (auto city = first; city != cities_.end() && city->latitude <= latitude + band; ++city) {
+            const double distance = distanceKm(latitude, longitude, city->latitude, city->longitude);
+            if (distance <= bestDistance) {
+                best = &*city;
+                bestDistance = distance;
+            }
+        }
+        return best;
+    }
+
+    // The city at the entry's path in the database, if it is still the
+    // entry's city.
+    static LocationRef lookUp(const CityEntry& entry)
+    {
+        GWeatherLocation* world = gweather_location_get_world();
+        if (!world)
+            return nullptr;
+        LocationRef node;
+        for (unsigned level = 0; level < entry.depth; ++level) {
+            GWeatherLocation* parent = node ? node.get() : world;
+            // next_child hands back a new reference and drops the one to the
+            // child it is given.
+            GWeatherLocation* child = nullptr;
+            for (unsigned index = 0; index <= entry.path[level]; ++index) {
+                child = gweather_location_next_child(parent, child);
+                if (!child)
+                    return nullptr;
+            }
+            node.reset(child);
+        }
+        const char* name = node ? gweather_location_get_english_name(node.get()) : nullptr;
+        if (!name || std::strcmp(name, entry.englishName) != 0 || gweather_location_get_level(node.get()) != GWEATHER_LOCATION_CITY)
+            return nullptr;
+        return node;
+    }
+
+    void readDatabase()
+    {
+        cities_.clear();
+        if (GWeatherLocation* world = gweather_location_get_world())
+            collect(world);
+        std::sort(cities_.begin(), cities_.end(), [](const City& a, const City& b) { return a.latitude < b.latitude; });
+    }
+
     void collect(GWeatherLocation* parent)
     {
-        // next_child hands back a new reference and drops the one to the
-        // child it is given.
         GWeatherLocation* child = nullptr;
         while ((child = gweather_location_next_child(parent, child))) {
             if (gweather_location_get_level(child) == GWEATHER_LOCATION_CITY) {
                 if (gweather_location_has_coords(child)) {
                     double latitude = 0, longitude = 0;
                     gweather_location_get_coords(child, &latitude, &longitude);
-                    cities_.push_back({ latitude, longitude, LocationRef(GWEATHER_LOCATION(g_object_ref(child))) });
+                    cities_.push_back({ latitude, longitude, nullptr, LocationRef(GWEATHER_LOCATION(g_object_ref(child))) });
                 }
             } else {
                 collect(child);
