@@ -13,9 +13,11 @@ from viewer_server import wait_until
 try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
 except ImportError:
-    webdriver = None
+    webdriver = ActionChains = By = Keys = None
 
 CHROMIUM = '/usr/bin/chromium'
 CHROMEDRIVER = '/usr/bin/chromedriver'
@@ -47,12 +49,12 @@ class PageTest(unittest.TestCase):
             "const i = document.querySelector('#screen img.photo'); return i && i.complete && i.naturalWidth;"),
             20, 'the photo to load')
 
-    def find(self, role, name=None):
+    def find(self, role, name=None, visible=True):
         selector = '#screen [data-role="%s"]' % role
         if name is not None:
             quoted = name.replace('"', '\\"')
             selector = '{0}[data-name="{1}"], {0}[data-label="{1}"]'.format(selector, quoted)
-        return [e for e in self.browser.find_elements(By.CSS_SELECTOR, selector) if e.is_displayed()]
+        return [e for e in self.browser.find_elements(By.CSS_SELECTOR, selector) if not visible or e.is_displayed()]
 
     def one(self, role, name=None, timeout=10):
         return wait_until(lambda: (self.find(role, name) or [None])[0], timeout, '%s "%s" on the page' % (role, name))
