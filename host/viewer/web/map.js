@@ -148,14 +148,16 @@ const quorixMap = (() => {
     const region = L.latLngBounds([lat - latDelta / 2, lon - lonDelta / 2], [lat + latDelta / 2, lon + lonDelta / 2]);
     map.fitBounds(region, { animate: false });
     const firstZoom = map.getZoom();
+    const mapScale = L.control.scale({ imperial: false, position: 'bottomright' }).addTo(map);
     const track = () => {
       element.dataset.zoom = map.getZoom().toFixed(2);
-      // The snapshot's scale is the first view's; another zoom has its own.
-      scale.hidden = Math.abs(map.getZoom() - firstZoom) > 0.01;
+      // The snapshot's scale is the first view's; another zoom shows the map's own.
+      const zoomed = Math.abs(map.getZoom() - firstZoom) > 0.01;
+      scale.hidden = zoomed;
+      mapScale.getContainer().hidden = !zoomed;
     };
     map.on('zoomend', track);
     track();
-    L.control.scale({ imperial: false, position: 'bottomright' }).addTo(map);
 
     const pins = item.children.filter(child => child.role === 'pin');
     pins.forEach(pin => addPin(map, pin));
