@@ -5,6 +5,7 @@
 #include "PathCheck.h"
 #include "foundation/NSBundle.h"
 #include "foundation/NSString.h"
+#include "PlaceOutput.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -54,7 +55,7 @@ std::string hexBytes(std::string_view bytes)
     return hex;
 }
 
-std::string jsonLine(const std::string& path, const InfoScreenContent& description)
+std::string jsonLine(const std::string& path, const InfoScreenContent& description, const std::optional<places::Place>& place)
 {
     nlohmann::ordered_json object;
     object["path"] = path;
@@ -75,6 +76,7 @@ std::string jsonLine(const std::string& path, const InfoScreenContent& descripti
         object["location"] = { { "latitude", description.location->latitude }, { "longitude", description.location->longitude } };
     else
         object["location"] = nullptr;
+    object["place"] = places::placeJson(place);
     object["stamp"] = description.stamp;
     // Paths and metadata texts need not be UTF-8: bad bytes become U+FFFD.
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -204,7 +206,7 @@ std::string localizedText(const char* key)
     return text ? text->str() : key;
 }
 
-void writeText(const InfoScreenContent& description, int columns, std::ostream& out)
+void writeText(const InfoScreenContent& description, const std::optional<places::Place>& place, int columns, std::ostream& out)
 {
     constexpr int kGap = 2;
     constexpr std::string_view kLeadsOn = "\xE2\x80\xBA"; // "›": the row opens the map
@@ -212,8 +214,14 @@ void writeText(const InfoScreenContent& description, int columns, std::ostream& 
     // group as a row of its own, so a blank line still starts each group of
     // the table and nothing else.
     const std::string stampLabel = localizedText("Stamp");
+    // Beside it, the town nearest to where the photo was taken.
+    const std::string placeLabel = localizedText("Place");
 
-    int labelWidth = description.stamp.empty() ? 1 : widthOf(cellsOf(stampLabel));
+    int labelWidth = 1;
+    if (!description.stamp.empty())
+        labelWidth = widthOf(cellsOf(stampLabel));
+    if (place)
+        labelWidth = std::max(labelWidth, widthOf(cellsOf(placeLabel)));
     for (const auto& section : description.sections) {
         for (const auto& row : section.rows)
             labelWidth = std::max(labelWidth, widthOf(cellsOf(row.label)));
@@ -249,6 +257,8 @@ void writeText(const InfoScreenContent& description, int columns, std::ostream& 
     }
     if (!description.stamp.empty())
         writeRow(stampLabel, description.stamp);
+    if (place)
+        writeRow(placeLabel, placeText(*place));
 }
 
 int terminalColumns()
@@ -279,12 +289,13 @@ int describePaths(const std::vector<std::string>& paths, InfoOutput output, int 
             continue;
         }
         auto description = readInfoScreen(path);
+        auto place = placeOf(description);
         if (output == InfoOutput::JSON) {
-            out << jsonLine(path, description) << '\n';
+            out << jsonLine(path, description, place) << '\n';
         } else {
             if (!first)
                 out << '\n';
-            writeText(description, columns, out);
+            writeText(description, place, columns, out);
         }
         // Each file's description goes out whole as soon as it is made.
         out.flush();

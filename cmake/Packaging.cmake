@@ -93,6 +93,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
 # Opening a link or writing a mail hands the URL to xdg-open or xdg-email
 # when they are there; without them the request is dropped.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS xdg-utils)
+# A browser on this machine draws the page's Chinese, Japanese and Korean
+# texts with these; the place names' translations come with libgweather.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")

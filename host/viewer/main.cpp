@@ -12,6 +12,7 @@
 #include "Session.h"
 #include "ViewerOptions.h"
 #include "serve/ListenSocket.h"
+#include "serve/MapRoutes.h"
 #include "serve/ServeMode.h"
 #include "WPhotosAppController.h"
 
@@ -104,6 +105,10 @@ int main(int argc, char** argv)
         ->type_name("ADDRESS");
     bool noBrowser = false;
     app.add_flag("--no-browser", noBrowser, "with --serve: do not open the page in a browser");
+    app.add_option("--map-tiles", options.serveSettings.mapTiles,
+           "let the page's map fetch tiles from this server, e.g. https://tile.example.org/{z}/{x}/{y}.png "
+           "(default: none, the map is drawn offline)")
+        ->type_name("URL-TEMPLATE");
     app.add_option("photos", options.photos, "photo files, and folders whose image files are shown in name order")
         ->required()
         ->type_name("PHOTO-OR-FOLDER");
@@ -132,13 +137,15 @@ int main(int argc, char** argv)
     }
     if (options.script && options.serve)
         return usageError("--script and --serve cannot be used together");
-    for (const char* serveOption : { "--port", "--listen", "--no-browser" }) {
+    for (const char* serveOption : { "--port", "--listen", "--no-browser", "--map-tiles" }) {
         if (!options.serve && app.count(serveOption))
             return usageError(std::string(serveOption) + " needs --serve");
     }
     options.serveSettings.openBrowser = !noBrowser;
     if (app.count("--listen") && !viewer::ListenSocket::isListenAddress(options.serveSettings.address))
         return usageError("--listen: '" + options.serveSettings.address + "' is not an address or name of this machine");
+    if (options.serveSettings.mapTiles && !viewer::isTileTemplate(*options.serveSettings.mapTiles))
+        return usageError("--map-tiles: '" + *options.serveSettings.mapTiles + "' is not an http or https address with {z}, {x} and {y}");
     if (options.serveSettings.port < 0 || options.serveSettings.port > 65535)
         return usageError("--port: " + std::to_string(options.serveSettings.port) + " is not a port number (0 to 65535)");
     if (!system.empty() && !viewer::isVersion(system))

@@ -8,28 +8,12 @@ bringing them back, and paging to the portrait that is stored on its side. Scree
 are kept in the artifacts folder. Exits 77 (skipped) only when the browser,
 its driver or Selenium is not installed."""
 
-import argparse
-import json
 import os
-import shutil
-import sys
 import time
-import unittest
 
+import page_test
+from page_test import ARGS, ActionChains, By, Keys, PageTest, walk_items
 from viewer_server import ViewerServer, wait_until
-
-try:
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.action_chains import ActionChains
-    from selenium.webdriver.common.by import By
-    from selenium.webdriver.common.keys import Keys
-except ImportError:
-    webdriver = None
-
-CHROMIUM = '/usr/bin/chromium'
-CHROMEDRIVER = '/usr/bin/chromedriver'
-ARGS = None
 
 HOSTS = [
     ('phone-6.1.6', ['--device', 'phone', '--system', '6.1.6']),
@@ -39,67 +23,14 @@ HOSTS = [
 ]
 
 
-def start_browser():
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
-                     '--window-size=1200,1000', '--hide-scrollbars', '--force-device-scale-factor=1'):
-        options.add_argument(argument)
-    return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
-
-
-class ViewerRoad(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.browser = start_browser()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.quit()
-
-    # ---- what a person sees and does ------------------------------------
-
-    def find(self, role, name=None, visible=True):
-        selector = '#screen [data-role="%s"]' % role
-        if name is not None:
-            quoted = name.replace('"', '\\"')
-            selector = '{0}[data-name="{1}"], {0}[data-label="{1}"]'.format(selector, quoted)
-        found = [e for e in self.browser.find_elements(By.CSS_SELECTOR, selector) if not visible or e.is_displayed()]
-        return found
-
-    def one(self, role, name=None, timeout=10):
-        return wait_until(lambda: (self.find(role, name) or [None])[0], timeout, '%s "%s" on the page' % (role, name))
-
-    def draws(self):
-        return int(self.browser.find_element(By.TAG_NAME, 'body').get_attribute('data-draws') or 0)
-
-    def act(self, action):
-        """Does `action` and waits until the page has drawn the screen it led to."""
-        before = self.draws()
-        action()
-        wait_until(lambda: self.draws() > before, 10, 'the page to redraw')
-
-    def click(self, role, name):
-        element = self.one(role, name)
-        self.act(element.click)
-
+class ViewerRoad(PageTest):
     def click_at(self, role, name):
         """Clicks where the element is, whatever lies over it (a popover's surroundings)."""
         element = self.one(role, name)
         self.act(lambda: ActionChains(self.browser).move_to_element(element).click().perform())
 
-    def status(self):
-        return self.browser.find_element(By.ID, 'status').text
-
-    def snapshot(self):
-        return self.browser.execute_async_script(
-            "const done = arguments[0]; fetch('/snapshot').then(r => r.json()).then(done);")
-
-    def top_layer(self):
-        return self.snapshot()['screen']['layers'][-1]
-
     def shot(self, name):
-        self.browser.find_element(By.ID, 'device').screenshot(os.path.join(ARGS.artifacts, self.host + '-' + name + '.png'))
+        PageTest.shot(self, self.host + '-' + name)
 
     def screen_rect(self, element):
         """`element`'s box in screen points, as the snapshot gives frames."""
@@ -280,12 +211,6 @@ def overlaps(a, b):
         a['y'] < b['y'] + b['height'] and b['y'] < a['y'] + a['height']
 
 
-def walk_items(item):
-    yield item
-    for child in item.get('children', []):
-        yield from walk_items(child)
-
-
 def road(host, arguments):
     return lambda self: self.walk(host, arguments)
 
@@ -295,15 +220,4 @@ for host, arguments in HOSTS:
 
 
 if __name__ == '__main__':
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--viewer', required=True)
-    parser.add_argument('--samples', required=True)
-    parser.add_argument('--artifacts', required=True)
-    ARGS, rest = parser.parse_known_args()
-    missing = [p for p in (CHROMIUM, CHROMEDRIVER) if not shutil.which(p)]
-    if webdriver is None or missing:
-        print('SKIP: needs chromium, chromium-driver and python3-selenium (scripts/install-deps.sh): missing',
-              ', '.join(missing or ['selenium']))
-        sys.exit(77)
-    os.makedirs(ARGS.artifacts, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], '-v', *rest])
+    page_test.main()

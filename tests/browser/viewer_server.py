@@ -13,21 +13,22 @@ class ViewerServer:
     """One `quorix-viewer --serve` process on a free loopback port, with its
     own settings folder and a recording stand-in for xdg-open / xdg-email, so
     a test never opens a real browser or mail program; `handed_lines()` reads
-    what the stand-ins were given."""
+    what the stand-ins were given. Without `mail_program` the machine has no
+    xdg-email at all (nor anything else but the stand-in xdg-open on PATH)."""
 
-    def __init__(self, viewer, arguments, photos, environment=None):
+    def __init__(self, viewer, arguments, photos, environment=None, mail_program=True):
         self.scratch = tempfile.TemporaryDirectory(prefix='quorix-serve-')
         bin_dir = os.path.join(self.scratch.name, 'bin')
         os.mkdir(bin_dir)
         self.handed = os.path.join(self.scratch.name, 'handed.txt')
-        for program in ('xdg-open', 'xdg-email'):
+        for program in ('xdg-open', 'xdg-email') if mail_program else ('xdg-open',):
             path = os.path.join(bin_dir, program)
             with open(path, 'w') as script:
                 script.write('#!/bin/sh\nprintf "%%s %%s\\n" "%s" "$*" >> "%s"\n' % (program, self.handed))
             os.chmod(path, 0o755)
         env = dict(os.environ)
         env.update({
-            'PATH': bin_dir + ':' + env.get('PATH', '/usr/bin:/bin'),
+            'PATH': bin_dir + ':' + env.get('PATH', '/usr/bin:/bin') if mail_program else bin_dir,
             'XDG_CONFIG_HOME': os.path.join(self.scratch.name, 'config'),
             'LANGUAGE': '', 'LC_ALL': 'C.UTF-8', 'LANG': 'C.UTF-8',
         })

@@ -120,7 +120,7 @@ TEST(InfoJson, DescribesEachSectionTheLocationAndTheStamp)
     std::vector<std::string> keys;
     for (const auto& item : object.items())
         keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string> { "path", "sections", "location", "stamp" }));
+    EXPECT_EQ(keys, (std::vector<std::string> { "path", "sections", "location", "place", "stamp" }));
     EXPECT_EQ(object["path"], path);
 
     std::vector<int> categories;
@@ -315,9 +315,11 @@ TEST(InfoText, LinesUpLabelsAndValuesUnderTheTitle)
     EXPECT_TRUE(has("F Number                   f/2.2"));
     // One blank line before each of the four groups.
     EXPECT_EQ(std::count(lines.begin(), lines.end(), ""), 4);
-    // The photo's date stamp closes the text.
-    EXPECT_EQ(lines.back().rfind("Stamp                      ", 0), 0U) << lines.back();
-    EXPECT_NE(lines.back().find("2014"), std::string::npos) << lines.back();
+    // The photo's date stamp and the town it was taken near close the text.
+    const std::string& stamp = lines[lines.size() - 2];
+    EXPECT_EQ(stamp.rfind("Stamp                      ", 0), 0U) << stamp;
+    EXPECT_NE(stamp.find("2014"), std::string::npos) << stamp;
+    EXPECT_EQ(lines.back(), "Place                      Santiago, Chile (48.8 km)");
 }
 
 TEST(InfoText, WrapsLongValuesWithinEightyColumnsOnCharacterBoundaries)

@@ -27,6 +27,13 @@ TEST(ViewerCommandLine, AUsageErrorIsOneLineAndWhereHelpIs)
         { { "--listen", "0.0.0.0", photos.dir.path() }, "quorix-viewer: --listen needs --serve" },
         { { "--no-browser", photos.dir.path() }, "quorix-viewer: --no-browser needs --serve" },
         { { "--serve", "--port", "70000", photos.dir.path() }, "quorix-viewer: --port: 70000 is not a port number (0 to 65535)" },
+        { { "--map-tiles", "https://t.example/{z}/{x}/{y}.png", photos.dir.path() }, "quorix-viewer: --map-tiles needs --serve" },
+        { { "--serve", "--map-tiles", "https://t.example/{z}/{x}.png", photos.dir.path() },
+            "quorix-viewer: --map-tiles: 'https://t.example/{z}/{x}.png' is not an http or https address with {z}, {x} and {y}" },
+        { { "--serve", "--map-tiles", "file:///tiles/{z}/{x}/{y}.png", photos.dir.path() },
+            "quorix-viewer: --map-tiles: 'file:///tiles/{z}/{x}/{y}.png' is not an http or https address with {z}, {x} and {y}" },
+        { { "--serve", "--map-tiles", "https://t.example/{z}/{x}/{y}.png\"onload=\"", photos.dir.path() },
+            "quorix-viewer: --map-tiles: 'https://t.example/{z}/{x}/{y}.png\"onload=\"' is not an http or https address with {z}, {x} and {y}" },
     };
     for (const auto& usage : cases) {
         SCOPED_TRACE(usage.message);

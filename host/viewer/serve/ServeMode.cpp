@@ -81,6 +81,7 @@ ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& d
     ViewerServer::Setup setup;
     setup.address = settings.address;
     setup.port = settings.port;
+    setup.mapTiles = settings.mapTiles;
     Ref<NSString> resources = NSBundle::mainBundle()->resourcePath();
     setup.webFolder = (resources ? resources->str() : std::string(".")) + "/web";
     setup.photoBox = { static_cast<int>(screen.width) * pixelsPerPoint, static_cast<int>(screen.height) * pixelsPerPoint };

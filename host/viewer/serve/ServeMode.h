@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct ServeSettings {
     int port = 0;
     // Open the page in the person's browser once it listens (--no-browser: no).
     bool openBrowser = true;
+    std::optional<std::string> mapTiles; // --map-tiles URL-TEMPLATE
 };
 
 struct ServeOutcome {

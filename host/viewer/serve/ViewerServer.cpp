@@ -6,6 +6,8 @@
 #include "ServerLimits.h"
 #include "UiQueue.h"
 
+#include "MapRoutes.h"
+
 #include "../Commands.h"
 #include "../Session.h"
 #include "../WPhotosAppController.h"
@@ -36,6 +38,14 @@ constexpr WebFile webFiles[] = {
     { "index.html", "text/html; charset=utf-8" },
     { "viewer.css", "text/css; charset=utf-8" },
     { "viewer.js", "text/javascript; charset=utf-8" },
+    // The map: Leaflet, the page's drawing over it and the basemap.
+    { "map.js", "text/javascript; charset=utf-8" },
+    { "map.css", "text/css; charset=utf-8" },
+    { "leaflet.js", "text/javascript; charset=utf-8" },
+    { "leaflet.css", "text/css; charset=utf-8" },
+    // Compressed at build time and inflated by the page: a type the server
+    // does not compress again on every request.
+    { "basemap.json.gz", "application/gzip" },
 };
 
 std::optional<std::string> readFile(const std::string& path)
@@ -305,6 +315,11 @@ struct ViewerServer::Impl {
             return command(connection, exchange);
         if (url.starts_with("/photo/") && get)
             return photo(connection, exchange, url.substr(7));
+        if (get) {
+            auto query = [connection](const char* name) { return header(connection, MHD_GET_ARGUMENT_KIND, name); };
+            if (auto answer = answerMapRequest(url, query, mapTiles))
+                return send(connection, { answer->status, answer->type, std::make_shared<const std::string>(std::move(answer->body)), {} });
+        }
         return send(connection, Reply::text(404, "no " + std::string(url) + " here"));
     }
 
@@ -369,6 +384,7 @@ struct ViewerServer::Impl {
     RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections };
     UiQueue ui;
     MHD_Daemon* daemon = nullptr;
+    std::optional<std::string> mapTiles;
 };
 
 ViewerServer::ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos)
@@ -410,6 +426,7 @@ std::optional<std::string> ViewerServer::open(Setup setup)
     impl_->loopback = loopback;
     impl_->guard.emplace(shown, socket.names, socket.port, loopback ? std::string() : RequestGuard::makeToken());
     impl_->photoBox = setup.photoBox;
+    impl_->mapTiles = std::move(setup.mapTiles);
     impl_->onQuit = std::move(setup.onQuit);
     return std::nullopt;
 }

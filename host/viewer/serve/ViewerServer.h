@@ -19,6 +19,7 @@ class CommandRunner;
 //                               to the system (opened URLs, mails, pasteboard)
 //   POST /command               one command line, answered as the script mode does
 //   GET  /photo/N               photo N's pixels as JPEG, fitted to the screen
+//   GET  /place, /map-settings  the map's place name and tile server (MapRoutes.h)
 // One thread reads every connection (epoll), so a slow client costs a socket,
 // never a worker. A request that waits (for the UI or a decode) is suspended
 // until its answer is ready: every one that touches the UI is handed to the
@@ -30,6 +31,9 @@ public:
         int port = 0; // 0: a free port
         std::string webFolder; // index.html, viewer.css, viewer.js
         PhotoRenderer::Box photoBox; // the size /photo/N is fitted to
+        // The tile server the person opted in to (--map-tiles); none: the
+        // map is drawn from the basemap alone.
+        std::optional<std::string> mapTiles;
         // Asked for once the `quit` command has been answered.
         std::function<void()> onQuit;
     };

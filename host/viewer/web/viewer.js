@@ -1,7 +1,7 @@
 // Draws the viewer's screen from its snapshot and sends what a person does
 // (clicks, long presses, keys, swipes) as the driver's commands. After every
 // command the screen is drawn again from a fresh snapshot: the page keeps no
-// state of its own beyond the map pin it has already dropped.
+// state of its own beyond the map on screen (map.js).
 'use strict';
 
 const screenEl = document.getElementById('screen');
@@ -11,7 +11,6 @@ const holdDelay = 600; // ms a press must last to count as a long press
 
 let snapshot = null;
 let commands = Promise.resolve();
-let droppedPins = new Set(); // pins already dropped on the map on screen
 let drawCount = 0;
 
 // ---- talking to the viewer ----------------------------------------------
@@ -103,29 +102,6 @@ function barButton(item) {
   return button;
 }
 
-function map(item, origin) {
-  const element = node('div', 'map');
-  const s = item.state || {};
-  const lat = Number(s.latitude), lon = Number(s.longitude);
-  const centre = node('div', 'map-centre', `${Math.abs(lat).toFixed(5)}° ${lat < 0 ? 'S' : 'N'}, ${Math.abs(lon).toFixed(5)}° ${lon < 0 ? 'W' : 'E'}`);
-  const span = node('div', 'map-span', `span ${Number(s.latitudeDelta)}° × ${Number(s.longitudeDelta)}°`);
-  const scale = node('div', 'map-scale');
-  scale.append(node('div', 'map-scale-bar'), node('span', '', s.scale || ''));
-  element.append(centre, span, scale);
-  for (const child of item.children) {
-    if (child.role !== 'pin') continue;
-    const pin = describe(node('div', 'pin ' + (child.state && child.state.color || 'red')), child);
-    place(pin, child.frame, item.frame);
-    const key = `${child.state.latitude},${child.state.longitude}`;
-    if (child.state.dropped && !droppedPins.has(key)) {
-      pin.classList.add('drop');
-      droppedPins.add(key);
-    }
-    element.append(pin);
-  }
-  return element;
-}
-
 // Draws one element and its children. `origin` is where the element's
 // parent container sits on the screen; `context` carries what children need.
 function drawItem(item, origin, context) {
@@ -173,7 +149,7 @@ function drawItem(item, origin, context) {
     onTap(element, 'toggle ' + (context.row || nameOf(item)));
     break;
   case 'map':
-    element = map(item, origin);
+    element = quorixMap.draw(item);
     break;
   case 'pin':
     return null; // drawn by its map
@@ -302,7 +278,7 @@ function draw() {
   const scrolls = [...screenEl.querySelectorAll('.table')].map(table => table.scrollTop);
   screenEl.replaceChildren(...layers.map(drawLayer));
   [...screenEl.querySelectorAll('.table')].forEach((table, i) => { if (i < scrolls.length) table.scrollTop = scrolls[i]; });
-  if (!screenEl.querySelector('.map')) droppedPins = new Set();
+  quorixMap.afterDraw(screenEl);
   fit();
 
   const system = snapshot.system;

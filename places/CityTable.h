@@ -1,0 +1,23 @@
+#pragma once
+
+namespace places {
+
+// A city of libgweather's world locations database as the build found it
+// (tools/MakeCityTable.cpp): its position and where it sits in the
+// database's tree, the child index at each level below the world. The
+// table lets a lookup measure distances without reading the database; only
+// the city it names is then looked up there, by its path, for its name in
+// the person's language.
+struct CityEntry {
+    double latitude;
+    double longitude;
+    unsigned short path[5];
+    unsigned char depth;
+    const char* englishName; // to check the path still leads to it
+};
+
+// Sorted by latitude.
+extern const CityEntry cityTable[];
+extern const unsigned long cityTableSize;
+
+} // namespace places

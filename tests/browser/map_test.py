@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""The map screen in Debian's chromium, headless, as a person uses it: the
+sample taken in Rio de Janeiro opens on the screen's region with its pin
+and the place's name; the − button zooms out to the whole Earth, where land
+and water are drawn where they are, and + zooms back in. Nothing is fetched
+from anywhere but the viewer, unless the person opted in to a tile server
+with --map-tiles: then the browser asks that server for the tiles around the
+photo, and tells it nothing else. Exits 77 (skipped) only when the browser,
+its driver or Selenium is not installed."""
+
+import http.server
+import json
+import math
+import os
+import re
+import threading
+import urllib.error
+import urllib.request
+
+import page_test
+from page_test import ARGS, PageTest, walk_items
+from viewer_server import ViewerServer, wait_until
+
+# Colours the basemap draws (map.js).
+LAND = (0xef, 0xea, 0xdf)
+
+RIO = (-22.948658, -43.157444)  # the sample's position
+
+
+class MapScreen(PageTest):
+    def show_map(self, server):
+        self.open(server)
+        self.click('barButton', 'Info')
+        self.click('cell', 'Show Location')
+        return self.one('map')
+
+    def zoom(self):
+        return float(self.browser.execute_script("return document.querySelector('#screen .map').dataset.zoom"))
+
+    def press_zoom(self, which):
+        """Presses the map's + or − button once and waits for the zoom to end."""
+        before = self.zoom()
+        # The button must be what a click at its middle meets; chromedriver
+        # misplaces the middle of controls inside the scaled screen, so the
+        # page is asked and the click given there.
+        hit = self.browser.execute_script("""
+            const button = document.querySelector('#screen .leaflet-control-zoom-' + arguments[0]);
+            const r = button.getBoundingClientRect();
+            const met = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
+            if (met !== button) return met ? met.outerHTML.slice(0, 80) : 'nothing';
+            button.click();
+            return true;""", which)
+        self.assertIs(hit, True, 'the %s button is covered by %s' % (which, hit))
+        wait_until(lambda: abs(self.zoom() - before) > 0.01, 10, 'the map to zoom ' + which)
+
+    def pixel(self, latitude, longitude):
+        """The basemap's pixel where the map shows this position: [r, g, b, a]
+        on the canvas the land is drawn on (water is the map's own colour,
+        seen through the canvas where nothing is drawn)."""
+        return self.browser.execute_script("""
+            const map = document.querySelector('#screen .map'), leaflet = map.map;
+            const canvas = map.querySelector('canvas');
+            const scale = Number(document.getElementById('screen').dataset.scale);
+            const point = leaflet.latLngToContainerPoint([arguments[0], arguments[1]]);
+            const m = map.getBoundingClientRect(), c = canvas.getBoundingClientRect();
+            const x = Math.round((m.left + point.x * scale - c.left) / scale * canvas.width / canvas.offsetWidth);
+            const y = Math.round((m.top + point.y * scale - c.top) / scale * canvas.height / canvas.offsetHeight);
+            return Array.from(canvas.getContext('2d').getImageData(x, y, 1, 1).data);""", latitude, longitude)
+
+    def test_the_sample_on_a_map_zoomed_out_to_the_earth_and_back(self):
+        sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
+        with ViewerServer(ARGS.viewer, ['--device', 'phone', '--system', '7.1.2'], [sample]) as server:
+            self.show_map(server)
+            wait_until(lambda: self.browser.execute_script(
+                "return document.querySelector('#screen .map').dataset.basemap"), 20, 'the basemap')
+            self.assertEqual(self.browser.execute_script(
+                "return document.querySelector('#screen .map').dataset.basemap"), 'ready')
+
+            # The first view is the screen's region: the span around the photo's
+            # position, the pin's tip exactly on it, and the place's name.
+            item = next(i for i in walk_items(self.top_layer()) if i['role'] == 'map')
+            bounds = self.browser.execute_script(
+                "const b = document.querySelector('#screen .map').map.getBounds();"
+                "return [b.getSouth(), b.getWest(), b.getNorth(), b.getEast()];")
+            metre = 1e-5  # in degrees, about: Leaflet's fit is to the pixel
+            self.assertLessEqual(bounds[0], RIO[0] - item['state']['latitudeDelta'] / 2 + metre)
+            self.assertGreaterEqual(bounds[2], RIO[0] + item['state']['latitudeDelta'] / 2 - metre)
+            self.assertLessEqual(bounds[1], RIO[1] - item['state']['longitudeDelta'] / 2 + metre)
+            self.assertGreaterEqual(bounds[3], RIO[1] + item['state']['longitudeDelta'] / 2 - metre)
+            self.assertLess(bounds[3] - bounds[1], 2 * item['state']['longitudeDelta'], 'no wider than it needs')
+            pin = self.one('pin')
+            pin_item = next(i for i in walk_items(item) if i['role'] == 'pin')
+            tip = self.browser.execute_script("""
+                const screen = document.getElementById('screen'), s = Number(screen.dataset.scale);
+                const o = screen.getBoundingClientRect(), r = arguments[0].getBoundingClientRect();
+                return [(r.left + r.width / 2 - o.left) / s, (r.bottom - o.top) / s];""", pin)
+            frame = pin_item['frame']
+            self.assertAlmostEqual(tip[0], frame['x'] + frame['width'] / 2, delta=1)
+            self.assertAlmostEqual(tip[1], frame['y'] + frame['height'], delta=1)
+            place = wait_until(lambda: self.browser.execute_script(
+                "const p = document.querySelector('#screen .map-place'); return p && !p.hidden && p.textContent;"),
+                10, 'the place name')
+            self.assertEqual(place, 'Rio de Janeiro, Brazil · 9.5 km')
+            self.shot('map-1-region')
+
+            # Out to the whole Earth with the − button.
+            first_zoom = self.zoom()
+            while self.zoom() > 0.01:
+                self.press_zoom('out')
+            west, east = self.browser.execute_script(
+                "const b = document.querySelector('#screen .map').map.getBounds(); return [b.getWest(), b.getEast()];")
+            self.assertLessEqual(west, -180)
+            self.assertGreaterEqual(east, 180)
+            self.shot('map-2-earth')
+
+            # Back in over the coast: land inland of Rio, the Atlantic off it.
+            for _ in range(5):
+                self.press_zoom('in')
+            self.assertEqual(tuple(self.pixel(-20.0, -44.5)[:3]), LAND, 'Minas Gerais is land')
+            self.assertEqual(tuple(self.pixel(-15.8, -47.9)[:3]), LAND, 'Brasília is on land')
+            self.assertEqual(self.pixel(-25.5, -41.0)[3], 0, 'the Atlantic off Rio is water')
+            self.assertEqual(self.pixel(-23.2, -43.16)[3], 0, 'the bay in front of Rio is water')
+            self.shot('map-3-coast')
+
+            # And on to where it started, the pin still on the photo's position.
+            while self.zoom() < first_zoom - 0.01:
+                self.press_zoom('in')
+            self.assertIsNotNone(self.one('pin'))
+
+            # Every request went to the viewer.
+            requests = self.browser.execute_script(
+                "return performance.getEntriesByType('resource').map(e => e.name);")
+            self.assertTrue(requests)
+            self.assertEqual([r for r in requests if not r.startswith(server.url)], [])
+            self.assertEqual(self.status(), '')
+
+            # The viewer's answers behind the caption, and its refusals.
+            def place_of(query):
+                with urllib.request.urlopen(server.url + 'place?' + query, timeout=10) as answer:
+                    return json.load(answer)['place']
+            self.assertEqual(place_of('latitude=59.9075&longitude=10.744583')['name'], 'Oslo')
+            self.assertIsNone(place_of('latitude=35&longitude=-40'), 'the Atlantic has no town')
+            for query in ('latitude=91&longitude=0', 'latitude=abc&longitude=0', 'latitude=1', 'latitude=1e999&longitude=0'):
+                with self.assertRaises(urllib.error.HTTPError, msg=query) as refused:
+                    urllib.request.urlopen(server.url + 'place?' + query, timeout=10)
+                self.assertEqual(refused.exception.code, 400, query)
+
+    def test_tiles_from_the_server_the_person_chose_and_nothing_else(self):
+        requests = []
+
+        class TileServer(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                requests.append((self.path, dict(self.headers)))
+                self.send_response(404)
+                self.end_headers()
+
+            def log_message(self, *args):
+                pass
+
+        tiles = http.server.ThreadingHTTPServer(('127.0.0.1', 0), TileServer)
+        threading.Thread(target=tiles.serve_forever, daemon=True).start()
+        try:
+            template = 'http://127.0.0.1:%d/tiles/{z}/{x}/{y}.png' % tiles.server_address[1]
+            sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
+            with ViewerServer(ARGS.viewer, ['--device', 'phone', '--map-tiles', template], [sample]) as server:
+                self.show_map(server)
+                wait_until(lambda: requests, 20, 'a tile request')
+                self.assertEqual(self.browser.execute_script(
+                    "return document.querySelector('#screen .map').dataset.basemap"), 'tiles')
+                for path, headers in list(requests):
+                    match = re.fullmatch(r'/tiles/(\d+)/(\d+)/(\d+)\.png', path)
+                    self.assertIsNotNone(match, path)
+                    z, x, y = map(int, match.groups())
+                    # A tile at or next to the one that holds the photo's position.
+                    n = 2 ** z
+                    tile_x = (RIO[1] + 180) / 360 * n
+                    tile_y = (1 - math.asinh(math.tan(math.radians(RIO[0]))) / math.pi) / 2 * n
+                    self.assertLessEqual(abs(x - tile_x), 2, path)
+                    self.assertLessEqual(abs(y - tile_y), 2, path)
+                    self.assertGreaterEqual(z, 16, path)
+                    self.assertNotIn('Referer', headers, 'the tile server is not told which page asks')
+                loaded = self.browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name);")
+                self.assertFalse([r for r in loaded if 'basemap' in r], 'tiles instead of the basemap')
+        finally:
+            tiles.shutdown()
+            tiles.server_close()
+
+
+if __name__ == '__main__':
+    page_test.main()
