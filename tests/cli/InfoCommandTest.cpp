@@ -288,10 +288,11 @@ TEST(InfoLocalization, FollowsTheLanguageOfTheEnvironment)
     EXPECT_EQ(rowValue(objects[0], 4, "Blende"), "f/2.2");
     EXPECT_EQ(rowValue(objects[0], 4, "F Number"), "(none)");
     EXPECT_EQ(objects[0]["stamp"], "6. Mai 2014 um 07:08");
-    // The text's last row, the stamp, is labelled in the same language.
+    // The text's last rows, the stamp and the place, are labelled in the same language.
     auto text = textLines(info({ path }, german).out);
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.back(), "Datumsstempel         6. Mai 2014 um 07:08");
+    ASSERT_GE(text.size(), 2U);
+    EXPECT_EQ(text[text.size() - 2], "Datumsstempel         6. Mai 2014 um 07:08");
+    EXPECT_EQ(text.back(), "Aufnahmeort           Santiago, Chile (48.8 km)");
 }
 
 TEST(InfoText, LinesUpLabelsAndValuesUnderTheTitle)
