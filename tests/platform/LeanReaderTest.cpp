@@ -1,0 +1,242 @@
+// The lean reader against the full one (exiv2): wherever the lean reader
+// takes a file, what it reads equals what the full reader reads, on files of
+// either byte order, on camera files, and on thousands of damaged variants.
+
+#include "imageio/FullReader.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/LeanReader.h"
+#include "support/ImageFixtures.h"
+
+#include <exiv2/exiv2.hpp>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+using fixtures::ExifEdits;
+using fixtures::TempDir;
+using imageio::ImageContents;
+
+namespace {
+
+const ExifEdits tableEdits = {
+    { "Exif.Image.Make", "Nikon" },
+    { "Exif.Image.Model", "D70" },
+    { "Exif.Image.Software", "Ver.1.00 \xE9t\xE9" }, // Latin-1, read as such
+    { "Exif.Image.DateTime", "2008:05:30 15:56:01" },
+    { "Exif.Image.Orientation", "8" },
+    { "Exif.Image.XResolution", "72/1" },
+    { "Exif.Image.YResolution", "300/0" }, // no value: zero denominator
+    { "Exif.Image.ResolutionUnit", "2" },
+    { "Exif.Photo.FocalLength", "135/10" },
+    { "Exif.Photo.FNumber", "28/10" },
+    { "Exif.Photo.ExposureTime", "1/75" },
+    { "Exif.Photo.ShutterSpeedValue", "-5/4" },
+    { "Exif.Photo.ISOSpeedRatings", "100 200 400" },
+    { "Exif.Photo.DateTimeOriginal", "2021:04:11 15:47:53" },
+    { "Exif.Photo.Flash", "25" },
+    { "Exif.Photo.ExposureBiasValue", "-1/2" },
+    { "Exif.Photo.LightSource", "2.5", "Ascii" }, // a type the entry never has
+    { "Exif.Photo.SubjectDistance", "3.5", "Float" },
+    { "Exif.Photo.Gamma", "22/10" },
+    { "Exif.Photo.ColorSpace", "1" },
+    { "Exif.GPSInfo.GPSLatitudeRef", "S" },
+    { "Exif.GPSInfo.GPSLatitude", "22/1 56/1 5537/100" },
+    { "Exif.GPSInfo.GPSLongitudeRef", "West" },
+    { "Exif.GPSInfo.GPSLongitude", "43/1 9/1 2680/100" },
+};
+
+std::string describeNumber(const imageio::Number& number)
+{
+    if (const auto* integer = std::get_if<long long>(&number))
+        return std::to_string(*integer);
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g (real)", std::get<double>(number));
+    return text;
+}
+
+std::string describeSection(const char* name, const imageio::Section& section)
+{
+    if (!section)
+        return std::string(name) + ": absent\n";
+    std::string text = std::string(name) + ":\n";
+    for (const auto& property : *section) {
+        text += "  " + std::string(property.key) + " = ";
+        if (const auto* number = std::get_if<imageio::Number>(&property.value)) {
+            text += describeNumber(*number);
+        } else if (const auto* numbers = std::get_if<std::vector<imageio::Number>>(&property.value)) {
+            for (const auto& element : *numbers)
+                text += describeNumber(element) + " ";
+        } else {
+            text += "\"" + std::get<std::string>(property.value) + "\"";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// Everything a reader found, as text, so a difference shows as a diff.
+std::string describe(const std::optional<ImageContents>& contents)
+{
+    if (!contents)
+        return "no image\n";
+    const auto& metadata = contents->metadata;
+    auto optional = [](const auto& value) { return value ? std::to_string(*value) : std::string("none"); };
+    return "type " + contents->type + "\nsize " + optional(metadata.pixelWidth) + " x " + optional(metadata.pixelHeight)
+        + "\norientation " + (metadata.orientation ? describeNumber(*metadata.orientation) : "none") + "\n"
+        + describeSection("TIFF", metadata.tiff) + describeSection("Exif", metadata.exif) + describeSection("GPS", metadata.gps);
+}
+
+// Whether the lean reader took the file; where it did, it must agree.
+bool leanAgrees(const std::string& path)
+{
+    auto lean = imageio::readLean(path);
+    if (!lean)
+        return false;
+    EXPECT_EQ(describe(lean), describe(imageio::readFull(path))) << path;
+    return true;
+}
+
+// Rewrites the file's EXIF block in big-endian byte order.
+void makeBigEndian(const std::string& path)
+{
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    auto image = Exiv2::ImageFactory::open(path);
+#pragma GCC diagnostic pop
+    image->readMetadata();
+    Exiv2::ExifData exif = image->exifData();
+    image->setByteOrder(Exiv2::bigEndian);
+    image->setExifData(exif);
+    image->writeMetadata();
+}
+
+struct Sample {
+    std::string path;
+    const char* type;
+};
+
+std::vector<Sample> makeSamples(const TempDir& dir)
+{
+    std::vector<Sample> samples {
+        { fixtures::writeJpeg(dir.path(), "le.jpg", 64, 48, tableEdits), "public.jpeg" },
+        { fixtures::writeJpeg(dir.path(), "be.jpg", 48, 64, tableEdits), "public.jpeg" },
+        { fixtures::writeTiff(dir.path(), "le.tif", 40, 30, tableEdits), "public.tiff" },
+        { fixtures::writeTiff(dir.path(), "be.tif", 30, 40, tableEdits), "public.tiff" },
+        { fixtures::writeTiff(dir.path(), "raw.NEF", 8, 8, tableEdits), "com.nikon.raw-image" },
+        { fixtures::writeTiff(dir.path(), "dng.tif", 8, 8, { { "Exif.Image.DNGVersion", "1 4 0 0" } }), "com.adobe.raw-image" },
+        { fixtures::writeJpeg(dir.path(), "plain.jpg", 16, 16), "public.jpeg" },
+    };
+    makeBigEndian(samples[1].path);
+    makeBigEndian(samples[3].path);
+    return samples;
+}
+
+std::filesystem::path corpus() { return std::filesystem::path(QUORIX_CORPUS_DIR); }
+
+// Damaged copies of a file: bytes of its metadata changed at random, cut
+// short, a byte order mark flipped.
+void expectAgreementOnMutants(const std::string& original, const TempDir& dir, const std::string& name, int rounds,
+    unsigned seed, int& taken)
+{
+    std::mt19937 random(seed);
+    const size_t span = std::min<size_t>(original.size(), 4096);
+    for (int round = 0; round < rounds; ++round) {
+        std::string bytes = original;
+        switch (round % 4) {
+        case 0:
+        case 1:
+            for (int change = 0; change < 1 + round % 3; ++change)
+                bytes[random() % span] = static_cast<char>(random() & 0xFF);
+            break;
+        case 2:
+            bytes.resize(random() % bytes.size());
+            break;
+        case 3: {
+            // A 32-bit field set to a value near the end or past it.
+            size_t at = random() % (span - 4);
+            uint32_t value = static_cast<uint32_t>(bytes.size() - random() % 16);
+            for (int k = 0; k < 4; ++k)
+                bytes[at + static_cast<size_t>(k)] = static_cast<char>(value >> (8 * k));
+            break;
+        }
+        }
+        auto path = fixtures::writeFile(dir.path(), name, bytes);
+        SCOPED_TRACE(name + " round " + std::to_string(round));
+        if (leanAgrees(path))
+            ++taken;
+    }
+}
+
+} // namespace
+
+TEST(LeanReader, ReadsJpegAndTiffOfEitherByteOrderAsTheFullReaderDoes)
+{
+    TempDir dir;
+    for (const auto& sample : makeSamples(dir)) {
+        SCOPED_TRACE(sample.path);
+        EXPECT_TRUE(leanAgrees(sample.path)) << "left to the full reader";
+        auto lean = imageio::readLean(sample.path);
+        ASSERT_TRUE(lean);
+        EXPECT_EQ(lean->type, sample.type);
+    }
+}
+
+TEST(LeanReader, FindsTheTableEntriesUnderTheFullReadersNames)
+{
+    // The lean reader knows entries by number, the full reader by name.
+    for (const auto& entry : imageio::tableEntryNames()) {
+        SCOPED_TRACE(std::string(entry.exivKey));
+        Exiv2::ExifKey key { std::string(entry.exivKey) };
+        EXPECT_EQ(key.tag(), entry.tag);
+    }
+}
+
+TEST(LeanReader, AgreesWithTheFullReaderOnDamagedFiles)
+{
+    TempDir dir;
+    int taken = 0;
+    unsigned seed = 2026;
+    for (const auto& sample : makeSamples(dir)) {
+        auto name = std::filesystem::path(sample.path).filename().string();
+        expectAgreementOnMutants(fixtures::readFile(sample.path), dir, "bad-" + name, 300, seed++, taken);
+    }
+    // Most damage leaves the table's entries readable: a reader that gave
+    // up on every damaged file would not be tested here.
+    EXPECT_GT(taken, 600);
+}
+
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnEveryCameraFile)
+{
+    if (!std::filesystem::is_directory(corpus()))
+        GTEST_SKIP() << "no sample corpus at " << corpus().string() << "; camera-file tests skipped";
+    int taken = 0;
+    std::string left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus())) {
+        if (!entry.is_regular_file())
+            continue;
+        if (leanAgrees(entry.path().string()))
+            ++taken;
+        else
+            left += " " + entry.path().lexically_relative(corpus()).string();
+    }
+    std::printf("left to the full reader:%s\n", left.c_str());
+    EXPECT_GT(taken, 20);
+    for (const char* file : { "jpg/Canon_40D.jpg", "jpg/gps/DSCN0010.jpg", "tiff/Arbitro.tiff" })
+        EXPECT_TRUE(imageio::readLean((corpus() / file).string())) << file << " left to the full reader";
+}
+
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnDamagedCameraFiles)
+{
+    if (!std::filesystem::is_directory(corpus()))
+        GTEST_SKIP() << "no sample corpus at " << corpus().string() << "; camera-file tests skipped";
+    TempDir dir;
+    int taken = 0;
+    unsigned seed = 77;
+    for (const char* file : { "jpg/Canon_40D.jpg", "jpg/gps/DSCN0010.jpg", "jpg/Nikon_D70.jpg", "tiff/Jobagent.tiff" })
+        expectAgreementOnMutants(fixtures::readFile((corpus() / file).string()), dir, "bad", 250, seed++, taken);
+    EXPECT_GT(taken, 200);
+}
