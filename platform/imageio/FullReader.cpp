@@ -55,42 +55,8 @@ constexpr FormatType formatTypes[] = {
     { Exiv2::ImageType::rw2, "com.panasonic.rw2-raw-image" },
 };
 
-struct BrandType {
-    std::string_view brand;
-    const char* identifier;
-};
-
-// Brands of the ISO base media file format that mark a still image: the
-// codings, then the generic image brands. Files with none of them (MP4 and
-// other movies share the container) are not images.
-constexpr BrandType brandTypes[] = {
-    { "heic", "public.heic" },
-    { "heix", "public.heic" },
-    { "heim", "public.heic" },
-    { "heis", "public.heic" },
-    { "hevc", "public.heic" },
-    { "hevx", "public.heic" },
-    { "avif", "public.avif" },
-    { "avis", "public.avif" },
-    { "crx ", "com.canon.cr3-raw-image" },
-    { "jxl ", "public.jpeg-xl" },
-};
-
-constexpr std::string_view genericImageBrands[] = { "mif1", "msf1", "miaf" };
-
-const char* identifierForBrand(std::string_view brand)
-{
-    for (const auto& row : brandTypes) {
-        if (row.brand == brand)
-            return row.identifier;
-    }
-    return nullptr;
-}
-
-// The type of an ISO base media file from its 'ftyp' box: the major brand if
-// it names a coding, else the first compatible brand that does (files
-// branded 'mif1' list the coding there), else generic HEIF when a generic
-// image brand is listed. Nothing when the file does not say it is an image.
+// The type of an ISO base media file from its 'ftyp' box; nothing when the
+// file does not say it is an image.
 std::optional<std::string> bmffIdentifier(const std::string& path)
 {
     std::array<unsigned char, 64> head {};
@@ -99,24 +65,7 @@ std::optional<std::string> bmffIdentifier(const std::string& path)
         length = std::fread(head.data(), 1, head.size(), file);
         std::fclose(file);
     }
-    auto brandAt = [&](size_t offset) { return std::string_view(reinterpret_cast<const char*>(head.data()) + offset, 4); };
-    if (length < 16 || brandAt(4) != "ftyp")
-        return std::nullopt;
-    const size_t boxSize = (size_t { head[0] } << 24) | (size_t { head[1] } << 16) | (size_t { head[2] } << 8) | head[3];
-    const size_t end = std::min(boxSize, length);
-
-    std::vector<std::string_view> brands { brandAt(8) };
-    for (size_t offset = 16; offset + 4 <= end; offset += 4)
-        brands.push_back(brandAt(offset));
-    for (auto brand : brands) {
-        if (const char* identifier = identifierForBrand(brand))
-            return identifier;
-    }
-    for (auto brand : brands) {
-        if (std::find(std::begin(genericImageBrands), std::end(genericImageBrands), brand) != std::end(genericImageBrands))
-            return "public.heif";
-    }
-    return std::nullopt;
+    return bmffTypeIdentifier(head.data(), length);
 }
 
 std::string tiffIdentifier(const Exiv2::Image& image, const std::string& path)

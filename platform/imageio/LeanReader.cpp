@@ -1,11 +1,13 @@
 #include "imageio/LeanReader.h"
 
+#include "imageio/BmffWalk.h"
 #include "imageio/FileWindow.h"
 #include "imageio/TiffWalk.h"
 #include "imageio/TypeIdentifiers.h"
 
 #include <array>
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
 namespace imageio {
@@ -158,6 +160,38 @@ std::optional<ImageContents> readTiff(const FileWindow& file, const std::string&
     return ImageContents { tiffTypeIdentifier(facts->hasDngVersion, path), collector.finish(facts->pixelWidth, facts->pixelHeight) };
 }
 
+// A HEIC, HEIF or AVIF still image: its EXIF item, sized by the EXIF pixel
+// dimensions or else the largest image the file describes. Canon's CR3 and
+// JPEG XL share the container but are left to the full reader.
+std::optional<ImageContents> readBmff(const FileWindow& file, const std::string& path)
+{
+    // The full reader takes any file named *.tga for a Targa image before it
+    // looks for this container.
+    if (path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".tga") == 0)
+        return std::nullopt;
+    uint8_t head[64] {};
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(file.size(), sizeof head));
+    if (!file.read(0, length, head))
+        return std::nullopt;
+    auto type = bmffTypeIdentifier(head, length);
+    if (!type || (*type != "public.heic" && *type != "public.heif" && *type != "public.avif"))
+        return std::nullopt;
+    auto contents = walkBmff(file);
+    if (!contents)
+        return std::nullopt;
+    EntryCollector collector;
+    long long width = contents->largestWidth;
+    long long height = contents->largestHeight;
+    if (!contents->exif.empty()) {
+        auto facts = walkTiff(TiffBytes(contents->exif), collector);
+        if (!facts)
+            return std::nullopt;
+        width = facts->exifPixelWidth.value_or(width);
+        height = facts->exifPixelHeight.value_or(height);
+    }
+    return ImageContents { std::move(*type), collector.finish(width, height) };
+}
+
 } // namespace
 
 std::optional<ImageContents> readLean(const std::string& path)
@@ -173,6 +207,7 @@ std::optional<ImageContents> readLean(const std::string& path)
             return readJpeg(*file);
         if (isTiffHeader(head))
             return readTiff(*file, path);
+        return readBmff(*file, path);
     } catch (...) {
         // Out of memory or a value the library refused: the full reader decides.
     }
