@@ -41,6 +41,32 @@ bool isOneOf(FourCC type, const FourCC (&types)[N])
     return std::find(std::begin(types), std::end(types), type) != std::end(types);
 }
 
+// The box whose header starts at `header` (with `room` bytes from there to
+// the end of its parent), at `start` in the file. Nothing for a size of zero
+// ("to the end"), or one that overruns the parent: the full reader gives up
+// on such a file.
+std::optional<Box> boxAt(const uint8_t* header, uint64_t room, uint64_t start)
+{
+    if (room < 8)
+        return std::nullopt;
+    Box box;
+    box.start = start;
+    uint64_t size = bigEndian32(header);
+    box.type.assign(reinterpret_cast<const char*>(header + 4), 4);
+    uint64_t headerSize = 8;
+    if (size == 1) {
+        if (room < 16)
+            return std::nullopt;
+        size = bigEndian64(header + 8);
+        headerSize = 16;
+    }
+    if (size < headerSize || size > room)
+        return std::nullopt;
+    box.bodyStart = start + headerSize;
+    box.end = start + size;
+    return box;
+}
+
 // Reads the boxes of a byte range held in memory (the 'meta' box), or the
 // top-level boxes of the file.
 class Walk {
@@ -55,29 +81,12 @@ public:
     std::optional<std::vector<Box>> children(const std::vector<uint8_t>& bytes, uint64_t base, uint64_t start, uint64_t end)
     {
         std::vector<Box> boxes;
-        uint64_t at = start;
-        while (at < end) {
-            if (++count_ > kMostBoxes || end - at < 8)
+        for (uint64_t at = start; at < end;) {
+            auto box = ++count_ > kMostBoxes ? std::nullopt : boxAt(&bytes[at], end - at, base + at);
+            if (!box)
                 return std::nullopt;
-            Box box;
-            box.start = base + at;
-            uint64_t size = bigEndian32(&bytes[at]);
-            box.type.assign(reinterpret_cast<const char*>(&bytes[at + 4]), 4);
-            uint64_t header = 8;
-            if (size == 1) {
-                if (end - at < 16)
-                    return std::nullopt;
-                size = bigEndian64(&bytes[at + 8]);
-                header = 16;
-            }
-            // A size of zero ("to the end") and sizes that overrun the parent
-            // make the full reader give up on the file.
-            if (size < header || size > end - at)
-                return std::nullopt;
-            box.bodyStart = box.start + header;
-            box.end = box.start + size;
-            boxes.push_back(box);
-            at += size;
+            at += box->end - box->start;
+            boxes.push_back(std::move(*box));
         }
         return boxes;
     }
@@ -86,28 +95,16 @@ public:
     std::optional<std::vector<Box>> topLevel()
     {
         std::vector<Box> boxes;
-        uint64_t at = 0;
-        while (at < file_.size()) {
-            uint8_t head[16];
-            if (++count_ > kMostBoxes || !file_.read(at, 8, head))
+        for (uint64_t at = 0; at < file_.size();) {
+            uint8_t header[16] {};
+            const uint64_t room = file_.size() - at;
+            if (++count_ > kMostBoxes || !file_.read(at, static_cast<size_t>(std::min<uint64_t>(room, sizeof header)), header))
                 return std::nullopt;
-            Box box;
-            box.start = at;
-            uint64_t size = bigEndian32(head);
-            uint64_t header = 8;
-            if (size == 1) {
-                if (!file_.read(at + 8, 8, head + 8))
-                    return std::nullopt;
-                size = bigEndian64(head + 8);
-                header = 16;
-            }
-            if (size < header || size > file_.size() - at)
+            auto box = boxAt(header, room, at);
+            if (!box)
                 return std::nullopt;
-            box.type.assign(reinterpret_cast<const char*>(head + 4), 4);
-            box.bodyStart = at + header;
-            box.end = at + size;
-            boxes.push_back(box);
-            at += size;
+            at = box->end;
+            boxes.push_back(std::move(*box));
         }
         return boxes;
     }
