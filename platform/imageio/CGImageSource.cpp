@@ -5,19 +5,15 @@
 #include "foundation/NSNumber.h"
 #include "foundation/NSString.h"
 #include "foundation/NSURL.h"
+#include "imageio/FullReader.h"
 #include "imageio/ImageMetadata.h"
 #include "imageio/ImageProperties.h"
-#include "imageio/FullReader.h"
 #include "imageio/LeanReader.h"
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <cstdlib>
 #include <sys/stat.h>
 #include <vector>
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
-#include <string_view>
-#include <vector>
+#include <optional>
+#include <string>
 
 namespace imageio {
 

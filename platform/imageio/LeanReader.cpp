@@ -44,16 +44,21 @@ constexpr std::string_view kIccSignature { "ICC_PROFILE\0", 12 };
 constexpr std::string_view kPhotoshopSignature { "Photoshop 3.0\0", 14 };
 
 // The next marker from `position` on, as the full reader finds it: bytes up
-// to a 0xFF are skipped, then any number of 0xFF fill bytes.
+// to a 0xFF are skipped, then any number of 0xFF fill bytes. Nothing when
+// the file ends first.
 std::optional<uint8_t> nextMarker(const FileWindow& file, uint64_t& position)
 {
+    // Bytes are read one at a time; a long run of filler (beyond the first
+    // window, each byte a read of its own) is left to the full reader.
+    constexpr int kMostFiller = 4096;
+    int filler = 0;
     uint8_t byte = 0;
     do {
-        if (!file.read(position++, 1, &byte))
+        if (++filler > kMostFiller || !file.read(position++, 1, &byte))
             return std::nullopt;
     } while (byte != 0xff);
     do {
-        if (!file.read(position++, 1, &byte))
+        if (++filler > kMostFiller || !file.read(position++, 1, &byte))
             return std::nullopt;
     } while (byte == 0xff);
     return byte;
@@ -74,9 +79,13 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
     bool foundComment = false;
     uint64_t position = 2;
     auto marker = nextMarker(file, position);
-    while (true) {
-        // A file that ends before its scan is left to the full reader.
-        if (!marker)
+    // Photos have a few dozen segments before their scan; thousands of tiny
+    // ones (each a read of its own) are left to the full reader.
+    constexpr int kMostSegments = 4096;
+    for (int segments = 0;; ++segments) {
+        // A file that ends before its scan, or hides its next marker behind
+        // a long run of filler, is left to the full reader.
+        if (!marker || segments > kMostSegments)
             return std::nullopt;
         if (*marker == kStartOfScan || *marker == kEndOfImage)
             break;

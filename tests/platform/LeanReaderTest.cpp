@@ -314,6 +314,19 @@ TEST(LeanReader, ReadsJpegAndTiffOfEitherByteOrderAsTheFullReaderDoes)
     }
 }
 
+TEST(LeanReader, LeavesAJpegWhoseSegmentsHideBehindFillerToTheFullReader)
+{
+    // Each byte past the first window would be a read of its own.
+    TempDir dir;
+    std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits));
+    jpeg.insert(2, std::string(256 * 1024, '\0'));
+    auto path = fixtures::writeFile(dir.path(), "filler.jpg", jpeg);
+    EXPECT_FALSE(imageio::readLean(path));
+    auto full = imageio::readFull(path);
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(full->metadata.gps);
+}
+
 TEST(LeanReader, FindsTheTableEntriesUnderTheFullReadersNames)
 {
     // The lean reader knows entries by number, the full reader by name.
