@@ -6,13 +6,17 @@
 //   FullParse/KIND     parseAsset then resetParser, one autorelease pool each
 //   DateForAsset/KIND  dateForAsset alone (what the date stamp asks per tile)
 //   Floor/KIND         open, read 64 KiB, close
+//   LeanRead/KIND      the lean reader: the table's entries from the file
+//   FullRead/KIND      the full reader (exiv2) with the same result
 //   Exiv2/KIND         exiv2's own open + readMetadata, for reference: what
-//                      the reader underneath costs before any row is made
+//                      the full reader costs before any row is made
 //
 // The files are camera pictures of the shared corpus; a missing one is
 // skipped with a message.
 
 #include "PLManagedAsset.h"
+#include "imageio/FullReader.h"
+#include "imageio/LeanReader.h"
 #include "parser/QXParser.h"
 #include "runtime/AutoreleasePool.h"
 
@@ -24,6 +28,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -82,6 +87,21 @@ void dateForAsset(benchmark::State& state, const std::string& path)
         AutoreleasePool pool;
         auto date = parser->dateForAsset(asset);
         benchmark::DoNotOptimize(date.get());
+    }
+}
+
+template<std::optional<imageio::ImageContents> (*read)(const std::string&)>
+void imageRead(benchmark::State& state, const std::string& path)
+{
+    if (skipWhenMissing(state, path))
+        return;
+    for (auto _ : state) {
+        auto contents = read(path);
+        if (!contents) {
+            state.SkipWithError("the reader leaves this file to the other");
+            break;
+        }
+        benchmark::DoNotOptimize(contents->metadata.exif.has_value());
     }
 }
 
@@ -152,7 +172,7 @@ void printMultiples(const std::map<std::string, double>& seconds)
             std::printf("%-20s %14s\n", photo.kind, "skipped");
             continue;
         }
-        for (const char* name : { "FullParse/", "DateForAsset/", "Exiv2/" }) {
+        for (const char* name : { "FullParse/", "DateForAsset/", "LeanRead/", "FullRead/", "Exiv2/" }) {
             auto found = seconds.find(name + std::string(photo.kind));
             if (found == seconds.end())
                 continue;
@@ -171,6 +191,8 @@ int main(int argc, char** argv)
         std::string kind = photo.kind;
         benchmark::RegisterBenchmark(("FullParse/" + kind).c_str(), fullParse, path)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("DateForAsset/" + kind).c_str(), dateForAsset, path)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("LeanRead/" + kind).c_str(), imageRead<imageio::readLean>, path)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("FullRead/" + kind).c_str(), imageRead<imageio::readFull>, path)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("Floor/" + kind).c_str(), floorRead, path)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("Exiv2/" + kind).c_str(), exiv2Read, path)->Unit(benchmark::kMicrosecond);
     }

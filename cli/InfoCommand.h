@@ -1,17 +1,20 @@
 #pragma once
 
 #include "Command.h"
+#include "PathWalk.h"
 
 #include <string>
 #include <vector>
 
 namespace quorix::cli {
 
-// `quorix info [--json] PATH...`: for each file, in argument order, what the
-// info screen shows (its sections of label/value rows and its position) and
-// the text of its date stamp. A path that cannot be described (nothing
-// there, a directory, no permission) is reported on stderr with the reason
-// and makes the exit status 1; every other path is described.
+// `quorix info [--json] [-r] [-j N] PATH...`: for each file, in argument
+// order (and with -r the files of each folder, in name order), what the info
+// screen shows (its sections of label/value rows and its position) and the
+// text of its date stamp. A path that cannot be described (nothing there, a
+// folder without -r, no permission) is reported on stderr with the reason
+// and makes the exit status 1; every other path is described. With -j the
+// files are described in N processes at once; the output is the same.
 Command addInfoCommand(CLI::App& app);
 
 enum class InfoOutput {
@@ -19,6 +22,8 @@ enum class InfoOutput {
     JSON, // one object per line
 };
 
-int describePaths(const std::vector<std::string>& paths, InfoOutput output, int columns, std::ostream& out, std::ostream& err);
+// Describes the described items in `jobs` processes at once (one: in this
+// process), writing them and reporting the others in the items' order.
+int describePaths(const std::vector<WalkItem>& items, InfoOutput output, int columns, int jobs, std::ostream& out, std::ostream& err);
 
 } // namespace quorix::cli

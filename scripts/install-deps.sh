@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Quorix needs to build, test, benchmark and
 # package (dpkg-shlibdeps and file for the package's dependencies, groff to
-# check the manual pages, bash-completion to run the completion), and the
-# locales its tests use. Safe to run again: it only acts on what is missing.
+# check the manual pages, bash-completion to run the completion; exiv2's own
+# command, hyperfine, valgrind and perf as the benchmarks' yardstick and
+# profilers), and the locales its tests use. Safe to run again: it only acts on what is missing.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales util-linux
   dpkg-dev file groff-base bash-completion
+  exiv2 hyperfine valgrind linux-perf
 )
 # npm fetches the basemap's data below; a machine whose node.js already
 # brings npm keeps it.

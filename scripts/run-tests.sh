@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer, and runs every test. Then builds the project
 # (without tests) in Release with Clang, so it stays warning-free under both
 # compilers, and last builds the Debian package in Release with GCC, installs
-# it, runs it and removes it again (scripts/test-package.sh).
+# it, runs it and removes it again (scripts/test-package.sh). Between the two,
+# each fuzz target runs for 20 seconds (scripts/run-fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,5 +28,8 @@ cmake -S . -B "$clang_build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=cla
   -DQUORIX_WERROR=ON -DQUORIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$clang_build" -j "$(nproc)" >"$clang_build/build.log"
 echo "run-tests: Release build with clang++ is warning-free"
+
+# The readers against random and mutated files, about a minute in all.
+bash scripts/run-fuzz.sh 20
 
 bash scripts/test-package.sh build-package

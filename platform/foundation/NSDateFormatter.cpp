@@ -3,6 +3,7 @@
 #include "foundation/NSDate.h"
 #include "foundation/NSString.h"
 
+#include <unicode/calendar.h>
 #include <unicode/datefmt.h>
 #include <unicode/fmtable.h>
 #include <unicode/locid.h>
@@ -10,7 +11,10 @@
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
+#include <array>
 #include <cmath>
+#include <optional>
+#include <string_view>
 #include <exception>
 
 QX_DEFINE_CLASS(NSDateFormatter)
@@ -34,6 +38,10 @@ struct NSDateFormatter::Engine {
     std::unique_ptr<icu::DateFormat> format; // null when neither a format nor a style is set
     std::string localeName;
     std::unique_ptr<icu::TimeZone> zone;
+    // For the EXIF date format only: a copy of the format's calendar, which
+    // reads a date of fixed-width digits without the format's number parser
+    // (building that parser is most of the cost of a first date read).
+    std::unique_ptr<icu::Calendar> exifCalendar;
 };
 
 namespace {
@@ -82,6 +90,28 @@ std::unique_ptr<icu::DateFormat> makeFormat(const std::string& pattern, NSDateFo
     return format;
 }
 
+// The date format EXIF uses, and its text: digits at fixed places.
+constexpr std::string_view exifFormat = "yyyy:MM:dd HH:mm:ss";
+
+std::optional<std::array<int, 6>> exifDateFields(std::string_view text)
+{
+    constexpr std::string_view shape = "dddd:dd:dd dd:dd:dd";
+    if (text.size() != shape.size())
+        return std::nullopt;
+    for (size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (shape[i] == 'd' ? !digit : text[i] != shape[i])
+            return std::nullopt;
+    }
+    auto number = [&](size_t at, size_t length) {
+        int value = 0;
+        for (size_t i = at; i < at + length; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    return std::array<int, 6> { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
+}
+
 // No date text is anywhere near this long; anything longer is refused unread.
 constexpr size_t maxParsedLength = 4096;
 
@@ -125,6 +155,8 @@ NSDateFormatter::Engine& NSDateFormatter::engine() const
         return *engine_;
     auto fresh = std::make_unique<Engine>();
     fresh->format = makeFormat(format_, dateStyle_, timeStyle_);
+    if (fresh->format && format_ == exifFormat)
+        fresh->exifCalendar.reset(fresh->format->getCalendar()->clone());
     fresh->localeName = localeName;
     fresh->zone = std::move(zone);
     engine_ = std::move(fresh);
@@ -171,6 +203,20 @@ Ref<NSDate> NSDateFormatter::dateFromString(const NSString* text) const
             input.remove_suffix(1);
         if (input.empty() || input.size() > maxParsedLength)
             return nullptr;
+        if (current.exifCalendar) {
+            // The fields the format would read, checked by the same strict
+            // calendar: a month 13 or a time the clocks skip is no date.
+            if (auto fields = exifDateFields(input)) {
+                icu::Calendar& calendar = *current.exifCalendar;
+                calendar.clear();
+                calendar.set((*fields)[0], (*fields)[1] - 1, (*fields)[2], (*fields)[3], (*fields)[4], (*fields)[5]);
+                UErrorCode status = U_ZERO_ERROR;
+                UDate millis = calendar.getTime(status);
+                if (U_FAILURE(status))
+                    return nullptr;
+                return NSDate::dateWithTimeIntervalSince1970(millis / 1000.0);
+            }
+        }
         auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(input.data(), static_cast<int32_t>(input.size())));
         icu::ParsePosition position(0);
         UDate millis = current.format->parse(unicode, position);

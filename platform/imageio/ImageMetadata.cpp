@@ -4,6 +4,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -23,63 +24,64 @@ enum class Kind {
 };
 
 struct Mapping {
-    std::string_view exivKey;
+    uint16_t tag;
+    std::string_view exivKey; // the metadata library's name of the entry
     const char* key;
     Kind kind;
 };
 
 constexpr Mapping tiffMappings[] = {
-    { "Exif.Image.Make", kCGImagePropertyTIFFMake, Kind::Text },
-    { "Exif.Image.Model", kCGImagePropertyTIFFModel, Kind::Text },
-    { "Exif.Image.Software", kCGImagePropertyTIFFSoftware, Kind::Text },
-    { "Exif.Image.DateTime", kCGImagePropertyTIFFDateTime, Kind::Text },
-    { "Exif.Image.Orientation", kCGImagePropertyTIFFOrientation, Kind::Number },
-    { "Exif.Image.XResolution", kCGImagePropertyTIFFXResolution, Kind::Number },
-    { "Exif.Image.YResolution", kCGImagePropertyTIFFYResolution, Kind::Number },
-    { "Exif.Image.ResolutionUnit", kCGImagePropertyTIFFResolutionUnit, Kind::Number },
+    { 0x010f, "Exif.Image.Make", kCGImagePropertyTIFFMake, Kind::Text },
+    { 0x0110, "Exif.Image.Model", kCGImagePropertyTIFFModel, Kind::Text },
+    { 0x0131, "Exif.Image.Software", kCGImagePropertyTIFFSoftware, Kind::Text },
+    { 0x0132, "Exif.Image.DateTime", kCGImagePropertyTIFFDateTime, Kind::Text },
+    { 0x0112, "Exif.Image.Orientation", kCGImagePropertyTIFFOrientation, Kind::Number },
+    { 0x011a, "Exif.Image.XResolution", kCGImagePropertyTIFFXResolution, Kind::Number },
+    { 0x011b, "Exif.Image.YResolution", kCGImagePropertyTIFFYResolution, Kind::Number },
+    { 0x0128, "Exif.Image.ResolutionUnit", kCGImagePropertyTIFFResolutionUnit, Kind::Number },
 };
 
 constexpr Mapping exifMappings[] = {
-    { "Exif.Photo.FocalLength", kCGImagePropertyExifFocalLength, Kind::Number },
-    { "Exif.Photo.FocalLengthIn35mmFilm", kCGImagePropertyExifFocalLenIn35mmFilm, Kind::Number },
-    { "Exif.Photo.ApertureValue", kCGImagePropertyExifApertureValue, Kind::Number },
-    { "Exif.Photo.MaxApertureValue", kCGImagePropertyExifMaxApertureValue, Kind::Number },
-    { "Exif.Photo.FNumber", kCGImagePropertyExifFNumber, Kind::Number },
-    { "Exif.Photo.ExposureTime", kCGImagePropertyExifExposureTime, Kind::Number },
-    { "Exif.Photo.ShutterSpeedValue", kCGImagePropertyExifShutterSpeedValue, Kind::Number },
-    { "Exif.Photo.ISOSpeedRatings", kCGImagePropertyExifISOSpeedRatings, Kind::NumberList },
-    { "Exif.Photo.WhiteBalance", kCGImagePropertyExifWhiteBalance, Kind::Number },
-    { "Exif.Photo.DateTimeOriginal", kCGImagePropertyExifDateTimeOriginal, Kind::Text },
-    { "Exif.Photo.DateTimeDigitized", kCGImagePropertyExifDateTimeDigitized, Kind::Text },
-    { "Exif.Photo.Flash", kCGImagePropertyExifFlash, Kind::Number },
-    { "Exif.Photo.ExposureBiasValue", kCGImagePropertyExifExposureBiasValue, Kind::Number },
-    { "Exif.Photo.ExposureProgram", kCGImagePropertyExifExposureProgram, Kind::Number },
-    { "Exif.Photo.ExposureMode", kCGImagePropertyExifExposureMode, Kind::Number },
-    { "Exif.Photo.MeteringMode", kCGImagePropertyExifMeteringMode, Kind::Number },
-    { "Exif.Photo.LightSource", kCGImagePropertyExifLightSource, Kind::Number },
-    { "Exif.Photo.DigitalZoomRatio", kCGImagePropertyExifDigitalZoomRatio, Kind::Number },
-    { "Exif.Photo.BrightnessValue", kCGImagePropertyExifBrightnessValue, Kind::Number },
-    { "Exif.Photo.SceneCaptureType", kCGImagePropertyExifSceneCaptureType, Kind::Number },
-    { "Exif.Photo.SensingMethod", kCGImagePropertyExifSensingMethod, Kind::Number },
-    { "Exif.Photo.GainControl", kCGImagePropertyExifGainControl, Kind::Number },
-    { "Exif.Photo.CustomRendered", kCGImagePropertyExifCustomRendered, Kind::Number },
-    { "Exif.Photo.Contrast", kCGImagePropertyExifContrast, Kind::Number },
-    { "Exif.Photo.Saturation", kCGImagePropertyExifSaturation, Kind::Number },
-    { "Exif.Photo.Sharpness", kCGImagePropertyExifSharpness, Kind::Number },
-    { "Exif.Photo.SubjectDistanceRange", kCGImagePropertyExifSubjectDistRange, Kind::Number },
-    { "Exif.Photo.SubjectDistance", kCGImagePropertyExifSubjectDistance, Kind::Number },
-    { "Exif.Photo.Gamma", kCGImagePropertyExifGamma, Kind::Number },
-    { "Exif.Photo.ColorSpace", kCGImagePropertyExifColorSpace, Kind::Number },
+    { 0x920a, "Exif.Photo.FocalLength", kCGImagePropertyExifFocalLength, Kind::Number },
+    { 0xa405, "Exif.Photo.FocalLengthIn35mmFilm", kCGImagePropertyExifFocalLenIn35mmFilm, Kind::Number },
+    { 0x9202, "Exif.Photo.ApertureValue", kCGImagePropertyExifApertureValue, Kind::Number },
+    { 0x9205, "Exif.Photo.MaxApertureValue", kCGImagePropertyExifMaxApertureValue, Kind::Number },
+    { 0x829d, "Exif.Photo.FNumber", kCGImagePropertyExifFNumber, Kind::Number },
+    { 0x829a, "Exif.Photo.ExposureTime", kCGImagePropertyExifExposureTime, Kind::Number },
+    { 0x9201, "Exif.Photo.ShutterSpeedValue", kCGImagePropertyExifShutterSpeedValue, Kind::Number },
+    { 0x8827, "Exif.Photo.ISOSpeedRatings", kCGImagePropertyExifISOSpeedRatings, Kind::NumberList },
+    { 0xa403, "Exif.Photo.WhiteBalance", kCGImagePropertyExifWhiteBalance, Kind::Number },
+    { 0x9003, "Exif.Photo.DateTimeOriginal", kCGImagePropertyExifDateTimeOriginal, Kind::Text },
+    { 0x9004, "Exif.Photo.DateTimeDigitized", kCGImagePropertyExifDateTimeDigitized, Kind::Text },
+    { 0x9209, "Exif.Photo.Flash", kCGImagePropertyExifFlash, Kind::Number },
+    { 0x9204, "Exif.Photo.ExposureBiasValue", kCGImagePropertyExifExposureBiasValue, Kind::Number },
+    { 0x8822, "Exif.Photo.ExposureProgram", kCGImagePropertyExifExposureProgram, Kind::Number },
+    { 0xa402, "Exif.Photo.ExposureMode", kCGImagePropertyExifExposureMode, Kind::Number },
+    { 0x9207, "Exif.Photo.MeteringMode", kCGImagePropertyExifMeteringMode, Kind::Number },
+    { 0x9208, "Exif.Photo.LightSource", kCGImagePropertyExifLightSource, Kind::Number },
+    { 0xa404, "Exif.Photo.DigitalZoomRatio", kCGImagePropertyExifDigitalZoomRatio, Kind::Number },
+    { 0x9203, "Exif.Photo.BrightnessValue", kCGImagePropertyExifBrightnessValue, Kind::Number },
+    { 0xa406, "Exif.Photo.SceneCaptureType", kCGImagePropertyExifSceneCaptureType, Kind::Number },
+    { 0xa217, "Exif.Photo.SensingMethod", kCGImagePropertyExifSensingMethod, Kind::Number },
+    { 0xa407, "Exif.Photo.GainControl", kCGImagePropertyExifGainControl, Kind::Number },
+    { 0xa401, "Exif.Photo.CustomRendered", kCGImagePropertyExifCustomRendered, Kind::Number },
+    { 0xa408, "Exif.Photo.Contrast", kCGImagePropertyExifContrast, Kind::Number },
+    { 0xa409, "Exif.Photo.Saturation", kCGImagePropertyExifSaturation, Kind::Number },
+    { 0xa40a, "Exif.Photo.Sharpness", kCGImagePropertyExifSharpness, Kind::Number },
+    { 0xa40c, "Exif.Photo.SubjectDistanceRange", kCGImagePropertyExifSubjectDistRange, Kind::Number },
+    { 0x9206, "Exif.Photo.SubjectDistance", kCGImagePropertyExifSubjectDistance, Kind::Number },
+    { 0xa500, "Exif.Photo.Gamma", kCGImagePropertyExifGamma, Kind::Number },
+    { 0xa001, "Exif.Photo.ColorSpace", kCGImagePropertyExifColorSpace, Kind::Number },
 };
 
 constexpr Mapping gpsMappings[] = {
-    { "Exif.GPSInfo.GPSLatitudeRef", kCGImagePropertyGPSLatitudeRef, Kind::Reference },
-    { "Exif.GPSInfo.GPSLatitude", kCGImagePropertyGPSLatitude, Kind::Coordinate },
-    { "Exif.GPSInfo.GPSLongitudeRef", kCGImagePropertyGPSLongitudeRef, Kind::Reference },
-    { "Exif.GPSInfo.GPSLongitude", kCGImagePropertyGPSLongitude, Kind::Coordinate },
+    { 0x0001, "Exif.GPSInfo.GPSLatitudeRef", kCGImagePropertyGPSLatitudeRef, Kind::Reference },
+    { 0x0002, "Exif.GPSInfo.GPSLatitude", kCGImagePropertyGPSLatitude, Kind::Coordinate },
+    { 0x0003, "Exif.GPSInfo.GPSLongitudeRef", kCGImagePropertyGPSLongitudeRef, Kind::Reference },
+    { 0x0004, "Exif.GPSInfo.GPSLongitude", kCGImagePropertyGPSLongitude, Kind::Coordinate },
 };
 
-constexpr std::string_view orientationKey = "Exif.Image.Orientation";
+constexpr uint16_t orientationTag = 0x0112;
 
 template<class T>
 const std::vector<T>* componentsOf(const Exiv2::Value& value)
@@ -292,29 +294,27 @@ struct SectionReader {
     {
     }
 
-    // True when the key belongs to this table.
-    bool take(std::string_view exivKey, const Exiv2::Value* value)
+    void take(uint16_t tag, const Exiv2::Value* value)
     {
         for (const Mapping* mapping = begin; mapping != end; ++mapping) {
-            if (mapping->exivKey != exivKey)
+            if (mapping->tag != tag)
                 continue;
             auto index = static_cast<size_t>(mapping - begin);
             if (!section->has_value())
                 section->emplace();
             if (seen[index])
-                return true;
+                return;
             seen[index] = true;
             if (value) {
                 if (auto property = readValue(*value, mapping->kind))
                     (*section)->push_back({ mapping->key, std::move(*property) });
             }
-            return true;
+            return;
         }
-        return false;
     }
 };
 
-std::optional<long long> positive(int value)
+std::optional<long long> positive(long long value)
 {
     if (value > 0)
         return value;
@@ -323,20 +323,84 @@ std::optional<long long> positive(int value)
 
 } // namespace
 
+struct EntryCollector::Readers {
+    SectionReader tiff;
+    SectionReader exif;
+    SectionReader gps;
+};
+
+EntryCollector::EntryCollector()
+    : readers_(std::make_unique<Readers>(Readers {
+        { std::begin(tiffMappings), std::end(tiffMappings), &metadata_.tiff },
+        { std::begin(exifMappings), std::end(exifMappings), &metadata_.exif },
+        { std::begin(gpsMappings), std::end(gpsMappings), &metadata_.gps },
+    }))
+{
+}
+
+EntryCollector::~EntryCollector() = default;
+
+void EntryCollector::add(Directory directory, uint16_t tag, const Exiv2::Value* value)
+{
+    switch (directory) {
+    case Directory::Image:
+        if (tag == orientationTag && !orientationSeen_) {
+            orientationSeen_ = true;
+            if (value)
+                metadata_.orientation = numberAt(*value, 0);
+        }
+        readers_->tiff.take(tag, value);
+        return;
+    case Directory::Photo:
+        if (!metadata_.exif)
+            metadata_.exif.emplace();
+        readers_->exif.take(tag, value);
+        return;
+    case Directory::GPSInfo:
+        if (!metadata_.gps)
+            metadata_.gps.emplace();
+        readers_->gps.take(tag, value);
+        return;
+    }
+}
+
+ImageMetadata EntryCollector::finish(long long pixelWidth, long long pixelHeight)
+{
+    metadata_.pixelWidth = positive(pixelWidth);
+    metadata_.pixelHeight = positive(pixelHeight);
+    return std::move(metadata_);
+}
+
+bool EntryCollector::wanted(Directory directory, uint16_t tag)
+{
+    auto inTable = [tag](const auto& table) {
+        return std::any_of(std::begin(table), std::end(table), [tag](const Mapping& mapping) { return mapping.tag == tag; });
+    };
+    switch (directory) {
+    case Directory::Image:
+        return inTable(tiffMappings);
+    case Directory::Photo:
+        return inTable(exifMappings);
+    case Directory::GPSInfo:
+        return inTable(gpsMappings);
+    }
+    return false;
+}
+
 ImageMetadata extractMetadata(Exiv2::Image& image)
 {
-    ImageMetadata metadata;
-    metadata.pixelWidth = positive(image.pixelWidth());
-    metadata.pixelHeight = positive(image.pixelHeight());
-
-    SectionReader readers[] = {
-        { std::begin(tiffMappings), std::end(tiffMappings), &metadata.tiff },
-        { std::begin(exifMappings), std::end(exifMappings), &metadata.exif },
-        { std::begin(gpsMappings), std::end(gpsMappings), &metadata.gps },
-    };
-    bool orientationSeen = false;
-
+    EntryCollector collector;
     for (const Exiv2::Exifdatum& datum : image.exifData()) {
+        const std::string group = datum.groupName();
+        std::optional<Directory> directory;
+        if (group == "Image")
+            directory = Directory::Image;
+        else if (group == "Photo")
+            directory = Directory::Photo;
+        else if (group == "GPSInfo")
+            directory = Directory::GPSInfo;
+        if (!directory)
+            continue;
         // A datum without a value (possible in a damaged directory) still
         // marks its section as present; its own entry is left out.
         const Exiv2::Value* value = nullptr;
@@ -345,25 +409,24 @@ ImageMetadata extractMetadata(Exiv2::Image& image)
         } catch (const Exiv2::AnyError&) {
             value = nullptr;
         }
-
-        const std::string group = datum.groupName();
-        if (group == "Photo" && !metadata.exif)
-            metadata.exif.emplace();
-        else if (group == "GPSInfo" && !metadata.gps)
-            metadata.gps.emplace();
-
-        const std::string key = datum.key();
-        if (key == orientationKey && !orientationSeen) {
-            orientationSeen = true;
-            if (value)
-                metadata.orientation = numberAt(*value, 0);
-        }
-        for (auto& reader : readers) {
-            if (reader.take(key, value))
-                break;
-        }
+        collector.add(*directory, datum.tag(), value);
     }
-    return metadata;
+    return collector.finish(image.pixelWidth(), image.pixelHeight());
+}
+
+const std::vector<EntryName>& tableEntryNames()
+{
+    static const auto* names = [] {
+        auto* list = new std::vector<EntryName>;
+        for (const auto& mapping : tiffMappings)
+            list->push_back({ Directory::Image, mapping.tag, mapping.exivKey });
+        for (const auto& mapping : exifMappings)
+            list->push_back({ Directory::Photo, mapping.tag, mapping.exivKey });
+        for (const auto& mapping : gpsMappings)
+            list->push_back({ Directory::GPSInfo, mapping.tag, mapping.exivKey });
+        return list;
+    }();
+    return *names;
 }
 
 } // namespace imageio

@@ -4,13 +4,17 @@
 // opened and turned into property dictionaries on request. Nothing here refers
 // to the file any more, so a source holds no file handle and no parser state.
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 namespace Exiv2 {
 class Image;
+class Value;
 }
 
 namespace imageio {
@@ -38,6 +42,45 @@ struct ImageMetadata {
     Section exif;
     Section gps;
 };
+
+// The three directories whose entries the table reads: the first TIFF
+// directory, the EXIF directory and the GPS directory.
+enum class Directory { Image, Photo, GPSInfo };
+
+// Turns entries into ImageMetadata, fed in the order the file lists them.
+// Both readers of a file go through it, so a value means the same whoever
+// found it: the first occurrence of a tag decides, any entry of the EXIF or
+// GPS directory makes its section present, an entry of the table makes the
+// TIFF section present.
+class EntryCollector {
+public:
+    EntryCollector();
+    ~EntryCollector();
+    EntryCollector(const EntryCollector&) = delete;
+    EntryCollector& operator=(const EntryCollector&) = delete;
+
+    // An entry; `value` is null when the entry has none that can be read.
+    void add(Directory directory, uint16_t tag, const Exiv2::Value* value);
+    // The metadata gathered, with the pixel size (zero or less: unknown).
+    ImageMetadata finish(long long pixelWidth, long long pixelHeight);
+
+    // Whether the table reads this entry.
+    static bool wanted(Directory directory, uint16_t tag);
+
+private:
+    struct Readers;
+    ImageMetadata metadata_;
+    std::unique_ptr<Readers> readers_;
+    bool orientationSeen_ = false;
+};
+
+// Every entry the table reads, with the metadata library's name for it.
+struct EntryName {
+    Directory directory;
+    uint16_t tag;
+    std::string_view exivKey;
+};
+const std::vector<EntryName>& tableEntryNames();
 
 // Reads the values of an image whose metadata has been read. Values of a type
 // the entry never has (a text where a number belongs, a zero denominator, a

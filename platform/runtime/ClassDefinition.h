@@ -46,7 +46,8 @@ private:                                                           \
         return cls;                                                                \
     }                                                                              \
     namespace {                                                                    \
-    [[maybe_unused]] const Class qx_registered_##Name = Name::objcClass();        \
+    [[maybe_unused]] const bool qx_registered_##Name                               \
+        = objc::registerClassMaker(#Name, &Name::objcClass);                      \
     }                                                                              \
     void Name::defineClass([[maybe_unused]] objc::ClassBuilder<Name>& b)
 
@@ -359,6 +360,11 @@ private:
 };
 
 Class defineClassNamed(const char* name, Class superclass, const std::function<void(Class)>& define);
+
+// Makes the class known by name when its library loads; it is defined (its
+// methods and properties registered) the first time it is looked up by name
+// or used, so a program pays only for the classes it touches.
+bool registerClassMaker(const char* name, Class (*make)());
 
 template<class T>
 Class defineClass(const char* name, void (*define)(ClassBuilder<T>&))

@@ -17,6 +17,8 @@ struct ClassRegistry {
     std::map<std::string, Class, std::less<>> registered;
     std::vector<std::unique_ptr<objc_class>> all;
     std::multimap<std::string, PendingCategory, std::less<>> pendingCategories;
+    // Classes known by name but not defined yet, with what defines them.
+    std::map<std::string_view, Class (*)(), std::less<>> makers;
 };
 
 ClassRegistry& registry()
@@ -37,9 +39,19 @@ objc_method* ownMethod(Class cls, SEL sel)
 Class objc_getClass(std::string_view name)
 {
     auto& r = registry();
-    std::lock_guard guard(r.lock);
-    auto it = r.registered.find(name);
-    return it == r.registered.end() ? nullptr : it->second;
+    Class (*make)() = nullptr;
+    {
+        std::lock_guard guard(r.lock);
+        if (auto it = r.registered.find(name); it != r.registered.end())
+            return it->second;
+        auto maker = r.makers.find(name);
+        if (maker == r.makers.end())
+            return nullptr;
+        make = maker->second;
+    }
+    // Defined outside the lock: the class's own one-time definition guard
+    // makes a second caller wait, and its definition takes the lock itself.
+    return make();
 }
 
 Class NSClassFromString(std::string_view name) { return objc_getClass(name); }
@@ -57,10 +69,11 @@ bool class_isSubclassOf(Class cls, Class ancestor)
     return false;
 }
 
-Class objc_allocateClassPair(Class superclass, std::string_view name)
+namespace {
+
+// A class pair under a name no registered class has (the caller checked).
+Class allocateClassPair(Class superclass, std::string_view name)
 {
-    if (name.empty() || objc_getClass(name))
-        return nullptr;
     auto& r = registry();
     std::lock_guard guard(r.lock);
     auto meta = std::make_unique<objc_class>();
@@ -78,6 +91,24 @@ Class objc_allocateClassPair(Class superclass, std::string_view name)
     r.all.push_back(std::move(meta));
     r.all.push_back(std::move(cls));
     return r.all.back().get();
+}
+
+Class registeredClass(std::string_view name)
+{
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
+    auto it = r.registered.find(name);
+    return it == r.registered.end() ? nullptr : it->second;
+}
+
+} // namespace
+
+Class objc_allocateClassPair(Class superclass, std::string_view name)
+{
+    // A class still to be defined under this name counts as taken.
+    if (name.empty() || objc_getClass(name))
+        return nullptr;
+    return allocateClassPair(superclass, name);
 }
 
 void objc_registerClassPair(Class cls)
@@ -311,13 +342,21 @@ void throwUnrecognized(id receiver, SEL sel)
 }
 
 
+bool registerClassMaker(const char* name, Class (*make)())
+{
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
+    r.makers.emplace(name, make);
+    return true;
+}
+
 Class defineClassNamed(const char* name, Class superclass, const std::function<void(Class)>& define)
 {
     auto& r = registry();
     std::lock_guard guard(r.lock);
-    if (Class existing = objc_getClass(name))
+    if (Class existing = registeredClass(name))
         return existing;
-    Class cls = objc_allocateClassPair(superclass, name);
+    Class cls = allocateClassPair(superclass, name);
     if (!cls)
         return nullptr;
     define(cls);

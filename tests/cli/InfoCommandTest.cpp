@@ -218,6 +218,22 @@ TEST(InfoJson, ReplacesBytesThatAreNotUtf8)
     EXPECT_EQ(hex.size(), 2 * path.size());
 }
 
+TEST(InfoJson, EscapesWhatJsonStringsCannotHoldAsTheyAre)
+{
+    TempDir dir;
+    const std::string make = "Say \"cheese\" \\ back\x01slash caf\xC3\xA9";
+    auto path = fixtures::writeJpeg(dir.path(), "quote\".jpg", 8, 8, { { "Exif.Image.Make", make } });
+    auto result = info({ "--json", path });
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string escaped = "\"value\":\"Say \\\"cheese\\\" \\\\ back\\u0001slash caf\xC3\xA9\"";
+    EXPECT_NE(result.out.find(escaped), std::string::npos)
+        << "escaped as JSON escapes them, UTF-8 kept as it is: " << result.out;
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 1U);
+    EXPECT_EQ(objects[0]["path"], path);
+    EXPECT_EQ(rowValue(objects[0], 3, "Make"), make);
+}
+
 TEST(InfoErrors, SaysWhyEachPathCannotBeDescribedAndDescribesTheOthers)
 {
     TempDir dir;

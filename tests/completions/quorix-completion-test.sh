@@ -57,7 +57,11 @@ expect "quorix i" "info"
 expect "quorix --" "--help --version"
 
 # info: its options, then the files and folders of the current folder.
-expect "quorix info --" "-- --help --json"
+expect "quorix info --" "-- --help --jobs --json --recursive"
+expect "quorix info --r" "--recursive"
+expect "quorix info -j " "$(seq 1 "$(nproc)" | paste -sd' ' -)"
+expect "quorix info --jobs 1" "1"
+expect "quorix info -r -j 2 " "albums hat.jpg holiday.jpg notes.txt"
 expect "quorix info h" "hat.jpg holiday.jpg"
 expect "quorix info --json " "albums hat.jpg holiday.jpg notes.txt"
 expect "quorix info holiday.jpg albums/" "albums/beach.jpg"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
 #include <cmath>
@@ -176,6 +177,36 @@ TEST_F(DateFormatterFixedFormat, ReadsNothingFromTextThatDoesNotMatchWhole)
     for (const char* text : texts) {
         SCOPED_TRACE(text);
         EXPECT_EQ(secondsRead(formatter, text), std::nullopt);
+    }
+}
+
+// EXIF dates are read straight into the format's calendar; what that gives
+// must be what ICU's own parse of the format gives, in every case.
+TEST_F(DateFormatterFixedFormat, ReadsExifDatesAsTheFormatsOwnParseReadsThem)
+{
+    const char* texts[] = {
+        "2014:05:06 07:08:09", "2016:02:29 12:00:00", "2015:02:29 12:00:00", "2014:03:30 02:30:00", "2014:10:26 02:30:00",
+        "1582:10:10 00:00:00", "1582:10:04 23:59:59", "0001:01:01 00:00:00", "9999:12:31 23:59:59", "2014:05:06 23:59:60",
+        "2014:04:31 07:08:09", "2014:00:10 07:08:09", "2014:05:00 07:08:09", "2014:05:06 07:60:00", "1970:01:01 00:00:00",
+    };
+    for (const char* zoneName : { "UTC", "Europe/Berlin", "America/Sao_Paulo", "Asia/Kathmandu" }) {
+        ScopedTimeZone zone(zoneName);
+        auto formatter = exifFormatter();
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale locale("en_US@calendar=gregorian;numbers=latn");
+        icu::SimpleDateFormat icuFormat(icu::UnicodeString("yyyy:MM:dd HH:mm:ss"), locale, status);
+        ASSERT_TRUE(U_SUCCESS(status));
+        icuFormat.setLenient(false);
+        for (const char* text : texts) {
+            SCOPED_TRACE(std::string(zoneName) + " " + text);
+            icu::ParsePosition position(0);
+            icu::UnicodeString unicode(text);
+            UDate millis = icuFormat.parse(unicode, position);
+            std::optional<double> expected;
+            if (position.getErrorIndex() < 0 && position.getIndex() == unicode.length())
+                expected = millis / 1000.0;
+            EXPECT_EQ(secondsRead(formatter, text), expected);
+        }
     }
 }
 

@@ -38,6 +38,12 @@ protected:
     RTDog() = default;
 };
 
+// A class nothing in the tests names in C++: only its name reaches it.
+class RTUntouchedBird : public RTAnimal {
+    QX_OBJECT(RTUntouchedBird, RTAnimal)
+    void fly() { }
+};
+
 class RTCat : public RTAnimal {
     QX_OBJECT(RTCat, RTAnimal)
 public:
@@ -67,6 +73,11 @@ QX_DEFINE_CLASS(RTDog)
 
 QX_DEFINE_CLASS(RTCat) { }
 
+QX_DEFINE_CLASS(RTUntouchedBird)
+{
+    b.method<&RTUntouchedBird::fly>("fly");
+}
+
 namespace {
 
 std::string text(NSObject* object) { return object ? object->descriptionText() : "(nil)"; }
@@ -77,6 +88,18 @@ TEST(RuntimeClasses, AreFoundByNameAndUnknownNamesGiveNothing)
     EXPECT_EQ(NSClassFromString("RTCat"), RTCat::objcClass());
     EXPECT_EQ(objc_getClass("RTNoSuchClass"), nullptr);
     EXPECT_EQ(class_getSuperclass(RTDog::objcClass()), RTAnimal::objcClass());
+}
+
+TEST(RuntimeClasses, ThatNoCodeHasUsedYetAreFoundByNameWithTheirMethodsAndTheirNamesAreTaken)
+{
+    // Classes are defined when first used; their names are known from the start.
+    EXPECT_EQ(objc_allocateClassPair(NSObject::objcClass(), "RTUntouchedBird"), nullptr);
+    Class bird = NSClassFromString("RTUntouchedBird");
+    ASSERT_NE(bird, nullptr);
+    EXPECT_EQ(class_getSuperclass(bird), RTAnimal::objcClass());
+    EXPECT_NE(class_getInstanceMethod(bird, SEL("fly")), nullptr);
+    EXPECT_NE(class_getInstanceMethod(bird, SEL("speak")), nullptr);
+    EXPECT_EQ(objc_getClass("RTUntouchedBird"), bird);
 }
 
 TEST(RuntimeClasses, AnswerKindAndRespondsToFromTheirTables)

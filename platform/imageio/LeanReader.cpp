@@ -1,0 +1,226 @@
+#include "imageio/LeanReader.h"
+
+#include "imageio/BmffWalk.h"
+#include "imageio/FileWindow.h"
+#include "imageio/TiffWalk.h"
+#include "imageio/TypeIdentifiers.h"
+
+#include <array>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+namespace imageio {
+
+namespace {
+
+// JPEG markers.
+constexpr uint8_t kStartOfScan = 0xda;
+constexpr uint8_t kEndOfImage = 0xd9;
+constexpr uint8_t kApp1 = 0xe1;
+constexpr uint8_t kApp2 = 0xe2;
+constexpr uint8_t kApp13 = 0xed;
+constexpr uint8_t kComment = 0xfe;
+
+bool isStartOfFrame(uint8_t marker)
+{
+    // SOF0 to SOF15 but DHT (c4), JPG (c8) and DAC (cc).
+    return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+}
+
+// Markers followed by a length; the others stand alone, and the search for
+// the next marker goes on right after them.
+bool hasLength(uint8_t marker)
+{
+    return (marker >= 0xc0 && marker <= 0xcf) || (marker >= 0xe0 && marker <= 0xef) || marker == 0xdb || marker == 0xdd
+        || marker == kComment || marker == kStartOfScan;
+}
+
+bool startsWith(const uint8_t* bytes, std::string_view text) { return std::memcmp(bytes, text.data(), text.size()) == 0; }
+
+constexpr std::string_view kExifSignature { "Exif\0\0", 6 };
+constexpr std::string_view kXmpSignature { "http://ns.adobe.com/xap/1.0/\0", 29 };
+constexpr std::string_view kIccSignature { "ICC_PROFILE\0", 12 };
+constexpr std::string_view kPhotoshopSignature { "Photoshop 3.0\0", 14 };
+
+// The next marker from `position` on, as the full reader finds it: bytes up
+// to a 0xFF are skipped, then any number of 0xFF fill bytes. Nothing when
+// the file ends first.
+std::optional<uint8_t> nextMarker(const FileWindow& file, uint64_t& position)
+{
+    // Bytes are read one at a time; a long run of filler (beyond the first
+    // window, each byte a read of its own) is left to the full reader.
+    constexpr int kMostFiller = 4096;
+    int filler = 0;
+    uint8_t byte = 0;
+    do {
+        if (++filler > kMostFiller || !file.read(position++, 1, &byte))
+            return std::nullopt;
+    } while (byte != 0xff);
+    do {
+        if (++filler > kMostFiller || !file.read(position++, 1, &byte))
+            return std::nullopt;
+    } while (byte == 0xff);
+    return byte;
+}
+
+// A JPEG: the segments before the first scan, walked as the full reader
+// walks them. The first EXIF segment brings the entries, the first frame
+// header with a height the pixel size.
+std::optional<ImageContents> readJpeg(const FileWindow& file)
+{
+    EntryCollector collector;
+    long long width = 0;
+    long long height = 0;
+    bool foundExif = false;
+    bool foundXmp = false;
+    bool foundPhotoshop = false;
+    bool foundProfile = false;
+    bool foundComment = false;
+    uint64_t position = 2;
+    auto marker = nextMarker(file, position);
+    // Photos have a few dozen segments before their scan; thousands of tiny
+    // ones (each a read of its own) are left to the full reader.
+    constexpr int kMostSegments = 4096;
+    for (int segments = 0;; ++segments) {
+        // A file that ends before its scan, or hides its next marker behind
+        // a long run of filler, is left to the full reader.
+        if (!marker || segments > kMostSegments)
+            return std::nullopt;
+        if (*marker == kStartOfScan || *marker == kEndOfImage)
+            break;
+        if (!hasLength(*marker)) {
+            marker = nextMarker(file, position);
+            continue;
+        }
+        std::array<uint8_t, 36> head {};
+        const uint64_t available = file.size() - position;
+        if (available < 2 || !file.read(position, static_cast<size_t>(std::min<uint64_t>(available, head.size())), head.data()))
+            return std::nullopt;
+        const uint16_t size = bigEndian16(head.data());
+        // Segments that overrun the file or are too short for what they
+        // are make the full reader stop or give up: it settles them.
+        if (size < 2 || size > available)
+            return std::nullopt;
+        const uint8_t* body = head.data() + 2;
+        if (*marker == kApp1 && !foundExif && startsWith(body, kExifSignature)) {
+            if (size < 8)
+                return std::nullopt;
+            std::vector<uint8_t> tiff;
+            if (!file.read(position + 8, size - 8u, tiff))
+                return std::nullopt;
+            if (!walkTiff(TiffBytes(tiff), collector))
+                return std::nullopt;
+            foundExif = true;
+        } else if (*marker == kApp1 && !foundXmp && startsWith(body, kXmpSignature)) {
+            if (size < 2 + kXmpSignature.size())
+                return std::nullopt;
+            foundXmp = true;
+        } else if (*marker == kApp13 && startsWith(body, kPhotoshopSignature)) {
+            // Photoshop resources (IPTC) hold nothing the table shows.
+            if (size < 16)
+                return std::nullopt;
+            foundPhotoshop = true;
+        } else if (*marker == kApp2 && startsWith(body, kIccSignature)) {
+            if (size < 2 + 14 + 4)
+                return std::nullopt;
+            const uint8_t chunk = body[12];
+            const uint8_t chunks = body[13];
+            const uint32_t profileSize = bigEndian32(body + 14);
+            if (chunk == 1 && chunks == 1 && profileSize > size - 2u - 14u)
+                return std::nullopt;
+            foundProfile = true;
+        } else if (height == 0 && isStartOfFrame(*marker)) {
+            if (size < 8)
+                return std::nullopt;
+            height = bigEndian16(body + 1);
+            width = bigEndian16(body + 3);
+        } else if (*marker == kComment) {
+            foundComment = true;
+        }
+        // The full reader stops looking once it has found one each of six
+        // kinds of segment, a complete set of Photoshop resources among them;
+        // whether they are complete is left to it.
+        const int kinds = foundExif + foundXmp + foundProfile + foundComment + (height != 0);
+        if (foundPhotoshop && kinds == 5)
+            return std::nullopt;
+        position += size;
+        marker = nextMarker(file, position);
+    }
+    return ImageContents { "public.jpeg", collector.finish(width, height) };
+}
+
+bool isTiffHeader(const uint8_t* head)
+{
+    return (std::memcmp(head, "II*\0", 4) == 0) || (std::memcmp(head, "MM\0*", 4) == 0);
+}
+
+// A TIFF file, or a raw built on TIFF. Canon's CR2 carries TIFF's signature
+// too, but the full reader has a reader of its own for it.
+std::optional<ImageContents> readTiff(const FileWindow& file, const std::string& path)
+{
+    uint8_t head[12] {};
+    if (!file.read(0, sizeof head, head) || std::memcmp(head + 8, "CR\x02\0", 4) == 0)
+        return std::nullopt;
+    EntryCollector collector;
+    auto facts = walkTiff(TiffBytes(file), collector);
+    if (!facts)
+        return std::nullopt;
+    return ImageContents { tiffTypeIdentifier(facts->hasDngVersion, path), collector.finish(facts->pixelWidth, facts->pixelHeight) };
+}
+
+// A HEIC, HEIF or AVIF still image: its EXIF item, sized by the EXIF pixel
+// dimensions or else the largest image the file describes. Canon's CR3 and
+// JPEG XL share the container but are left to the full reader.
+std::optional<ImageContents> readBmff(const FileWindow& file, const std::string& path)
+{
+    // The full reader takes any file named *.tga for a Targa image before it
+    // looks for this container.
+    if (path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".tga") == 0)
+        return std::nullopt;
+    uint8_t head[64] {};
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(file.size(), sizeof head));
+    if (!file.read(0, length, head))
+        return std::nullopt;
+    auto type = bmffTypeIdentifier(head, length);
+    if (!type || (*type != "public.heic" && *type != "public.heif" && *type != "public.avif"))
+        return std::nullopt;
+    auto contents = walkBmff(file);
+    if (!contents)
+        return std::nullopt;
+    EntryCollector collector;
+    long long width = contents->largestWidth;
+    long long height = contents->largestHeight;
+    if (!contents->exif.empty()) {
+        auto facts = walkTiff(TiffBytes(contents->exif), collector);
+        if (!facts)
+            return std::nullopt;
+        width = facts->exifPixelWidth.value_or(width);
+        height = facts->exifPixelHeight.value_or(height);
+    }
+    return ImageContents { std::move(*type), collector.finish(width, height) };
+}
+
+} // namespace
+
+std::optional<ImageContents> readLean(const std::string& path)
+{
+    try {
+        auto file = FileWindow::open(path);
+        if (!file)
+            return std::nullopt;
+        uint8_t head[4] {};
+        if (!file->read(0, sizeof head, head))
+            return std::nullopt;
+        if (head[0] == 0xff && head[1] == 0xd8)
+            return readJpeg(*file);
+        if (isTiffHeader(head))
+            return readTiff(*file, path);
+        return readBmff(*file, path);
+    } catch (...) {
+        // Out of memory or a value the library refused: the full reader decides.
+    }
+    return std::nullopt;
+}
+
+} // namespace imageio

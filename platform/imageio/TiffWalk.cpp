@@ -1,0 +1,312 @@
+#include "imageio/TiffWalk.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace imageio {
+
+bool TiffBytes::read(uint64_t offset, size_t length, uint8_t* out) const
+{
+    if (offset > size_ || length > size_ - offset)
+        return false;
+    if (memory_) {
+        if (length > 0)
+            std::memcpy(out, memory_->data() + offset, length);
+        return true;
+    }
+    return file_->read(offset, length, out);
+}
+
+namespace {
+
+// Limits the full reader applies: a directory of more entries is not read,
+// an entry of as many components is skipped.
+constexpr uint16_t kMostEntries = 256;
+constexpr uint32_t kTooManyComponents = 0x10000000;
+// Sub-image directories the full reader names (SubImage1 to SubImage9).
+constexpr uint32_t kMostSubImages = 9;
+// A value larger than this is left to the full reader rather than copied.
+constexpr uint64_t kLargestValue = 1 << 20;
+
+constexpr uint16_t kNewSubfileType = 0x00fe;
+constexpr uint16_t kImageWidth = 0x0100;
+constexpr uint16_t kImageLength = 0x0101;
+constexpr uint16_t kSubIfds = 0x014a;
+constexpr uint16_t kJpegInterchangeFormat = 0x0201;
+constexpr uint16_t kExifIfd = 0x8769;
+constexpr uint16_t kGpsIfd = 0x8825;
+constexpr uint16_t kIccProfile = 0x8773;
+constexpr uint16_t kInteroperabilityIfd = 0xa005;
+constexpr uint16_t kDngVersion = 0xc612;
+constexpr uint16_t kPixelXDimension = 0xa002;
+constexpr uint16_t kPixelYDimension = 0xa003;
+
+// Component sizes of the TIFF types 1 (BYTE) to 13 (IFD).
+constexpr std::array<uint32_t, 14> kTypeSizes { 0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4 };
+constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeSignedLong = 9;
+constexpr uint16_t kTypeIfd = 13;
+
+struct Entry {
+    uint16_t tag = 0;
+    uint16_t type = 0;
+    uint32_t count = 0;
+    uint64_t size = 0; // count times the component size
+    uint64_t dataOffset = 0; // where the value is, inline or not
+};
+
+class Walk {
+public:
+    explicit Walk(const TiffBytes& bytes)
+        : bytes_(bytes)
+    {
+    }
+
+    bool header(uint32_t& firstDirectory)
+    {
+        uint8_t head[8];
+        if (!bytes_.read(0, sizeof head, head))
+            return false;
+        if (head[0] == 'I' && head[1] == 'I')
+            little_ = true;
+        else if (head[0] == 'M' && head[1] == 'M')
+            little_ = false;
+        else
+            return false;
+        if (u16(head + 2) != 42)
+            return false;
+        firstDirectory = u32(head + 4);
+        return firstDirectory < bytes_.size();
+    }
+
+    // The entries of the directory at `offset`, every one checked; nothing
+    // when any entry is one the full reader would truncate or skip.
+    std::optional<std::vector<Entry>> directory(uint64_t offset)
+    {
+        if (std::find(starts_.begin(), starts_.end(), offset) != starts_.end())
+            return std::nullopt; // a directory read twice: the full reader ignores the second
+        starts_.push_back(offset);
+        uint8_t countBytes[2];
+        if (!bytes_.read(offset, 2, countBytes))
+            return std::nullopt;
+        const uint16_t count = u16(countBytes);
+        if (count > kMostEntries)
+            return std::nullopt;
+        std::vector<uint8_t> raw(size_t { count } * 12);
+        if (!bytes_.read(offset + 2, raw.size(), raw.data()))
+            return std::nullopt;
+        std::vector<Entry> entries(count);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* field = raw.data() + i * 12;
+            Entry& entry = entries[i];
+            entry.tag = u16(field);
+            entry.type = u16(field + 2);
+            entry.count = u32(field + 4);
+            if (entry.type == 0 || entry.type >= kTypeSizes.size() || entry.count >= kTooManyComponents)
+                return std::nullopt;
+            entry.size = uint64_t { entry.count } * kTypeSizes[entry.type];
+            if (entry.size <= 4) {
+                entry.dataOffset = offset + 2 + i * 12 + 8;
+            } else {
+                entry.dataOffset = u32(field + 8);
+                if (entry.dataOffset == 0 || entry.dataOffset >= bytes_.size() || entry.size > bytes_.size() - entry.dataOffset)
+                    return std::nullopt;
+            }
+        }
+        return entries;
+    }
+
+    // The entry's value as the metadata library holds it; null when it
+    // cannot be read.
+    std::unique_ptr<Exiv2::Value> value(const Entry& entry) const
+    {
+        if (entry.size > kLargestValue)
+            return nullptr;
+        std::vector<uint8_t> data(static_cast<size_t>(entry.size));
+        if (!bytes_.read(entry.dataOffset, data.size(), data.data()))
+            return nullptr;
+        // The library's factory hands values out as std::auto_ptr, deprecated
+        // since C++17; the pointer is moved out at once.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        std::unique_ptr<Exiv2::Value> value(Exiv2::Value::create(static_cast<Exiv2::TypeId>(entry.type)).release());
+#pragma GCC diagnostic pop
+        if (!value)
+            return nullptr;
+        value->read(data.data(), static_cast<long>(data.size()), little_ ? Exiv2::littleEndian : Exiv2::bigEndian);
+        return value;
+    }
+
+    // The directory offsets a pointer entry holds, when it is a pointer the
+    // full reader follows: LONG, SLONG or IFD components.
+    std::optional<std::vector<uint32_t>> pointers(const Entry& entry, uint32_t most)
+    {
+        if (entry.type != kTypeLong && entry.type != kTypeSignedLong && entry.type != kTypeIfd)
+            return std::nullopt;
+        if (entry.count < 1 || entry.count > most)
+            return std::nullopt;
+        std::vector<uint8_t> data(static_cast<size_t>(entry.size));
+        if (!bytes_.read(entry.dataOffset, data.size(), data.data()))
+            return std::nullopt;
+        std::vector<uint32_t> offsets;
+        for (size_t i = 0; i < entry.count; ++i) {
+            uint32_t offset = u32(data.data() + i * 4);
+            if (offset >= bytes_.size())
+                return std::nullopt;
+            offsets.push_back(offset);
+        }
+        return offsets;
+    }
+
+    // Claims a directory start that the walk does not read itself (the
+    // interoperability directory), so none of ours shares it.
+    bool claim(uint64_t offset)
+    {
+        if (std::find(starts_.begin(), starts_.end(), offset) != starts_.end())
+            return false;
+        starts_.push_back(offset);
+        return true;
+    }
+
+private:
+    uint16_t u16(const uint8_t* p) const { return little_ ? static_cast<uint16_t>(p[0] | (p[1] << 8)) : bigEndian16(p); }
+    uint32_t u32(const uint8_t* p) const { return little_ ? littleEndian32(p) : bigEndian32(p); }
+
+    const TiffBytes& bytes_;
+    bool little_ = true;
+    std::vector<uint64_t> starts_;
+};
+
+const Entry* firstWithTag(const std::vector<Entry>& entries, uint16_t tag)
+{
+    auto found = std::find_if(entries.begin(), entries.end(), [tag](const Entry& entry) { return entry.tag == tag; });
+    return found == entries.end() ? nullptr : &*found;
+}
+
+// The first component of an entry as the full reader's TIFF image takes it.
+std::optional<long> firstLong(Walk& walk, const Entry* entry)
+{
+    if (!entry || entry->count == 0)
+        return std::nullopt;
+    auto value = walk.value(*entry);
+    if (!value)
+        return std::nullopt;
+    return value->toLong(0);
+}
+
+// Feeds one directory's entries to the collector: every entry marks its
+// directory as present, the table's entries bring their values.
+bool collect(Walk& walk, const std::vector<Entry>& entries, Directory directory, EntryCollector& collector)
+{
+    for (const Entry& entry : entries) {
+        if (!EntryCollector::wanted(directory, entry.tag)) {
+            collector.add(directory, entry.tag, nullptr);
+            continue;
+        }
+        auto value = walk.value(entry);
+        if (!value)
+            return false;
+        collector.add(directory, entry.tag, value.get());
+    }
+    return true;
+}
+
+bool hasTwice(const std::vector<Entry>& entries, uint16_t tag)
+{
+    return std::count_if(entries.begin(), entries.end(), [tag](const Entry& entry) { return entry.tag == tag; }) > 1;
+}
+
+} // namespace
+
+std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& collector)
+{
+    Walk walk(bytes);
+    uint32_t firstOffset = 0;
+    if (!walk.header(firstOffset))
+        return std::nullopt;
+    auto first = walk.directory(firstOffset);
+    if (!first)
+        return std::nullopt;
+    for (uint16_t tag : { kSubIfds, kExifIfd, kGpsIfd }) {
+        if (hasTwice(*first, tag))
+            return std::nullopt;
+    }
+    // A colour profile without bytes makes the full reader give up on a TIFF.
+    if (const Entry* profile = firstWithTag(*first, kIccProfile); profile && profile->size == 0)
+        return std::nullopt;
+
+    TiffImageFacts facts;
+    facts.hasDngVersion = firstWithTag(*first, kDngVersion) != nullptr;
+    if (!collect(walk, *first, Directory::Image, collector))
+        return std::nullopt;
+
+    // Sub-directories in the order the first directory lists them, as the
+    // full reader follows them.
+    std::vector<std::vector<Entry>> subImages;
+    for (const Entry& entry : *first) {
+        if (entry.tag == kSubIfds) {
+            auto offsets = walk.pointers(entry, kMostSubImages);
+            if (!offsets)
+                return std::nullopt;
+            for (uint32_t offset : *offsets) {
+                auto subImage = walk.directory(offset);
+                if (!subImage)
+                    return std::nullopt;
+                subImages.push_back(std::move(*subImage));
+            }
+        } else if (entry.tag == kExifIfd || entry.tag == kGpsIfd) {
+            auto offsets = walk.pointers(entry, 1);
+            if (!offsets)
+                return std::nullopt;
+            auto entries = walk.directory(offsets->front());
+            if (!entries)
+                return std::nullopt;
+            const bool isExif = entry.tag == kExifIfd;
+            if (isExif) {
+                if (hasTwice(*entries, kInteroperabilityIfd))
+                    return std::nullopt;
+                if (const Entry* interop = firstWithTag(*entries, kInteroperabilityIfd)) {
+                    auto interopOffsets = walk.pointers(*interop, 1);
+                    if (!interopOffsets || !walk.claim(interopOffsets->front()))
+                        return std::nullopt;
+                }
+            }
+            if (!collect(walk, *entries, isExif ? Directory::Photo : Directory::GPSInfo, collector))
+                return std::nullopt;
+            if (isExif) {
+                auto asLongLong = [](std::optional<long> value) { return value ? std::optional<long long>(static_cast<int>(*value)) : std::nullopt; };
+                facts.exifPixelWidth = asLongLong(firstLong(walk, firstWithTag(*entries, kPixelXDimension)));
+                facts.exifPixelHeight = asLongLong(firstLong(walk, firstWithTag(*entries, kPixelYDimension)));
+            }
+        }
+    }
+
+    // The primary image: the first directory unless a directory marked as
+    // full-resolution (subfile type 0) says otherwise; one whose image is a
+    // JPEG stream gives way to a later such directory.
+    const std::vector<Entry>* primary = &*first;
+    auto isFullResolution = [&](const std::vector<Entry>& entries) {
+        auto type = firstLong(walk, firstWithTag(entries, kNewSubfileType));
+        return type && *type == 0;
+    };
+    std::vector<const std::vector<Entry>*> candidates { &*first };
+    for (const auto& subImage : subImages)
+        candidates.push_back(&subImage);
+    for (const auto* candidate : candidates) {
+        if (!isFullResolution(*candidate))
+            continue;
+        primary = candidate;
+        if (!firstWithTag(*candidate, kJpegInterchangeFormat))
+            break;
+    }
+    auto asInt = [](std::optional<long> value) { return value ? static_cast<long long>(static_cast<int>(*value)) : 0LL; };
+    facts.pixelWidth = asInt(firstLong(walk, firstWithTag(*primary, kImageWidth)));
+    facts.pixelHeight = asInt(firstLong(walk, firstWithTag(*primary, kImageLength)));
+    return facts;
+}
+
+} // namespace imageio

@@ -1,0 +1,59 @@
+#pragma once
+
+// The lean reader's walk of a TIFF structure: the first directory, and the
+// EXIF and GPS directories it points to, in either byte order, read in
+// bounded pieces. It reads what the full reader would read from them, and
+// gives up (nothing) wherever the two could part: a malformed entry, a
+// pointer of an odd type, two directories at one place, a size out of range.
+// The full reader then reads the file as before.
+
+#include "imageio/FileWindow.h"
+#include "imageio/ImageMetadata.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace imageio {
+
+// The bytes a TIFF structure lives in, offsets counted from its header: the
+// payload of a JPEG's EXIF segment (or a HEIF's EXIF item) in memory, or a
+// whole TIFF file.
+class TiffBytes {
+public:
+    explicit TiffBytes(const std::vector<uint8_t>& memory)
+        : memory_(&memory)
+        , size_(memory.size())
+    {
+    }
+    explicit TiffBytes(const FileWindow& file)
+        : file_(&file)
+        , size_(file.size())
+    {
+    }
+
+    uint64_t size() const { return size_; }
+    bool read(uint64_t offset, size_t length, uint8_t* out) const;
+
+private:
+    const std::vector<uint8_t>* memory_ = nullptr;
+    const FileWindow* file_ = nullptr;
+    uint64_t size_ = 0;
+};
+
+// What a TIFF file's own reader needs beyond the table's entries.
+struct TiffImageFacts {
+    bool hasDngVersion = false; // the first directory carries a DNG version
+    long long pixelWidth = 0; // of the primary image; zero when unknown
+    long long pixelHeight = 0;
+    // The EXIF directory's pixel dimensions, as the full reader sizes a HEIF.
+    std::optional<long long> exifPixelWidth;
+    std::optional<long long> exifPixelHeight;
+};
+
+// Feeds the entries of the three directories to `collector`. Nothing when
+// the structure is one the full reader must settle (the collector is then
+// to be thrown away).
+std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& collector);
+
+} // namespace imageio

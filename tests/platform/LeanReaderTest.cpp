@@ -1,0 +1,386 @@
+// The lean reader against the full one (exiv2): wherever the lean reader
+// takes a file, what it reads equals what the full reader reads, on JPEG and
+// TIFF files of either byte order, on camera files (HEIC among them), and on
+// thousands of damaged variants.
+
+#include "imageio/FullReader.h"
+#include "imageio/ImageProperties.h"
+#include "imageio/LeanReader.h"
+#include "support/ImageFixtures.h"
+
+#include <exiv2/exiv2.hpp>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+using fixtures::ExifEdits;
+using fixtures::TempDir;
+using imageio::ImageContents;
+
+namespace {
+
+const ExifEdits tableEdits = {
+    { "Exif.Image.Make", "Nikon" },
+    { "Exif.Image.Model", "D70" },
+    { "Exif.Image.Software", "Ver.1.00 \xE9t\xE9" }, // Latin-1, read as such
+    { "Exif.Image.DateTime", "2008:05:30 15:56:01" },
+    { "Exif.Image.Orientation", "8" },
+    { "Exif.Image.XResolution", "72/1" },
+    { "Exif.Image.YResolution", "300/0" }, // no value: zero denominator
+    { "Exif.Image.ResolutionUnit", "2" },
+    { "Exif.Photo.FocalLength", "135/10" },
+    { "Exif.Photo.FNumber", "28/10" },
+    { "Exif.Photo.ExposureTime", "1/75" },
+    { "Exif.Photo.ShutterSpeedValue", "-5/4" },
+    { "Exif.Photo.ISOSpeedRatings", "100 200 400" },
+    { "Exif.Photo.DateTimeOriginal", "2021:04:11 15:47:53" },
+    { "Exif.Photo.Flash", "25" },
+    { "Exif.Photo.ExposureBiasValue", "-1/2" },
+    { "Exif.Photo.LightSource", "2.5", "Ascii" }, // a type the entry never has
+    { "Exif.Photo.SubjectDistance", "3.5", "Float" },
+    { "Exif.Photo.Gamma", "22/10" },
+    { "Exif.Photo.ColorSpace", "1" },
+    { "Exif.GPSInfo.GPSLatitudeRef", "S" },
+    { "Exif.GPSInfo.GPSLatitude", "22/1 56/1 5537/100" },
+    { "Exif.GPSInfo.GPSLongitudeRef", "West" },
+    { "Exif.GPSInfo.GPSLongitude", "43/1 9/1 2680/100" },
+};
+
+std::string describeNumber(const imageio::Number& number)
+{
+    if (const auto* integer = std::get_if<long long>(&number))
+        return std::to_string(*integer);
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g (real)", std::get<double>(number));
+    return text;
+}
+
+std::string describeSection(const char* name, const imageio::Section& section)
+{
+    if (!section)
+        return std::string(name) + ": absent\n";
+    std::string text = std::string(name) + ":\n";
+    for (const auto& property : *section) {
+        text += "  " + std::string(property.key) + " = ";
+        if (const auto* number = std::get_if<imageio::Number>(&property.value)) {
+            text += describeNumber(*number);
+        } else if (const auto* numbers = std::get_if<std::vector<imageio::Number>>(&property.value)) {
+            for (const auto& element : *numbers)
+                text += describeNumber(element) + " ";
+        } else {
+            text += "\"" + std::get<std::string>(property.value) + "\"";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// Everything a reader found, as text, so a difference shows as a diff.
+std::string describe(const std::optional<ImageContents>& contents)
+{
+    if (!contents)
+        return "no image\n";
+    const auto& metadata = contents->metadata;
+    auto optional = [](const auto& value) { return value ? std::to_string(*value) : std::string("none"); };
+    return "type " + contents->type + "\nsize " + optional(metadata.pixelWidth) + " x " + optional(metadata.pixelHeight)
+        + "\norientation " + (metadata.orientation ? describeNumber(*metadata.orientation) : "none") + "\n"
+        + describeSection("TIFF", metadata.tiff) + describeSection("Exif", metadata.exif) + describeSection("GPS", metadata.gps);
+}
+
+// Whether the lean reader took the file; where it did, it must agree.
+bool leanAgrees(const std::string& path)
+{
+    auto lean = imageio::readLean(path);
+    if (!lean)
+        return false;
+    EXPECT_EQ(describe(lean), describe(imageio::readFull(path))) << path;
+    return true;
+}
+
+// Rewrites the file's EXIF block in big-endian byte order. The library
+// keeps the byte order of a block it updates, so the block goes first.
+void makeBigEndian(const std::string& path)
+{
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    auto image = Exiv2::ImageFactory::open(path);
+#pragma GCC diagnostic pop
+    image->readMetadata();
+    Exiv2::ExifData exif = image->exifData();
+    image->clearExifData();
+    image->writeMetadata();
+    image->setByteOrder(Exiv2::bigEndian);
+    image->setExifData(exif);
+    image->writeMetadata();
+    image->readMetadata();
+    ASSERT_EQ(image->byteOrder(), Exiv2::bigEndian) << path;
+}
+
+// A TIFF file written entry by entry in either byte order, for what the
+// metadata library will not write: a big-endian TIFF.
+class TiffWriter {
+public:
+    struct Entry {
+        uint16_t tag;
+        uint16_t type;
+        uint32_t count;
+        std::string data; // in the file's byte order
+    };
+
+    explicit TiffWriter(bool bigEndian)
+        : big_(bigEndian)
+    {
+    }
+
+    std::string u16(uint32_t value) const { return bytes(value, 2); }
+    std::string u32(uint32_t value) const { return bytes(value, 4); }
+    Entry ascii(uint16_t tag, const std::string& text) const { return { tag, 2, static_cast<uint32_t>(text.size() + 1), text + '\0' }; }
+    Entry shortValue(uint16_t tag, uint16_t value) const { return { tag, 3, 1, u16(value) }; }
+    Entry longValue(uint16_t tag, uint32_t value) const { return { tag, 4, 1, u32(value) }; }
+    Entry rationals(uint16_t tag, std::vector<std::pair<int32_t, int32_t>> values, bool isSigned = false) const
+    {
+        std::string data;
+        for (auto [numerator, denominator] : values)
+            data += u32(static_cast<uint32_t>(numerator)) + u32(static_cast<uint32_t>(denominator));
+        return { tag, static_cast<uint16_t>(isSigned ? 10 : 5), static_cast<uint32_t>(values.size()), data };
+    }
+
+    // The header, the first directory at offset 8, then the EXIF and GPS
+    // directories it points to, each followed by its values.
+    std::string file(std::vector<Entry> first, std::vector<Entry> exif, std::vector<Entry> gps) const
+    {
+        std::string out = big_ ? std::string("MM\0*", 4) : std::string("II*\0", 4);
+        out += u32(8);
+        const uint32_t firstSize = directorySize(first, 2);
+        const uint32_t exifAt = 8 + firstSize;
+        const uint32_t gpsAt = exifAt + directorySize(exif, 0);
+        first.push_back(longValue(0x8769, exifAt));
+        first.push_back(longValue(0x8825, gpsAt));
+        out += directory(first, 8);
+        out += directory(exif, exifAt);
+        out += directory(gps, gpsAt);
+        return out;
+    }
+
+private:
+    std::string bytes(uint32_t value, int count) const
+    {
+        std::string out;
+        for (int i = 0; i < count; ++i) {
+            int shift = big_ ? 8 * (count - 1 - i) : 8 * i;
+            out += static_cast<char>((value >> shift) & 0xFF);
+        }
+        return out;
+    }
+    static uint32_t directorySize(const std::vector<Entry>& entries, size_t extra)
+    {
+        uint32_t size = static_cast<uint32_t>(2 + 12 * (entries.size() + extra) + 4);
+        for (const auto& entry : entries)
+            size += entry.data.size() > 4 ? static_cast<uint32_t>(entry.data.size()) : 0;
+        return size;
+    }
+    std::string directory(const std::vector<Entry>& entries, uint32_t at) const
+    {
+        std::string head = u16(static_cast<uint16_t>(entries.size()));
+        std::string values;
+        uint32_t valuesAt = at + static_cast<uint32_t>(2 + 12 * entries.size() + 4);
+        for (const auto& entry : entries) {
+            head += u16(entry.tag) + u16(entry.type) + u32(entry.count);
+            if (entry.data.size() <= 4) {
+                head += entry.data + std::string(4 - entry.data.size(), '\0');
+            } else {
+                head += u32(valuesAt + static_cast<uint32_t>(values.size()));
+                values += entry.data;
+            }
+        }
+        return head + u32(0) + values;
+    }
+
+    bool big_;
+};
+
+std::string writeTiffByHand(const TempDir& dir, const std::string& name, bool bigEndian)
+{
+    TiffWriter w(bigEndian);
+    return fixtures::writeFile(dir.path(), name,
+        w.file(
+            {
+                w.shortValue(0x0100, 40),
+                w.longValue(0x0101, 30),
+                w.ascii(0x010f, "Nikon"),
+                w.ascii(0x0110, "D70 \xE9"),
+                w.shortValue(0x0112, 6),
+                w.rationals(0x011a, { { 72, 1 } }),
+                w.rationals(0x011b, { { 300, 0 } }),
+                w.ascii(0x0132, "2008:05:30 15:56:01"),
+            },
+            {
+                w.rationals(0x829a, { { 1, 75 } }),
+                w.rationals(0x829d, { { 28, 10 } }),
+                { 0x8827, 3, 3, w.u16(100) + w.u16(200) + w.u16(400) },
+                w.ascii(0x9003, "2021:04:11 15:47:53"),
+                w.rationals(0x9201, { { -5, 4 } }, true),
+                w.rationals(0x9204, { { -1, 2 } }, true),
+                w.shortValue(0x9209, 25),
+                { 0x9206, 11, 1, w.u32(0x40600000) }, // 3.5 as a float
+                w.ascii(0x9208, "2.5"), // a type the entry never has
+            },
+            {
+                w.ascii(0x0001, "S"),
+                w.rationals(0x0002, { { 22, 1 }, { 56, 1 }, { 5537, 100 } }),
+                w.ascii(0x0003, "West"),
+                w.rationals(0x0004, { { 43, 1 }, { 9, 1 }, { 2680, 100 } }),
+            }));
+}
+
+struct Sample {
+    std::string path;
+    const char* type;
+};
+
+std::vector<Sample> makeSamples(const TempDir& dir)
+{
+    std::vector<Sample> samples {
+        { fixtures::writeJpeg(dir.path(), "le.jpg", 64, 48, tableEdits), "public.jpeg" },
+        { fixtures::writeJpeg(dir.path(), "be.jpg", 48, 64, tableEdits), "public.jpeg" },
+        { fixtures::writeTiff(dir.path(), "le.tif", 40, 30, tableEdits), "public.tiff" },
+        { writeTiffByHand(dir, "hand-be.tif", true), "public.tiff" },
+        { writeTiffByHand(dir, "hand-le.tif", false), "public.tiff" },
+        { fixtures::writeTiff(dir.path(), "raw.NEF", 8, 8, tableEdits), "com.nikon.raw-image" },
+        { fixtures::writeTiff(dir.path(), "dng.tif", 8, 8, { { "Exif.Image.DNGVersion", "1 4 0 0" } }), "com.adobe.raw-image" },
+        { fixtures::writeJpeg(dir.path(), "plain.jpg", 16, 16), "public.jpeg" },
+    };
+    makeBigEndian(samples[1].path);
+    return samples;
+}
+
+std::filesystem::path corpus() { return std::filesystem::path(QUORIX_CORPUS_DIR); }
+
+// Damaged copies of a file: bytes of its metadata changed at random, cut
+// short, a byte order mark flipped.
+void expectAgreementOnMutants(const std::string& original, const TempDir& dir, const std::string& name, int rounds,
+    unsigned seed, int& taken, size_t headerSpan = 4096)
+{
+    std::mt19937 random(seed);
+    const size_t span = std::min<size_t>(original.size(), headerSpan);
+    for (int round = 0; round < rounds; ++round) {
+        std::string bytes = original;
+        switch (round % 4) {
+        case 0:
+        case 1:
+            for (int change = 0; change < 1 + round % 3; ++change)
+                bytes[random() % span] = static_cast<char>(random() & 0xFF);
+            break;
+        case 2:
+            bytes.resize(random() % bytes.size());
+            break;
+        case 3: {
+            // A 32-bit field set to a value near the end or past it.
+            size_t at = random() % (span - 4);
+            uint32_t value = static_cast<uint32_t>(bytes.size() - random() % 16);
+            for (int k = 0; k < 4; ++k)
+                bytes[at + static_cast<size_t>(k)] = static_cast<char>(value >> (8 * k));
+            break;
+        }
+        }
+        auto path = fixtures::writeFile(dir.path(), name, bytes);
+        SCOPED_TRACE(name + " round " + std::to_string(round));
+        if (leanAgrees(path))
+            ++taken;
+    }
+}
+
+} // namespace
+
+TEST(LeanReader, ReadsJpegAndTiffOfEitherByteOrderAsTheFullReaderDoes)
+{
+    TempDir dir;
+    for (const auto& sample : makeSamples(dir)) {
+        SCOPED_TRACE(sample.path);
+        EXPECT_TRUE(leanAgrees(sample.path)) << "left to the full reader";
+        auto lean = imageio::readLean(sample.path);
+        ASSERT_TRUE(lean);
+        EXPECT_EQ(lean->type, sample.type);
+        // The samples with the table's entries: every section, and no entry lost.
+        if (sample.path.find("plain") == std::string::npos && sample.path.find("dng") == std::string::npos) {
+            EXPECT_GE(lean->metadata.tiff.value_or(imageio::Section::value_type {}).size(), 5U);
+            EXPECT_GE(lean->metadata.exif.value_or(imageio::Section::value_type {}).size(), 8U);
+            EXPECT_EQ(lean->metadata.gps.value_or(imageio::Section::value_type {}).size(), 4U);
+        }
+    }
+}
+
+TEST(LeanReader, LeavesAJpegWhoseSegmentsHideBehindFillerToTheFullReader)
+{
+    // Each byte past the first window would be a read of its own.
+    TempDir dir;
+    std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits));
+    jpeg.insert(2, std::string(256 * 1024, '\0'));
+    auto path = fixtures::writeFile(dir.path(), "filler.jpg", jpeg);
+    EXPECT_FALSE(imageio::readLean(path));
+    auto full = imageio::readFull(path);
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(full->metadata.gps);
+}
+
+TEST(LeanReader, FindsTheTableEntriesUnderTheFullReadersNames)
+{
+    // The lean reader knows entries by number, the full reader by name.
+    for (const auto& entry : imageio::tableEntryNames()) {
+        SCOPED_TRACE(std::string(entry.exivKey));
+        Exiv2::ExifKey key { std::string(entry.exivKey) };
+        EXPECT_EQ(key.tag(), entry.tag);
+    }
+}
+
+TEST(LeanReader, AgreesWithTheFullReaderOnDamagedFiles)
+{
+    TempDir dir;
+    int taken = 0;
+    unsigned seed = 2026;
+    for (const auto& sample : makeSamples(dir)) {
+        auto name = std::filesystem::path(sample.path).filename().string();
+        expectAgreementOnMutants(fixtures::readFile(sample.path), dir, "bad-" + name, 300, seed++, taken);
+    }
+    // Most damage leaves the table's entries readable: a reader that gave
+    // up on every damaged file would not be tested here.
+    EXPECT_GT(taken, 600);
+}
+
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnEveryCameraFile)
+{
+    if (!std::filesystem::is_directory(corpus()))
+        GTEST_SKIP() << "no sample corpus at " << corpus().string() << "; camera-file tests skipped";
+    int taken = 0;
+    std::string left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus())) {
+        if (!entry.is_regular_file())
+            continue;
+        if (leanAgrees(entry.path().string()))
+            ++taken;
+        else
+            left += " " + entry.path().lexically_relative(corpus()).string();
+    }
+    std::printf("left to the full reader:%s\n", left.c_str());
+    EXPECT_GT(taken, 20);
+    for (const char* file : { "jpg/Canon_40D.jpg", "jpg/gps/DSCN0010.jpg", "tiff/Arbitro.tiff", "heic/IMG_5195.HEIC", "heic/samplefilehub.heif" })
+        EXPECT_TRUE(imageio::readLean((corpus() / file).string())) << file << " left to the full reader";
+}
+
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnDamagedCameraFiles)
+{
+    if (!std::filesystem::is_directory(corpus()))
+        GTEST_SKIP() << "no sample corpus at " << corpus().string() << "; camera-file tests skipped";
+    TempDir dir;
+    int taken = 0;
+    unsigned seed = 77;
+    for (const char* file : { "jpg/Canon_40D.jpg", "jpg/gps/DSCN0010.jpg", "jpg/Nikon_D70.jpg", "tiff/Jobagent.tiff" })
+        expectAgreementOnMutants(fixtures::readFile((corpus() / file).string()), dir, "bad", 250, seed++, taken);
+    // A phone's HEIC: its boxes, and the EXIF item that follows them.
+    expectAgreementOnMutants(fixtures::readFile((corpus() / "heic/IMG_5195.HEIC").string()), dir, "bad.heic", 300, seed++, taken, 8192);
+    EXPECT_GT(taken, 300);
+}
