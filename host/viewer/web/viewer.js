@@ -177,6 +177,12 @@ function drawItem(item, origin, context) {
     break;
   case 'pin':
     return null; // drawn by its map
+  case 'grid':
+    describe(albumGrid.draw(item), item);
+    place(albumGrid.element, item.frame, origin);
+    return albumGrid.element;
+  case 'thumbnail':
+    return null; // drawn by its grid
   case 'label':
     element = node('div', 'label', item.text);
     if (item.style) styleLabel(element, item.style);
@@ -301,8 +307,10 @@ function draw() {
   const layers = snapshot.screen.layers;
   // Keep each table's scroll position across redraws of the same screen.
   const scrolls = [...screenEl.querySelectorAll('.table')].map(table => table.scrollTop);
+  albumGrid.shown = false;
   screenEl.replaceChildren(...layers.map(drawLayer));
   [...screenEl.querySelectorAll('.table')].forEach((table, i) => { if (i < scrolls.length) table.scrollTop = scrolls[i]; });
+  albumGrid.afterDraw();
   quorixMap.afterDraw(screenEl);
   fit();
 
