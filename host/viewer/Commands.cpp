@@ -38,6 +38,18 @@ NSInteger photoNumber(const CommandLine& command)
     return number;
 }
 
+// A distance in points: digits with an optional fraction, nothing else.
+double pointsOf(const CommandLine& command)
+{
+    requireText(command, "a distance in points from the top");
+    double points = 0;
+    const char* end = command.text.data() + command.text.size();
+    auto [stop, error] = std::from_chars(command.text.data(), end, points);
+    if (error != std::errc() || stop != end || !(points >= 0))
+        throw CommandError("not a distance in points: " + foundation::quotedText(command.text));
+    return points;
+}
+
 Answer indexAnswer(NSInteger index)
 {
     Answer answer;
@@ -69,6 +81,7 @@ const char* CommandRunner::summary()
            "memory-warning      send the application a memory warning\n"
            "close-viewer        close the viewer (back to the album)\n"
            "open N              open the viewer on photo N, counted from 0\n"
+           "scroll POINTS       scroll the album to POINTS from its top\n"
            "pasteboard          the text on the pasteboard\n"
            "opened              the URLs handed to the system, oldest first\n"
            "help                this list\n"
@@ -144,6 +157,14 @@ Answer CommandRunner::run(std::string_view line)
         const NSInteger index = photoNumber(command);
         onMainLoop([&] { app_.openViewer(index); });
         return indexAnswer(index);
+    }
+    if (name == "scroll") {
+        const double points = pointsOf(command);
+        double offset = 0;
+        onMainLoop([&] { offset = app_.scrollAlbum(points); });
+        Answer answer;
+        answer.fields["offset"] = offset;
+        return answer;
     }
     if (name == "pasteboard") {
         requireNoText(command);

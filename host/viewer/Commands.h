@@ -28,7 +28,7 @@ struct Answer {
 };
 
 // Runs the viewer's commands (show, tap, toggle, hold, back, outside, next,
-// previous, memory-warning, close-viewer, open, pasteboard, opened, help,
+// previous, memory-warning, close-viewer, open, scroll, pasteboard, opened, help,
 // quit) on the application through the driver, each as one main-loop task
 // that ends settled. A command that cannot be done throws, with the reason:
 // viewer::CommandError, UIDriverError, or whatever the host or a loaded

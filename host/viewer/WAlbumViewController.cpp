@@ -3,43 +3,43 @@
 #include "WPhotosAppController.h"
 
 #include "foundation/NSString.h"
-#include "uikit/UITableViewCell.h"
 
 QX_DEFINE_CLASS(WAlbumViewController)
 {
-    b.method<&WAlbumViewController::tableViewNumberOfRowsInSection>("tableView:numberOfRowsInSection:");
-    b.method<&WAlbumViewController::tableViewCellForRowAtIndexPath>("tableView:cellForRowAtIndexPath:");
-    b.method<&WAlbumViewController::tableViewDidSelectRowAtIndexPath>("tableView:didSelectRowAtIndexPath:");
+    b.method<&WAlbumViewController::viewDidLoad>("viewDidLoad");
+    b.method<&WAlbumViewController::viewDidLayoutSubviews>("viewDidLayoutSubviews");
+    b.method<&WAlbumViewController::albumGridDidSelectPhotoAtIndex>("albumGrid:didSelectPhotoAtIndex:");
 }
 
 WAlbumViewController* WAlbumViewController::initWithNamesApp(std::vector<std::string> names, WPhotosAppController* app)
 {
-    initWithStyle(UITableViewStylePlain);
+    initWithNibNameBundle(nullptr, nullptr);
     names_ = std::move(names);
     app_ = app;
     setTitle("Photos"_ns.get());
     return this;
 }
 
-NSInteger WAlbumViewController::tableViewNumberOfRowsInSection(UITableView*, NSInteger) const
+void WAlbumViewController::viewDidLoad()
 {
-    return static_cast<NSInteger>(names_.size());
+    UIView* root = view();
+    grid_ = objc::create<WAlbumGridView>("init");
+    grid_->initWithFrameNames(root->bounds(), names_);
+    grid_->setBackgroundColor(UIColor::whiteColor().get());
+    grid_->setDelegate(this);
+    root->addSubview(grid_.get());
 }
 
-Ref<UITableViewCell> WAlbumViewController::tableViewCellForRowAtIndexPath(UITableView* table, NSIndexPath* indexPath)
+void WAlbumViewController::viewDidLayoutSubviews()
 {
-    auto identifier = "Photo"_ns;
-    Ref<UITableViewCell> cell = table->dequeueReusableCellWithIdentifier(identifier);
-    if (!cell)
-        cell = UITableViewCell::cellWithStyle(UITableViewCellStyleDefault, identifier);
-    cell->textLabel()->setText(NSString::stringWithUTF8String(names_.at(static_cast<size_t>(indexPath->row()))).get());
-    cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
-    return cell;
+    if (!grid_)
+        return;
+    grid_->setFrame(view()->bounds());
+    grid_->layoutCells();
 }
 
-void WAlbumViewController::tableViewDidSelectRowAtIndexPath(UITableView* table, NSIndexPath* indexPath)
+void WAlbumViewController::albumGridDidSelectPhotoAtIndex(WAlbumGridView*, NSInteger index)
 {
-    table->deselectRowAtIndexPathAnimated(indexPath, false);
     if (auto* app = app_.get())
-        app->openViewer(indexPath->row());
+        app->openViewer(index);
 }

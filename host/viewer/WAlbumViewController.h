@@ -1,22 +1,29 @@
 #pragma once
 
-#include "uikit/UITableViewController.h"
+#include "WAlbumGridView.h"
+
+#include "uikit/UIViewController.h"
 
 #include <string>
 #include <vector>
 
 class WPhotosAppController;
 
-// The album the viewer opens from: one row per photo, by file name. A tap on
-// a row opens the viewer on that photo.
-class WAlbumViewController : public UITableViewController {
-    QX_OBJECT(WAlbumViewController, UITableViewController)
+// The album the viewer opens from: every photo as a square thumbnail in a
+// scrolling grid (WAlbumGridView). A tap on a thumbnail opens the viewer on
+// that photo.
+class WAlbumViewController : public UIViewController {
+    QX_OBJECT(WAlbumViewController, UIViewController)
 public:
     WAlbumViewController* initWithNamesApp(std::vector<std::string> names, WPhotosAppController* app);
 
-    NSInteger tableViewNumberOfRowsInSection(UITableView*, NSInteger) const;
-    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView* table, NSIndexPath* indexPath);
-    void tableViewDidSelectRowAtIndexPath(UITableView* table, NSIndexPath* indexPath);
+    void viewDidLoad();
+    void viewDidLayoutSubviews();
+    // The grid's delegate message.
+    void albumGridDidSelectPhotoAtIndex(WAlbumGridView* grid, NSInteger index);
+
+    // The grid, made with the view.
+    WAlbumGridView* grid() const { return grid_.get(); }
 
 protected:
     WAlbumViewController() = default;
@@ -24,4 +31,5 @@ protected:
 private:
     std::vector<std::string> names_;
     objc::WeakRef<WPhotosAppController> app_;
+    Ref<WAlbumGridView> grid_;
 };

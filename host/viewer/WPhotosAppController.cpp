@@ -89,6 +89,18 @@ std::optional<NSUInteger> WPhotosAppController::shownPhoto() const
     return photos_->indexOfObjectIdenticalTo(objc::send<NSObject*>(viewer, "currentAsset"));
 }
 
+double WPhotosAppController::scrollAlbum(double points)
+{
+    if (isViewerOpen())
+        throw viewer::CommandError("the album is not on screen: the viewer is open; close it first");
+    auto* album = objc_cast<WAlbumViewController>(album_->viewControllers().front().get());
+    WAlbumGridView* grid = album ? album->grid() : nullptr;
+    if (!grid)
+        throw viewer::CommandError("the album is not on screen");
+    grid->setContentOffset(points);
+    return grid->contentOffset();
+}
+
 NSInteger WPhotosAppController::page(NSInteger step)
 {
     UIViewController* viewer = viewer_.get();

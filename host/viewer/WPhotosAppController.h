@@ -32,6 +32,9 @@ public:
     // when it cannot be done.
     void openViewer(NSInteger index);
     void closeViewer();
+    // Scrolls the album (on screen: no viewer open) to `points` from its
+    // top, as far as it goes; returns where it stopped.
+    double scrollAlbum(double points);
     // Pages the open viewer by `step` photos; returns the new index.
     NSInteger page(NSInteger step);
     NSInteger currentIndex() const;

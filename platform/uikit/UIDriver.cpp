@@ -129,7 +129,29 @@ void UIDriver::perform(std::function<void()> task)
     settle();
 }
 
+namespace {
+
+// The reveal hook of the first view in `element` that has one for `text`.
+std::function<void()> revealerWithin(const UIElement& element, std::string_view text)
+{
+    if (element.hidden)
+        return {};
+    if (element.reveal)
+        return [reveal = element.reveal, name = std::string(text)] { reveal(name); };
+    for (const auto& child : element.children)
+        if (auto found = revealerWithin(child, text))
+            return found;
+    return {};
+}
+
+} // namespace
+
 void UIDriver::act(Action action, std::string_view text)
+{
+    act(action, text, true);
+}
+
+void UIDriver::act(Action action, std::string_view text, bool mayScroll)
 {
     const UISnapshot shot = snapshot();
     const auto& layers = shot.layers();
@@ -184,6 +206,13 @@ void UIDriver::act(Action action, std::string_view text)
     }
     if (disabled)
         throw UIDriverError(std::string(what) + " " + quotedText + " is disabled");
+    // A person scrolls a long list to what is not on screen yet, then looks again.
+    if (mayScroll && found.empty()) {
+        if (auto reveal = revealerWithin(top, text)) {
+            perform(reveal);
+            return act(action, text, false);
+        }
+    }
     if (underPopovers) {
         std::vector<Match> beside;
         size_t besideDisabled = 0;

@@ -52,5 +52,6 @@ private:
         Hold,
     };
     void act(Action action, std::string_view text);
+    void act(Action action, std::string_view text, bool mayScroll);
     void perform(std::function<void()> task);
 };

@@ -30,6 +30,9 @@ struct UIElement {
     std::function<void()> onTap;
     std::function<void()> onToggle;
     std::function<void()> onHold;
+    // A scrolling view that lists only what is on screen brings the element
+    // a person looks for by `name` into view; false when it has none so named.
+    std::function<bool(std::string_view name)> reveal;
 
     bool isEnabled() const { return !state.contains("enabled") || state["enabled"] != false; }
     // The text a person would find it by: its text, else its label.

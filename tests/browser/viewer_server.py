@@ -30,6 +30,8 @@ class ViewerServer:
         env.update({
             'PATH': bin_dir + ':' + env.get('PATH', '/usr/bin:/bin') if mail_program else bin_dir,
             'XDG_CONFIG_HOME': os.path.join(self.scratch.name, 'config'),
+            # Thumbnails go to the test's own folder, never the real ~/.cache.
+            'XDG_CACHE_HOME': os.path.join(self.scratch.name, 'cache'),
             'LANGUAGE': '', 'LC_ALL': 'C.UTF-8', 'LANG': 'C.UTF-8',
         })
         env.pop('QUORIX_LIBRARY_DIR', None)

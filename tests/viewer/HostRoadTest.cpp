@@ -131,13 +131,13 @@ TEST(HostRoad, OlderPhoneFromFirstPhotoToAlbumAndBack)
     EXPECT_EQ(findLayer(a[14], "viewer")->at("text"), "2 of 2");
     EXPECT_NE(tile(a[14], "c.JPG"), nullptr);
 
-    // The album lists every photo, the removed one too: it left the viewer only.
+    // The album shows every photo, the removed one too: it left the viewer only.
     EXPECT_EQ(a[15], (json { { "ok", true } }));
     ASSERT_EQ(layers(a[16]).size(), 1u);
     const json& album = layers(a[16])[0];
     EXPECT_EQ(album.at("text"), "Photos");
     for (const char* name : { "a.jpg", "b.jpg", "c.JPG" })
-        EXPECT_NE(findElement(album, "cell", name), nullptr) << name;
+        EXPECT_NE(findElement(album, "thumbnail", name), nullptr) << name;
     EXPECT_EQ(a[17], (json { { "ok", false }, { "error", "no viewer is open" } }));
     EXPECT_EQ(a[18].at("ok"), true);
     EXPECT_EQ(findLayer(a[19], "viewer")->at("text"), "1 of 3");

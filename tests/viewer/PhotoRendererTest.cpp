@@ -59,7 +59,7 @@ TEST_F(PhotoRendererTest, TheCacheKeepsTheRecentlyUsedWithinItsBytes)
     size_t onePhoto = 0;
     {
         PhotoRenderer probe(paths, { 1 << 20, 1 });
-        onePhoto = probe.renderAndWait(0, screen).image->jpeg.size();
+        onePhoto = probe.renderAndWait(0, screen).image->bytes.size();
     }
     // Room for two rendered photos, not three.
     PhotoRenderer renderer(paths, { onePhoto * 2 + onePhoto / 2, 1 });

@@ -38,6 +38,8 @@ inline std::map<std::string, std::string> sessionEnvironment(const fixtures::Tem
     return {
         { "LANGUAGE", "" }, { "LC_ALL", "C.UTF-8" }, { "LC_MESSAGES", "" }, { "LANG", "C.UTF-8" },
         { "XDG_CONFIG_HOME", home.path() }, { "QUORIX_LIBRARY_DIR", "" },
+        // Thumbnails go to the test's own folder, never the real ~/.cache.
+        { "XDG_CACHE_HOME", home.path() + "/cache" },
     };
 }
 

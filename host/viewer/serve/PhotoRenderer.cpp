@@ -53,9 +53,10 @@ struct PhotoRenderer::State {
         std::list<Key>::iterator recent;
     };
 
-    State(std::vector<std::string> photos, Limits bounds)
+    State(std::vector<std::string> photos, Limits bounds, Decoder maker)
         : paths(std::move(photos))
         , limits(bounds)
+        , decoder(std::move(maker))
     {
     }
 
@@ -64,6 +65,7 @@ struct PhotoRenderer::State {
 
     const std::vector<std::string> paths;
     const Limits limits;
+    const Decoder decoder;
     std::mutex lock;
     std::condition_variable work; // a decode is queued, or stopping
     std::condition_variable idle; // a decoding thread has ended
@@ -77,8 +79,8 @@ struct PhotoRenderer::State {
     unsigned threads = 0; // decoding threads still running
 };
 
-PhotoRenderer::PhotoRenderer(std::vector<std::string> paths, Limits limits)
-    : state_(std::make_shared<State>(std::move(paths), limits))
+PhotoRenderer::PhotoRenderer(std::vector<std::string> paths, Limits limits, Decoder decoder)
+    : state_(std::make_shared<State>(std::move(paths), limits, std::move(decoder)))
 {
     state_->threads = std::max(1u, limits.decoders);
     for (unsigned i = 0; i < state_->threads; ++i)
@@ -109,6 +111,8 @@ bool PhotoRenderer::stop(std::chrono::milliseconds grace)
     guard.lock();
     return state.idle.wait_for(guard, grace, [&state] { return state.threads == 0; });
 }
+
+PhotoRenderer::Decoder PhotoRenderer::jpegDecoder() { return decode; }
 
 PhotoRenderer::Limits PhotoRenderer::defaultLimits()
 {
@@ -183,7 +187,7 @@ void PhotoRenderer::State::decodeLoop()
         guard.unlock();
 
         const auto [index, width, height] = key;
-        Result result = decode(paths[index], { width, height }, stopping);
+        Result result = decoder(paths[index], { width, height }, stopping);
 
         guard.lock();
         if (result.image)
@@ -205,12 +209,12 @@ void PhotoRenderer::State::decodeLoop()
 
 void PhotoRenderer::State::remember(const Key& key, const std::shared_ptr<const Image>& image)
 {
-    const size_t bytes = image->jpeg.size();
+    const size_t bytes = image->bytes.size();
     if (bytes > limits.cacheBytes)
         return;
     while (cachedBytes + bytes > limits.cacheBytes) {
         auto oldest = cache.find(recent.back());
-        cachedBytes -= oldest->second.image->jpeg.size();
+        cachedBytes -= oldest->second.image->bytes.size();
         cache.erase(oldest);
         recent.pop_back();
     }
@@ -264,7 +268,7 @@ PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, co
     if (vips_jpegsave_buffer(current.get(), &buffer, &length, "Q", 85, "strip", TRUE, nullptr) != 0)
         return failed();
     auto image = std::make_shared<PhotoRenderer::Image>();
-    image->jpeg.assign(static_cast<const char*>(buffer), length);
+    image->bytes.assign(static_cast<const char*>(buffer), length);
     image->width = vips_image_get_width(current.get());
     image->height = vips_image_get_height(current.get());
     g_free(buffer);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -37,8 +38,28 @@ public:
     // small file can declare a huge image (a decompression bomb).
     static constexpr double maxDecodePixels = 120e6;
 
-    // `paths` are the viewer's photos.
-    PhotoRenderer(std::vector<std::string> paths, Limits limits);
+    struct Image {
+        std::string bytes; // encoded as contentType says
+        int width = 0;
+        int height = 0;
+        std::string contentType = "image/jpeg";
+    };
+    // The rendered photo (shared with the cache, never changed), or the
+    // reason it could not be rendered.
+    struct Result {
+        std::shared_ptr<const Image> image;
+        std::string error;
+    };
+    using Done = std::function<void(const Result&)>;
+    // Makes the image of the photo at `path` fitted into the box; checks
+    // `stopping` where it can. Runs on a decoding thread.
+    using Decoder = std::function<Result(const std::string& path, Box box, const std::atomic<bool>& stopping)>;
+    // The photo upright, fitted into the box, as JPEG.
+    static Decoder jpegDecoder();
+
+    // `paths` are the viewer's photos; `decoder` makes each image (the
+    // thumbnails use their own, which keeps the desktop's thumbnail cache).
+    PhotoRenderer(std::vector<std::string> paths, Limits limits, Decoder decoder = jpegDecoder());
     // Stops (see stop) and waits for the decodes under way, unless stopped before.
     ~PhotoRenderer();
     PhotoRenderer(const PhotoRenderer&) = delete;
@@ -50,19 +71,6 @@ public:
     static bool start(const char* programName, std::string& reason);
     // Frees what libvips holds for the process; no rendering after it.
     static void finish();
-
-    struct Image {
-        std::string jpeg;
-        int width = 0;
-        int height = 0;
-    };
-    // The rendered photo (shared with the cache, never changed), or the
-    // reason it could not be rendered.
-    struct Result {
-        std::shared_ptr<const Image> image;
-        std::string error;
-    };
-    using Done = std::function<void(const Result&)>;
 
     // Photo `index` fitted into `box`: `done` is called once, at once from
     // the cache or later on a decoding thread.

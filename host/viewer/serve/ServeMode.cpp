@@ -2,6 +2,7 @@
 
 #include "BrowserOpener.h"
 #include "PhotoRenderer.h"
+#include "ThumbnailMaker.h"
 #include "ViewerServer.h"
 
 #include "../LineOutput.h"
@@ -72,12 +73,16 @@ ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& d
     }
     const CGSize screen = driver.snapshot().screenSize();
     PhotoRenderer photos(photoPaths, PhotoRenderer::defaultLimits());
+    // The album's thumbnails: decoded by threads of their own, so a screen
+    // of thumbnails never waits behind the full-size photo (or the reverse).
+    PhotoRenderer thumbnails(photoPaths, PhotoRenderer::defaultLimits(),
+        thumbnailDecoder(ThumbnailCache(ThumbnailCache::defaultRoot(), "quorix-viewer-" QUORIX_VERSION)));
 
     if (!catchStopSignals(reason)) {
         std::cerr << program << ": cannot catch stop signals: " << reason << '\n';
         return { 1 };
     }
-    ViewerServer server(runner, app, photos);
+    ViewerServer server(runner, app, photos, thumbnails);
     ViewerServer::Setup setup;
     setup.address = settings.address;
     setup.port = settings.port;
@@ -128,7 +133,8 @@ ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& d
     }
     stopper.join();
     // The server is gone; no request waits for a photo any more.
-    if (!photos.stop(decodeGrace))
+    const bool photosStopped = photos.stop(decodeGrace);
+    if (!thumbnails.stop(decodeGrace) || !photosStopped)
         return { status, true };
     PhotoRenderer::finish();
     return { status };

@@ -1,5 +1,7 @@
 #include "ViewerServer.h"
 
+#include "ThumbnailCache.h"
+
 #include "ListenSocket.h"
 #include "RequestDeadlines.h"
 #include "RequestGuard.h"
@@ -40,6 +42,7 @@ constexpr WebFile webFiles[] = {
     { "viewer.js", "text/javascript; charset=utf-8" },
     // The map: Leaflet, the page's drawing over it and the basemap.
     { "map.js", "text/javascript; charset=utf-8" },
+    { "album.js", "text/javascript; charset=utf-8" },
     { "map.css", "text/css; charset=utf-8" },
     { "leaflet.js", "text/javascript; charset=utf-8" },
     { "leaflet.css", "text/css; charset=utf-8" },
@@ -184,10 +187,11 @@ MHD_Result send(MHD_Connection* connection, const Reply& reply)
 } // namespace
 
 struct ViewerServer::Impl {
-    Impl(CommandRunner& commandRunner, WPhotosAppController& application, PhotoRenderer& renderer)
+    Impl(CommandRunner& commandRunner, WPhotosAppController& application, PhotoRenderer& renderer, PhotoRenderer& thumbnailRenderer)
         : runner(commandRunner)
         , app(application)
         , photos(renderer)
+        , thumbnails(thumbnailRenderer)
     {
     }
 
@@ -314,7 +318,9 @@ struct ViewerServer::Impl {
         if (url == "/command" && method == MHD_HTTP_METHOD_POST)
             return command(connection, exchange);
         if (url.starts_with("/photo/") && get)
-            return photo(connection, exchange, url.substr(7));
+            return image(connection, exchange, url.substr(7), photos, photoBox);
+        if (url.starts_with("/thumbnail/") && get)
+            return image(connection, exchange, url.substr(11), thumbnails, thumbnailBox(connection));
         if (get) {
             auto query = [connection](const char* name) { return header(connection, MHD_GET_ARGUMENT_KIND, name); };
             if (auto answer = answerMapRequest(url, query, mapTiles))
@@ -339,19 +345,31 @@ struct ViewerServer::Impl {
         });
     }
 
-    MHD_Result photo(MHD_Connection* connection, Exchange& exchange, std::string_view digits)
+    // The thumbnail cache's size that covers the `size` the page shows (in
+    // pixels); the large one when it does not say.
+    static PhotoRenderer::Box thumbnailBox(MHD_Connection* connection)
+    {
+        const std::string_view size = header(connection, MHD_GET_ARGUMENT_KIND, "size").value_or("");
+        int pixels = ThumbnailCache::largePixels;
+        if (!size.empty() && size.size() <= 4 && size.find_first_not_of("0123456789") == std::string_view::npos)
+            pixels = ThumbnailCache::pixels(ThumbnailCache::flavorFor(std::stoi(std::string(size))));
+        return { pixels, pixels };
+    }
+
+    // Photo N from `renderer`, fitted into `box`.
+    MHD_Result image(MHD_Connection* connection, Exchange& exchange, std::string_view digits, PhotoRenderer& renderer, PhotoRenderer::Box box)
     {
         if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
             return send(connection, Reply::text(404, "no photo " + std::string(digits)));
         const size_t index = std::stoul(std::string(digits));
-        if (index >= photos.count())
+        if (index >= renderer.count())
             return send(connection, Reply::text(404, "no photo " + std::to_string(index)));
-        return later(connection, exchange, [this, index](auto answer) {
-            photos.render(index, photoBox, [answer](const PhotoRenderer::Result& result) {
+        return later(connection, exchange, [&renderer, index, box](auto answer) {
+            renderer.render(index, box, [answer](const PhotoRenderer::Result& result) {
                 if (!result.image)
                     return answer(Reply::text(422, result.error));
                 // An alias of the cached image's bytes: no copy per request.
-                answer({ 200, "image/jpeg", std::shared_ptr<const std::string>(result.image, &result.image->jpeg), {} });
+                answer({ 200, result.image->contentType, std::shared_ptr<const std::string>(result.image, &result.image->bytes), {} });
             });
         });
     }
@@ -374,6 +392,7 @@ struct ViewerServer::Impl {
     CommandRunner& runner;
     WPhotosAppController& app;
     PhotoRenderer& photos;
+    PhotoRenderer& thumbnails;
     PhotoRenderer::Box photoBox;
     std::function<void()> onQuit;
     std::optional<RequestGuard> guard;
@@ -387,8 +406,8 @@ struct ViewerServer::Impl {
     std::optional<std::string> mapTiles;
 };
 
-ViewerServer::ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos)
-    : impl_(std::make_unique<Impl>(runner, app, photos))
+ViewerServer::ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos, PhotoRenderer& thumbnails)
+    : impl_(std::make_unique<Impl>(runner, app, photos, thumbnails))
 {
 }
 

@@ -19,6 +19,7 @@ class CommandRunner;
 //                               to the system (opened URLs, mails, pasteboard)
 //   POST /command               one command line, answered as the script mode does
 //   GET  /photo/N               photo N's pixels as JPEG, fitted to the screen
+//   GET  /thumbnail/N?size=PX   photo N's thumbnail as PNG, 128 pixels up to PX 128, else 256
 //   GET  /place, /map-settings  the map's place name and tile server (MapRoutes.h)
 // One thread reads every connection (epoll), so a slow client costs a socket,
 // never a worker. A request that waits (for the UI or a decode) is suspended
@@ -38,7 +39,7 @@ public:
         std::function<void()> onQuit;
     };
 
-    ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos);
+    ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos, PhotoRenderer& thumbnails);
     ~ViewerServer();
     ViewerServer(const ViewerServer&) = delete;
     ViewerServer& operator=(const ViewerServer&) = delete;

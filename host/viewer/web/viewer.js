@@ -54,6 +54,30 @@ function place(element, frame, origin) {
   element.style.height = frame.height + 'px';
 }
 
+// A colour of the snapshot ({red, green, blue, alpha}, each 0 to 1) in CSS.
+function cssColor(colour) {
+  const channel = value => Math.round(value * 255);
+  return `rgba(${channel(colour.red)}, ${channel(colour.green)}, ${channel(colour.blue)}, ${colour.alpha})`;
+}
+
+const alignments = { left: 'flex-start', center: 'center', right: 'flex-end' };
+
+// Draws a label as the device does, from the style its snapshot carries:
+// font size in points (the screen is drawn in points), weight, colours with
+// their alpha, alignment. The "system" font is the page's own sans-serif.
+function styleLabel(element, style) {
+  const font = style.font || {};
+  if (font.name && font.name !== 'system')
+    element.style.fontFamily = JSON.stringify(font.name) + ', ' + getComputedStyle(document.body).fontFamily;
+  if (font.size) element.style.fontSize = font.size + 'px';
+  element.style.fontWeight = font.weight === 'bold' ? '700' : '400';
+  if (style.textColor) element.style.color = cssColor(style.textColor);
+  element.style.backgroundColor = style.backgroundColor ? cssColor(style.backgroundColor) : 'transparent';
+  const alignment = style.textAlignment || 'center';
+  element.style.textAlign = alignment;
+  element.style.justifyContent = alignments[alignment] || 'center';
+}
+
 function nameOf(item) { return item.label || item.text || ''; }
 
 function describe(element, item) {
@@ -153,8 +177,15 @@ function drawItem(item, origin, context) {
     break;
   case 'pin':
     return null; // drawn by its map
+  case 'grid':
+    describe(albumGrid.draw(item), item);
+    place(albumGrid.element, item.frame, origin);
+    return albumGrid.element;
+  case 'thumbnail':
+    return null; // drawn by its grid
   case 'label':
     element = node('div', 'label', item.text);
+    if (item.style) styleLabel(element, item.style);
     break;
   case 'message':
     element = node('div', 'message', item.text);
@@ -276,8 +307,10 @@ function draw() {
   const layers = snapshot.screen.layers;
   // Keep each table's scroll position across redraws of the same screen.
   const scrolls = [...screenEl.querySelectorAll('.table')].map(table => table.scrollTop);
+  albumGrid.shown = false;
   screenEl.replaceChildren(...layers.map(drawLayer));
   [...screenEl.querySelectorAll('.table')].forEach((table, i) => { if (i < scrolls.length) table.scrollTop = scrolls[i]; });
+  albumGrid.afterDraw();
   quorixMap.afterDraw(screenEl);
   fit();
 

@@ -1,0 +1,115 @@
+#include "ThumbnailMaker.h"
+
+#include <exiv2/exiv2.hpp>
+#include <vips/vips.h>
+
+#include <algorithm>
+
+namespace viewer {
+
+namespace {
+
+constexpr const char* cannotDecode = "cannot be decoded";
+
+struct VipsPng {
+    std::string bytes;
+    int width = 0;
+    int height = 0;
+};
+
+// Saves a thumbnail made by vips_thumbnail* as PNG and releases it.
+std::optional<VipsPng> savePng(VipsImage* image)
+{
+    void* buffer = nullptr;
+    size_t length = 0;
+    std::optional<VipsPng> png;
+    if (vips_pngsave_buffer(image, &buffer, &length, "strip", TRUE, nullptr) == 0) {
+        png = VipsPng { std::string(static_cast<const char*>(buffer), length), vips_image_get_width(image), vips_image_get_height(image) };
+        g_free(buffer);
+    }
+    g_object_unref(image);
+    return png;
+}
+
+std::optional<VipsPng> thumbnailOfFile(const std::string& path, int pixels)
+{
+    // Refuse what would be too big to decode before any pixel is (a small
+    // file can declare a huge image).
+    VipsImage* header = vips_image_new_from_file(path.c_str(), nullptr);
+    if (!header)
+        return std::nullopt;
+    const double area = double(vips_image_get_width(header)) * vips_image_get_height(header);
+    g_object_unref(header);
+    if (area > PhotoRenderer::maxDecodePixels)
+        return std::nullopt;
+    VipsImage* out = nullptr;
+    if (vips_thumbnail(path.c_str(), &out, pixels, "height", pixels, "size", VIPS_SIZE_DOWN, nullptr) != 0)
+        return std::nullopt;
+    return savePng(out);
+}
+
+// The largest preview a raw file carries, read by exiv2 and scaled by libvips.
+std::optional<VipsPng> thumbnailOfPreview(const std::string& path, int pixels)
+{
+    try {
+        auto image = Exiv2::ImageFactory::open(path);
+        image->readMetadata();
+        Exiv2::PreviewManager previews(*image);
+        auto properties = previews.getPreviewProperties();
+        if (properties.empty())
+            return std::nullopt;
+        const auto largest = std::max_element(properties.begin(), properties.end(),
+            [](const auto& a, const auto& b) { return a.width_ * a.height_ < b.width_ * b.height_; });
+        const Exiv2::PreviewImage preview = previews.getPreviewImage(*largest);
+        VipsImage* out = nullptr;
+        if (vips_thumbnail_buffer(const_cast<Exiv2::byte*>(preview.pData()), preview.size(), &out, pixels, "height", pixels,
+                "size", VIPS_SIZE_DOWN, nullptr) != 0)
+            return std::nullopt;
+        return savePng(out);
+    } catch (const Exiv2::Error&) {
+        return std::nullopt;
+    }
+}
+
+PhotoRenderer::Result answer(std::string png, int width, int height)
+{
+    auto image = std::make_shared<PhotoRenderer::Image>();
+    image->bytes = std::move(png);
+    image->width = width;
+    image->height = height;
+    image->contentType = "image/png";
+    return { std::move(image), {} };
+}
+
+} // namespace
+
+PhotoRenderer::Decoder thumbnailDecoder(ThumbnailCache cache)
+{
+    return [cache = std::move(cache)](const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>&) -> PhotoRenderer::Result {
+        std::string error;
+        const auto source = ThumbnailCache::sourceOf(path, error);
+        if (!source)
+            return { nullptr, error };
+        const auto flavor = ThumbnailCache::flavorFor(std::max(box.width, box.height));
+        if (auto stored = cache.find(*source, flavor))
+            return answer(std::move(*stored), 0, 0);
+        if (cache.failed(*source))
+            return { nullptr, path + ": " + cannotDecode };
+
+        const int pixels = ThumbnailCache::pixels(flavor);
+        auto made = thumbnailOfFile(path, pixels);
+        vips_error_clear();
+        if (!made)
+            made = thumbnailOfPreview(path, pixels);
+        vips_error_clear();
+        if (!made) {
+            cache.storeFailure(*source, error); // a cache that cannot be written only costs a retry
+            return { nullptr, path + ": " + cannotDecode };
+        }
+        // Answered even when the cache cannot keep it.
+        cache.store(*source, flavor, made->bytes, error);
+        return answer(std::move(made->bytes), made->width, made->height);
+    };
+}
+
+} // namespace viewer

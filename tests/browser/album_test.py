@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""The album in Debian's chromium, headless, as a person uses it: a grid of
+square thumbnails, 4 columns on a phone, only the ones in view asked for;
+a file that cannot be decoded drawn as a placeholder that says so; the
+thumbnails kept in the desktop's shared cache under the names and with the
+chunks the freedesktop standard gives (in the test's own XDG_CACHE_HOME);
+scrolled to the end and the last photo opened. Exits 77 (skipped) only
+when the browser, its driver or Selenium is not installed."""
+
+import hashlib
+import os
+import struct
+import tempfile
+import urllib.parse
+
+import page_test
+from page_test import ARGS, PageTest, walk_items
+from viewer_server import ViewerServer, wait_until
+
+COUNT = 120
+BROKEN = 5
+
+
+def png_texts(path):
+    """The tEXt chunks of a PNG, read chunk by chunk."""
+    texts = {}
+    with open(path, 'rb') as file:
+        assert file.read(8) == b'\x89PNG\r\n\x1a\n', path
+        while True:
+            head = file.read(8)
+            if len(head) < 8:
+                break
+            length, kind = struct.unpack('>I4s', head)
+            data = file.read(length)
+            file.read(4)
+            if kind == b'tEXt':
+                key, _, value = data.partition(b'\0')
+                texts[key.decode()] = value.decode()
+            if kind == b'IEND':
+                break
+    return texts
+
+
+class Album(PageTest):
+    def cells(self):
+        return self.browser.execute_script("""
+            return [...document.querySelectorAll('#screen .thumbnail')].map(c => ({
+              index: Number(c.dataset.index), loaded: !!(c.querySelector('img') && c.querySelector('img').naturalWidth),
+              text: c.textContent, box: c.getBoundingClientRect().toJSON() }));""")
+
+    def test_a_grid_of_thumbnails_from_the_shared_cache(self):
+        with tempfile.TemporaryDirectory(prefix='quorix album ') as folder:
+            sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
+            photos = []
+            for i in range(COUNT):
+                path = os.path.join(folder, 'photo %03d.jpg' % i)
+                if i == BROKEN:
+                    with open(path, 'w') as file:
+                        file.write('not a photo')
+                else:
+                    os.link(sample, path)
+                photos.append(path)
+            with ViewerServer(ARGS.viewer, ['--device', 'phone'], photos) as server:
+                cache = os.path.join(server.scratch.name, 'cache', 'thumbnails')
+                self.open(server)
+                self.click('barButton', 'Photos')
+                wait_until(lambda: self.find('grid'), 10, 'the album grid')
+                cells = wait_until(lambda: [c for c in self.cells() if c['loaded']], 20, 'thumbnails')
+
+                # 4 square columns; only the rows in view (and one beyond) are made.
+                cells = self.cells()
+                lefts = sorted({round(c['box']['x']) for c in cells})
+                self.assertEqual(len(lefts), 4, cells[:8])
+                side = cells[0]['box']['width']
+                self.assertAlmostEqual(cells[0]['box']['height'], side, delta=0.5)
+                self.assertLess(len(cells), 40, 'cells made for thumbnails out of view')
+
+                # The broken file says so; the others show their thumbnails.
+                wait_until(lambda: all(c['loaded'] or c['index'] == BROKEN for c in self.cells() if c['box']['y'] < 600),
+                           20, 'the first screen of thumbnails')
+                broken = next(c for c in self.cells() if c['index'] == BROKEN)
+                self.assertEqual(broken['text'], 'Cannot be decoded')
+                self.shot('album-phone')
+
+                # The cache holds each thumbnail under the MD5 of its file URI,
+                # with the URI and the mtime in its chunks; the broken file has a fail entry.
+                def key(path):
+                    return hashlib.md5(('file://' + urllib.parse.quote(path)).encode()).hexdigest()
+                first = os.path.join(cache, 'normal', key(photos[0]) + '.png')
+                if not os.path.exists(first):
+                    first = os.path.join(cache, 'large', key(photos[0]) + '.png')
+                texts = png_texts(first)
+                self.assertEqual(texts['Thumb::URI'], 'file://' + urllib.parse.quote(photos[0]))
+                self.assertEqual(texts['Thumb::MTime'], str(int(os.stat(photos[0]).st_mtime)))
+                self.assertEqual(os.stat(first).st_mode & 0o777, 0o600)
+                fails = os.listdir(os.path.join(cache, 'fail'))
+                self.assertEqual(len(fails), 1)
+                self.assertTrue(fails[0].startswith('quorix-viewer-'), fails)
+                self.assertEqual(os.listdir(os.path.join(cache, 'fail', fails[0])), [key(photos[BROKEN]) + '.png'])
+
+                # Scrolled to the end: the last thumbnails load, the first are gone.
+                self.browser.execute_script("document.querySelector('#screen .grid').scrollTop = 1e6;")
+                wait_until(lambda: any(c['index'] == COUNT - 1 and c['loaded'] for c in self.cells()), 20, 'the last thumbnail')
+                self.assertFalse(any(c['index'] == 0 for c in self.cells()))
+                self.assertLess(len(self.cells()), 40)
+
+                # A tap on the last one opens the viewer there.
+                last = self.browser.find_element('css selector', '#screen .thumbnail[data-index="%d"]' % (COUNT - 1))
+                before = self.draws()
+                last.click()
+                viewer = wait_until(lambda: next((l for l in self.snapshot()['screen']['layers']
+                                                  if l['role'] == 'viewer' and l.get('text') == '%d of %d' % (COUNT, COUNT)), None),
+                                    10, 'the viewer on the last photo')
+                self.assertTrue(any(i.get('label') == os.path.basename(photos[-1]) for i in walk_items(viewer)))
+                wait_until(lambda: self.draws() > before + 1, 10, 'the page to draw the viewer')
+                self.assertEqual(self.status(), '')
+
+
+if __name__ == '__main__':
+    page_test.main()
