@@ -86,7 +86,7 @@ check_programs()
     info=$(cd "$elsewhere" && LANGUAGE=de "$prefix/bin/quorix" info "$sample") || fail "$where: quorix info (de) failed"
     expect_line "$where: LANGUAGE=de quorix info" "$info" "Ordner +$(dirname "$sample")"
     info=$(cd "$elsewhere" && LANG=zh_TW.UTF-8 "$prefix/bin/quorix" info "$sample") || fail "$where: quorix info (zh_TW) failed"
-    expect_line "$where: LANG=zh_TW.UTF-8 quorix info" "$info" "目錄 +$(dirname "$sample")"
+    expect_line "$where: LANG=zh_TW.UTF-8 quorix info" "$info" "資料夾 +$(dirname "$sample")"
 
     # The viewer loads Quorix.so from its installed folder: the bar has Info,
     # and tapping it opens the info screen over the viewer.
