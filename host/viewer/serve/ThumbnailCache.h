@@ -33,7 +33,7 @@ public:
     static Flavor flavorFor(int edge) { return edge <= normalPixels ? Flavor::Normal : Flavor::Large; }
 
     // $XDG_CACHE_HOME/thumbnails; ~/.cache/thumbnails when it is unset,
-    // empty or not absolute, as the base directory specification says.
+    // empty or not absolute, as the XDG base directory rules have it.
     static std::filesystem::path defaultRoot();
     // The file:// URI of an absolute path, escaped as RFC 2396 asks (as GLib does).
     static std::string uriOf(const std::string& absolutePath);
