@@ -231,15 +231,11 @@ PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, co
     auto failed = [&path] { return Result { nullptr, path + ": " + takeVipsError() }; };
     // Reading the header costs nothing; refuse an image too big to decode
     // before any pixel is.
-    {
-        ImageRef header(vips_image_new_from_file(path.c_str(), nullptr));
-        if (!header)
-            return failed();
-        const double pixels = double(vips_image_get_width(header.get())) * vips_image_get_height(header.get());
-        if (pixels > PhotoRenderer::maxDecodePixels)
-            return { nullptr, path + ": " + std::to_string(vips_image_get_width(header.get())) + " x "
-                    + std::to_string(vips_image_get_height(header.get())) + " pixels are too many to show" };
-    }
+    const auto size = PhotoRenderer::declaredSize(path);
+    if (!size)
+        return failed();
+    if (double(size->first) * size->second > PhotoRenderer::maxDecodePixels)
+        return { nullptr, path + ": " + std::to_string(size->first) + " x " + std::to_string(size->second) + " pixels are too many to show" };
     // vips_thumbnail decodes only as much as the box needs: JPEG shrinks on
     // load, HEIC takes its own preview when that is big enough. It applies
     // the EXIF orientation, so a portrait stored rotated stands up.
@@ -276,5 +272,13 @@ PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, co
 }
 
 } // namespace
+
+std::optional<std::pair<int, int>> PhotoRenderer::declaredSize(const std::string& path)
+{
+    ImageRef header(vips_image_new_from_file(path.c_str(), nullptr));
+    if (!header)
+        return std::nullopt;
+    return std::pair { vips_image_get_width(header.get()), vips_image_get_height(header.get()) };
+}
 
 } // namespace viewer

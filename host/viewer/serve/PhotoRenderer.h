@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+
+#include <utility>
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -37,6 +41,9 @@ public:
     // A photo with more pixels than this is refused before it is decoded: a
     // small file can declare a huge image (a decompression bomb).
     static constexpr double maxDecodePixels = 120e6;
+    // The width and height a file's header declares, read without decoding
+    // a pixel; none when libvips cannot read the header.
+    static std::optional<std::pair<int, int>> declaredSize(const std::string& path);
 
     struct Image {
         std::string bytes; // encoded as contentType says

@@ -35,12 +35,8 @@ std::optional<VipsPng> thumbnailOfFile(const std::string& path, int pixels)
 {
     // Refuse what would be too big to decode before any pixel is (a small
     // file can declare a huge image).
-    VipsImage* header = vips_image_new_from_file(path.c_str(), nullptr);
-    if (!header)
-        return std::nullopt;
-    const double area = double(vips_image_get_width(header)) * vips_image_get_height(header);
-    g_object_unref(header);
-    if (area > PhotoRenderer::maxDecodePixels)
+    const auto size = PhotoRenderer::declaredSize(path);
+    if (!size || double(size->first) * size->second > PhotoRenderer::maxDecodePixels)
         return std::nullopt;
     VipsImage* out = nullptr;
     if (vips_thumbnail(path.c_str(), &out, pixels, "height", pixels, "size", VIPS_SIZE_DOWN, nullptr) != 0)
