@@ -87,6 +87,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libgweather is opened with dlopen when a place is first named, so
+# dpkg-shlibdeps does not see it; the programs name places with it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgweather-4-0")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
   ".${CPACK_PACKAGING_INSTALL_PREFIX}/${QUORIX_INSTALL_PRIVATE_LIBDIR}"
   ".${CPACK_PACKAGING_INSTALL_PREFIX}/${QUORIX_INSTALL_LIBRARY_FOLDER}")

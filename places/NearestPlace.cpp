@@ -1,9 +1,9 @@
 #include "NearestPlace.h"
 
 #include "CityTable.h"
+#include "GWeatherLibrary.h"
 #include "LandMask.h"
 
-#include <libgweather/gweather.h>
 #include <libintl.h>
 
 #include <algorithm>
@@ -39,7 +39,7 @@ double distanceKm(double latitude1, double longitude1, double latitude2, double 
 }
 
 struct GObjectUnref {
-    void operator()(GWeatherLocation* location) const { g_object_unref(location); }
+    void operator()(GWeatherLocation* location) const { gweather()->objectUnref(location); }
 };
 using LocationRef = std::unique_ptr<GWeatherLocation, GObjectUnref>;
 
@@ -67,13 +67,17 @@ public:
     std::optional<Place> nearest(double latitude, double longitude)
     {
         City* city = nearestCity(latitude, longitude);
-        if (city && !city->location && !(city->location = lookUp(*city->entry))) {
-            readDatabase();
+        // The database is opened only for a town within reach.
+        if (!city || !gweather())
+            return std::nullopt;
+        const GWeatherLibrary& library = *gweather();
+        if (!city->location && !(city->location = lookUp(library, *city->entry))) {
+            readDatabase(library);
             city = nearestCity(latitude, longitude);
         }
         if (!city || !city->location)
             return std::nullopt;
-        return Place { localName(city->location.get()), countryName(city->location.get()),
+        return Place { localName(library, city->location.get()), countryName(library, city->location.get()),
             distanceKm(latitude, longitude, city->latitude, city->longitude) };
     }
 
@@ -118,9 +122,9 @@ private:
 
     // The city at the entry's path in the database, if it is still the
     // entry's city.
-    static LocationRef lookUp(const CityEntry& entry)
+    static LocationRef lookUp(const GWeatherLibrary& library, const CityEntry& entry)
     {
-        GWeatherLocation* world = gweather_location_get_world();
+        GWeatherLocation* world = library.getWorld();
         if (!world)
             return nullptr;
         LocationRef node;
@@ -130,38 +134,38 @@ private:
             // child it is given.
             GWeatherLocation* child = nullptr;
             for (unsigned index = 0; index <= entry.path[level]; ++index) {
-                child = gweather_location_next_child(parent, child);
+                child = library.nextChild(parent, child);
                 if (!child)
                     return nullptr;
             }
             node.reset(child);
         }
-        const char* name = node ? gweather_location_get_english_name(node.get()) : nullptr;
-        if (!name || std::strcmp(name, entry.englishName) != 0 || gweather_location_get_level(node.get()) != GWEATHER_LOCATION_CITY)
+        const char* name = node ? library.getEnglishName(node.get()) : nullptr;
+        if (!name || std::strcmp(name, entry.englishName) != 0 || library.getLevel(node.get()) != GWEATHER_LOCATION_CITY)
             return nullptr;
         return node;
     }
 
-    void readDatabase()
+    void readDatabase(const GWeatherLibrary& library)
     {
         cities_.clear();
-        if (GWeatherLocation* world = gweather_location_get_world())
-            collect(world);
+        if (GWeatherLocation* world = library.getWorld())
+            collect(library, world);
         std::sort(cities_.begin(), cities_.end(), [](const City& a, const City& b) { return a.latitude < b.latitude; });
     }
 
-    void collect(GWeatherLocation* parent)
+    void collect(const GWeatherLibrary& library, GWeatherLocation* parent)
     {
         GWeatherLocation* child = nullptr;
-        while ((child = gweather_location_next_child(parent, child))) {
-            if (gweather_location_get_level(child) == GWEATHER_LOCATION_CITY) {
-                if (gweather_location_has_coords(child)) {
+        while ((child = library.nextChild(parent, child))) {
+            if (library.getLevel(child) == GWEATHER_LOCATION_CITY) {
+                if (library.hasCoords(child)) {
                     double latitude = 0, longitude = 0;
-                    gweather_location_get_coords(child, &latitude, &longitude);
-                    cities_.push_back({ latitude, longitude, nullptr, LocationRef(GWEATHER_LOCATION(g_object_ref(child))) });
+                    library.getCoords(child, &latitude, &longitude);
+                    cities_.push_back({ latitude, longitude, nullptr, LocationRef(static_cast<GWeatherLocation*>(library.objectRef(child))) });
                 }
             } else {
-                collect(child);
+                collect(library, child);
             }
         }
     }
@@ -176,20 +180,20 @@ private:
         return text;
     }
 
-    std::string localName(GWeatherLocation* city)
+    std::string localName(const GWeatherLibrary& library, GWeatherLocation* city)
     {
-        return inPersonsLanguage([city] {
-            const char* name = gweather_location_get_name(city);
+        return inPersonsLanguage([&library, city] {
+            const char* name = library.getName(city);
             return std::string(name ? name : "");
         });
     }
 
-    std::string countryName(GWeatherLocation* city)
+    std::string countryName(const GWeatherLibrary& library, GWeatherLocation* city)
     {
-        return inPersonsLanguage([city] {
-            char* name = gweather_location_get_country_name(city);
+        return inPersonsLanguage([&library, city] {
+            char* name = library.getCountryName(city);
             std::string text = name ? name : "";
-            g_free(name);
+            library.free(name);
             return text;
         });
     }

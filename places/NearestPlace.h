@@ -22,8 +22,9 @@ struct Place {
 // position given in degrees, if one lies within maxPlaceDistanceKm and the
 // position is not at sea (LandMask.h); nothing for a position that is not
 // one or when the database cannot be read.
-// The database is read on the first call, once; calls may come from any
-// thread.
+// libgweather is opened (GWeatherLibrary.h) by the first call that finds a
+// town within reach, and its database read then, once; calls may come from
+// any thread.
 std::optional<Place> nearestPlace(double latitude, double longitude);
 
 } // namespace places

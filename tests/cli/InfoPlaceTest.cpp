@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <dlfcn.h>
+#include <gnu/libc-version.h>
+
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -143,6 +147,77 @@ TEST(InfoPlace, NamesTheTownInThePersonsLanguageWhereTheDatabaseHasIt)
         EXPECT_EQ(last.substr(0, gap), row.label);
         EXPECT_EQ(last.substr(last.find_first_not_of(' ', gap)), row.text);
     }
+}
+
+// The dynamic loader's own log (LD_DEBUG=files) names every shared object a
+// run loads, whoever asked for it.
+bool loadedPlaceDatabase(const testing_support::ChildResult& result)
+{
+    return result.err.find("file=libgweather-4.so.0") != std::string::npos;
+}
+
+TEST(InfoPlace, LoadsThePlaceDatabaseOnlyForAPhotoWithAPositionNearATown)
+{
+    TempDir dir;
+    const auto oslo = writePhotoInOslo(dir);
+    const auto nowhere = fixtures::writeJpeg(dir.path(), "nowhere.jpg", 32, 24, { { "Exif.Photo.DateTimeOriginal", "2014:05:06 07:08:09" } });
+    const auto atSea = writePhotoAt(dir, "atlantic.jpg", "N", "35/1 0/1 0/1", "W", "40/1 0/1 0/1");
+    const auto farFromTowns = writePhotoAt(dir, "sahara.jpg", "N", "23/1 0/1 0/1", "E", "12/1 0/1 0/1");
+    const Environment logged = with(kEnglish, { { "LD_DEBUG", "files" } });
+
+    for (const auto& photo : { nowhere, atSea, farFromTowns }) {
+        SCOPED_TRACE(photo);
+        auto plain = info({ "-j", "1", photo }, logged);
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        ASSERT_NE(plain.err.find("file="), std::string::npos) << "no loader log: " << plain.err;
+        EXPECT_FALSE(loadedPlaceDatabase(plain));
+    }
+    auto version = testing_support::runProgram(kQuorix, { "--version" }, logged);
+    ASSERT_EQ(version.status, 0) << version.err;
+    EXPECT_FALSE(loadedPlaceDatabase(version));
+
+    auto placed = info({ "-j", "1", oslo }, logged);
+    ASSERT_EQ(placed.status, 0) << placed.err;
+    EXPECT_TRUE(loadedPlaceDatabase(placed));
+    EXPECT_EQ(lines(placed.out).back().substr(lines(placed.out).back().find_first_not_of(' ', 5)), "Oslo, Norway (1.1 km)");
+}
+
+TEST(InfoPlace, WithoutAUsablePlaceDatabaseSaysSoOnceAndShowsEveryTable)
+{
+    TempDir dir;
+    const auto oslo = writePhotoInOslo(dir);
+    const auto rio = writePhotoAt(dir, "rio.jpg", "S", "22/1 56/1 55/1", "W", "43/1 9/1 27/1");
+    // A file by the database library's name that is another library (the C
+    // library, which every run has loaded): it loads, but has none of the
+    // functions the lookup calls.
+    Dl_info libc {};
+    ASSERT_NE(::dladdr(reinterpret_cast<void*>(&::gnu_get_libc_version), &libc), 0);
+    const std::string libraries = dir.path() + "/libraries";
+    std::filesystem::create_directory(libraries);
+    std::filesystem::create_symlink(libc.dli_fname, libraries + "/libgweather-4.so.0");
+    const Environment broken = with(kEnglish, { { "LD_LIBRARY_PATH", libraries } });
+
+    auto text = info({ "-j", "1", oslo, rio }, broken);
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.err, "quorix: places are not named: libgweather-4.so.0: no function gweather_location_get_world\n");
+    // The tables and stamps as they are with the database, without the places.
+    auto named = info({ "-j", "1", oslo, rio });
+    ASSERT_EQ(named.status, 0) << named.err;
+    std::string unnamed;
+    size_t places = 0;
+    for (const auto& line : lines(named.out)) {
+        if (line.rfind("Place ", 0) == 0)
+            ++places;
+        else
+            unnamed += line + "\n";
+    }
+    EXPECT_EQ(places, 2U);
+    EXPECT_EQ(text.out, unnamed);
+
+    auto printed = info({ "-j", "1", "--json", oslo }, broken);
+    ASSERT_EQ(printed.status, 0) << printed.err;
+    EXPECT_TRUE(json::parse(printed.out)["place"].is_null());
+    EXPECT_EQ(json::parse(printed.out)["location"], json::parse(info({ "-j", "1", "--json", oslo }).out)["location"]);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // environment running the tests asks for (the database is read, and its
 // language chosen, at the first lookup).
 
+#include "GWeatherLibrary.h"
 #include "NearestPlace.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,13 @@ TEST(NearestPlace, AnswersManyThreadsAtOnce)
         ASSERT_TRUE(place);
         EXPECT_EQ(place->name, "Oslo");
     }
+}
+
+TEST(GWeatherLibrary, GivesTheLoadersReasonWhenTheLibraryIsNotThere)
+{
+    std::string error;
+    EXPECT_FALSE(places::GWeatherLibrary::open("libquorix-no-such-library.so.0", error));
+    EXPECT_NE(error.find("libquorix-no-such-library.so.0: cannot open shared object file"), std::string::npos) << error;
 }
 
 } // namespace
