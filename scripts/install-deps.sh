@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   build-essential clang cmake pkg-config
-  libexiv2-dev libicu-dev libssl-dev libjpeg-dev zlib1g-dev
+  libexiv2-dev libicu-dev libssl-dev libmd-dev libjpeg-dev zlib1g-dev
   libmicrohttpd-dev libvips-dev
   chromium chromium-driver python3-selenium fonts-dejavu-core fonts-noto-cjk
   libjs-leaflet libgweather-4-dev

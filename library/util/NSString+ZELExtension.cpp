@@ -4,7 +4,7 @@
 
 #include "runtime/Runtime.h"
 
-#include <openssl/evp.h>
+#include <md5.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -18,14 +18,11 @@ Ref<NSString> md5HexDigest(const NSString* string)
         return nullptr;
     // Hashes up to the first NUL, as a C string of the text would.
     const char* bytes = string->UTF8String();
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(bytes, std::strlen(bytes), digest, &size, EVP_md5(), nullptr) != 1)
+    // libmd writes the digest as lower-case hexadecimal digits.
+    char hex[MD5_DIGEST_STRING_LENGTH];
+    if (!MD5Data(reinterpret_cast<const uint8_t*>(bytes), std::strlen(bytes), hex))
         return nullptr;
-    std::string hex;
-    for (unsigned int i = 0; i < size; ++i)
-        hex += foundation::format("%02X", static_cast<unsigned>(digest[i]));
-    return NSString::stringWithUTF8String(hex)->lowercaseString();
+    return NSString::stringWithUTF8String(hex);
 }
 
 Ref<NSString> trimmedString(const NSString* string)
