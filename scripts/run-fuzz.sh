@@ -11,7 +11,7 @@
 #
 #   bash scripts/run-fuzz.sh 0        # builds only
 #   build-fuzz/bin/quorix_fuzz_lean_reader -runs=10000000 -jobs=2 -workers=2 \
-#       -max_len=65536 build-fuzz/corpus/quorix_fuzz_lean_reader samples
+#       -max_len=65536 build-fuzz/corpus/quorix_fuzz_lean_reader samples fuzz/seeds
 #
 # The box walk keeps whole HEIC files (up to 1 MiB), as its boxes must fill
 # the file; the other targets take the first 64 KiB, where a photo's
@@ -31,7 +31,9 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=cl
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >"$build/build.log"
 ((seconds > 0)) || exit 0
 
-seeds=(samples)
+# fuzz/seeds holds small files of the formats the samples do not cover (a
+# PNG with an eXIf chunk, made from the sample's EXIF data).
+seeds=(samples fuzz/seeds)
 for folder in ../shared/corpus/jpg ../shared/corpus/tiff ../shared/corpus/heic; do
   [[ -d $folder ]] && seeds+=("$folder")
 done

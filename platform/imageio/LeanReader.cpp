@@ -2,6 +2,7 @@
 
 #include "imageio/BmffWalk.h"
 #include "imageio/FileWindow.h"
+#include "imageio/PngWalk.h"
 #include "imageio/TiffWalk.h"
 #include "imageio/TypeIdentifiers.h"
 
@@ -201,6 +202,18 @@ std::optional<ImageContents> readBmff(const FileWindow& file, const std::string&
     return ImageContents { std::move(*type), collector.finish(width, height) };
 }
 
+// A PNG: the pixel size of its header chunk and the entries of its eXIf chunk.
+std::optional<ImageContents> readPng(const FileWindow& file)
+{
+    auto contents = walkPng(file);
+    if (!contents)
+        return std::nullopt;
+    EntryCollector collector;
+    if (!contents->exif.empty() && !walkTiff(TiffBytes(contents->exif), collector))
+        return std::nullopt;
+    return ImageContents { "public.png", collector.finish(contents->width, contents->height) };
+}
+
 } // namespace
 
 std::optional<ImageContents> readLean(const std::string& path)
@@ -209,13 +222,16 @@ std::optional<ImageContents> readLean(const std::string& path)
         auto file = FileWindow::open(path);
         if (!file)
             return std::nullopt;
-        uint8_t head[4] {};
-        if (!file->read(0, sizeof head, head))
+        uint8_t head[8] {};
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(file->size(), sizeof head));
+        if (length < 4 || !file->read(0, length, head))
             return std::nullopt;
         if (head[0] == 0xff && head[1] == 0xd8)
             return readJpeg(*file);
         if (isTiffHeader(head))
             return readTiff(*file, path);
+        if (isPngSignature(head, length))
+            return readPng(*file);
         return readBmff(*file, path);
     } catch (...) {
         // Out of memory or a value the library refused: the full reader decides.

@@ -1,6 +1,6 @@
 // The lean reader against the full one (exiv2): wherever the lean reader
-// takes a file, what it reads equals what the full reader reads, on JPEG and
-// TIFF files of either byte order, on camera files (HEIC among them), and on
+// takes a file, what it reads equals what the full reader reads, on JPEG,
+// TIFF and PNG files of either byte order, on camera files (HEIC among them), and on
 // thousands of damaged variants.
 
 #include "imageio/FullReader.h"
@@ -10,6 +10,7 @@
 
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -237,6 +238,63 @@ std::string writeTiffByHand(const TempDir& dir, const std::string& name, bool bi
             }));
 }
 
+// The TIFF structure in a JPEG's EXIF segment.
+std::string exifPayload(const std::string& jpeg)
+{
+    for (size_t at = 2; at + 10 <= jpeg.size();) {
+        const auto marker = static_cast<uint8_t>(jpeg[at + 1]);
+        const size_t size = static_cast<size_t>((static_cast<uint8_t>(jpeg[at + 2]) << 8) | static_cast<uint8_t>(jpeg[at + 3]));
+        if (marker == 0xe1 && jpeg.compare(at + 4, 6, std::string("Exif\0\0", 6)) == 0)
+            return jpeg.substr(at + 10, size - 8);
+        at += 2 + size;
+    }
+    ADD_FAILURE() << "no EXIF segment";
+    return {};
+}
+
+std::string bigEndian32(uint32_t value)
+{
+    return { static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8), static_cast<char>(value) };
+}
+
+std::string pngChunk(const std::string& type, const std::string& data)
+{
+    const std::string body = type + data;
+    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    return bigEndian32(static_cast<uint32_t>(data.size())) + body + bigEndian32(static_cast<uint32_t>(crc));
+}
+
+// The text of a PNG's first zTXt chunk, keyword and NUL included, inflated.
+std::string inflatedText(const std::string& png)
+{
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(png.data() + at);
+        const size_t length = (size_t { bytes[0] } << 24) | (size_t { bytes[1] } << 16) | (size_t { bytes[2] } << 8) | bytes[3];
+        if (png.compare(at + 4, 4, "zTXt") == 0) {
+            const std::string data = png.substr(at + 8, length);
+            const size_t keyword = data.find('\0') + 1; // then the compression method
+            std::string text(1 << 16, '\0');
+            uLongf size = text.size();
+            const std::string packed = data.substr(keyword + 1);
+            EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(text.data()), &size, reinterpret_cast<const Bytef*>(packed.data()), packed.size()), Z_OK);
+            return data.substr(0, keyword) + text.substr(0, size);
+        }
+        at += 12 + length;
+    }
+    ADD_FAILURE() << "no zTXt chunk";
+    return {};
+}
+
+// A PNG with `chunks` right after its header chunk; `base` is a PNG written
+// by the metadata library (with whatever metadata it was given).
+std::string writePngWith(const TempDir& dir, const std::string& name, const std::string& chunks, const std::string& base = {})
+{
+    std::string png = fixtures::readFile(base.empty() ? fixtures::writePng(dir.path(), name, 24, 16) : base);
+    const size_t afterHeader = 8 + 8 + 13 + 4; // signature, then IHDR's length, type, data and check value
+    png.insert(afterHeader, chunks);
+    return fixtures::writeFile(dir.path(), name, png);
+}
+
 struct Sample {
     std::string path;
     const char* type;
@@ -255,6 +313,11 @@ std::vector<Sample> makeSamples(const TempDir& dir)
         { fixtures::writeJpeg(dir.path(), "plain.jpg", 16, 16), "public.jpeg" },
     };
     makeBigEndian(samples[1].path);
+    // PNG files with the same EXIF data in an eXIf chunk, in both byte orders.
+    for (size_t jpeg : { 0, 1 }) {
+        const std::string name = (jpeg ? "be" : "le") + std::string(".png");
+        samples.push_back({ writePngWith(dir, name, pngChunk("eXIf", exifPayload(fixtures::readFile(samples[jpeg].path)))), "public.png" });
+    }
     return samples;
 }
 
@@ -325,6 +388,40 @@ TEST(LeanReader, LeavesAJpegWhoseSegmentsHideBehindFillerToTheFullReader)
     auto full = imageio::readFull(path);
     ASSERT_TRUE(full);
     EXPECT_TRUE(full->metadata.gps);
+}
+
+TEST(LeanReader, LeavesAPngWhoseOtherChunksMayHoldMetadataToTheFullReader)
+{
+    TempDir dir;
+    const std::string exif = pngChunk("eXIf", exifPayload(fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits))));
+    const std::string otherExif = pngChunk("eXIf",
+        exifPayload(fixtures::readFile(fixtures::writeJpeg(dir.path(), "b.jpg", 16, 16, { { "Exif.Image.Make", "Other" } }))));
+
+    // An ordinary text chunk changes nothing: the lean reader takes the file.
+    EXPECT_TRUE(leanAgrees(writePngWith(dir, "text.png", pngChunk("tEXt", std::string("Software\0vips 8.14", 18)) + exif)));
+
+    // The library writes EXIF into a PNG as a compressed raw profile.
+    const std::string profile = fixtures::writePng(dir.path(), "profile.png", 24, 16, tableEdits);
+    EXPECT_FALSE(imageio::readLean(profile));
+    auto full = imageio::readFull(profile);
+    ASSERT_TRUE(full);
+    EXPECT_TRUE(full->metadata.gps);
+
+    // Wherever EXIF data could come from two places, the lean reader must
+    // agree with the full one if it takes the file at all.
+    // The same raw profile, uncompressed.
+    const std::string rawProfile = inflatedText(fixtures::readFile(profile));
+    ASSERT_EQ(rawProfile.rfind("Raw profile type exif", 0), 0U) << rawProfile.substr(0, 40);
+    const std::string twoSources[] = {
+        writePngWith(dir, "two.png", exif + otherExif),
+        writePngWith(dir, "profile-and-exif.png", otherExif, profile),
+        writePngWith(dir, "text-profile.png", pngChunk("tEXt", rawProfile) + otherExif),
+        writePngWith(dir, "exif-text-profile.png", otherExif + pngChunk("tEXt", rawProfile)),
+    };
+    for (const auto& path : twoSources) {
+        SCOPED_TRACE(path);
+        leanAgrees(path);
+    }
 }
 
 TEST(LeanReader, FindsTheTableEntriesUnderTheFullReadersNames)
