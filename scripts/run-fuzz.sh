@@ -32,7 +32,8 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >"$build/build.log
 ((seconds > 0)) || exit 0
 
 # fuzz/seeds holds small files of the formats the samples do not cover (a
-# PNG with an eXIf chunk, made from the sample's EXIF data).
+# PNG with an eXIf chunk and a WebP with an EXIF chunk, made from the
+# sample's EXIF data).
 seeds=(samples fuzz/seeds)
 for folder in ../shared/corpus/jpg ../shared/corpus/tiff ../shared/corpus/heic; do
   [[ -d $folder ]] && seeds+=("$folder")

@@ -5,6 +5,7 @@
 #include "imageio/PngWalk.h"
 #include "imageio/TiffWalk.h"
 #include "imageio/TypeIdentifiers.h"
+#include "imageio/WebpWalk.h"
 
 #include <array>
 #include <cstring>
@@ -202,16 +203,28 @@ std::optional<ImageContents> readBmff(const FileWindow& file, const std::string&
     return ImageContents { std::move(*type), collector.finish(width, height) };
 }
 
+// The entries of a container's EXIF data (a TIFF structure, or none) and the
+// pixel size the container gives.
+std::optional<ImageContents> withExif(std::string type, const std::vector<uint8_t>& exif, long long width, long long height)
+{
+    EntryCollector collector;
+    if (!exif.empty() && !walkTiff(TiffBytes(exif), collector))
+        return std::nullopt;
+    return ImageContents { std::move(type), collector.finish(width, height) };
+}
+
 // A PNG: the pixel size of its header chunk and the entries of its eXIf chunk.
 std::optional<ImageContents> readPng(const FileWindow& file)
 {
     auto contents = walkPng(file);
-    if (!contents)
-        return std::nullopt;
-    EntryCollector collector;
-    if (!contents->exif.empty() && !walkTiff(TiffBytes(contents->exif), collector))
-        return std::nullopt;
-    return ImageContents { "public.png", collector.finish(contents->width, contents->height) };
+    return contents ? withExif("public.png", contents->exif, contents->width, contents->height) : std::nullopt;
+}
+
+// A WebP: the canvas size and the entries of its EXIF chunk.
+std::optional<ImageContents> readWebp(const FileWindow& file)
+{
+    auto contents = walkWebp(file);
+    return contents ? withExif("org.webmproject.webp", contents->exif, contents->width, contents->height) : std::nullopt;
 }
 
 } // namespace
@@ -222,7 +235,7 @@ std::optional<ImageContents> readLean(const std::string& path)
         auto file = FileWindow::open(path);
         if (!file)
             return std::nullopt;
-        uint8_t head[8] {};
+        uint8_t head[12] {};
         const size_t length = static_cast<size_t>(std::min<uint64_t>(file->size(), sizeof head));
         if (length < 4 || !file->read(0, length, head))
             return std::nullopt;
@@ -232,6 +245,8 @@ std::optional<ImageContents> readLean(const std::string& path)
             return readTiff(*file, path);
         if (isPngSignature(head, length))
             return readPng(*file);
+        if (isWebpSignature(head, length))
+            return readWebp(*file);
         return readBmff(*file, path);
     } catch (...) {
         // Out of memory or a value the library refused: the full reader decides.

@@ -1,6 +1,6 @@
 // The lean reader against the full one (exiv2): wherever the lean reader
 // takes a file, what it reads equals what the full reader reads, on JPEG,
-// TIFF and PNG files of either byte order, on camera files (HEIC among them), and on
+// TIFF, PNG and WebP files of either byte order, on camera files (HEIC among them), and on
 // thousands of damaged variants.
 
 #include "imageio/FullReader.h"
@@ -295,6 +295,28 @@ std::string writePngWith(const TempDir& dir, const std::string& name, const std:
     return fixtures::writeFile(dir.path(), name, png);
 }
 
+std::string littleEndian32(uint32_t value)
+{
+    return { static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16), static_cast<char>(value >> 24) };
+}
+
+std::string riffChunk(const std::string& type, const std::string& data)
+{
+    return type + littleEndian32(static_cast<uint32_t>(data.size())) + data + (data.size() % 2 ? std::string(1, '\0') : "");
+}
+
+// The canvas chunks of a 37 x 21 WebP (headers only: no reader here decodes
+// the pixels): lossless, lossy, and the extended format's.
+const std::string kLossless = riffChunk("VP8L", std::string("\x2f\x24\x00\x05\x00\x00\x00", 7));
+const std::string kLossy = riffChunk("VP8 ", std::string("\x00\x00\x00\x9d\x01\x2a\x25\x00\x15\x00", 10));
+const std::string kExtended = riffChunk("VP8X", std::string("\x08\x00\x00\x00\x24\x00\x00\x14\x00\x00", 10));
+
+std::string writeWebp(const TempDir& dir, const std::string& name, const std::string& chunks)
+{
+    const std::string body = "WEBP" + chunks;
+    return fixtures::writeFile(dir.path(), name, "RIFF" + littleEndian32(static_cast<uint32_t>(body.size())) + body);
+}
+
 struct Sample {
     std::string path;
     const char* type;
@@ -318,6 +340,13 @@ std::vector<Sample> makeSamples(const TempDir& dir)
         const std::string name = (jpeg ? "be" : "le") + std::string(".png");
         samples.push_back({ writePngWith(dir, name, pngChunk("eXIf", exifPayload(fixtures::readFile(samples[jpeg].path)))), "public.png" });
     }
+    // WebP files with it in an EXIF chunk, with and without the "Exif" header.
+    const std::string littleEndian = exifPayload(fixtures::readFile(samples[0].path));
+    const std::string bigEndian = exifPayload(fixtures::readFile(samples[1].path));
+    const std::string exifHeader("Exif\0\0", 6);
+    samples.push_back({ writeWebp(dir, "le.webp", kExtended + kLossless + riffChunk("EXIF", littleEndian)), "org.webmproject.webp" });
+    samples.push_back({ writeWebp(dir, "be.webp", kLossless + riffChunk("EXIF", exifHeader + bigEndian)), "org.webmproject.webp" });
+    samples.push_back({ writeWebp(dir, "lossy.webp", kLossy + riffChunk("EXIF", exifHeader + littleEndian)), "org.webmproject.webp" });
     return samples;
 }
 
@@ -359,7 +388,7 @@ void expectAgreementOnMutants(const std::string& original, const TempDir& dir, c
 
 } // namespace
 
-TEST(LeanReader, ReadsJpegAndTiffOfEitherByteOrderAsTheFullReaderDoes)
+TEST(LeanReader, ReadsEachFormatInEitherByteOrderAsTheFullReaderDoes)
 {
     TempDir dir;
     for (const auto& sample : makeSamples(dir)) {
