@@ -55,30 +55,19 @@ struct City {
 // build made of the database, so finding the nearest reads nothing; the
 // database is opened for the one city named, found by its path. Should the
 // database have changed since the build (the path leads elsewhere), the
-// cities are read from the database itself, once (about 20 ms).
+// cities are read from the database itself, once (about 20 ms). Should
+// there be no database to read (libgweather cannot open it), the table
+// answers alone, with the English names the build recorded.
 class CityIndex {
 public:
     static CityIndex& shared()
     {
-        static CityIndex index;
+        static CityIndex index(gweather_location_get_world);
         return index;
     }
 
-    std::optional<Place> nearest(double latitude, double longitude)
-    {
-        City* city = nearestCity(latitude, longitude);
-        if (city && !city->location && !(city->location = lookUp(*city->entry))) {
-            readDatabase();
-            city = nearestCity(latitude, longitude);
-        }
-        if (!city || !city->location)
-            return std::nullopt;
-        return Place { localName(city->location.get()), countryName(city->location.get()),
-            distanceKm(latitude, longitude, city->latitude, city->longitude) };
-    }
-
-private:
-    CityIndex()
+    explicit CityIndex(WorldOpener openWorld)
+        : openWorld_(openWorld)
     {
         // The names are translated by gettext, which converts them to the
         // locale's character set unless told otherwise: ours is UTF-8.
@@ -99,6 +88,26 @@ private:
             freelocale(messages_);
     }
 
+    std::optional<Place> nearest(double latitude, double longitude)
+    {
+        City* city = nearestCity(latitude, longitude);
+        if (city && !city->location && !databaseGone_ && !(city->location = lookUp(*city->entry))) {
+            readDatabase();
+            city = nearestCity(latitude, longitude);
+        }
+        if (!city)
+            return std::nullopt;
+        const double distance = distanceKm(latitude, longitude, city->latitude, city->longitude);
+        if (!city->location) {
+            // No database to ask: the build's table still knows the town, in English.
+            if (!city->entry)
+                return std::nullopt;
+            return Place { city->entry->englishName, city->entry->englishCountry, distance };
+        }
+        return Place { localName(city->location.get()), countryName(city->location.get()), distance };
+    }
+
+private:
     City* nearestCity(double latitude, double longitude)
     {
         City* best = nullptr;
@@ -118,9 +127,9 @@ private:
 
     // The city at the entry's path in the database, if it is still the
     // entry's city.
-    static LocationRef lookUp(const CityEntry& entry)
+    LocationRef lookUp(const CityEntry& entry)
     {
-        GWeatherLocation* world = gweather_location_get_world();
+        GWeatherLocation* world = openWorld_();
         if (!world)
             return nullptr;
         LocationRef node;
@@ -142,11 +151,17 @@ private:
         return node;
     }
 
+    // When there is no database at all (not installed, or libgweather
+    // cannot read it), the table stays and answers alone.
     void readDatabase()
     {
+        GWeatherLocation* world = openWorld_();
+        if (!world) {
+            databaseGone_ = true;
+            return;
+        }
         cities_.clear();
-        if (GWeatherLocation* world = gweather_location_get_world())
-            collect(world);
+        collect(world);
         std::sort(cities_.begin(), cities_.end(), [](const City& a, const City& b) { return a.latitude < b.latitude; });
     }
 
@@ -194,6 +209,8 @@ private:
         });
     }
 
+    WorldOpener openWorld_;
+    bool databaseGone_ = false;
     std::vector<City> cities_;
     locale_t messages_ = nullptr;
 };
@@ -205,9 +222,8 @@ std::mutex& lookupLock()
     return lock;
 }
 
-} // namespace
-
-std::optional<Place> nearestPlace(double latitude, double longitude)
+// The nearest town in `index`, for a position that is one and not at sea.
+std::optional<Place> nearestPlaceIn(CityIndex& index, double latitude, double longitude)
 {
     if (!std::isfinite(latitude) || !std::isfinite(longitude) || std::abs(latitude) > 90 || std::abs(longitude) > 180)
         return std::nullopt;
@@ -215,7 +231,21 @@ std::optional<Place> nearestPlace(double latitude, double longitude)
     if (isAtSea(latitude, longitude))
         return std::nullopt;
     std::lock_guard guard(lookupLock());
-    return CityIndex::shared().nearest(latitude, longitude);
+    return index.nearest(latitude, longitude);
 }
+
+} // namespace
+
+std::optional<Place> nearestPlace(double latitude, double longitude)
+{
+    return nearestPlaceIn(CityIndex::shared(), latitude, longitude);
+}
+
+std::optional<Place> nearestPlaceWithDatabase(WorldOpener openWorld, double latitude, double longitude)
+{
+    CityIndex index(openWorld);
+    return nearestPlaceIn(index, latitude, longitude);
+}
+
 
 } // namespace places

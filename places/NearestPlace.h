@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+struct _GWeatherLocation;
+
 namespace places {
 
 // Beyond this distance the nearest town says little about where a photo was
@@ -25,5 +27,14 @@ struct Place {
 // The database is read on the first call, once; calls may come from any
 // thread.
 std::optional<Place> nearestPlace(double latitude, double longitude);
+
+// What opens libgweather's world locations database: its world, or null
+// when there is none to read.
+using WorldOpener = _GWeatherLocation* (*)();
+
+// nearestPlace over the database `openWorld` opens (nearestPlace's own is
+// gweather_location_get_world), in an index of its own: when it opens
+// nothing, the build's table of the database answers alone, in English.
+std::optional<Place> nearestPlaceWithDatabase(WorldOpener openWorld, double latitude, double longitude);
 
 } // namespace places
