@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The album of a large folder as a person meets it in the browser, measured
 against the album's goals: Debian's chromium, headless, on the page of
 `quorix-viewer --serve` over a folder of generated photos (10,000 by default).
@@ -51,7 +51,7 @@ GOALS = {  # name: (goal, unit)
 # Taps Photos and reports, in milliseconds from the tap, when the grid was
 # drawn and when every thumbnail in view had been shown.
 TAP_PHOTOS = """
-const done = arguments[0], limit = arguments[1];
+const limit = arguments[0], done = arguments[arguments.length - 1];
 const button = document.querySelector('#screen [data-role="barButton"][data-name="Photos"]');
 if (!button) return done({ error: 'no Photos button on the screen' });
 const started = performance.now();
@@ -76,18 +76,24 @@ button.click();
 # Scrolls the grid one screen down and reports when its thumbnails in view
 # are shown, and whether the end was reached.
 SCROLL_ONE_SCREEN = """
-const done = arguments[0], limit = arguments[1];
+const limit = arguments[0], count = arguments[1], done = arguments[arguments.length - 1];
 const grid = document.querySelector('#screen .grid');
 const started = performance.now();
 grid.scrollTop = grid.scrollTop + grid.clientHeight;
+// The page makes the cells for the new position on its next frame: the
+// screen counts once cells cover both its edges, then all show their images.
+const covers = (cells, y) => cells.some(c => {
+  const top = parseFloat(c.style.top); return top <= y && y <= top + parseFloat(c.style.height) + 1; });
 (function poll() {
+  const cells = [...grid.querySelectorAll('.thumbnail')];
   const view = grid.getBoundingClientRect();
-  const inView = [...grid.querySelectorAll('.thumbnail')].filter(c => {
-    const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
+  const inView = cells.filter(c => { const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
   const last = grid.scrollTop + grid.clientHeight >= grid.scrollHeight - 1;
-  if (inView.length && inView.every(c => { const i = c.querySelector('img'); return !i || (i.complete && i.naturalWidth); }))
+  const made = covers(cells, grid.scrollTop)
+    && (covers(cells, grid.scrollTop + grid.clientHeight - 1) || cells.some(c => Number(c.dataset.index) === count - 1));
+  if (made && inView.length && inView.every(c => { const i = c.querySelector('img'); return !i || (i.complete && i.naturalWidth); }))
     return done({ end: last, shown: inView.length,
-                  first: Math.min(...inView.map(c => Number(c.dataset.index))),
+                  last: Math.max(...inView.map(c => Number(c.dataset.index))),
                   undecodable: inView.filter(c => !c.querySelector('img')).length });
   if (performance.now() - started > limit) return done({ error: 'timed out at ' + grid.scrollTop });
   requestAnimationFrame(poll);
@@ -159,14 +165,14 @@ def scroll_whole_album(browser, count):
     started = time.monotonic()
     screens = undecodable = 0
     while time.monotonic() - started < SCROLL_SECONDS:
-        result = browser.execute_async_script(SCROLL_ONE_SCREEN, STEP_SECONDS * 1000)
+        result = browser.execute_async_script(SCROLL_ONE_SCREEN, STEP_SECONDS * 1000, count)
         if 'error' in result:
             raise RuntimeError('scrolling: %s' % result)
         screens += 1
         undecodable += result['undecodable']
         if result['end']:
-            if result['first'] + result['shown'] < count:
-                raise RuntimeError('the grid ended at photo %d of %d' % (result['first'] + result['shown'], count))
+            if result['last'] != count - 1:
+                raise RuntimeError('the grid ended at photo %d of %d' % (result['last'] + 1, count))
             return time.monotonic() - started, screens, undecodable
     raise RuntimeError('the album was not scrolled through within %d s' % SCROLL_SECONDS)
 
