@@ -30,14 +30,11 @@ import sys
 import tempfile
 import time
 
-try:
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-except ImportError:
-    webdriver = None
+# The browser as the page's tests start it.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'browser'))
+import page_test  # noqa: E402
+from page_test import CHROMEDRIVER, CHROMIUM, webdriver  # noqa: E402
 
-CHROMIUM = '/usr/bin/chromium'
-CHROMEDRIVER = '/usr/bin/chromedriver'
 STEP_SECONDS = 120  # at most, for one screen of thumbnails
 SCROLL_SECONDS = 3600  # at most, for the whole album
 
@@ -134,12 +131,7 @@ class Viewer:
 
 
 def start_browser():
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
-                     '--window-size=1200,1000', '--hide-scrollbars', '--force-device-scale-factor=1'):
-        options.add_argument(argument)
-    browser = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    browser = page_test.start_browser()
     browser.set_script_timeout(STEP_SECONDS + 10)
     return browser
 
