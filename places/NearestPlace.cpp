@@ -247,5 +247,4 @@ std::optional<Place> nearestPlaceWithDatabase(WorldOpener openWorld, double lati
     return nearestPlaceIn(index, latitude, longitude);
 }
 
-
 } // namespace places
