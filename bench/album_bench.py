@@ -11,7 +11,8 @@ against the album's goals: Debian's chromium, headless, on the page of
                         screen's thumbnails shown before the next (made cold)
   RSS                   the viewer's resident memory after that, and its peak
 
-Each figure is printed beside its goal and their ratio (below 1 meets it).
+Each figure is printed beside its goal and their ratio (below 1 meets it);
+the first-screen figures are medians over --runs fresh viewers.
 The page, the viewer and the photos stay on this machine: every request goes
 to the loopback address, and every wait is bounded.
 
@@ -25,6 +26,7 @@ import argparse
 import os
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -176,6 +178,7 @@ def main():
     parser.add_argument('--photos', help='the folder of photos (made when missing, and kept)')
     parser.add_argument('--count', type=int, default=10000, help='photos in the album (default 10000)')
     parser.add_argument('--device', default='phone', choices=('phone', 'tablet'))
+    parser.add_argument('--runs', type=int, default=5, help='fresh viewers per first-screen figure (default 5)')
     args = parser.parse_args()
     if webdriver is None or not shutil.which(CHROMIUM) or not shutil.which(CHROMEDRIVER):
         print('album_bench: needs chromium, chromium-driver and python3-selenium (scripts/install-deps.sh)', file=sys.stderr)
@@ -200,37 +203,45 @@ def main():
         print('%d photos of 2000 x 1500, %.0f KB each on average (ready in %.0f s); %s; load average %.1f'
               % (args.count, size / 1024, time.monotonic() - made, args.device, os.getloadavg()[0]), flush=True)
 
-        cache = os.path.join(scratch, 'cache')
-        figures = {}
+        # Each first screen is measured in turns of fresh viewers (cold: each
+        # with an empty cache of its own), and the median is the figure.
+        cold, warm = [], []
+        rss = peak = None
         browser = start_browser()
         try:
-            viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
-            try:
-                open_page(browser, viewer)
-                cold = tap_photos(browser)
-                figures['album on screen'] = cold['album'] / 1000
-                figures['first screen of thumbnails, cold'] = cold['thumbnails'] / 1000
-                print('cold: album %.3f s, %d thumbnails in view in %.3f s' % (
-                    cold['album'] / 1000, cold['shown'], cold['thumbnails'] / 1000), flush=True)
-                seconds, screens, undecodable = scroll_whole_album(browser, args.count)
-                figures['RSS after scrolling the whole album'] = viewer.memory_mb('VmRSS')
-                peak = viewer.memory_mb('VmHWM')
-                print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
-                      % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
-            finally:
-                viewer.stop()
+            for turn in range(args.runs):
+                cache = os.path.join(scratch, 'cache-%d' % turn)
+                viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
+                try:
+                    open_page(browser, viewer)
+                    cold.append(tap_photos(browser))
+                    print('cold: album %.3f s, %d thumbnails in view in %.3f s' % (
+                        cold[-1]['album'] / 1000, cold[-1]['shown'], cold[-1]['thumbnails'] / 1000), flush=True)
+                    if turn == args.runs - 1:
+                        seconds, screens, undecodable = scroll_whole_album(browser, args.count)
+                        rss, peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
+                        print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
+                              % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
+                finally:
+                    viewer.stop()
             thumbnails = sum(len(files) for _, _, files in os.walk(os.path.join(cache, 'thumbnails')))
-            viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
-            try:
-                open_page(browser, viewer)
-                warm = tap_photos(browser)
-                figures['first screen of thumbnails, warm'] = warm['thumbnails'] / 1000
-                print('warm: album %.3f s, %d thumbnails in view in %.3f s (%d in the cache)' % (
-                    warm['album'] / 1000, warm['shown'], warm['thumbnails'] / 1000, thumbnails), flush=True)
-            finally:
-                viewer.stop()
+            for turn in range(args.runs):
+                viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
+                try:
+                    open_page(browser, viewer)
+                    warm.append(tap_photos(browser))
+                    print('warm: album %.3f s, %d thumbnails in view in %.3f s (%d in the cache)' % (
+                        warm[-1]['album'] / 1000, warm[-1]['shown'], warm[-1]['thumbnails'] / 1000, thumbnails), flush=True)
+                finally:
+                    viewer.stop()
         finally:
             browser.quit()
+        figures = {
+            'album on screen': statistics.median(r['album'] for r in cold + warm) / 1000,
+            'first screen of thumbnails, cold': statistics.median(r['thumbnails'] for r in cold) / 1000,
+            'first screen of thumbnails, warm': statistics.median(r['thumbnails'] for r in warm) / 1000,
+            'RSS after scrolling the whole album': rss,
+        }
 
         print()
         print('| | measured | goal | measured / goal |')
