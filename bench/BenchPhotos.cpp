@@ -4,12 +4,22 @@
 //   camera-45mp.heic  8256 x 5504, as a mirrorless camera's HEIC
 // Smooth noise stands in for a scene: it costs what a real photo costs to
 // decode, and compresses to an ordinary size. Usage: quorix_bench_photos DIR
+//
+// With --album COUNT it writes instead the album the album benchmark
+// (bench/album_bench.py) opens: COUNT photos of 2000 x 1500, photo-NNNNN.jpg,
+// each the scene in a tint of its own, so no two files are the same.
+// Usage: quorix_bench_photos --album COUNT DIR
 
 #include <vips/vips.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -53,16 +63,65 @@ bool write(const std::string& path, int width, int height)
     return true;
 }
 
+// The album's photos, on every core; one already there is kept.
+bool writeAlbum(const std::string& dir, int count)
+{
+    VipsImage* rendered = scene(2000, 1500);
+    VipsImage* base = rendered ? vips_image_copy_memory(rendered) : nullptr;
+    if (rendered)
+        g_object_unref(rendered);
+    if (!base)
+        return false;
+    std::atomic<int> next { 0 };
+    std::atomic<bool> ok { true };
+    auto work = [&] {
+        for (int i; ok && (i = next++) < count;) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/photo-%05d.jpg", i);
+            const std::string path = dir + name;
+            struct stat info {};
+            if (::stat(path.c_str(), &info) == 0)
+                continue;
+            double scale[3] = { 0.6 + 0.4 * (i % 7) / 6, 0.6 + 0.4 * (i % 11) / 10, 0.6 + 0.4 * (i % 13) / 12 };
+            double offset[3] = { double(i % 50), double(i / 50 % 50), double(i / 2500 % 50) };
+            VipsImage* tinted = nullptr;
+            const std::string partial = path + ".part.jpg";
+            if (vips_linear(base, &tinted, scale, offset, 3, "uchar", TRUE, nullptr)
+                || vips_jpegsave(tinted, partial.c_str(), "Q", 85, nullptr)
+                || std::rename(partial.c_str(), path.c_str()) != 0) {
+                std::fprintf(stderr, "quorix_bench_photos: %s: %s\n", path.c_str(), vips_error_buffer());
+                ok = false;
+            }
+            if (tinted)
+                g_object_unref(tinted);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned n = std::max(1u, std::thread::hardware_concurrency()); n--;)
+        threads.emplace_back(work);
+    for (auto& thread : threads)
+        thread.join();
+    g_object_unref(base);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quorix_bench_photos DIR\n");
+    const bool album = argc == 4 && std::string(argv[1]) == "--album" && std::atoi(argv[2]) > 0;
+    if (argc != 2 && !album) {
+        std::fprintf(stderr, "usage: quorix_bench_photos DIR | --album COUNT DIR\n");
         return 2;
     }
     if (VIPS_INIT(argv[0]) != 0)
         return 1;
+    if (album) {
+        ::mkdir(argv[3], 0755);
+        const bool ok = writeAlbum(argv[3], std::atoi(argv[2]));
+        vips_shutdown();
+        return ok ? 0 : 1;
+    }
     const std::string dir = argv[1];
     ::mkdir(dir.c_str(), 0755);
     const bool ok = write(dir + "/camera-24mp.jpg", 6000, 4000) && write(dir + "/phone-12mp.heic", 4032, 3024)

@@ -14,6 +14,8 @@ struct CityEntry {
     unsigned short path[5];
     unsigned char depth;
     const char* englishName; // to check the path still leads to it
+    // What a lookup answers (with englishName) when the database cannot be read.
+    const char* englishCountry;
 };
 
 // Sorted by latitude.

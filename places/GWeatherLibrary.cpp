@@ -55,7 +55,7 @@ const GWeatherLibrary* gweather()
         std::string error;
         auto opened = GWeatherLibrary::open(gweatherLibraryName, error);
         if (!opened)
-            std::fprintf(stderr, "%s: places are not named: %s\n", program_invocation_short_name, error.c_str());
+            std::fprintf(stderr, "%s: places are named in English only: %s\n", program_invocation_short_name, error.c_str());
         return opened;
     }();
     return library ? &*library : nullptr;

@@ -37,8 +37,8 @@ struct GWeatherLibrary {
 };
 
 // libgweather, opened on the first call. When it cannot be opened, the first
-// call says so once on standard error (places then have no name) and every
-// call gives null. Calls may come from any thread.
+// call says so once on standard error (places are then named in English,
+// from the build's table) and every call gives null. Calls may come from any thread.
 const GWeatherLibrary* gweather();
 
 } // namespace places

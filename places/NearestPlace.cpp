@@ -38,8 +38,10 @@ double distanceKm(double latitude1, double longitude1, double latitude2, double 
     return 2 * earthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
+// Drops a reference through the library that handed it out.
 struct GObjectUnref {
-    void operator()(GWeatherLocation* location) const { gweather()->objectUnref(location); }
+    decltype(GWeatherLibrary::objectUnref) unref = nullptr;
+    void operator()(GWeatherLocation* location) const { unref(location); }
 };
 using LocationRef = std::unique_ptr<GWeatherLocation, GObjectUnref>;
 
@@ -55,34 +57,20 @@ struct City {
 // build made of the database, so finding the nearest reads nothing; the
 // database is opened for the one city named, found by its path. Should the
 // database have changed since the build (the path leads elsewhere), the
-// cities are read from the database itself, once (about 20 ms).
+// cities are read from the database itself, once (about 20 ms). Should
+// there be no database to read (libgweather cannot be loaded or cannot open
+// its world), the table answers alone, with the English names the build
+// recorded.
 class CityIndex {
 public:
     static CityIndex& shared()
     {
-        static CityIndex index;
+        static CityIndex index(gweather);
         return index;
     }
 
-    std::optional<Place> nearest(double latitude, double longitude)
-    {
-        City* city = nearestCity(latitude, longitude);
-        // The database is opened only for a town within reach.
-        if (!city || !gweather())
-            return std::nullopt;
-        const GWeatherLibrary& library = *gweather();
-        if (!city->location && !(city->location = lookUp(library, *city->entry))) {
-            readDatabase(library);
-            city = nearestCity(latitude, longitude);
-        }
-        if (!city || !city->location)
-            return std::nullopt;
-        return Place { localName(library, city->location.get()), countryName(library, city->location.get()),
-            distanceKm(latitude, longitude, city->latitude, city->longitude) };
-    }
-
-private:
-    CityIndex()
+    explicit CityIndex(LibraryOpener openLibrary)
+        : openLibrary_(openLibrary)
     {
         // The names are translated by gettext, which converts them to the
         // locale's character set unless told otherwise: ours is UTF-8.
@@ -103,6 +91,30 @@ private:
             freelocale(messages_);
     }
 
+    std::optional<Place> nearest(double latitude, double longitude)
+    {
+        City* city = nearestCity(latitude, longitude);
+        // The database is opened only for a town within reach.
+        const GWeatherLibrary* library = city && !databaseGone_ ? openLibrary_() : nullptr;
+        if (!library)
+            databaseGone_ = city != nullptr;
+        else if (!city->location && !(city->location = lookUp(*library, *city->entry))) {
+            readDatabase(*library);
+            city = nearestCity(latitude, longitude);
+        }
+        if (!city)
+            return std::nullopt;
+        const double distance = distanceKm(latitude, longitude, city->latitude, city->longitude);
+        if (!city->location) {
+            // No database to ask: the build's table still knows the town, in English.
+            if (!city->entry)
+                return std::nullopt;
+            return Place { city->entry->englishName, city->entry->englishCountry, distance };
+        }
+        return Place { localName(*library, city->location.get()), countryName(*library, city->location.get()), distance };
+    }
+
+private:
     City* nearestCity(double latitude, double longitude)
     {
         City* best = nullptr;
@@ -127,7 +139,7 @@ private:
         GWeatherLocation* world = library.getWorld();
         if (!world)
             return nullptr;
-        LocationRef node;
+        LocationRef node(nullptr, GObjectUnref { library.objectUnref });
         for (unsigned level = 0; level < entry.depth; ++level) {
             GWeatherLocation* parent = node ? node.get() : world;
             // next_child hands back a new reference and drops the one to the
@@ -146,11 +158,17 @@ private:
         return node;
     }
 
+    // When the library has no world to give (its database is not installed
+    // or cannot be read), the table stays and answers alone.
     void readDatabase(const GWeatherLibrary& library)
     {
+        GWeatherLocation* world = library.getWorld();
+        if (!world) {
+            databaseGone_ = true;
+            return;
+        }
         cities_.clear();
-        if (GWeatherLocation* world = library.getWorld())
-            collect(library, world);
+        collect(library, world);
         std::sort(cities_.begin(), cities_.end(), [](const City& a, const City& b) { return a.latitude < b.latitude; });
     }
 
@@ -162,7 +180,7 @@ private:
                 if (library.hasCoords(child)) {
                     double latitude = 0, longitude = 0;
                     library.getCoords(child, &latitude, &longitude);
-                    cities_.push_back({ latitude, longitude, nullptr, LocationRef(static_cast<GWeatherLocation*>(library.objectRef(child))) });
+                    cities_.push_back({ latitude, longitude, nullptr, LocationRef(static_cast<GWeatherLocation*>(library.objectRef(child)), GObjectUnref { library.objectUnref }) });
                 }
             } else {
                 collect(library, child);
@@ -198,6 +216,8 @@ private:
         });
     }
 
+    LibraryOpener openLibrary_;
+    bool databaseGone_ = false;
     std::vector<City> cities_;
     locale_t messages_ = nullptr;
 };
@@ -209,9 +229,8 @@ std::mutex& lookupLock()
     return lock;
 }
 
-} // namespace
-
-std::optional<Place> nearestPlace(double latitude, double longitude)
+// The nearest town in `index`, for a position that is one and not at sea.
+std::optional<Place> nearestPlaceIn(CityIndex& index, double latitude, double longitude)
 {
     if (!std::isfinite(latitude) || !std::isfinite(longitude) || std::abs(latitude) > 90 || std::abs(longitude) > 180)
         return std::nullopt;
@@ -219,7 +238,20 @@ std::optional<Place> nearestPlace(double latitude, double longitude)
     if (isAtSea(latitude, longitude))
         return std::nullopt;
     std::lock_guard guard(lookupLock());
-    return CityIndex::shared().nearest(latitude, longitude);
+    return index.nearest(latitude, longitude);
+}
+
+} // namespace
+
+std::optional<Place> nearestPlace(double latitude, double longitude)
+{
+    return nearestPlaceIn(CityIndex::shared(), latitude, longitude);
+}
+
+std::optional<Place> nearestPlaceWith(LibraryOpener openLibrary, double latitude, double longitude)
+{
+    CityIndex index(openLibrary);
+    return nearestPlaceIn(index, latitude, longitude);
 }
 
 } // namespace places

@@ -1,5 +1,6 @@
 // Writes the cities of libgweather's world locations database, with their
-// positions and their paths in the database's tree, as a C++ source
+// positions, their paths in the database's tree and their English names and
+// countries' names, as a C++ source
 // (places/CityTable.h), sorted by latitude. Run by the build.
 // Usage: make-city-table OUTPUT.cpp
 
@@ -18,21 +19,24 @@ struct City {
     double longitude;
     std::vector<unsigned> path;
     std::string englishName;
+    std::string englishCountry;
 };
 
-void collect(GWeatherLocation* parent, std::vector<unsigned>& path, std::vector<City>& cities)
+void collect(GWeatherLocation* parent, std::vector<unsigned>& path, const std::string& country, std::vector<City>& cities)
 {
     GWeatherLocation* child = nullptr;
     for (unsigned index = 0; (child = gweather_location_next_child(parent, child)); ++index) {
         path.push_back(index);
         if (gweather_location_get_level(child) == GWEATHER_LOCATION_CITY) {
             if (gweather_location_has_coords(child)) {
-                City city { 0, 0, path, gweather_location_get_english_name(child) };
+                City city { 0, 0, path, gweather_location_get_english_name(child), country };
                 gweather_location_get_coords(child, &city.latitude, &city.longitude);
                 cities.push_back(std::move(city));
             }
+        } else if (gweather_location_get_level(child) == GWEATHER_LOCATION_COUNTRY) {
+            collect(child, path, gweather_location_get_english_name(child), cities);
         } else {
-            collect(child, path, cities);
+            collect(child, path, country, cities);
         }
         path.pop_back();
     }
@@ -69,7 +73,7 @@ int main(int argc, char** argv)
     }
     std::vector<City> cities;
     std::vector<unsigned> path;
-    collect(world, path, cities);
+    collect(world, path, "", cities);
     std::stable_sort(cities.begin(), cities.end(), [](const City& a, const City& b) { return a.latitude < b.latitude; });
 
     const std::string output = argv[1];
@@ -86,7 +90,7 @@ int main(int argc, char** argv)
         out << "    { " << number << ", {";
         for (size_t i = 0; i < city.path.size(); ++i)
             out << (i ? ", " : " ") << city.path[i];
-        out << " }, " << city.path.size() << ", " << literal(city.englishName) << " },\n";
+        out << " }, " << city.path.size() << ", " << literal(city.englishName) << ", " << literal(city.englishCountry) << " },\n";
     }
     out << "};\nconst unsigned long cityTableSize = sizeof cityTable / sizeof cityTable[0];\n\n} // namespace places\n";
     out.close();

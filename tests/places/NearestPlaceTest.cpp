@@ -96,4 +96,44 @@ TEST(GWeatherLibrary, GivesTheLoadersReasonWhenTheLibraryIsNotThere)
     EXPECT_NE(error.find("libquorix-no-such-library.so.0: cannot open shared object file"), std::string::npos) << error;
 }
 
+// libgweather that cannot be loaded.
+const places::GWeatherLibrary* noLibrary() { return nullptr; }
+
+// libgweather loaded, with no world locations database to read.
+const places::GWeatherLibrary* libraryWithoutDatabase()
+{
+    static const places::GWeatherLibrary library = [] {
+        places::GWeatherLibrary withoutWorld = *places::gweather();
+        withoutWorld.getWorld = []() -> GWeatherLocation* { return nullptr; };
+        return withoutWorld;
+    }();
+    return &library;
+}
+
+TEST(NearestPlace, WithoutADatabaseTheBuildsTableStillNamesTheTownInEnglish)
+{
+    const Expected rows[] = {
+        { 59.9075, 10.744583, "Oslo", "Norway", 1.1 },
+        { -22.948658, -43.157444, "Rio de Janeiro", "Brazil", 9.5 },
+        { 48.1, 11.6, "Munich", "Germany", 5.7 },
+        { -90.0, 0.0, "Amundsen-Scott South Pole Station", "Antarctica", 0 },
+        { -33.90, -70.5, nullptr, nullptr, 0 }, // Santiago is 52 km away
+        { -23.2, -43.0, nullptr, nullptr, 0 }, // at sea off Rio de Janeiro
+    };
+    for (auto openLibrary : { noLibrary, libraryWithoutDatabase }) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::to_string(row.latitude) + ", " + std::to_string(row.longitude));
+            auto place = places::nearestPlaceWith(openLibrary, row.latitude, row.longitude);
+            if (!row.name) {
+                EXPECT_FALSE(place) << place->name;
+                continue;
+            }
+            ASSERT_TRUE(place);
+            EXPECT_EQ(place->name, row.name);
+            EXPECT_EQ(place->country, row.country);
+            EXPECT_NEAR(place->distanceKm, row.distanceKm, 0.1);
+        }
+    }
+}
+
 } // namespace

@@ -23,7 +23,9 @@ std::optional<VipsPng> savePng(VipsImage* image)
     void* buffer = nullptr;
     size_t length = 0;
     std::optional<VipsPng> png;
-    if (vips_pngsave_buffer(image, &buffer, &length, "strip", TRUE, nullptr) == 0) {
+    // The fastest deflate: at level 6 the PNG took a third of a cold 256-pixel
+    // thumbnail's time (23 of 78 ms), at level 1 half that, for a file about as big.
+    if (vips_pngsave_buffer(image, &buffer, &length, "strip", TRUE, "compression", 1, nullptr) == 0) {
         png = VipsPng { std::string(static_cast<const char*>(buffer), length), vips_image_get_width(image), vips_image_get_height(image) };
         g_free(buffer);
     }

@@ -9,6 +9,7 @@
 #include "UiQueue.h"
 
 #include "MapRoutes.h"
+#include "PageFiles.h"
 
 #include "../Commands.h"
 #include "../Session.h"
@@ -21,45 +22,13 @@
 #include <microhttpd.h>
 
 #include <cstring>
-#include <fstream>
-#include <map>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <unistd.h>
 
 namespace viewer {
 
 namespace {
-
-struct WebFile {
-    const char* name;
-    const char* type;
-};
-constexpr WebFile webFiles[] = {
-    { "index.html", "text/html; charset=utf-8" },
-    { "viewer.css", "text/css; charset=utf-8" },
-    { "viewer.js", "text/javascript; charset=utf-8" },
-    // The map: Leaflet, the page's drawing over it and the basemap.
-    { "map.js", "text/javascript; charset=utf-8" },
-    { "album.js", "text/javascript; charset=utf-8" },
-    { "map.css", "text/css; charset=utf-8" },
-    { "leaflet.js", "text/javascript; charset=utf-8" },
-    { "leaflet.css", "text/css; charset=utf-8" },
-    // Compressed at build time and inflated by the page: a type the server
-    // does not compress again on every request.
-    { "basemap.json.gz", "application/gzip" },
-};
-
-std::optional<std::string> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // What a request is answered with. The bytes are shared, never copied: the
 // page's files live as long as the server, a photo as long as a cache entry
@@ -70,6 +39,7 @@ struct Reply {
     std::shared_ptr<const std::string> body;
     std::string cookie; // Set-Cookie, when the token is handed over
     bool thenQuit = false; // the `quit` command's answer: stop once it is sent
+    std::string etag = {}; // a file of the page: kept by the browser and asked again with it
 
     static Reply text(unsigned status, const std::string& text)
     {
@@ -176,7 +146,14 @@ MHD_Result send(MHD_Connection* connection, const Reply& reply)
     }
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type.c_str());
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    if (reply.etag.empty()) {
+        // The screen, photos and answers change under the same address.
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    } else {
+        // Kept, but asked again on every use: a 304 costs a round trip, no body.
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, reply.etag.c_str());
+    }
     if (!reply.cookie.empty())
         MHD_add_response_header(response, MHD_HTTP_HEADER_SET_COOKIE, reply.cookie.c_str());
     const MHD_Result queued = MHD_queue_response(connection, reply.status, response);
@@ -306,9 +283,11 @@ struct ViewerServer::Impl {
     {
         const bool get = method == MHD_HTTP_METHOD_GET || method == MHD_HTTP_METHOD_HEAD;
         const std::string path = url == "/" ? "index.html" : std::string(url.substr(1));
-        if (auto file = files.find(path); get && file != files.end()) {
-            Reply reply = file->second;
-            reply.cookie = exchange.cookie;
+        if (const PageFile* file = get ? files->find(path) : nullptr) {
+            const bool kept = etagMatches(header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH).value_or(""), file->etag);
+            static const auto nothing = std::make_shared<const std::string>();
+            Reply reply { kept ? 304u : 200u, file->type, kept ? nothing : file->body, exchange.cookie };
+            reply.etag = file->etag;
             return send(connection, reply);
         }
         if (url == "/snapshot" && get)
@@ -396,7 +375,7 @@ struct ViewerServer::Impl {
     PhotoRenderer::Box photoBox;
     std::function<void()> onQuit;
     std::optional<RequestGuard> guard;
-    std::map<std::string, Reply> files; // by name: the page's files
+    std::optional<PageFiles> files;
     bool loopback = true;
     int listenFd = -1;
     std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>();
@@ -420,13 +399,10 @@ ViewerServer::~ViewerServer()
 
 std::optional<std::string> ViewerServer::open(Setup setup)
 {
-    for (const auto& file : webFiles) {
-        const std::string path = setup.webFolder + "/" + file.name;
-        auto content = readFile(path);
-        if (!content)
-            return path + ": cannot be read";
-        impl_->files[file.name] = { 200, file.type, std::make_shared<const std::string>(std::move(*content)), {} };
-    }
+    auto page = PageFiles::read(setup.webFolder);
+    if (auto* failure = std::get_if<std::string>(&page))
+        return *failure;
+    impl_->files.emplace(std::move(std::get<PageFiles>(page)));
     if (setup.port < 0 || setup.port > 65535)
         return "port " + std::to_string(setup.port) + " is not between 0 and 65535";
     auto bound = ListenSocket::open(setup.address, setup.port);

@@ -14,7 +14,8 @@ namespace viewer {
 class CommandRunner;
 
 // The viewer's page and its endpoints, on libmicrohttpd:
-//   GET  /                      the page (and its /viewer.css, /viewer.js)
+//   GET  /                      the page (and its scripts, styles, Leaflet and basemap:
+//                               PageFiles.h, revalidated by their ETag)
 //   GET  /snapshot              the screen, the photo on it and what was handed
 //                               to the system (opened URLs, mails, pasteboard)
 //   POST /command               one command line, answered as the script mode does

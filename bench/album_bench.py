@@ -1,0 +1,260 @@
+#!/usr/bin/python3
+"""The album of a large folder as a person meets it in the browser, measured
+against the album's goals: Debian's chromium, headless, on the page of
+`quorix-viewer --serve` over a folder of generated photos (10,000 by default).
+
+  album on screen       from the tap on Photos to the grid drawn in the page
+  first screen, cold    from that tap to every thumbnail in view shown, with
+                        an empty thumbnail cache (a fresh XDG_CACHE_HOME)
+  first screen, warm    the same in a fresh viewer whose cache holds them
+  whole album           the grid scrolled screen by screen to its end, each
+                        screen's thumbnails shown before the next (made cold)
+  RSS                   the viewer's resident memory after that, and its peak
+
+Each figure is printed beside its goal and their ratio (below 1 meets it);
+the first-screen figures are medians over --runs fresh viewers.
+The page, the viewer and the photos stay on this machine: every request goes
+to the loopback address, and every wait is bounded.
+
+Photos come from quorix_bench_photos (built with -DQUORIX_BUILD_BENCH=ON),
+written into a temporary folder unless --photos names one to keep:
+  bench/album_bench.py --viewer build-rel/bin/quorix-viewer \\
+      --bench-photos build-rel/bin/quorix_bench_photos
+"""
+
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+# The browser as the page's tests start it.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'browser'))
+import page_test  # noqa: E402
+from page_test import CHROMEDRIVER, CHROMIUM, webdriver  # noqa: E402
+
+STEP_SECONDS = 120  # at most, for one screen of thumbnails
+SCROLL_SECONDS = 3600  # at most, for the whole album
+
+GOALS = {  # name: (goal, unit)
+    'album on screen': (1.0, 's'),
+    'first screen of thumbnails, cold': (2.0, 's'),
+    'first screen of thumbnails, warm': (0.2, 's'),
+    'RSS after scrolling the whole album': (200, 'MB'),
+}
+
+# Taps Photos and reports, in milliseconds from the tap, when the grid was
+# drawn and when every thumbnail in view had been shown.
+TAP_PHOTOS = """
+const limit = arguments[0], done = arguments[arguments.length - 1];
+const button = document.querySelector('#screen [data-role="barButton"][data-name="Photos"]');
+if (!button) return done({ error: 'no Photos button on the screen' });
+const started = performance.now();
+let album = null;
+button.click();
+(function poll() {
+  const now = performance.now();
+  const grid = document.querySelector('#screen .grid');
+  const cells = grid ? [...grid.querySelectorAll('.thumbnail')] : [];
+  if (album === null && cells.length) album = now - started;
+  if (album !== null) {
+    const view = grid.getBoundingClientRect();
+    const inView = cells.filter(c => { const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
+    if (inView.length && inView.every(c => { const i = c.querySelector('img'); return i && i.complete && i.naturalWidth; }))
+      return done({ album: album, thumbnails: now - started, shown: inView.length });
+  }
+  if (now - started > limit) return done({ error: 'timed out', album: album, cells: cells.length });
+  requestAnimationFrame(poll);
+})();
+"""
+
+# Scrolls the grid one screen down and reports when its thumbnails in view
+# are shown, and whether the end was reached.
+SCROLL_ONE_SCREEN = """
+const limit = arguments[0], count = arguments[1], done = arguments[arguments.length - 1];
+const grid = document.querySelector('#screen .grid');
+const started = performance.now();
+grid.scrollTop = grid.scrollTop + grid.clientHeight;
+// The page makes the cells for the new position on its next frame: the
+// screen counts once cells cover both its edges, then all show their images.
+const covers = (cells, y) => cells.some(c => {
+  const top = parseFloat(c.style.top); return top <= y && y <= top + parseFloat(c.style.height) + 1; });
+(function poll() {
+  const cells = [...grid.querySelectorAll('.thumbnail')];
+  const view = grid.getBoundingClientRect();
+  const inView = cells.filter(c => { const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
+  const last = grid.scrollTop + grid.clientHeight >= grid.scrollHeight - 1;
+  const made = covers(cells, grid.scrollTop)
+    && (covers(cells, grid.scrollTop + grid.clientHeight - 1) || cells.some(c => Number(c.dataset.index) === count - 1));
+  if (made && inView.length && inView.every(c => { const i = c.querySelector('img'); return !i || (i.complete && i.naturalWidth); }))
+    return done({ end: last, shown: inView.length,
+                  last: Math.max(...inView.map(c => Number(c.dataset.index))),
+                  undecodable: inView.filter(c => !c.querySelector('img')).length });
+  if (performance.now() - started > limit) return done({ error: 'timed out at ' + grid.scrollTop });
+  requestAnimationFrame(poll);
+})();
+"""
+
+
+class Viewer:
+    """A quorix-viewer --serve of the photos folder with its own cache folder."""
+
+    def __init__(self, binary, arguments, photos, cache):
+        env = dict(os.environ, XDG_CACHE_HOME=cache, XDG_CONFIG_HOME=os.path.join(cache, 'config'),
+                   LANGUAGE='', LC_ALL='C.UTF-8')
+        env.pop('DISPLAY', None)
+        env.pop('WAYLAND_DISPLAY', None)
+        self.process = subprocess.Popen([binary, '--serve', '--port', '0', '--no-browser', *arguments, photos],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
+        match = re.search(r'http://127\.0\.0\.1:\d+/', self.process.stdout.readline())
+        if not match:
+            self.process.kill()
+            raise RuntimeError('%s printed no address' % binary)
+        self.url = match.group(0)
+
+    def memory_mb(self, field):
+        with open('/proc/%d/status' % self.process.pid) as status:
+            for line in status:
+                if line.startswith(field + ':'):
+                    return int(line.split()[1]) / 1024
+        raise RuntimeError('no %s for the viewer' % field)
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(15)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+def start_browser():
+    browser = page_test.start_browser()
+    browser.set_script_timeout(STEP_SECONDS + 10)
+    return browser
+
+
+def open_page(browser, viewer):
+    browser.get(viewer.url)
+    deadline = time.monotonic() + 60
+    while not browser.execute_script(
+            "const i = document.querySelector('#screen img.photo'); return i && i.complete && i.naturalWidth;"):
+        if time.monotonic() > deadline:
+            raise RuntimeError('the viewer showed no photo within 60 s')
+        time.sleep(0.05)
+
+
+def tap_photos(browser):
+    result = browser.execute_async_script(TAP_PHOTOS, STEP_SECONDS * 1000)
+    if 'error' in result:
+        raise RuntimeError('album: %s' % result)
+    return result
+
+
+def scroll_whole_album(browser, count):
+    started = time.monotonic()
+    screens = undecodable = 0
+    while time.monotonic() - started < SCROLL_SECONDS:
+        result = browser.execute_async_script(SCROLL_ONE_SCREEN, STEP_SECONDS * 1000, count)
+        if 'error' in result:
+            raise RuntimeError('scrolling: %s' % result)
+        screens += 1
+        undecodable += result['undecodable']
+        if result['end']:
+            if result['last'] != count - 1:
+                raise RuntimeError('the grid ended at photo %d of %d' % (result['last'] + 1, count))
+            return time.monotonic() - started, screens, undecodable
+    raise RuntimeError('the album was not scrolled through within %d s' % SCROLL_SECONDS)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('--viewer', required=True, help='the quorix-viewer to measure')
+    parser.add_argument('--bench-photos', help='quorix_bench_photos, to write the photos')
+    parser.add_argument('--photos', help='the folder of photos (made when missing, and kept)')
+    parser.add_argument('--count', type=int, default=10000, help='photos in the album (default 10000)')
+    parser.add_argument('--device', default='phone', choices=('phone', 'tablet'))
+    parser.add_argument('--runs', type=int, default=5, help='fresh viewers per first-screen figure (default 5)')
+    args = parser.parse_args()
+    if webdriver is None or not shutil.which(CHROMIUM) or not shutil.which(CHROMEDRIVER):
+        print('album_bench: needs chromium, chromium-driver and python3-selenium (scripts/install-deps.sh)', file=sys.stderr)
+        return 1
+
+    scratch = tempfile.mkdtemp(prefix='quorix-album-bench-')
+    try:
+        photos = args.photos or os.path.join(scratch, 'photos')
+        made = time.monotonic()
+        if not os.path.isdir(photos) or len(os.listdir(photos)) < args.count:  # writes only those missing
+            if not args.bench_photos:
+                parser.error('the photos must be written: give --bench-photos (or --photos with %d photos)' % args.count)
+            subprocess.run([args.bench_photos, '--album', str(args.count), photos], check=True)
+        names = sorted(n for n in os.listdir(photos) if re.fullmatch(r'photo-\d{5}\.jpg', n))[:args.count]
+        if len(names) < args.count:
+            raise RuntimeError('%s holds %d photos, not %d' % (photos, len(names), args.count))
+        folder = os.path.join(scratch, 'album')
+        os.mkdir(folder)
+        for name in names:  # exactly COUNT photos, whatever else the folder holds
+            os.symlink(os.path.join(os.path.abspath(photos), name), os.path.join(folder, name))
+        size = sum(os.path.getsize(os.path.join(photos, n)) for n in names[:100]) / 100
+        print('%d photos of 2000 x 1500, %.0f KB each on average (ready in %.0f s); %s; load average %.1f'
+              % (args.count, size / 1024, time.monotonic() - made, args.device, os.getloadavg()[0]), flush=True)
+
+        # Each first screen is measured in turns of fresh viewers (cold: each
+        # with an empty cache of its own), and the median is the figure.
+        cold, warm = [], []
+        rss = peak = None
+        browser = start_browser()
+        try:
+            for turn in range(args.runs):
+                cache = os.path.join(scratch, 'cache-%d' % turn)
+                viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
+                try:
+                    open_page(browser, viewer)
+                    cold.append(tap_photos(browser))
+                    print('cold: album %.3f s, %d thumbnails in view in %.3f s' % (
+                        cold[-1]['album'] / 1000, cold[-1]['shown'], cold[-1]['thumbnails'] / 1000), flush=True)
+                    if turn == args.runs - 1:
+                        seconds, screens, undecodable = scroll_whole_album(browser, args.count)
+                        rss, peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
+                        print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
+                              % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
+                finally:
+                    viewer.stop()
+            thumbnails = sum(len(files) for _, _, files in os.walk(os.path.join(cache, 'thumbnails')))
+            for turn in range(args.runs):
+                viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
+                try:
+                    open_page(browser, viewer)
+                    warm.append(tap_photos(browser))
+                    print('warm: album %.3f s, %d thumbnails in view in %.3f s (%d in the cache)' % (
+                        warm[-1]['album'] / 1000, warm[-1]['shown'], warm[-1]['thumbnails'] / 1000, thumbnails), flush=True)
+                finally:
+                    viewer.stop()
+        finally:
+            browser.quit()
+        figures = {
+            'album on screen': statistics.median(r['album'] for r in cold + warm) / 1000,
+            'first screen of thumbnails, cold': statistics.median(r['thumbnails'] for r in cold) / 1000,
+            'first screen of thumbnails, warm': statistics.median(r['thumbnails'] for r in warm) / 1000,
+            'RSS after scrolling the whole album': rss,
+        }
+
+        print()
+        print('| | measured | goal | measured / goal |')
+        print('|---|---|---|---|')
+        for name, (goal, unit) in GOALS.items():
+            value = figures[name]
+            shown = ('%.0f %s' % (value, unit)) if unit == 'MB' else ('%.0f ms' % (value * 1000))
+            goal_shown = ('%.0f %s' % (goal, unit)) if unit == 'MB' else ('%.0f ms' % (goal * 1000))
+            print('| %s | %s | %s | %.2f%s |' % (name, shown, goal_shown, value / goal, '' if value <= goal else ' (missed)'))
+        return 0
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == '__main__':
+    sys.exit(main())
