@@ -19,6 +19,11 @@
 
 struct CGImageSource::Contents {
     imageio::ImageMetadata metadata;
+    // The property dictionary, made on the first request and then shared:
+    // a photo's size, table and date stamp each ask for it, and nobody
+    // changes a dictionary they are handed.
+    std::once_flag propertiesMade;
+    Ref<NSDictionary> properties;
 };
 
 QX_DEFINE_CLASS(CGImageSource)
@@ -193,7 +198,9 @@ Ref<NSDictionary> CGImageSourceCopyPropertiesAtIndex(const CGImageSource* source
     if (!source || index != 0 || !source->contents_)
         return nullptr;
     try {
-        return makeProperties(source->contents_->metadata);
+        auto& contents = *source->contents_;
+        std::call_once(contents.propertiesMade, [&contents] { contents.properties = makeProperties(contents.metadata); });
+        return contents.properties;
     } catch (...) {
         return nullptr;
     }
