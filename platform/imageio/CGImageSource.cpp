@@ -19,11 +19,6 @@
 
 struct CGImageSource::Contents {
     imageio::ImageMetadata metadata;
-    // The property dictionary, made on the first request and then shared:
-    // a photo's size, table and date stamp each ask for it, and nobody
-    // changes a dictionary they are handed.
-    std::once_flag propertiesMade;
-    Ref<NSDictionary> properties;
 };
 
 QX_DEFINE_CLASS(CGImageSource)
@@ -198,9 +193,7 @@ Ref<NSDictionary> CGImageSourceCopyPropertiesAtIndex(const CGImageSource* source
     if (!source || index != 0 || !source->contents_)
         return nullptr;
     try {
-        auto& contents = *source->contents_;
-        std::call_once(contents.propertiesMade, [&contents] { contents.properties = makeProperties(contents.metadata); });
-        return contents.properties;
+        return makeProperties(source->contents_->metadata);
     } catch (...) {
         return nullptr;
     }
