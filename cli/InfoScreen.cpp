@@ -54,6 +54,9 @@ InfoScreenContent readInfoScreen(const std::string& path)
                 continue;
             shown.rows.push_back({ textOf(cell->textLabel()), textOf(cell->detailTextLabel()),
                 cell->accessoryType() == UITableViewCellAccessoryDisclosureIndicator });
+            // Read and done with, as a row scrolled past: the next row reuses
+            // the cell instead of making its own.
+            table->enqueueReusableCell(cell);
         }
         content.sections.push_back(std::move(shown));
     }

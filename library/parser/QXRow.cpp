@@ -14,11 +14,11 @@ QX_DEFINE_CLASS(QXRow)
 
 namespace {
 
-// The properties copy: a row keeps its own text whatever the caller does with
-// the string it passed.
+// The properties copy. Strings never change once made, so, as on the
+// platform, the copy of one is the string itself.
 Ref<NSString> copyOf(const NSString* text)
 {
-    return text ? NSString::stringWithUTF8String(text->str()) : nullptr;
+    return const_cast<NSString*>(text);
 }
 
 } // namespace

@@ -4,5 +4,5 @@
 
 Ref<NSString> QXLocalizedString(std::string_view key, std::string_view fallback)
 {
-    return NSString::stringWithUTF8String(NSBundle::mainBundle()->localizedString(key, fallback, "Quorix"));
+    return NSBundle::mainBundle()->localizedStringObject(key, fallback, "Quorix");
 }

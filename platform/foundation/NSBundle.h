@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/NSString.h"
 #include "runtime/ClassDefinition.h"
 
 #include <map>
@@ -7,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // An application bundle: where its resources live and its localized strings.
@@ -35,6 +37,9 @@ public:
     // "Localizable". A missing or unreadable table counts as absent.
     Ref<NSString> localizedStringForKey(const NSString* key, const NSString* value, const NSString* table) const;
     std::string localizedString(std::string_view key, std::string_view value, std::string_view table) const;
+    // The same text as a string object, made once per key and shared until
+    // the tables are flushed: a screen asks for the same labels for every photo.
+    Ref<NSString> localizedStringObject(std::string_view key, std::string_view value, std::string_view table) const;
 
     // The .lproj folder names tried, most preferred first, from LANGUAGE,
     // LC_ALL, LC_MESSAGES and LANG: "de_DE.UTF-8" gives de_DE, de, German,
@@ -54,4 +59,10 @@ private:
     mutable std::mutex lock_;
     mutable std::map<std::string, std::optional<std::map<std::string, std::string>>, std::less<>> tables_;
     mutable std::optional<std::vector<std::string>> searchOrder_;
+    // Strings already made by localizedStringObject, by table, key and value.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
+    };
+    mutable std::unordered_map<std::string, Ref<NSString>, TextHash, std::equal_to<>> stringObjects_;
 };

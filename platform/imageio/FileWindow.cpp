@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace imageio {
 
@@ -44,8 +45,9 @@ std::optional<FileWindow> FileWindow::open(const std::string& path)
         return std::nullopt;
     }
     FileWindow window(descriptor, static_cast<uint64_t>(status.st_size));
-    window.head_.resize(static_cast<size_t>(std::min<uint64_t>(window.size_, kHeadSize)));
-    if (!readFully(descriptor, 0, window.head_.size(), window.head_.data()))
+    window.headSize_ = static_cast<size_t>(std::min<uint64_t>(window.size_, kHeadSize));
+    window.head_ = std::make_unique_for_overwrite<uint8_t[]>(window.headSize_);
+    if (!readFully(descriptor, 0, window.headSize_, window.head_.get()))
         return std::nullopt;
     return window;
 }
@@ -60,6 +62,7 @@ FileWindow::FileWindow(FileWindow&& other) noexcept
     : descriptor_(other.descriptor_)
     , size_(other.size_)
     , head_(std::move(other.head_))
+    , headSize_(std::exchange(other.headSize_, 0))
 {
     other.descriptor_ = -1;
 }
@@ -76,8 +79,8 @@ bool FileWindow::read(uint64_t offset, size_t length, uint8_t* out) const
         return false;
     if (length == 0)
         return true;
-    if (offset + length <= head_.size()) {
-        std::memcpy(out, head_.data() + offset, length);
+    if (offset + length <= headSize_) {
+        std::memcpy(out, head_.get() + offset, length);
         return true;
     }
     return readFully(descriptor_, offset, length, out);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,7 +36,10 @@ private:
 
     int descriptor_ = -1;
     uint64_t size_ = 0;
-    std::vector<uint8_t> head_;
+    // The first bytes of the file, left uninitialised until read: zeroing
+    // 64 KiB first would cost as much again as reading them.
+    std::unique_ptr<uint8_t[]> head_;
+    size_t headSize_ = 0;
 };
 
 // Big- and little-endian numbers at the start of `bytes`.

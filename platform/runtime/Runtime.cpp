@@ -185,6 +185,15 @@ IMP method_setImplementation(Method method, IMP imp)
 {
     if (!method || !imp)
         return {};
+    // A message in progress calls the implementation it found in place,
+    // without a copy, so a replaced one must outlive any call still running
+    // it. Replacements are made a few times per class, at load: they are kept.
+    static auto* retired = new std::vector<IMP>;
+    static auto* retiredLock = new std::mutex;
+    {
+        std::lock_guard guard(*retiredLock);
+        retired->push_back(method->imp);
+    }
     return std::exchange(method->imp, std::move(imp));
 }
 

@@ -166,7 +166,9 @@ R send(const NSObject* receiver, SEL sel, A&&... args)
     Method method = class_getInstanceMethod(object_getClass(self), sel);
     if (!method)
         throwUnrecognized(self, sel);
-    IMP implementation = method->imp; // a copy, so a replacement during the call is safe
+    // Not a copy: a replaced implementation is kept (method_setImplementation),
+    // so a replacement during the call is safe.
+    const IMP& implementation = method->imp;
     if constexpr (std::is_void_v<R>)
         implementation.template call<void, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...);
     else
@@ -185,7 +187,7 @@ R sendSuper(const Self* receiver, SEL sel, A&&... args)
     Method method = class_getInstanceMethod(class_getSuperclass(Self::objcClass()), sel);
     if (!method)
         throwUnrecognized(self, sel);
-    IMP implementation = method->imp;
+    const IMP& implementation = method->imp;
     if constexpr (std::is_void_v<R>)
         implementation.template call<void, slot_t<A>...>(self, sel, toSlot(std::forward<A>(args))...);
     else

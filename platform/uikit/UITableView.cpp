@@ -342,6 +342,19 @@ Ref<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(NSString* id
     return cell;
 }
 
+void UITableView::enqueueReusableCell(UITableViewCell* cell)
+{
+    if (!cell || cell->superview() == this)
+        return;
+    NSString* identifier = cell->reuseIdentifier();
+    if (!identifier)
+        return;
+    auto& pool = reusePool_[identifier->str()];
+    // A cell handed back twice is still one cell in the pool.
+    if (std::find(pool.begin(), pool.end(), Ref<UITableViewCell>(cell)) == pool.end())
+        pool.push_back(cell);
+}
+
 size_t UITableView::reusableCellCount(std::string_view identifier) const
 {
     auto pool = reusePool_.find(std::string(identifier));

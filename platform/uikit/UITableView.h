@@ -124,6 +124,11 @@ public:
     // only cell of an identifier comes back.
     Ref<UITableViewCell> dequeueReusableCellWithIdentifier(NSString* identifier);
     size_t reusableCellCount(std::string_view identifier) const;
+    // Takes back a cell the data source handed out that the table is not
+    // showing (one read and done with, as a cell scrolled off screen is), so
+    // the next row of its identifier reuses it. Cells without an identifier
+    // and cells on the table stay as they are.
+    void enqueueReusableCell(UITableViewCell* cell);
 
     NSInteger numberOfSections();
     NSInteger numberOfRowsInSection(NSInteger section);

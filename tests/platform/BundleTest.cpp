@@ -265,6 +265,24 @@ TEST_F(BundleTest, AnswersTheLookupMessageThroughTheRuntime)
     EXPECT_EQ(fallback->str(), "Missing");
 }
 
+TEST_F(BundleTest, StringObjectsAreMadeOnceAndFollowTheLanguageAfterAFlush)
+{
+    AutoreleasePool pool;
+    writeTable("de", "Quorix", "\"Flash\" = \"Blitz\";");
+    writeTable("it", "Quorix", "\"Flash\" = \"Flash (it)\";");
+    setLocale("LANG", "de_DE.UTF-8");
+    auto first = bundle()->localizedStringObject("Flash", "", "Quorix");
+    EXPECT_EQ(first->str(), "Blitz");
+    EXPECT_EQ(bundle()->localizedStringObject("Flash", "", "Quorix"), first) << "the same labels for every photo";
+    // The parts stay apart: a fallback or a table never answers for another.
+    EXPECT_EQ(bundle()->localizedStringObject("Absent", "Shown", "Quorix")->str(), "Shown");
+    EXPECT_EQ(bundle()->localizedStringObject("Absent", "", "Quorix")->str(), "Absent");
+    EXPECT_EQ(bundle()->localizedStringObject("Flash", "", "Other")->str(), "Flash");
+
+    setLocale("LANG", "it_IT.UTF-8");
+    EXPECT_EQ(bundle()->localizedStringObject("Flash", "", "Quorix")->str(), "Flash (it)");
+}
+
 TEST_F(BundleTest, LookupsFromManyThreadsSurviveConcurrentFlushes)
 {
     writeTable("de", "Quorix", "\"Flash\" = \"Blitz\";");

@@ -169,6 +169,28 @@ TEST(RuntimeMethods, ReplacementOnAnInheritedMethodReachesSiblingSubclasses)
     EXPECT_EQ(text(objc::send<id>(RTDog::create(), "speak")), "...");
 }
 
+TEST(RuntimeMethods, AnImplementationReplacedWhileItRunsFinishesItsCall)
+{
+    // A hook installed from inside the method it replaces, the old
+    // implementation dropped at once: the running call still has its state.
+    AutoreleasePool pool;
+    Class cls = objc_allocateClassPair(NSObject::objcClass(), "RTSelfReplacing");
+    ASSERT_NE(cls, nullptr);
+    objc_registerClassPair(cls);
+    const std::string answer(64, 'x'); // on the heap, inside the implementation
+    auto original = IMP::make<long>([answer](id self, SEL cmd) -> long {
+        class_replaceMethod(object_getClass(self), cmd, objc::imp(+[](id, SEL) -> long { return 2; }), "q@:");
+        return static_cast<long>(answer.size());
+    });
+    ASSERT_TRUE(class_addMethod(cls, "answer", original, "q@:"));
+    original = IMP();
+    NSObject* object = objc::allocateInstance(cls);
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(objc::send<long>(object, "answer"), 64);
+    EXPECT_EQ(objc::send<long>(object, "answer"), 2);
+    object->release();
+}
+
 TEST(RuntimeMethods, AddingASelectorTheClassAlreadyHasFailsAndChangesNothing)
 {
     AutoreleasePool pool;

@@ -179,6 +179,32 @@ TEST(TableView, ReusedCellShowsTheContentOfItsNewSection)
     EXPECT_EQ(table->dequeueReusableCellWithIdentifier(identifier), nullptr);
 }
 
+TEST(TableView, ACellReadAndHandedBackServesTheNextRow)
+{
+    // What `quorix info` does: ask the data source for each row, read the
+    // cell, hand it back; one cell then serves every row.
+    AutoreleasePool pool;
+    auto screen = TVFixtureScreen::screen(UITableViewStyleGrouped, { { "", { "Make", "Model", "Software" }, "" } });
+    UITableView* table = screen->tableView();
+    std::vector<std::string> texts;
+    for (NSInteger row = 0; row < 3; ++row) {
+        auto cell = objc::send<Ref<UITableViewCell>>(screen, "tableView:cellForRowAtIndexPath:", table, path(0, row));
+        ASSERT_TRUE(cell);
+        texts.push_back(textOf(cell));
+        table->enqueueReusableCell(cell);
+        table->enqueueReusableCell(cell); // twice is still once
+    }
+    EXPECT_EQ(texts, (std::vector<std::string> { "Make", "Model", "Software" }));
+    EXPECT_EQ(screen->cellsMade_, 1);
+    EXPECT_EQ(table->reusableCellCount("Cell"), 1u);
+
+    // A cell the table shows is not taken from it.
+    table->reloadData();
+    EXPECT_EQ(table->reusableCellCount("Cell"), 0u);
+    table->enqueueReusableCell(table->cellForRowAtIndexPath(path(0, 0)));
+    EXPECT_EQ(table->reusableCellCount("Cell"), 0u);
+}
+
 TEST(TableView, AsksItsDataSourceThroughMessagesAndLaysSectionsOut)
 {
     AutoreleasePool pool;
