@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <string_view>
 #include <vector>
 
 namespace places {
@@ -26,6 +28,21 @@ constexpr double earthRadiusKm = 6371.0088; // the mean radius
 constexpr double kmPerDegreeLatitude = 110.5;
 // The gettext domain of the database's names.
 constexpr const char* namesDomain = "libgweather-4.0-locations";
+
+// gettext translates nothing when the messages' locale is C or POSIX and
+// LANGUAGE names no language: the database's names are then its English ones.
+bool namesMayBeTranslated()
+{
+    if (const char* language = std::getenv("LANGUAGE"); language && *language)
+        return true;
+    for (const char* variable : { "LC_ALL", "LC_MESSAGES", "LANG" }) {
+        if (const char* value = std::getenv(variable); value && *value) {
+            const std::string_view locale(value);
+            return !(locale == "C" || locale == "POSIX" || locale.starts_with("C."));
+        }
+    }
+    return false;
+}
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180; }
 
@@ -60,7 +77,9 @@ struct City {
 // cities are read from the database itself, once (about 20 ms). Should
 // there be no database to read (libgweather cannot be loaded or cannot open
 // its world), the table answers alone, with the English names the build
-// recorded.
+// recorded. Those are the names the database gives where nothing asks for a
+// translation, so there the table answers without loading libgweather and
+// the thirty libraries beneath it.
 class CityIndex {
 public:
     static CityIndex& shared()
@@ -71,6 +90,7 @@ public:
 
     explicit CityIndex(LibraryOpener openLibrary)
         : openLibrary_(openLibrary)
+        , namesMayBeTranslated_(namesMayBeTranslated())
     {
         // The names are translated by gettext, which converts them to the
         // locale's character set unless told otherwise: ours is UTF-8.
@@ -94,13 +114,15 @@ public:
     std::optional<Place> nearest(double latitude, double longitude)
     {
         City* city = nearestCity(latitude, longitude);
-        // The database is opened only for a town within reach.
-        const GWeatherLibrary* library = city && !databaseGone_ ? openLibrary_() : nullptr;
-        if (!library)
-            databaseGone_ = city != nullptr;
-        else if (!city->location && !(city->location = lookUp(*library, *city->entry))) {
-            readDatabase(*library);
-            city = nearestCity(latitude, longitude);
+        // The database is opened only to name a town within reach in the
+        // person's language.
+        if (city && !city->location && namesMayBeTranslated_ && !databaseGone_) {
+            if (!library_ && !(library_ = openLibrary_()))
+                databaseGone_ = true;
+            else if (!(city->location = lookUp(*library_, *city->entry))) {
+                readDatabase(*library_);
+                city = nearestCity(latitude, longitude);
+            }
         }
         if (!city)
             return std::nullopt;
@@ -111,7 +133,7 @@ public:
                 return std::nullopt;
             return Place { city->entry->englishName, city->entry->englishCountry, distance };
         }
-        return Place { localName(*library, city->location.get()), countryName(*library, city->location.get()), distance };
+        return Place { localName(*library_, city->location.get()), countryName(*library_, city->location.get()), distance };
     }
 
 private:
@@ -217,6 +239,8 @@ private:
     }
 
     LibraryOpener openLibrary_;
+    const GWeatherLibrary* library_ = nullptr; // once opened
+    const bool namesMayBeTranslated_;
     bool databaseGone_ = false;
     std::vector<City> cities_;
     locale_t messages_ = nullptr;

@@ -176,10 +176,17 @@ TEST(InfoPlace, LoadsThePlaceDatabaseOnlyForAPhotoWithAPositionNearATown)
     ASSERT_EQ(version.status, 0) << version.err;
     EXPECT_FALSE(loadedPlaceDatabase(version));
 
-    auto placed = info({ "-j", "1", oslo }, logged);
+    // Where no language is asked for, the build's table has the database's
+    // own names; a language asked for (even English) opens the database to
+    // translate them.
+    auto untranslated = info({ "-j", "1", oslo }, logged);
+    ASSERT_EQ(untranslated.status, 0) << untranslated.err;
+    EXPECT_FALSE(loadedPlaceDatabase(untranslated));
+    EXPECT_EQ(lines(untranslated.out).back().substr(lines(untranslated.out).back().find_first_not_of(' ', 5)), "Oslo, Norway (1.1 km)");
+    auto placed = info({ "-j", "1", oslo }, with(logged, { { "LANGUAGE", "en" } }));
     ASSERT_EQ(placed.status, 0) << placed.err;
     EXPECT_TRUE(loadedPlaceDatabase(placed));
-    EXPECT_EQ(lines(placed.out).back().substr(lines(placed.out).back().find_first_not_of(' ', 5)), "Oslo, Norway (1.1 km)");
+    EXPECT_EQ(lines(placed.out).back(), lines(untranslated.out).back());
 }
 
 TEST(InfoPlace, WithoutAUsablePlaceDatabaseSaysSoOnceAndNamesPlacesFromTheBuildsTable)
@@ -195,7 +202,7 @@ TEST(InfoPlace, WithoutAUsablePlaceDatabaseSaysSoOnceAndNamesPlacesFromTheBuilds
     const std::string libraries = dir.path() + "/libraries";
     std::filesystem::create_directory(libraries);
     std::filesystem::create_symlink(libc.dli_fname, libraries + "/libgweather-4.so.0");
-    const Environment broken = with(kEnglish, { { "LD_LIBRARY_PATH", libraries } });
+    const Environment broken = with(kEnglish, { { "LANGUAGE", "en" }, { "LD_LIBRARY_PATH", libraries } });
 
     auto text = info({ "-j", "1", oslo, rio }, broken);
     ASSERT_EQ(text.status, 0) << text.err;

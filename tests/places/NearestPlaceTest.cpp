@@ -1,6 +1,7 @@
 // The nearest town for a position, from the world locations database that
 // Debian's libgweather ships. Names are English here, whatever language the
-// environment running the tests asks for (the database is read, and its
+// environment running the tests asks for, and asked for, so that the
+// database is opened to translate them (the database is read, and its
 // language chosen, at the first lookup).
 
 #include "GWeatherLibrary.h"
@@ -22,7 +23,7 @@ class EnglishNames : public testing::Environment {
 public:
     void SetUp() override
     {
-        ::setenv("LANGUAGE", "", 1);
+        ::setenv("LANGUAGE", "en", 1);
         ::setenv("LC_ALL", "C.UTF-8", 1);
     }
 };
@@ -99,6 +100,13 @@ TEST(GWeatherLibrary, GivesTheLoadersReasonWhenTheLibraryIsNotThere)
 // libgweather that cannot be loaded.
 const places::GWeatherLibrary* noLibrary() { return nullptr; }
 
+// libgweather that no lookup should open.
+const places::GWeatherLibrary* unwantedLibrary()
+{
+    ADD_FAILURE() << "libgweather opened";
+    return nullptr;
+}
+
 // libgweather loaded, with no world locations database to read.
 const places::GWeatherLibrary* libraryWithoutDatabase()
 {
@@ -134,6 +142,17 @@ TEST(NearestPlace, WithoutADatabaseTheBuildsTableStillNamesTheTownInEnglish)
             EXPECT_NEAR(place->distanceKm, row.distanceKm, 0.1);
         }
     }
+}
+
+TEST(NearestPlace, WithoutALanguageAskedForTheBuildsTableNamesTheTownWithoutTheDatabase)
+{
+    ::setenv("LANGUAGE", "", 1);
+    auto place = places::nearestPlaceWith(unwantedLibrary, 59.9075, 10.744583);
+    ::setenv("LANGUAGE", "en", 1);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->name, "Oslo");
+    EXPECT_EQ(place->country, "Norway");
+    EXPECT_NEAR(place->distanceKm, 1.1, 0.1);
 }
 
 } // namespace
