@@ -37,6 +37,20 @@ struct Expected {
     double distanceKm;
 };
 
+// The place a lookup at the row's position gave, checked against the row.
+void expectPlace(const Expected& row, const std::optional<places::Place>& place)
+{
+    SCOPED_TRACE(std::to_string(row.latitude) + ", " + std::to_string(row.longitude));
+    if (!row.name) {
+        EXPECT_FALSE(place) << place->name << " at " << place->distanceKm << " km";
+        return;
+    }
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->name, row.name);
+    EXPECT_EQ(place->country, row.country);
+    EXPECT_NEAR(place->distanceKm, row.distanceKm, 0.1);
+}
+
 TEST(NearestPlace, NamesTheTownWithinFiftyKilometresAndNothingFartherNorAtSea)
 {
     const Expected rows[] = {
@@ -52,18 +66,8 @@ TEST(NearestPlace, NamesTheTownWithinFiftyKilometresAndNothingFartherNorAtSea)
         { -60.0, -120.0, nullptr, nullptr, 0 }, // the Southern Ocean
         { -90.0, 0.0, "Amundsen-Scott South Pole Station", "Antarctica", 0 }, // the database has it
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.latitude) + ", " + std::to_string(row.longitude));
-        auto place = places::nearestPlace(row.latitude, row.longitude);
-        if (!row.name) {
-            EXPECT_FALSE(place) << place->name << " at " << place->distanceKm << " km";
-            continue;
-        }
-        ASSERT_TRUE(place);
-        EXPECT_EQ(place->name, row.name);
-        EXPECT_EQ(place->country, row.country);
-        EXPECT_NEAR(place->distanceKm, row.distanceKm, 0.1);
-    }
+    for (const auto& row : rows)
+        expectPlace(row, places::nearestPlace(row.latitude, row.longitude));
 }
 
 TEST(NearestPlace, GivesNothingForAPositionThatIsNotOne)
@@ -129,30 +133,18 @@ TEST(NearestPlace, WithoutADatabaseTheBuildsTableStillNamesTheTownInEnglish)
         { -23.2, -43.0, nullptr, nullptr, 0 }, // at sea off Rio de Janeiro
     };
     for (auto openLibrary : { noLibrary, libraryWithoutDatabase }) {
-        for (const auto& row : rows) {
-            SCOPED_TRACE(std::to_string(row.latitude) + ", " + std::to_string(row.longitude));
-            auto place = places::nearestPlaceWith(openLibrary, row.latitude, row.longitude);
-            if (!row.name) {
-                EXPECT_FALSE(place) << place->name;
-                continue;
-            }
-            ASSERT_TRUE(place);
-            EXPECT_EQ(place->name, row.name);
-            EXPECT_EQ(place->country, row.country);
-            EXPECT_NEAR(place->distanceKm, row.distanceKm, 0.1);
-        }
+        for (const auto& row : rows)
+            expectPlace(row, places::nearestPlaceWith(openLibrary, row.latitude, row.longitude));
     }
 }
 
 TEST(NearestPlace, WithoutALanguageAskedForTheBuildsTableNamesTheTownWithoutTheDatabase)
 {
+    const Expected oslo { 59.9075, 10.744583, "Oslo", "Norway", 1.1 };
     ::setenv("LANGUAGE", "", 1);
-    auto place = places::nearestPlaceWith(unwantedLibrary, 59.9075, 10.744583);
+    auto place = places::nearestPlaceWith(unwantedLibrary, oslo.latitude, oslo.longitude);
     ::setenv("LANGUAGE", "en", 1);
-    ASSERT_TRUE(place);
-    EXPECT_EQ(place->name, "Oslo");
-    EXPECT_EQ(place->country, "Norway");
-    EXPECT_NEAR(place->distanceKm, 1.1, 0.1);
+    expectPlace(oslo, place);
 }
 
 } // namespace
