@@ -2,9 +2,6 @@
 
 #include "runtime/NSObject.h"
 
-#include <array>
-#include <atomic>
-#include <cstdint>
 #include <map>
 #include <mutex>
 
@@ -145,44 +142,13 @@ Method class_getClassMethod(Class cls, SEL sel)
     return class_getInstanceMethod(cls->isMetaclass ? cls : cls->metaclass, sel);
 }
 
-namespace {
-
-// Bumped whenever a class gains a method, which is the only change that can
-// make a lookup find another method than before (a replaced implementation
-// stays in the same method).
-std::atomic<uint64_t> methodTablesVersion { 1 };
-
-Method findInstanceMethod(Class cls, SEL sel)
+Method class_getInstanceMethod(Class cls, SEL sel)
 {
     for (Class c = cls; c; c = c->superclass) {
         if (auto* method = ownMethod(c, sel))
             return method;
     }
     return nullptr;
-}
-
-} // namespace
-
-Method class_getInstanceMethod(Class cls, SEL sel)
-{
-    // Every message send and every release looks a method up, and most ask
-    // what they asked before: each thread remembers its recent answers (none
-    // found included) until a method is added anywhere.
-    struct Answer {
-        uint64_t version = 0;
-        Class cls = nullptr;
-        const std::string* sel = nullptr;
-        Method method = nullptr;
-    };
-    static thread_local std::array<Answer, 512> answers;
-    const uint64_t version = methodTablesVersion.load(std::memory_order_acquire);
-    const auto key = (reinterpret_cast<uintptr_t>(cls) >> 4) ^ (reinterpret_cast<uintptr_t>(sel.key()) >> 4) * 0x9E3779B97F4A7C15u;
-    Answer& answer = answers[(key >> 32) % answers.size()];
-    if (answer.version == version && answer.cls == cls && answer.sel == sel.key())
-        return answer.method;
-    Method method = findInstanceMethod(cls, sel);
-    answer = { version, cls, sel.key(), method };
-    return method;
 }
 
 bool class_respondsToSelector(Class cls, SEL sel) { return class_getInstanceMethod(cls, sel) != nullptr; }
@@ -200,7 +166,6 @@ bool class_addMethod(Class cls, SEL sel, IMP imp, const char* types)
     auto method = std::make_unique<objc_method>(objc_method { sel, types ? types : "", std::move(imp) });
     cls->methodsByName.emplace(sel, method.get());
     cls->methods.push_back(std::move(method));
-    methodTablesVersion.fetch_add(1, std::memory_order_release);
     return true;
 }
 
