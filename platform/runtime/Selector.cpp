@@ -1,6 +1,7 @@
 #include "runtime/Selector.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -42,21 +43,28 @@ const std::string* intern(std::string_view name)
 }
 
 // Most selectors are made from the same string literals again and again (a
-// message send names its selector as text), so each thread remembers, by the
-// text's address, which name it interned last; the text is compared again
-// before the answer is used, since the same address may hold other text later.
+// message send names its selector as text), so the names interned last are
+// remembered by the text's address, shared by all threads. A slot's two
+// halves may come from different writers, and the same address may hold
+// other text later: an answer counts only when its name equals the text, and
+// names live as long as the process, so any name read is safe to compare.
 const std::string* internText(const char* text)
 {
     struct Remembered {
-        const char* text = nullptr;
-        const std::string* name = nullptr;
+        std::atomic<const char*> text { nullptr };
+        std::atomic<const std::string*> name { nullptr };
     };
-    static thread_local std::array<Remembered, 256> remembered;
+    static std::array<Remembered, 256> remembered;
     Remembered& slot = remembered[(reinterpret_cast<uintptr_t>(text) >> 3) % remembered.size()];
-    if (slot.text == text && std::strcmp(text, slot.name->c_str()) == 0)
-        return slot.name;
-    slot = { text, intern(text) };
-    return slot.name;
+    if (slot.text.load(std::memory_order_relaxed) == text) {
+        const std::string* name = slot.name.load(std::memory_order_relaxed);
+        if (name && std::strcmp(text, name->c_str()) == 0)
+            return name;
+    }
+    const std::string* name = intern(text);
+    slot.name.store(name, std::memory_order_relaxed);
+    slot.text.store(text, std::memory_order_relaxed);
+    return name;
 }
 
 } // namespace
