@@ -47,9 +47,15 @@ GOALS = {  # name: (goal, unit)
     'RSS after scrolling the whole album': (200, 'MB'),
 }
 
+# A cell counts as shown once its thumbnail is decoded and drawn, or once it
+# says that its photo cannot be decoded.
+SHOWN = """
+const shown = c => c.classList.contains('undecodable') || (i => i && i.complete && i.naturalWidth)(c.querySelector('img'));
+"""
+
 # Taps Photos and reports, in milliseconds from the tap, when the grid was
 # drawn and when every thumbnail in view had been shown.
-TAP_PHOTOS = """
+TAP_PHOTOS = SHOWN + """
 const limit = arguments[0], done = arguments[arguments.length - 1];
 const button = document.querySelector('#screen [data-role="barButton"][data-name="Photos"]');
 if (!button) return done({ error: 'no Photos button on the screen' });
@@ -64,7 +70,7 @@ button.click();
   if (album !== null) {
     const view = grid.getBoundingClientRect();
     const inView = cells.filter(c => { const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
-    if (inView.length && inView.every(c => { const i = c.querySelector('img'); return i && i.complete && i.naturalWidth; }))
+    if (inView.length && inView.every(shown))
       return done({ album: album, thumbnails: now - started, shown: inView.length });
   }
   if (now - started > limit) return done({ error: 'timed out', album: album, cells: cells.length });
@@ -74,7 +80,7 @@ button.click();
 
 # Scrolls the grid one screen down and reports when its thumbnails in view
 # are shown, and whether the end was reached.
-SCROLL_ONE_SCREEN = """
+SCROLL_ONE_SCREEN = SHOWN + """
 const limit = arguments[0], count = arguments[1], done = arguments[arguments.length - 1];
 const grid = document.querySelector('#screen .grid');
 const started = performance.now();
@@ -90,10 +96,10 @@ const covers = (cells, y) => cells.some(c => {
   const last = grid.scrollTop + grid.clientHeight >= grid.scrollHeight - 1;
   const made = covers(cells, grid.scrollTop)
     && (covers(cells, grid.scrollTop + grid.clientHeight - 1) || cells.some(c => Number(c.dataset.index) === count - 1));
-  if (made && inView.length && inView.every(c => { const i = c.querySelector('img'); return !i || (i.complete && i.naturalWidth); }))
+  if (made && inView.length && inView.every(shown))
     return done({ end: last, shown: inView.length,
                   last: Math.max(...inView.map(c => Number(c.dataset.index))),
-                  undecodable: inView.filter(c => !c.querySelector('img')).length });
+                  undecodable: inView.filter(c => c.classList.contains('undecodable')).length });
   if (performance.now() - started > limit) return done({ error: 'timed out at ' + grid.scrollTop });
   requestAnimationFrame(poll);
 })();
