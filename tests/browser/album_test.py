@@ -82,6 +82,16 @@ class Album(PageTest):
                 self.assertEqual(broken['text'], 'Cannot be decoded')
                 self.shot('album-phone')
 
+                # A row of thumbnails per request, each row asked once: a
+                # browser sends six requests at a time, so one per photo queues.
+                asked = self.browser.execute_script("""
+                    return performance.getEntriesByType('resource').map(e => new URL(e.name))
+                      .filter(u => u.pathname.startsWith('/thumbnail')).map(u => u.pathname + u.search);""")
+                self.assertFalse([a for a in asked if not a.startswith('/thumbnails?')], asked)
+                rows = [dict(urllib.parse.parse_qsl(a.split('?', 1)[1])) for a in asked]
+                self.assertEqual(sorted(int(r['first']) for r in rows), list(range(0, 4 * len(rows), 4)), asked)
+                self.assertTrue(all(r['count'] == '4' for r in rows), asked)
+
                 # The cache holds each thumbnail under the MD5 of its file URI,
                 # with the URI and the mtime in its chunks; the broken file has a fail entry.
                 def key(path):
