@@ -241,33 +241,37 @@ def main():
         caches = {}
         rss = None
         browser = start_browser()
+
+        def first_screen(name, binary, cache, results, then=None):
+            """The first screen of thumbnails in a fresh viewer, then `then` with it."""
+            viewer = Viewer(binary, ['--device', args.device], folder, cache)
+            try:
+                open_page(browser, viewer)
+                results[name].append(tap_photos(browser))
+                print('%s, %s: album %.3f s, %d thumbnails in view in %.3f s' % (
+                    name, 'cold' if results is cold else 'warm', results[name][-1]['album'] / 1000,
+                    results[name][-1]['shown'], results[name][-1]['thumbnails'] / 1000), flush=True)
+                if then:
+                    then(viewer)
+            finally:
+                viewer.stop()
+
+        def scroll_through(viewer):
+            nonlocal rss
+            seconds, screens, undecodable = scroll_whole_album(browser, args.count)
+            rss, peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
+            print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
+                  % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
+
         try:
             for turn in range(args.runs):
                 for name, binary in viewers.items():
                     caches[name] = os.path.join(scratch, 'cache-%s-%d' % (name.replace(' ', '-'), turn))
-                    viewer = Viewer(binary, ['--device', args.device], folder, caches[name])
-                    try:
-                        open_page(browser, viewer)
-                        cold[name].append(tap_photos(browser))
-                        print('%s, cold: album %.3f s, %d thumbnails in view in %.3f s' % (
-                            name, cold[name][-1]['album'] / 1000, cold[name][-1]['shown'], cold[name][-1]['thumbnails'] / 1000), flush=True)
-                        if turn == args.runs - 1 and name == 'this page':
-                            seconds, screens, undecodable = scroll_whole_album(browser, args.count)
-                            rss, peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
-                            print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
-                                  % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
-                    finally:
-                        viewer.stop()
+                    last = turn == args.runs - 1 and name == 'this page'
+                    first_screen(name, binary, caches[name], cold, scroll_through if last else None)
             for turn in range(args.runs):
                 for name, binary in viewers.items():
-                    viewer = Viewer(binary, ['--device', args.device], folder, caches[name])
-                    try:
-                        open_page(browser, viewer)
-                        warm[name].append(tap_photos(browser))
-                        print('%s, warm: album %.3f s, %d thumbnails in view in %.3f s' % (
-                            name, warm[name][-1]['album'] / 1000, warm[name][-1]['shown'], warm[name][-1]['thumbnails'] / 1000), flush=True)
-                    finally:
-                        viewer.stop()
+                    first_screen(name, binary, caches[name], warm)
         finally:
             browser.quit()
 

@@ -6,7 +6,6 @@ same thumbnails /thumbnail/N gives (as data: URLs) or say why there is
 none; and every number in the address is held to its limit, the viewer
 serving on afterwards. Loopback only, bounded in count and time."""
 
-import argparse
 import base64
 import email.parser
 import email.policy
@@ -20,7 +19,7 @@ import unittest
 import urllib.parse
 import zlib
 
-from viewer_server import ViewerServer
+from viewer_server import ViewerServer, parse_paths
 
 ARGS = None
 PHOTOS = 40
@@ -145,8 +144,5 @@ class ThumbnailBatch(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    parser = argparse.ArgumentParser()
-    parser.add_argument('--viewer', required=True)
-    parser.add_argument('--samples', required=True)
-    ARGS, rest = parser.parse_known_args()
+    ARGS, rest = parse_paths('viewer', 'samples')
     unittest.main(argv=[sys.argv[0], '-v', *rest])

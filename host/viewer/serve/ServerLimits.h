@@ -38,8 +38,9 @@ constexpr size_t maxCommandBytes = 4096;
 // billion photos), so reading it cannot overflow; it must also name a photo.
 constexpr size_t maxIndexDigits = 9;
 // Thumbnails in one /thumbnails request: the page asks for a row (9 on a
-// tablet). A batch holds its thumbnails until the response is sent, so this
-// and maxThumbnailBytes bound one response's memory (32 MiB at worst).
+// tablet). A response holds each of its thumbnails as base64 until it is
+// sent, so this and maxThumbnailBytes bound its memory (43 MiB at worst;
+// a row of real ones is about 300 KB).
 constexpr size_t maxThumbnailsPerRequest = 32;
 // A thumbnail's `size` in pixels: the page draws cells of a few hundred at
 // most. Any size is served from the cache's two (128 and 256 pixels).
