@@ -12,6 +12,7 @@ import email.policy
 import hashlib
 import http.client
 import os
+import select
 import struct
 import sys
 import tempfile
@@ -19,6 +20,7 @@ import unittest
 import urllib.parse
 import zlib
 
+from server_safety_test import one_bit_png
 from viewer_server import ViewerServer, parse_paths
 
 ARGS = None
@@ -119,6 +121,28 @@ class ThumbnailBatch(unittest.TestCase):
             # The most a request may ask for, at the largest size, is served.
             status, kind, body = get(server, '/thumbnails?first=0&count=%d&size=%d' % (MAX_PER_REQUEST, MAX_SIDE))
             self.assertEqual((status, len(form_parts(kind, body))), (200, MAX_PER_REQUEST))
+
+    def test_a_batch_being_made_does_not_hold_up_the_page(self):
+        # Eight PNGs of 100 megapixels at one bit each: a few KB that take
+        # libvips most of a second each to read through, row by row.
+        slow = [os.path.join(self.folder.name, 'large %d.png' % i) for i in range(8)]
+        with open(slow[0], 'wb') as out:
+            out.write(one_bit_png(10000, 10000))
+        for path in slow[1:]:
+            os.link(slow[0], path)
+        with ViewerServer(ARGS.viewer, [], slow) as server:
+            batch = http.client.HTTPConnection('127.0.0.1', server.port, timeout=120)
+            try:
+                batch.request('GET', '/thumbnails?first=0&count=8&size=84')
+                # Meanwhile the page's screen is served, before any byte of the batch.
+                self.assertEqual(get(server, '/snapshot')[0], 200)
+                self.assertEqual(select.select([batch.sock], [], [], 0)[0], [], 'the batch was answered first')
+                response = batch.getresponse()
+                self.assertEqual(response.status, 200)
+                parts = form_parts(response.getheader('Content-Type'), response.read())
+                self.assertEqual(list(parts), [str(i) for i in range(8)])
+            finally:
+                batch.close()
 
     def test_a_huge_file_in_the_shared_cache_is_made_again_not_answered(self):
         # Another program left a "thumbnail" of 3 MiB for photo 0, valid as

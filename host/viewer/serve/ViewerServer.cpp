@@ -414,11 +414,10 @@ struct ViewerServer::Impl {
             for (size_t i = 0; i < batch.count; ++i)
                 thumbnails.render(batch.first + i, batch.box, [gathering, i, batch, answer](const PhotoRenderer::Result& result) {
                     gathering->results[i] = result;
-                    if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) == 1)
-                    {
-                        FormBody body = thumbnailBatchBody(batch.first, gathering->results);
-                        answer({ 200, std::move(body.contentType), std::move(body.pieces), {} });
-                    }
+                    if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) > 1)
+                        return; // the last thumbnail's answer sends the response
+                    FormBody body = thumbnailBatchBody(batch.first, gathering->results);
+                    answer({ 200, std::move(body.contentType), std::move(body.pieces), {} });
                 });
         });
     }
