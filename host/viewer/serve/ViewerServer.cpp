@@ -3,13 +3,13 @@
 #include "ListenSocket.h"
 #include "RequestDeadlines.h"
 #include "RequestGuard.h"
-#include "ThumbnailBatch.h"
 #include "ServerLimits.h"
 #include "UiQueue.h"
 
 #include "ImageRequests.h"
 #include "MapRoutes.h"
 #include "PageFiles.h"
+#include "ThumbnailBatch.h"
 
 #include "../Commands.h"
 #include "../Session.h"

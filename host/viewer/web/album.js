@@ -8,8 +8,9 @@
 // thumbnail would queue most of a screen behind the others. Each part is a
 // data: URL the image takes as it is (an object URL of a Blob loads several
 // times slower in Chromium), or the reason there is none. Rows arrive one
-// by one, each shown at once; a row scrolled away before it arrives is abandoned. A tap tells the host
-// where the grid is scrolled, then taps the photo by its name, as a person would.
+// by one, each shown at once; a row scrolled away before it arrives is
+// abandoned. A tap tells the host where the grid is scrolled, then taps the
+// photo by its name, as a person would.
 'use strict';
 
 const albumGrid = (() => {
