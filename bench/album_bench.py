@@ -12,7 +12,9 @@ against the album's goals: Debian's chromium, headless, on the page of
   RSS                   the viewer's resident memory after that, and its peak
 
 Each figure is printed beside its goal and their ratio (below 1 meets it);
-the first-screen figures are medians over --runs fresh viewers.
+the first-screen figures are medians over --runs fresh viewers. With
+--yardstick-page the same viewer serving another album page (the previous
+design's) is measured too, turn by turn with this one, and the ratios printed.
 The page, the viewer and the photos stay on this machine: every request goes
 to the loopback address, and every wait is bounded.
 
@@ -47,9 +49,15 @@ GOALS = {  # name: (goal, unit)
     'RSS after scrolling the whole album': (200, 'MB'),
 }
 
+# A cell counts as shown once its thumbnail is decoded and drawn, or once it
+# says that its photo cannot be decoded.
+SHOWN = """
+const shown = c => c.classList.contains('undecodable') || (i => i && i.complete && i.naturalWidth)(c.querySelector('img'));
+"""
+
 # Taps Photos and reports, in milliseconds from the tap, when the grid was
 # drawn and when every thumbnail in view had been shown.
-TAP_PHOTOS = """
+TAP_PHOTOS = SHOWN + """
 const limit = arguments[0], done = arguments[arguments.length - 1];
 const button = document.querySelector('#screen [data-role="barButton"][data-name="Photos"]');
 if (!button) return done({ error: 'no Photos button on the screen' });
@@ -64,7 +72,7 @@ button.click();
   if (album !== null) {
     const view = grid.getBoundingClientRect();
     const inView = cells.filter(c => { const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
-    if (inView.length && inView.every(c => { const i = c.querySelector('img'); return i && i.complete && i.naturalWidth; }))
+    if (inView.length && inView.every(shown))
       return done({ album: album, thumbnails: now - started, shown: inView.length });
   }
   if (now - started > limit) return done({ error: 'timed out', album: album, cells: cells.length });
@@ -74,7 +82,7 @@ button.click();
 
 # Scrolls the grid one screen down and reports when its thumbnails in view
 # are shown, and whether the end was reached.
-SCROLL_ONE_SCREEN = """
+SCROLL_ONE_SCREEN = SHOWN + """
 const limit = arguments[0], count = arguments[1], done = arguments[arguments.length - 1];
 const grid = document.querySelector('#screen .grid');
 const started = performance.now();
@@ -90,10 +98,10 @@ const covers = (cells, y) => cells.some(c => {
   const last = grid.scrollTop + grid.clientHeight >= grid.scrollHeight - 1;
   const made = covers(cells, grid.scrollTop)
     && (covers(cells, grid.scrollTop + grid.clientHeight - 1) || cells.some(c => Number(c.dataset.index) === count - 1));
-  if (made && inView.length && inView.every(c => { const i = c.querySelector('img'); return !i || (i.complete && i.naturalWidth); }))
+  if (made && inView.length && inView.every(shown))
     return done({ end: last, shown: inView.length,
                   last: Math.max(...inView.map(c => Number(c.dataset.index))),
-                  undecodable: inView.filter(c => !c.querySelector('img')).length });
+                  undecodable: inView.filter(c => c.classList.contains('undecodable')).length });
   if (performance.now() - started > limit) return done({ error: 'timed out at ' + grid.scrollTop });
   requestAnimationFrame(poll);
 })();
@@ -130,6 +138,19 @@ class Viewer:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+
+
+def viewer_with_page(binary, album_js, folder):
+    """A copy of the viewer at `binary` whose page has `album_js` for its
+    album: the program copied beside links to its libraries and to the
+    other files of its share folder, as the build lays them out."""
+    build = os.path.dirname(os.path.dirname(os.path.abspath(binary)))
+    os.makedirs(os.path.join(folder, 'bin'))
+    shutil.copy2(binary, os.path.join(folder, 'bin'))
+    os.symlink(os.path.join(build, 'lib'), os.path.join(folder, 'lib'))
+    shutil.copytree(os.path.join(build, 'share'), os.path.join(folder, 'share'), symlinks=True)
+    shutil.copy(album_js, os.path.join(folder, 'share', 'quorix-viewer', 'web', 'album.js'))
+    return os.path.join(folder, 'bin', os.path.basename(binary))
 
 
 def start_browser():
@@ -179,6 +200,9 @@ def main():
     parser.add_argument('--count', type=int, default=10000, help='photos in the album (default 10000)')
     parser.add_argument('--device', default='phone', choices=('phone', 'tablet'))
     parser.add_argument('--runs', type=int, default=5, help='fresh viewers per first-screen figure (default 5)')
+    parser.add_argument('--yardstick-page', metavar='ALBUM.JS',
+                        help="measure the same viewer serving this album.js too, turn by turn, e.g. "
+                             "the previous design's: git show COMMIT:host/viewer/web/album.js")
     args = parser.parse_args()
     if webdriver is None or not shutil.which(CHROMIUM) or not shutil.which(CHROMEDRIVER):
         print('album_bench: needs chromium, chromium-driver and python3-selenium (scripts/install-deps.sh)', file=sys.stderr)
@@ -203,54 +227,78 @@ def main():
         print('%d photos of 2000 x 1500, %.0f KB each on average (ready in %.0f s); %s; load average %.1f'
               % (args.count, size / 1024, time.monotonic() - made, args.device, os.getloadavg()[0]), flush=True)
 
+        # The yardstick: the same viewer serving another album page (the
+        # previous design, say), measured turn by turn with this one so that
+        # both meet the same load.
+        viewers = {'this page': args.viewer}
+        if args.yardstick_page:
+            viewers['yardstick'] = viewer_with_page(args.viewer, args.yardstick_page, os.path.join(scratch, 'yardstick'))
+
         # Each first screen is measured in turns of fresh viewers (cold: each
         # with an empty cache of its own), and the median is the figure.
-        cold, warm = [], []
-        rss = peak = None
+        cold = {name: [] for name in viewers}
+        warm = {name: [] for name in viewers}
+        caches = {}
+        rss = None
         browser = start_browser()
+
+        def first_screen(name, binary, cache, results, then=None):
+            """The first screen of thumbnails in a fresh viewer, then `then` with it."""
+            viewer = Viewer(binary, ['--device', args.device], folder, cache)
+            try:
+                open_page(browser, viewer)
+                results[name].append(tap_photos(browser))
+                print('%s, %s: album %.3f s, %d thumbnails in view in %.3f s' % (
+                    name, 'cold' if results is cold else 'warm', results[name][-1]['album'] / 1000,
+                    results[name][-1]['shown'], results[name][-1]['thumbnails'] / 1000), flush=True)
+                if then:
+                    then(viewer)
+            finally:
+                viewer.stop()
+
+        def scroll_through(viewer):
+            nonlocal rss
+            seconds, screens, undecodable = scroll_whole_album(browser, args.count)
+            rss, peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
+            print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
+                  % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
+
         try:
             for turn in range(args.runs):
-                cache = os.path.join(scratch, 'cache-%d' % turn)
-                viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
-                try:
-                    open_page(browser, viewer)
-                    cold.append(tap_photos(browser))
-                    print('cold: album %.3f s, %d thumbnails in view in %.3f s' % (
-                        cold[-1]['album'] / 1000, cold[-1]['shown'], cold[-1]['thumbnails'] / 1000), flush=True)
-                    if turn == args.runs - 1:
-                        seconds, screens, undecodable = scroll_whole_album(browser, args.count)
-                        rss, peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
-                        print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
-                              % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
-                finally:
-                    viewer.stop()
-            thumbnails = sum(len(files) for _, _, files in os.walk(os.path.join(cache, 'thumbnails')))
+                for name, binary in viewers.items():
+                    caches[name] = os.path.join(scratch, 'cache-%s-%d' % (name.replace(' ', '-'), turn))
+                    last = turn == args.runs - 1 and name == 'this page'
+                    first_screen(name, binary, caches[name], cold, scroll_through if last else None)
             for turn in range(args.runs):
-                viewer = Viewer(args.viewer, ['--device', args.device], folder, cache)
-                try:
-                    open_page(browser, viewer)
-                    warm.append(tap_photos(browser))
-                    print('warm: album %.3f s, %d thumbnails in view in %.3f s (%d in the cache)' % (
-                        warm[-1]['album'] / 1000, warm[-1]['shown'], warm[-1]['thumbnails'] / 1000, thumbnails), flush=True)
-                finally:
-                    viewer.stop()
+                for name, binary in viewers.items():
+                    first_screen(name, binary, caches[name], warm)
         finally:
             browser.quit()
-        figures = {
-            'album on screen': statistics.median(r['album'] for r in cold + warm) / 1000,
-            'first screen of thumbnails, cold': statistics.median(r['thumbnails'] for r in cold) / 1000,
-            'first screen of thumbnails, warm': statistics.median(r['thumbnails'] for r in warm) / 1000,
-            'RSS after scrolling the whole album': rss,
-        }
 
+        def figures(name):
+            return {
+                'album on screen': statistics.median(r['album'] for r in cold[name] + warm[name]) / 1000,
+                'first screen of thumbnails, cold': statistics.median(r['thumbnails'] for r in cold[name]) / 1000,
+                'first screen of thumbnails, warm': statistics.median(r['thumbnails'] for r in warm[name]) / 1000,
+                'RSS after scrolling the whole album': rss if name == 'this page' else None,
+            }
+
+        def shown(value, unit):
+            return '' if value is None else ('%.0f %s' % (value, unit)) if unit == 'MB' else ('%.0f ms' % (value * 1000))
+
+        measured = figures('this page')
+        yardstick = figures('yardstick') if args.yardstick_page else None
         print()
-        print('| | measured | goal | measured / goal |')
-        print('|---|---|---|---|')
+        print('load average at the end %.1f' % os.getloadavg()[0])
+        print('| | measured | goal | measured / goal |' + (' yardstick | measured / yardstick |' if yardstick else ''))
+        print('|---|---|---|---|' + ('---|---|' if yardstick else ''))
         for name, (goal, unit) in GOALS.items():
-            value = figures[name]
-            shown = ('%.0f %s' % (value, unit)) if unit == 'MB' else ('%.0f ms' % (value * 1000))
-            goal_shown = ('%.0f %s' % (goal, unit)) if unit == 'MB' else ('%.0f ms' % (goal * 1000))
-            print('| %s | %s | %s | %.2f%s |' % (name, shown, goal_shown, value / goal, '' if value <= goal else ' (missed)'))
+            value = measured[name]
+            row = '| %s | %s | %s | %.2f%s |' % (name, shown(value, unit), shown(goal, unit), value / goal, '' if value <= goal else ' (missed)')
+            if yardstick:
+                other = yardstick[name]
+                row += ' %s | %s |' % (shown(other, unit), '%.2f' % (value / other) if other else '')
+            print(row)
         return 0
     finally:
         shutil.rmtree(scratch, ignore_errors=True)

@@ -82,6 +82,22 @@ class Album(PageTest):
                 self.assertEqual(broken['text'], 'Cannot be decoded')
                 self.shot('album-phone')
 
+                # A row of thumbnails per request, each row asked once: a
+                # browser sends six requests at a time, so one per photo queues.
+                # Moved a little and back (a frame each), the rows shown are not asked again.
+                for offset in (side / 2, 0):
+                    self.browser.execute_async_script("""
+                        document.querySelector('#screen .grid').scrollTop = arguments[0];
+                        requestAnimationFrame(() => requestAnimationFrame(arguments[1]));""", offset)
+                asked = self.browser.execute_script("""
+                    return performance.getEntriesByType('resource').map(e => new URL(e.name))
+                      .filter(u => u.pathname.startsWith('/thumbnail')).map(u => u.pathname + u.search);""")
+                self.assertFalse([a for a in asked if not a.startswith('/thumbnails?')], asked)
+                rows = [dict(urllib.parse.parse_qsl(a.split('?', 1)[1])) for a in asked]
+                firsts = [int(r['first']) for r in rows]  # the rows answered so far
+                self.assertEqual(len(firsts), len(set(firsts)), asked)
+                self.assertTrue(firsts and all(f % 4 == 0 and r['count'] == '4' for f, r in zip(firsts, rows)), asked)
+
                 # The cache holds each thumbnail under the MD5 of its file URI,
                 # with the URI and the mtime in its chunks; the broken file has a fail entry.
                 def key(path):

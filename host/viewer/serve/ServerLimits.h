@@ -34,4 +34,20 @@ constexpr size_t maxDrainBytes = 1024 * 1024;
 // A command is one short line.
 constexpr size_t maxCommandBytes = 4096;
 
+// A photo's index in an address is digits only, at most this many (a
+// billion photos), so reading it cannot overflow; it must also name a photo.
+constexpr size_t maxIndexDigits = 9;
+// Thumbnails in one /thumbnails request: the page asks for a row (9 on a
+// tablet). A response holds each of its thumbnails as base64 until it is
+// sent, so this and maxThumbnailBytes bound its memory (43 MiB at worst;
+// a row of real ones is about 300 KB).
+constexpr size_t maxThumbnailsPerRequest = 32;
+// A thumbnail's `size` in pixels: the page draws cells of a few hundred at
+// most. Any size is served from the cache's two (128 and 256 pixels).
+constexpr size_t maxThumbnailSide = 4096;
+// A thumbnail's bytes, read from the shared cache (which other programs
+// write too) or made: a 256-pixel PNG of 16-bit RGBA is 512 KiB unpacked.
+// A larger cached file is not used; it is made again.
+constexpr size_t maxThumbnailBytes = 1024 * 1024;
+
 } // namespace viewer::limits

@@ -1,5 +1,7 @@
 #include "ThumbnailCache.h"
 
+#include "ServerLimits.h"
+
 #include <glib.h>
 #include <zlib.h>
 
@@ -58,12 +60,23 @@ std::string onePixelPng()
     return png;
 }
 
-std::optional<std::string> readFile(const std::filesystem::path& path)
+// The file's bytes, unless it is longer than a thumbnail may be: the cache
+// is shared with other programs, and a huge file there must not become a
+// huge answer.
+std::optional<std::string> readThumbnailFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size_t(size) > limits::maxThumbnailBytes)
+        return std::nullopt;
+    in.seekg(0);
+    // Writers rename a whole file into place, so the size read is the file's.
+    std::string bytes(size_t(size), '\0');
+    if (!in.read(bytes.data(), size))
+        return std::nullopt;
     return bytes;
 }
 
@@ -179,7 +192,7 @@ std::filesystem::path ThumbnailCache::failPath(const Source& source) const
 
 bool ThumbnailCache::matches(const std::filesystem::path& path, const Source& source, std::string* png) const
 {
-    auto bytes = readFile(path);
+    auto bytes = readThumbnailFile(path);
     if (!bytes)
         return false;
     const auto texts = textChunksOf(*bytes);

@@ -1,5 +1,7 @@
 #include "ThumbnailMaker.h"
 
+#include "ServerLimits.h"
+
 #include <exiv2/exiv2.hpp>
 #include <vips/vips.h>
 
@@ -104,6 +106,10 @@ PhotoRenderer::Decoder thumbnailDecoder(ThumbnailCache cache)
             cache.storeFailure(*source, error); // a cache that cannot be written only costs a retry
             return { nullptr, path + ": " + cannotDecode };
         }
+        // Never the case for 256 pixels at 8 bits, but a batch's memory is
+        // bounded by it.
+        if (made->bytes.size() > limits::maxThumbnailBytes)
+            return { nullptr, path + ": the thumbnail is too large to show" };
         // Answered even when the cache cannot keep it.
         cache.store(*source, flavor, made->bytes, error);
         return answer(std::move(made->bytes), made->width, made->height);

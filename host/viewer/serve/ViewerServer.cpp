@@ -1,15 +1,15 @@
 #include "ViewerServer.h"
 
-#include "ThumbnailCache.h"
-
 #include "ListenSocket.h"
 #include "RequestDeadlines.h"
 #include "RequestGuard.h"
 #include "ServerLimits.h"
 #include "UiQueue.h"
 
+#include "ImageRequests.h"
 #include "MapRoutes.h"
 #include "PageFiles.h"
+#include "ThumbnailBatch.h"
 
 #include "../Commands.h"
 #include "../Session.h"
@@ -21,6 +21,8 @@
 
 #include <microhttpd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -32,20 +34,20 @@ namespace {
 
 // What a request is answered with. The bytes are shared, never copied: the
 // page's files live as long as the server, a photo as long as a cache entry
-// or a response holds it.
+// or a response holds it. A batch of thumbnails is many pieces, sent in turn.
 struct Reply {
     unsigned status = 200;
     std::string type;
-    std::shared_ptr<const std::string> body;
+    BodyPieces body;
     std::string cookie; // Set-Cookie, when the token is handed over
     bool thenQuit = false; // the `quit` command's answer: stop once it is sent
     std::string etag = {}; // a file of the page: kept by the browser and asked again with it
 
     static Reply text(unsigned status, const std::string& text)
     {
-        return { status, "text/plain; charset=utf-8", std::make_shared<const std::string>(text + "\n"), {} };
+        return { status, "text/plain; charset=utf-8", { std::make_shared<const std::string>(text + "\n") }, {} };
     }
-    static Reply json(const std::string& text) { return { 200, "application/json", std::make_shared<const std::string>(text), {} }; }
+    static Reply json(const std::string& text) { return { 200, "application/json", { std::make_shared<const std::string>(text) }, {} }; }
 };
 
 // A request waiting, suspended, for work on another thread.
@@ -134,16 +136,60 @@ std::vector<std::string> contentLengths(MHD_Connection* connection)
 
 void freeShared(void* bytes) { delete static_cast<std::shared_ptr<const std::string>*>(bytes); }
 
+// A body of many pieces, copied piece by piece into libmicrohttpd's buffer
+// as it sends; it holds the pieces until the response is gone.
+struct PieceReader {
+    BodyPieces pieces;
+    size_t piece = 0; // where the last read ended
+    size_t offset = 0;
+
+    static ssize_t read(void* cls, uint64_t, char* buffer, size_t room)
+    {
+        // libmicrohttpd reads a response from its start to its end, in order.
+        auto& self = *static_cast<PieceReader*>(cls);
+        size_t copied = 0;
+        while (copied < room && self.piece < self.pieces.size()) {
+            const std::string& bytes = *self.pieces[self.piece];
+            const size_t n = std::min(room - copied, bytes.size() - self.offset);
+            std::memcpy(buffer + copied, bytes.data() + self.offset, n);
+            copied += n;
+            self.offset += n;
+            if (self.offset == bytes.size()) {
+                ++self.piece;
+                self.offset = 0;
+            }
+        }
+        return copied ? ssize_t(copied) : MHD_CONTENT_READER_END_OF_STREAM;
+    }
+    static void free(void* cls) { delete static_cast<PieceReader*>(cls); }
+};
+
+MHD_Response* responseFor(const BodyPieces& body)
+{
+    if (body.size() == 1) {
+        // The response keeps its bytes alive through a shared pointer of its own.
+        auto* keep = new std::shared_ptr<const std::string>(body.front());
+        MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+            body.front()->size(), const_cast<char*>(body.front()->data()), freeShared, keep);
+        if (!response)
+            delete keep;
+        return response;
+    }
+    uint64_t size = 0;
+    for (const auto& piece : body)
+        size += piece->size();
+    auto* reader = new PieceReader { body };
+    MHD_Response* response = MHD_create_response_from_callback(size, 64 * 1024, &PieceReader::read, reader, &PieceReader::free);
+    if (!response)
+        delete reader;
+    return response;
+}
+
 MHD_Result send(MHD_Connection* connection, const Reply& reply)
 {
-    // The response keeps its bytes alive through a shared pointer of its own.
-    auto* keep = new std::shared_ptr<const std::string>(reply.body);
-    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
-        reply.body->size(), const_cast<char*>(reply.body->data()), freeShared, keep);
-    if (!response) {
-        delete keep;
+    MHD_Response* response = responseFor(reply.body);
+    if (!response)
         return MHD_NO;
-    }
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type.c_str());
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     if (reply.etag.empty()) {
@@ -286,7 +332,7 @@ struct ViewerServer::Impl {
         if (const PageFile* file = get ? files->find(path) : nullptr) {
             const bool kept = etagMatches(header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH).value_or(""), file->etag);
             static const auto nothing = std::make_shared<const std::string>();
-            Reply reply { kept ? 304u : 200u, file->type, kept ? nothing : file->body, exchange.cookie };
+            Reply reply { kept ? 304u : 200u, file->type, { kept ? nothing : file->body }, exchange.cookie };
             reply.etag = file->etag;
             return send(connection, reply);
         }
@@ -296,14 +342,20 @@ struct ViewerServer::Impl {
             });
         if (url == "/command" && method == MHD_HTTP_METHOD_POST)
             return command(connection, exchange);
+        const QueryValue query = [connection](const char* name) { return header(connection, MHD_GET_ARGUMENT_KIND, name); };
         if (url.starts_with("/photo/") && get)
             return image(connection, exchange, url.substr(7), photos, photoBox);
-        if (url.starts_with("/thumbnail/") && get)
-            return image(connection, exchange, url.substr(11), thumbnails, thumbnailBox(connection));
+        if (url.starts_with("/thumbnail/") && get) {
+            const auto box = thumbnailBox(query("size"));
+            if (!box)
+                return send(connection, Reply::text(400, "size= is a number of pixels up to " + std::to_string(limits::maxThumbnailSide)));
+            return image(connection, exchange, url.substr(11), thumbnails, *box);
+        }
+        if (url == "/thumbnails" && get)
+            return thumbnailBatch(connection, exchange, query);
         if (get) {
-            auto query = [connection](const char* name) { return header(connection, MHD_GET_ARGUMENT_KIND, name); };
             if (auto answer = answerMapRequest(url, query, mapTiles))
-                return send(connection, { answer->status, answer->type, std::make_shared<const std::string>(std::move(answer->body)), {} });
+                return send(connection, { answer->status, answer->type, { std::make_shared<const std::string>(std::move(answer->body)) }, {} });
         }
         return send(connection, Reply::text(404, "no " + std::string(url) + " here"));
     }
@@ -324,33 +376,56 @@ struct ViewerServer::Impl {
         });
     }
 
-    // The thumbnail cache's size that covers the `size` the page shows (in
-    // pixels); the large one when it does not say.
-    static PhotoRenderer::Box thumbnailBox(MHD_Connection* connection)
-    {
-        const std::string_view size = header(connection, MHD_GET_ARGUMENT_KIND, "size").value_or("");
-        int pixels = ThumbnailCache::largePixels;
-        if (!size.empty() && size.size() <= 4 && size.find_first_not_of("0123456789") == std::string_view::npos)
-            pixels = ThumbnailCache::pixels(ThumbnailCache::flavorFor(std::stoi(std::string(size))));
-        return { pixels, pixels };
-    }
-
     // Photo N from `renderer`, fitted into `box`.
     MHD_Result image(MHD_Connection* connection, Exchange& exchange, std::string_view digits, PhotoRenderer& renderer, PhotoRenderer::Box box)
     {
-        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        const auto index = numberBelow(digits, renderer.count());
+        if (!index)
             return send(connection, Reply::text(404, "no photo " + std::string(digits)));
-        const size_t index = std::stoul(std::string(digits));
-        if (index >= renderer.count())
-            return send(connection, Reply::text(404, "no photo " + std::to_string(index)));
-        return later(connection, exchange, [&renderer, index, box](auto answer) {
+        return later(connection, exchange, [&renderer, index = *index, box](auto answer) {
             renderer.render(index, box, [answer](const PhotoRenderer::Result& result) {
                 if (!result.image)
                     return answer(Reply::text(422, result.error));
-                // An alias of the cached image's bytes: no copy per request.
-                answer({ 200, result.image->contentType, std::shared_ptr<const std::string>(result.image, &result.image->bytes), {} });
+                answer({ 200, result.image->contentType, { bytesOf(result.image) }, {} });
             });
         });
+    }
+
+    // A row of thumbnails in one response (ThumbnailBatch.h). Each comes
+    // from the thumbnail renderer as /thumbnail/N does, the server's thread
+    // never waiting for one; the response is sent once the last is ready.
+    MHD_Result thumbnailBatch(MHD_Connection* connection, Exchange& exchange, const QueryValue& query)
+    {
+        auto asked = viewer::thumbnailBatch(query, thumbnails.count());
+        if (auto* refused = std::get_if<std::string>(&asked))
+            return send(connection, Reply::text(400, *refused));
+        const ThumbnailBatch batch = std::get<ThumbnailBatch>(asked);
+        return later(connection, exchange, [this, batch](auto answer) {
+            struct Gathering {
+                explicit Gathering(size_t count)
+                    : results(count)
+                    , left(count)
+                {
+                }
+                std::vector<PhotoRenderer::Result> results; // each written by its own render's answer
+                std::atomic<size_t> left;
+            };
+            auto gathering = std::make_shared<Gathering>(batch.count);
+            for (size_t i = 0; i < batch.count; ++i)
+                thumbnails.render(batch.first + i, batch.box, [gathering, i, batch, answer](const PhotoRenderer::Result& result) {
+                    gathering->results[i] = result;
+                    if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) > 1)
+                        return; // the last thumbnail's answer sends the response
+                    FormBody body = thumbnailBatchBody(batch.first, gathering->results);
+                    answer({ 200, std::move(body.contentType), std::move(body.pieces), {} });
+                });
+        });
+    }
+
+    // An alias of a rendered image's bytes: no copy per request.
+    static std::shared_ptr<const std::string> bytesOf(const std::shared_ptr<const PhotoRenderer::Image>& image)
+    {
+        return { image, &image->bytes };
     }
 
     // Suspends the request and hands `start` a function that answers it

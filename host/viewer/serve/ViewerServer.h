@@ -21,6 +21,9 @@ class CommandRunner;
 //   POST /command               one command line, answered as the script mode does
 //   GET  /photo/N               photo N's pixels as JPEG, fitted to the screen
 //   GET  /thumbnail/N?size=PX   photo N's thumbnail as PNG, 128 pixels up to PX 128, else 256
+//   GET  /thumbnails?first=N&count=M&size=PX
+//                               thumbnails N to N+M-1 in one multipart/form-data
+//                               response (a row of the album: one request, not M)
 //   GET  /place, /map-settings  the map's place name and tile server (MapRoutes.h)
 // One thread reads every connection (epoll), so a slow client costs a socket,
 // never a worker. A request that waits (for the UI or a decode) is suspended
