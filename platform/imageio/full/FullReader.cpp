@@ -1,5 +1,6 @@
 #include "imageio/FullReader.h"
 
+#include "imageio/full/LibraryValue.h"
 #include "imageio/TypeIdentifiers.h"
 
 #include <exiv2/exiv2.hpp>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace imageio {
 
@@ -83,6 +85,35 @@ const char* baseIdentifier(int imageType)
             return row.identifier;
     }
     return nullptr;
+}
+
+// The table's values of an image whose metadata has been read.
+ImageMetadata extractMetadata(Exiv2::Image& image)
+{
+    EntryCollector collector;
+    std::vector<uint8_t> bytes;
+    for (const Exiv2::Exifdatum& datum : image.exifData()) {
+        const std::string group = datum.groupName();
+        std::optional<Directory> directory;
+        if (group == "Image")
+            directory = Directory::Image;
+        else if (group == "Photo")
+            directory = Directory::Photo;
+        else if (group == "GPSInfo")
+            directory = Directory::GPSInfo;
+        if (!directory)
+            continue;
+        // A datum without a value (possible in a damaged directory) still
+        // marks its section as present; its own entry is left out.
+        std::optional<RawValue> value;
+        try {
+            value = rawValueOf(datum.value(), bytes);
+        } catch (const Exiv2::AnyError&) {
+            value = std::nullopt;
+        }
+        collector.add(*directory, datum.tag(), value ? &*value : nullptr);
+    }
+    return collector.finish(image.pixelWidth(), image.pixelHeight());
 }
 
 std::optional<ImageContents> readWithLibrary(const std::string& path)
