@@ -154,14 +154,18 @@ std::optional<ImageContents> readWithLibrary(const std::string& path)
 
 } // namespace
 
-std::optional<ImageContents> readFull(const std::string& path)
+bool quorix_read_full(const char* path, ImageContents* contents)
 {
     try {
-        return readWithLibrary(path);
+        auto read = readWithLibrary(path);
+        if (!read)
+            return false;
+        *contents = std::move(*read);
+        return true;
     } catch (...) {
         // What the library throws on a damaged file: no image source.
     }
-    return std::nullopt;
+    return false;
 }
 
 } // namespace imageio
