@@ -38,7 +38,8 @@ private:
 };
 
 // Says on standard error that a library opened when needed cannot be used,
-// and what is lost: "PROGRAM: LOSS: REASON".
+// and what is lost: "PROGRAM: LOSS: REASON", once for the process and the
+// copies of it forked after the platform loaded.
 void reportUnusableLibrary(const char* loss, const std::string& reason);
 
 } // namespace foundation
