@@ -43,7 +43,6 @@ constexpr uint16_t kDngVersion = 0xc612;
 constexpr uint16_t kPixelXDimension = 0xa002;
 constexpr uint16_t kPixelYDimension = 0xa003;
 
-
 struct Entry {
     uint16_t tag = 0;
     uint16_t type = 0;
