@@ -7,15 +7,21 @@ namespace places {
 // database's tree, the child index at each level below the world. The
 // table lets a lookup measure distances without reading the database; only
 // the city it names is then looked up there, by its path, for its name in
-// the person's language.
+// the person's language. Names are offsets into one block of text, so the
+// table holds no pointers for the dynamic loader to relocate at every start.
+extern const char cityNames[];
+
 struct CityEntry {
     double latitude;
     double longitude;
     unsigned short path[5];
     unsigned char depth;
-    const char* englishName; // to check the path still leads to it
-    // What a lookup answers (with englishName) when the database cannot be read.
-    const char* englishCountry;
+    unsigned englishNameAt; // to check the path still leads to it
+    // What a lookup answers (with the English name) when the database cannot be read.
+    unsigned englishCountryAt;
+
+    const char* englishName() const { return cityNames + englishNameAt; }
+    const char* englishCountry() const { return cityNames + englishCountryAt; }
 };
 
 // Sorted by latitude.

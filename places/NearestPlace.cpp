@@ -131,7 +131,7 @@ public:
             // No database to ask: the build's table still knows the town, in English.
             if (!city->entry)
                 return std::nullopt;
-            return Place { city->entry->englishName, city->entry->englishCountry, distance };
+            return Place { city->entry->englishName(), city->entry->englishCountry(), distance };
         }
         return Place { localName(*library_, city->location.get()), countryName(*library_, city->location.get()), distance };
     }
@@ -175,7 +175,7 @@ private:
             node.reset(child);
         }
         const char* name = node ? library.getEnglishName(node.get()) : nullptr;
-        if (!name || std::strcmp(name, entry.englishName) != 0 || library.getLevel(node.get()) != GWEATHER_LOCATION_CITY)
+        if (!name || std::strcmp(name, entry.englishName()) != 0 || library.getLevel(node.get()) != GWEATHER_LOCATION_CITY)
             return nullptr;
         return node;
     }

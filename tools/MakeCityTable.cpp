@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,15 @@ int main(int argc, char** argv)
     std::ofstream out(output + ".tmp");
     out << "// Made by tools/MakeCityTable.cpp from libgweather's world locations database.\n"
         << "#include \"CityTable.h\"\n\nnamespace places {\n\nconst CityEntry cityTable[] = {\n";
+    // Every name once, in one block of text the entries point into by offset.
+    std::string names;
+    std::map<std::string, size_t> offsets;
+    auto offsetOf = [&](const std::string& name) {
+        auto [it, added] = offsets.emplace(name, names.size());
+        if (added)
+            names.append(name).push_back('\0');
+        return it->second;
+    };
     char number[64];
     for (const auto& city : cities) {
         if (city.path.size() > 5) {
@@ -90,9 +100,17 @@ int main(int argc, char** argv)
         out << "    { " << number << ", {";
         for (size_t i = 0; i < city.path.size(); ++i)
             out << (i ? ", " : " ") << city.path[i];
-        out << " }, " << city.path.size() << ", " << literal(city.englishName) << ", " << literal(city.englishCountry) << " },\n";
+        out << " }, " << city.path.size() << ", " << offsetOf(city.englishName) << ", " << offsetOf(city.englishCountry) << " },\n";
     }
-    out << "};\nconst unsigned long cityTableSize = sizeof cityTable / sizeof cityTable[0];\n\n} // namespace places\n";
+    out << "};\nconst unsigned long cityTableSize = sizeof cityTable / sizeof cityTable[0];\n\n"
+        << "const char cityNames[] =\n";
+    // One literal per name keeps the lines short; they join into one array.
+    for (size_t at = 0; at < names.size();) {
+        size_t end = names.find('\0', at);
+        out << "    " << literal(names.substr(at, end - at) + '\0') << "\n";
+        at = end + 1;
+    }
+    out << "    ;\n\n} // namespace places\n";
     out.close();
     if (!out || std::rename((output + ".tmp").c_str(), output.c_str()) != 0) {
         std::fprintf(stderr, "make-city-table: cannot write %s\n", output.c_str());

@@ -32,16 +32,17 @@ QX_DEFINE_CLASS(NSDateFormatter)
     });
 }
 
-// The ICU objects behind one formatter, made for the locale and time zone that
-// were the defaults when it was built.
+// The ICU objects behind one formatter, for the locale and time zone that
+// were the defaults when it was built. Each is made on first use: a formatter
+// that only reads EXIF dates never builds a date format (its symbols and
+// number parser are most of the cost of a first date).
 struct NSDateFormatter::Engine {
-    std::unique_ptr<icu::DateFormat> format; // null when neither a format nor a style is set
     std::string localeName;
     std::unique_ptr<icu::TimeZone> zone;
-    // For the EXIF date format only: a copy of the format's calendar, which
-    // reads a date of fixed-width digits without the format's number parser
-    // (building that parser is most of the cost of a first date read).
-    std::unique_ptr<icu::Calendar> exifCalendar;
+    std::optional<std::unique_ptr<icu::DateFormat>> format; // holds null when neither a format nor a style is set
+    // For the EXIF date format only: the calendar that format would read
+    // with, which reads a date of fixed-width digits without the format.
+    std::optional<std::unique_ptr<icu::Calendar>> exifCalendar;
 };
 
 namespace {
@@ -63,20 +64,29 @@ icu::DateFormat::EStyle icuStyle(NSDateFormatterStyle style)
     return icu::DateFormat::kNone;
 }
 
+// A fixed pattern is a machine format: the same digits and years in every
+// locale, so a Buddhist calendar or Arabic-Indic digits in the default locale
+// never change what "yyyy:MM:dd" reads or writes.
+std::optional<icu::Locale> machineLocale()
+{
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale locale(icu::Locale::getDefault());
+    locale.setKeywordValue("calendar", "gregorian", status);
+    locale.setKeywordValue("numbers", "latn", status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return locale;
+}
+
 std::unique_ptr<icu::DateFormat> makeFormat(const std::string& pattern, NSDateFormatterStyle dateStyle, NSDateFormatterStyle timeStyle)
 {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::DateFormat> format;
     if (!pattern.empty()) {
-        // A fixed pattern is a machine format: the same digits and years in
-        // every locale, so a Buddhist calendar or Arabic-Indic digits in the
-        // default locale never change what "yyyy:MM:dd" reads or writes.
-        icu::Locale locale(icu::Locale::getDefault());
-        locale.setKeywordValue("calendar", "gregorian", status);
-        locale.setKeywordValue("numbers", "latn", status);
-        if (U_FAILURE(status))
+        auto locale = machineLocale();
+        if (!locale)
             return nullptr;
-        format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern), locale, status);
+        format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern), *locale, status);
     } else {
         auto date = icuStyle(dateStyle);
         auto time = icuStyle(timeStyle);
@@ -88,6 +98,21 @@ std::unique_ptr<icu::DateFormat> makeFormat(const std::string& pattern, NSDateFo
         return nullptr;
     format->setLenient(false);
     return format;
+}
+
+// The calendar a format of `machineLocale()` reads with, made as the format
+// makes it (the locale's zone, else the default one) and as strict.
+std::unique_ptr<icu::Calendar> makeMachineCalendar()
+{
+    auto locale = machineLocale();
+    if (!locale)
+        return nullptr;
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> calendar(icu::Calendar::createInstance(*locale, status));
+    if (!calendar || U_FAILURE(status))
+        return nullptr;
+    calendar->setLenient(false);
+    return calendar;
 }
 
 // The date format EXIF uses, and its text: digits at fixed places.
@@ -154,13 +179,28 @@ NSDateFormatter::Engine& NSDateFormatter::engine() const
     if (engine_ && engine_->localeName == localeName && engine_->zone && zone && *engine_->zone == *zone)
         return *engine_;
     auto fresh = std::make_unique<Engine>();
-    fresh->format = makeFormat(format_, dateStyle_, timeStyle_);
-    if (fresh->format && format_ == exifFormat)
-        fresh->exifCalendar.reset(fresh->format->getCalendar()->clone());
     fresh->localeName = localeName;
     fresh->zone = std::move(zone);
     engine_ = std::move(fresh);
     return *engine_;
+}
+
+icu::DateFormat* NSDateFormatter::format() const
+{
+    Engine& current = engine();
+    if (!current.format)
+        current.format = makeFormat(format_, dateStyle_, timeStyle_);
+    return current.format->get();
+}
+
+icu::Calendar* NSDateFormatter::exifCalendar() const
+{
+    if (format_ != exifFormat)
+        return nullptr;
+    Engine& current = engine();
+    if (!current.exifCalendar)
+        current.exifCalendar = makeMachineCalendar();
+    return current.exifCalendar->get();
 }
 
 Ref<NSString> NSDateFormatter::stringFromDate(const NSDate* date) const
@@ -173,12 +213,12 @@ Ref<NSString> NSDateFormatter::stringFromDate(const NSDate* date) const
     if (!std::isfinite(millis))
         return nullptr;
     try {
-        const Engine& current = engine();
-        if (!current.format)
+        icu::DateFormat* dateFormat = format();
+        if (!dateFormat)
             return NSString::string();
         icu::UnicodeString text;
         UErrorCode status = U_ZERO_ERROR;
-        current.format->format(icu::Formattable(millis, icu::Formattable::kIsDate), text, status);
+        dateFormat->format(icu::Formattable(millis, icu::Formattable::kIsDate), text, status);
         if (U_FAILURE(status) || text.isEmpty())
             return nullptr;
         std::string utf8;
@@ -194,32 +234,30 @@ Ref<NSDate> NSDateFormatter::dateFromString(const NSString* text) const
     if (!text)
         return nullptr;
     try {
-        const Engine& current = engine();
-        if (!current.format)
-            return nullptr;
         // EXIF writers pad their fixed-size date fields with NULs or blanks.
         std::string_view input = text->str();
         while (!input.empty() && isTrailingFiller(input.back()))
             input.remove_suffix(1);
         if (input.empty() || input.size() > maxParsedLength)
             return nullptr;
-        if (current.exifCalendar) {
+        auto fields = exifDateFields(input);
+        if (icu::Calendar* calendar = fields ? exifCalendar() : nullptr) {
             // The fields the format would read, checked by the same strict
             // calendar: a month 13 or a time the clocks skip is no date.
-            if (auto fields = exifDateFields(input)) {
-                icu::Calendar& calendar = *current.exifCalendar;
-                calendar.clear();
-                calendar.set((*fields)[0], (*fields)[1] - 1, (*fields)[2], (*fields)[3], (*fields)[4], (*fields)[5]);
-                UErrorCode status = U_ZERO_ERROR;
-                UDate millis = calendar.getTime(status);
-                if (U_FAILURE(status))
-                    return nullptr;
-                return NSDate::dateWithTimeIntervalSince1970(millis / 1000.0);
-            }
+            calendar->clear();
+            calendar->set((*fields)[0], (*fields)[1] - 1, (*fields)[2], (*fields)[3], (*fields)[4], (*fields)[5]);
+            UErrorCode status = U_ZERO_ERROR;
+            UDate millis = calendar->getTime(status);
+            if (U_FAILURE(status))
+                return nullptr;
+            return NSDate::dateWithTimeIntervalSince1970(millis / 1000.0);
         }
+        icu::DateFormat* dateFormat = format();
+        if (!dateFormat)
+            return nullptr;
         auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(input.data(), static_cast<int32_t>(input.size())));
         icu::ParsePosition position(0);
-        UDate millis = current.format->parse(unicode, position);
+        UDate millis = dateFormat->parse(unicode, position);
         if (position.getErrorIndex() >= 0 || position.getIndex() != unicode.length())
             return nullptr;
         return NSDate::dateWithTimeIntervalSince1970(millis / 1000.0);

@@ -6,6 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include <unicode/uversion.h>
+
+U_NAMESPACE_BEGIN
+class Calendar;
+class DateFormat;
+U_NAMESPACE_END
+
 enum NSDateFormatterStyle : NSUInteger {
     NSDateFormatterNoStyle = 0,
     NSDateFormatterShortStyle = 1,
@@ -42,6 +49,10 @@ protected:
 private:
     struct Engine;
     Engine& engine() const;
+    // Null when neither a format nor a style is set.
+    icu::DateFormat* format() const;
+    // The calendar that reads an EXIF date; null for any other format.
+    icu::Calendar* exifCalendar() const;
 
     NSDateFormatterStyle dateStyle_ = NSDateFormatterNoStyle;
     NSDateFormatterStyle timeStyle_ = NSDateFormatterNoStyle;

@@ -60,7 +60,7 @@ T* checkedSelf(id self, SEL sel)
 {
     if (!self)
         return nullptr;
-    auto* typed = dynamic_cast<T*>(self);
+    auto* typed = typedObject<T>(self);
     if (!typed)
         throw BadMethodSignature(describeCall(sel) + " of " + T::objcClassName() + " sent to an instance of "
             + class_getName(object_getClass(self)));

@@ -34,6 +34,9 @@ template<class T>
 class Ref;
 
 namespace objc {
+// `object` as a T when it is one, else nil (runtime/NSObject.h).
+template<class T>
+T* typedObject(const NSObject* object);
 template<class T>
 class ClassBuilder;
 template<class T>

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <typeinfo>
 
 template<class T, class... A>
 Ref<T> make_object(A&&... args);
@@ -90,11 +91,26 @@ Ref<T> make_object(A&&... args)
 // the runtime's `dealloc` dispatch.
 void objc_destroyInstance(NSObject* object);
 
+namespace objc {
+// `object` as a T when it is one (or of a subclass), else nil: a dynamic_cast
+// that first tries the common case, an object whose type is exactly T, which
+// costs one comparison instead of a walk up the type hierarchy.
+template<class T>
+T* typedObject(const NSObject* object)
+{
+    if (!object)
+        return nullptr;
+    if (typeid(*object) == typeid(T))
+        return const_cast<T*>(static_cast<const T*>(object));
+    return const_cast<T*>(dynamic_cast<const T*>(object));
+}
+} // namespace objc
+
 // A borrowed pointer typed as T when the object is a T (or a subclass), else nil.
 template<class T>
 T* objc_cast(const NSObject* object)
 {
-    return const_cast<T*>(dynamic_cast<const T*>(object));
+    return objc::typedObject<T>(object);
 }
 
 namespace objc {

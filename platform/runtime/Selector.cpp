@@ -1,5 +1,8 @@
 #include "runtime/Selector.h"
 
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_set>
@@ -38,10 +41,28 @@ const std::string* intern(std::string_view name)
     return &*t.names.emplace(name).first;
 }
 
+// Most selectors are made from the same string literals again and again (a
+// message send names its selector as text), so each thread remembers, by the
+// text's address, which name it interned last; the text is compared again
+// before the answer is used, since the same address may hold other text later.
+const std::string* internText(const char* text)
+{
+    struct Remembered {
+        const char* text = nullptr;
+        const std::string* name = nullptr;
+    };
+    static thread_local std::array<Remembered, 256> remembered;
+    Remembered& slot = remembered[(reinterpret_cast<uintptr_t>(text) >> 3) % remembered.size()];
+    if (slot.text == text && std::strcmp(text, slot.name->c_str()) == 0)
+        return slot.name;
+    slot = { text, intern(text) };
+    return slot.name;
+}
+
 } // namespace
 
 SEL::SEL(const char* name)
-    : name_(name ? intern(name) : nullptr)
+    : name_(name ? internText(name) : nullptr)
 {
 }
 

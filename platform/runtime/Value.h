@@ -150,7 +150,7 @@ T* Value::castObject(id object, const std::string& what)
 {
     if (!object)
         return nullptr;
-    if (auto* typed = dynamic_cast<T*>(object))
+    if (auto* typed = typedObject<T>(object))
         return typed;
     throwWrongClass(object, typeid(T).name(), what);
 }

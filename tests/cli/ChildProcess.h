@@ -42,6 +42,8 @@ struct ChildSetup {
     // When not negative, the child drops to this user and group id before it
     // runs the program (the parent must be the superuser).
     int userId = -1;
+    // When not empty, the folder the child runs in.
+    std::string workingDirectory;
 };
 
 // A user whom file permissions bind, for a child that must meet a refusal:
@@ -94,6 +96,8 @@ inline ChildResult runProgramWithInput(const std::string& input, const std::stri
             _exit(126);
         dup2(standardOutput, 1);
         dup2(fileno(err), 2);
+        if (!setup.workingDirectory.empty() && chdir(setup.workingDirectory.c_str()) != 0)
+            _exit(126);
         if (setup.userId >= 0) {
             auto id = static_cast<uid_t>(setup.userId);
             if (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0)

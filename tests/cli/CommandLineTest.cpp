@@ -85,7 +85,7 @@ TEST(CommandLine, CallsOutputThatCannotBeWrittenAnError)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.arguments.front() + " " + row.arguments.back());
-        auto result = testing_support::runProgram(kQuorix, row.arguments, environmentIn(dir), { .standardOutput = "/dev/full", .userId = -1 });
+        auto result = testing_support::runProgram(kQuorix, row.arguments, environmentIn(dir), { .standardOutput = "/dev/full", .userId = -1, .workingDirectory = {} });
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.err, row.err);
     }
@@ -110,6 +110,26 @@ TEST(CommandLine, SaysSoWhenTheLibraryIsNotInItsFolder)
     fixtures::writeFile(dir.path(), "Broken.so", "not a library");
     auto result = testing_support::runProgram(kQuorix, { "settings" }, environment);
     EXPECT_EQ(lines(result.err).front().rfind("quorix: cannot load " + dir.file("Broken.so") + ": ", 0), 0u) << result.err;
+}
+
+// The programs find their libraries where they were built or installed,
+// never in the folder a person runs them from: a file there named like a
+// library they need is neither loaded nor in the way.
+TEST(CommandLine, TakesNoLibraryFromTheWorkingFolder)
+{
+    TempDir dir;
+    auto photo = fixtures::writeJpeg(dir.path(), "photo.jpg", 8, 8);
+    for (const char* name : { "libc.so.6", "libm.so.6", "libstdc++.so.6", "libgcc_s.so.1" })
+        fixtures::writeFile(dir.path(), name, "not a library");
+    testing_support::ChildSetup inFolder;
+    inFolder.workingDirectory = dir.path();
+    auto result = testing_support::runProgram(kQuorix, { "info", "photo.jpg" }, environmentIn(dir), inFolder);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("photo.jpg"), std::string::npos) << result.out;
+    for (const char* program : { "quorix-viewer", "QuorixTool" }) {
+        auto version = testing_support::runProgram(std::string(QUORIX_BINARY_DIR) + "/bin/" + program, { "--version" }, environmentIn(dir), inFolder);
+        EXPECT_EQ(version.status, 0) << program << ": " << version.err;
+    }
 }
 
 } // namespace

@@ -117,7 +117,7 @@ public:
     ChildResult run(const std::vector<std::string>& arguments, std::map<std::string, std::string> environment) const
     {
         environment.insert(environment_.begin(), environment_.end());
-        return runProgram(program_, arguments, environment, { .standardOutput = {}, .userId = userId_ });
+        return runProgram(program_, arguments, environment, { .standardOutput = {}, .userId = userId_, .workingDirectory = {} });
     }
 
 private:

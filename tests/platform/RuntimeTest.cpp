@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -125,6 +126,20 @@ TEST(RuntimeMessages, ReachInheritedMethodsAndIgnoreNil)
     EXPECT_EQ(objc::send<id>(static_cast<NSObject*>(nullptr), "speak"), nullptr);
     EXPECT_EQ(objc::send<long>(static_cast<NSObject*>(nullptr), "legs"), 0);
     EXPECT_THROW(objc::send<void>(dog, "noSuchMethod"), objc::UnrecognizedSelector);
+}
+
+TEST(RuntimeMessages, NameTheMethodTheTextSaysNowEvenWhereOtherTextWasBefore)
+{
+    AutoreleasePool pool;
+    auto dog = RTDog::create();
+    // One buffer, two names in turn: each send reaches the method its text names.
+    char name[16] = "speak";
+    EXPECT_EQ(text(objc::send<id>(dog, name)), "...");
+    std::strcpy(name, "legs");
+    EXPECT_EQ(objc::send<long>(dog, name), 4);
+    EXPECT_EQ(SEL(name), SEL("legs"));
+    std::strcpy(name, "legz");
+    EXPECT_THROW(objc::send<void>(dog, name), objc::UnrecognizedSelector);
 }
 
 TEST(RuntimeMessages, BridgeLiteralsAndNilButFailLoudlyOnWhatCannotFit)
