@@ -4,8 +4,9 @@
 # to its own file, wherever the prefix is:
 #
 #   bin/                             quorix, quorix-viewer, QuorixTool
-#   lib/quorix/                      the platform, PhotoLibrary and PhotosUI (private:
-#                                    no other program links them, so not on the linker's path)
+#   lib/quorix/                      the platform, its full image reader, PhotoLibrary and
+#                                    PhotosUI (private: no other program links them, so not
+#                                    on the linker's path)
 #   lib/quorix/DynamicLibraries/     Quorix.so, the folder the loader loads at start
 #   share/quorix/, share/quorix-viewer/   the programs' main bundles (strings tables,
 #                                    and whatever else the build puts beside them)
@@ -24,12 +25,13 @@ set(QUORIX_INSTALL_LIBRARY_FOLDER lib/quorix/DynamicLibraries)
 # found through LD_LIBRARY_PATH or the system's linker cache.
 set_target_properties(quorix quorix-viewer QuorixTool PROPERTIES
   INSTALL_RPATH "$ORIGIN/../${QUORIX_INSTALL_PRIVATE_LIBDIR}")
-set_target_properties(PhotoLibrary PhotosUI PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(PhotoLibrary PhotosUI quorix_full_reader PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(Quorix PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 # The platform needs nothing of ours: no run path at all once installed.
 
 install(TARGETS quorix quorix-viewer QuorixTool RUNTIME DESTINATION bin)
-install(TARGETS quorix_platform PhotoLibrary PhotosUI
+# The platform opens its full image reader from its own folder.
+install(TARGETS quorix_platform quorix_full_reader PhotoLibrary PhotosUI
   LIBRARY DESTINATION ${QUORIX_INSTALL_PRIVATE_LIBDIR} NAMELINK_SKIP)
 install(TARGETS Quorix LIBRARY DESTINATION ${QUORIX_INSTALL_LIBRARY_FOLDER} NAMELINK_SKIP)
 

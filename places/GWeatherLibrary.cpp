@@ -1,49 +1,28 @@
 #include "GWeatherLibrary.h"
 
-#include <dlfcn.h>
-#include <errno.h>
-
-#include <cstdio>
+#include "foundation/SharedLibrary.h"
 
 namespace places {
 
-namespace {
-
-template<class Function>
-bool resolve(void* library, const char* name, Function& function, std::string& error)
-{
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    if (!function)
-        error = std::string(gweatherLibraryName) + ": no function " + name;
-    return function != nullptr;
-}
-
-} // namespace
-
 std::optional<GWeatherLibrary> GWeatherLibrary::open(const char* fileName, std::string& error)
 {
-    // Bound at once, so a missing function is found here and not in the
-    // middle of a lookup.
-    void* library = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        const char* reason = dlerror();
-        error = reason ? reason : std::string(fileName) + ": cannot be loaded";
+    auto library = foundation::SharedLibrary::open(fileName, error);
+    if (!library)
         return std::nullopt;
-    }
     GWeatherLibrary functions {};
-    const bool complete = resolve(library, "gweather_location_get_world", functions.getWorld, error)
-        && resolve(library, "gweather_location_next_child", functions.nextChild, error)
-        && resolve(library, "gweather_location_get_level", functions.getLevel, error)
-        && resolve(library, "gweather_location_get_english_name", functions.getEnglishName, error)
-        && resolve(library, "gweather_location_get_name", functions.getName, error)
-        && resolve(library, "gweather_location_get_country_name", functions.getCountryName, error)
-        && resolve(library, "gweather_location_has_coords", functions.hasCoords, error)
-        && resolve(library, "gweather_location_get_coords", functions.getCoords, error)
-        && resolve(library, "g_object_ref", functions.objectRef, error)
-        && resolve(library, "g_object_unref", functions.objectUnref, error)
-        && resolve(library, "g_free", functions.free, error);
+    const bool complete = library->resolve("gweather_location_get_world", functions.getWorld, error)
+        && library->resolve("gweather_location_next_child", functions.nextChild, error)
+        && library->resolve("gweather_location_get_level", functions.getLevel, error)
+        && library->resolve("gweather_location_get_english_name", functions.getEnglishName, error)
+        && library->resolve("gweather_location_get_name", functions.getName, error)
+        && library->resolve("gweather_location_get_country_name", functions.getCountryName, error)
+        && library->resolve("gweather_location_has_coords", functions.hasCoords, error)
+        && library->resolve("gweather_location_get_coords", functions.getCoords, error)
+        && library->resolve("g_object_ref", functions.objectRef, error)
+        && library->resolve("g_object_unref", functions.objectUnref, error)
+        && library->resolve("g_free", functions.free, error);
     if (!complete) {
-        dlclose(library);
+        library->close();
         return std::nullopt;
     }
     return functions;
@@ -55,7 +34,7 @@ const GWeatherLibrary* gweather()
         std::string error;
         auto opened = GWeatherLibrary::open(gweatherLibraryName, error);
         if (!opened)
-            std::fprintf(stderr, "%s: places are named in English only: %s\n", program_invocation_short_name, error.c_str());
+            foundation::reportUnusableLibrary("places are named in English only", error);
         return opened;
     }();
     return library ? &*library : nullptr;

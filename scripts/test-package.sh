@@ -63,6 +63,16 @@ trap cleanup EXIT
 
 elsewhere=$work/elsewhere
 mkdir -p "$elsewhere"
+# A 1 x 1 PNG with a compressed text chunk, which only the full image
+# reader reads (such a chunk may hold metadata).
+png=$work/dot.png
+python3 - "$png" <<'PY'
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 0, 0, 0, 0))
+    + chunk(b"zTXt", b"Comment\0\0" + zlib.compress(b"dot")) + chunk(b"IDAT", zlib.compress(b"\0\0")) + chunk(b"IEND", b""))
+PY
 export XDG_CONFIG_HOME=$work/config
 unset LD_LIBRARY_PATH QUORIX_LIBRARY_DIR LANGUAGE LC_ALL LC_MESSAGES
 export LANG=C.UTF-8
@@ -83,6 +93,9 @@ check_programs()
     expect_line "$where: quorix info" "$info" "Make +Quorix Project"
     expect_line "$where: quorix info" "$info" "Location +-22\.948658, -43\.157444"
     expect_line "$where: quorix info" "$info" "Place +Rio de Janeiro, Brazil \(9\.5 km\)"
+    # The full image reader, opened beside the platform, reads this PNG.
+    info=$(cd "$elsewhere" && "$prefix/bin/quorix" info "$png" 2>&1) || fail "$where: quorix info of a PNG failed"
+    expect_line "$where: quorix info of a PNG" "$info" "Image Size +1 x 1"
     info=$(cd "$elsewhere" && LANGUAGE=de "$prefix/bin/quorix" info "$sample") || fail "$where: quorix info (de) failed"
     expect_line "$where: LANGUAGE=de quorix info" "$info" "Ordner +$(dirname "$sample")"
     info=$(cd "$elsewhere" && LANG=zh_TW.UTF-8 "$prefix/bin/quorix" info "$sample") || fail "$where: quorix info (zh_TW) failed"
@@ -105,7 +118,7 @@ echo "test-package: cmake --install into a throwaway prefix"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/quorix bin/quorix-viewer bin/QuorixTool \
-    lib/quorix/libquorix_platform.so lib/quorix/libPhotoLibrary.so lib/quorix/libPhotosUI.so \
+    lib/quorix/libquorix_platform.so lib/quorix/libquorix_full_reader.so lib/quorix/libPhotoLibrary.so lib/quorix/libPhotosUI.so \
     lib/quorix/DynamicLibraries/Quorix.so \
     share/quorix/en.lproj/Quorix.strings share/quorix/zh-Hant.lproj/Quorix.strings \
     share/quorix-viewer/de.lproj/Localizable.strings share/quorix-viewer/ja.lproj/Quorix.strings \
@@ -122,9 +135,13 @@ while IFS= read -r elf; do
         [[ $runpath == \$ORIGIN* && $runpath != *"$root"* ]] || fail "$elf: run path $runpath"
     fi
     ldd "$elf" | grep -q 'not found' && fail "$elf: $(ldd "$elf" | grep 'not found')"
-    ours=$(ldd "$elf" | grep -E 'libquorix_platform|libPhotoLibrary|Quorix\.so' || true)
+    ours=$(ldd "$elf" | grep -E 'libquorix_platform|libquorix_full_reader|libPhotoLibrary|Quorix\.so' || true)
     grep -v -- "=> $prefix/" <<<"$ours" | grep -q . && fail "$elf loads a library from outside the prefix: $ours"
 done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
+# exiv2 is loaded with the full image reader, for the photos the lean reader
+# leaves, not with the platform at every start.
+readelf -d "$prefix/lib/quorix/libquorix_platform.so" | grep -q 'NEEDED.*libexiv2' &&
+    fail "libquorix_platform.so links exiv2"
 check_programs "$prefix" "installed in a prefix"
 
 echo "test-package: the package"

@@ -1,8 +1,7 @@
 #include "imageio/ImageMetadata.h"
 
 #include "imageio/ImageProperties.h"
-
-#include <exiv2/exiv2.hpp>
+#include "imageio/RawValue.h"
 
 #include <algorithm>
 #include <array>
@@ -83,150 +82,17 @@ constexpr Mapping gpsMappings[] = {
 
 constexpr uint16_t orientationTag = 0x0112;
 
-template<class T>
-const std::vector<T>* componentsOf(const Exiv2::Value& value)
-{
-    const auto* typed = dynamic_cast<const Exiv2::ValueType<T>*>(&value);
-    return typed ? &typed->value_ : nullptr;
-}
-
-template<class Pair>
-std::optional<Number> ratio(const Exiv2::Value& value, size_t index)
-{
-    const auto* components = componentsOf<Pair>(value);
-    if (!components || index >= components->size())
-        return std::nullopt;
-    const auto& [numerator, denominator] = (*components)[index];
-    if (denominator == 0)
-        return std::nullopt;
-    return Number(static_cast<double>(numerator) / static_cast<double>(denominator));
-}
-
-template<class T>
-std::optional<Number> real(const Exiv2::Value& value, size_t index)
-{
-    const auto* components = componentsOf<T>(value);
-    if (!components || index >= components->size())
-        return std::nullopt;
-    double number = static_cast<double>((*components)[index]);
-    if (!std::isfinite(number))
-        return std::nullopt;
-    return Number(number);
-}
-
-// Component `index` of a numeric value; nothing for texts, undefined bytes
-// and the like, which would only be misread as numbers.
-std::optional<Number> numberAt(const Exiv2::Value& value, size_t index)
-{
-    if (value.count() <= 0 || index >= static_cast<size_t>(value.count()))
-        return std::nullopt;
-    const long at = static_cast<long>(index);
-    switch (value.typeId()) {
-    case Exiv2::unsignedByte:
-    case Exiv2::unsignedShort:
-    case Exiv2::unsignedLong:
-    case Exiv2::signedShort:
-    case Exiv2::signedLong:
-        return Number(static_cast<long long>(value.toLong(at)));
-    case Exiv2::signedByte:
-        // Bytes are held unsigned whatever their declared sign.
-        return Number(static_cast<long long>(static_cast<int8_t>(value.toLong(at))));
-    case Exiv2::unsignedRational:
-        return ratio<Exiv2::URational>(value, index);
-    case Exiv2::signedRational:
-        return ratio<Exiv2::Rational>(value, index);
-    case Exiv2::tiffFloat:
-        return real<float>(value, index);
-    case Exiv2::tiffDouble:
-        return real<double>(value, index);
-    default:
-        return std::nullopt;
-    }
-}
-
-bool isValidUtf8(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        size_t length = 0;
-        uint32_t codePoint = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07u;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length)
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (next & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000) || codePoint > 0x10FFFF
-            || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
-std::string latin1ToUtf8(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-// The text of an ASCII entry: it ends at its first NUL (the terminator, and
-// anything a writer left after it). Cameras sometimes store Latin-1 bytes in
-// ASCII entries; text that is not valid UTF-8 is read as Latin-1.
-std::optional<std::string> textOf(const Exiv2::Value& value)
-{
-    if (value.typeId() != Exiv2::asciiString)
-        return std::nullopt;
-    const auto* ascii = dynamic_cast<const Exiv2::StringValueBase*>(&value);
-    if (!ascii)
-        return std::nullopt;
-    std::string_view text = ascii->value_;
-    text = text.substr(0, text.find('\0'));
-    if (isValidUtf8(text))
-        return std::string(text);
-    return latin1ToUtf8(text);
-}
-
 // Degrees, minutes and seconds (one to three rationals) as decimal degrees.
-std::optional<double> coordinateOf(const Exiv2::Value& value)
+std::optional<double> coordinateOf(const RawValue& value)
 {
-    if (value.typeId() != Exiv2::unsignedRational && value.typeId() != Exiv2::signedRational)
+    if (value.type != kTiffRational && value.type != kTiffSignedRational)
         return std::nullopt;
-    const long count = value.count();
+    const size_t count = value.count();
     if (count < 1 || count > 3)
         return std::nullopt;
     static constexpr std::array<double, 3> divisors { 1.0, 60.0, 3600.0 };
     double degrees = 0;
-    for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
+    for (size_t i = 0; i < count; ++i) {
         auto component = numberAt(value, i);
         if (!component)
             return std::nullopt;
@@ -238,7 +104,7 @@ std::optional<double> coordinateOf(const Exiv2::Value& value)
     return degrees;
 }
 
-std::optional<PropertyValue> readValue(const Exiv2::Value& value, Kind kind)
+std::optional<PropertyValue> readValue(const RawValue& value, Kind kind)
 {
     switch (kind) {
     case Kind::Number:
@@ -246,10 +112,10 @@ std::optional<PropertyValue> readValue(const Exiv2::Value& value, Kind kind)
             return PropertyValue(*number);
         return std::nullopt;
     case Kind::NumberList: {
-        if (value.count() <= 0)
+        if (value.count() == 0)
             return std::nullopt;
         std::vector<Number> numbers;
-        for (size_t i = 0; i < static_cast<size_t>(value.count()); ++i) {
+        for (size_t i = 0; i < value.count(); ++i) {
             auto number = numberAt(value, i);
             if (!number)
                 return std::nullopt;
@@ -294,7 +160,7 @@ struct SectionReader {
     {
     }
 
-    void take(uint16_t tag, const Exiv2::Value* value)
+    void take(uint16_t tag, const RawValue* value)
     {
         for (const Mapping* mapping = begin; mapping != end; ++mapping) {
             if (mapping->tag != tag)
@@ -340,7 +206,7 @@ EntryCollector::EntryCollector()
 
 EntryCollector::~EntryCollector() = default;
 
-void EntryCollector::add(Directory directory, uint16_t tag, const Exiv2::Value* value)
+void EntryCollector::add(Directory directory, uint16_t tag, const RawValue* value)
 {
     switch (directory) {
     case Directory::Image:
@@ -385,33 +251,6 @@ bool EntryCollector::wanted(Directory directory, uint16_t tag)
         return inTable(gpsMappings);
     }
     return false;
-}
-
-ImageMetadata extractMetadata(Exiv2::Image& image)
-{
-    EntryCollector collector;
-    for (const Exiv2::Exifdatum& datum : image.exifData()) {
-        const std::string group = datum.groupName();
-        std::optional<Directory> directory;
-        if (group == "Image")
-            directory = Directory::Image;
-        else if (group == "Photo")
-            directory = Directory::Photo;
-        else if (group == "GPSInfo")
-            directory = Directory::GPSInfo;
-        if (!directory)
-            continue;
-        // A datum without a value (possible in a damaged directory) still
-        // marks its section as present; its own entry is left out.
-        const Exiv2::Value* value = nullptr;
-        try {
-            value = &datum.value();
-        } catch (const Exiv2::AnyError&) {
-            value = nullptr;
-        }
-        collector.add(*directory, datum.tag(), value);
-    }
-    return collector.finish(image.pixelWidth(), image.pixelHeight());
 }
 
 const std::vector<EntryName>& tableEntryNames()

@@ -12,11 +12,6 @@
 #include <variant>
 #include <vector>
 
-namespace Exiv2 {
-class Image;
-class Value;
-}
-
 namespace imageio {
 
 // A number as the file stores it: integers stay integers, rationals and
@@ -43,6 +38,8 @@ struct ImageMetadata {
     Section gps;
 };
 
+struct RawValue;
+
 // The three directories whose entries the table reads: the first TIFF
 // directory, the EXIF directory and the GPS directory.
 enum class Directory { Image, Photo, GPSInfo };
@@ -60,7 +57,7 @@ public:
     EntryCollector& operator=(const EntryCollector&) = delete;
 
     // An entry; `value` is null when the entry has none that can be read.
-    void add(Directory directory, uint16_t tag, const Exiv2::Value* value);
+    void add(Directory directory, uint16_t tag, const RawValue* value);
     // The metadata gathered, with the pixel size (zero or less: unknown).
     ImageMetadata finish(long long pixelWidth, long long pixelHeight);
 
@@ -81,10 +78,5 @@ struct EntryName {
     std::string_view exivKey;
 };
 const std::vector<EntryName>& tableEntryNames();
-
-// Reads the values of an image whose metadata has been read. Values of a type
-// the entry never has (a text where a number belongs, a zero denominator, a
-// non-finite number) are left out. May throw what the metadata library throws.
-ImageMetadata extractMetadata(Exiv2::Image& image);
 
 } // namespace imageio

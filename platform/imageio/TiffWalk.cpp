@@ -1,11 +1,9 @@
 #include "imageio/TiffWalk.h"
 
-#include <exiv2/exiv2.hpp>
+#include "imageio/RawValue.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <memory>
 
 namespace imageio {
 
@@ -44,12 +42,6 @@ constexpr uint16_t kInteroperabilityIfd = 0xa005;
 constexpr uint16_t kDngVersion = 0xc612;
 constexpr uint16_t kPixelXDimension = 0xa002;
 constexpr uint16_t kPixelYDimension = 0xa003;
-
-// Component sizes of the TIFF types 1 (BYTE) to 13 (IFD).
-constexpr std::array<uint32_t, 14> kTypeSizes { 0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4 };
-constexpr uint16_t kTypeLong = 4;
-constexpr uint16_t kTypeSignedLong = 9;
-constexpr uint16_t kTypeIfd = 13;
 
 struct Entry {
     uint16_t tag = 0;
@@ -106,9 +98,9 @@ public:
             entry.tag = u16(field);
             entry.type = u16(field + 2);
             entry.count = u32(field + 4);
-            if (entry.type == 0 || entry.type >= kTypeSizes.size() || entry.count >= kTooManyComponents)
+            if (tiffTypeSize(entry.type) == 0 || entry.count >= kTooManyComponents)
                 return std::nullopt;
-            entry.size = uint64_t { entry.count } * kTypeSizes[entry.type];
+            entry.size = uint64_t { entry.count } * tiffTypeSize(entry.type);
             if (entry.size <= 4) {
                 entry.dataOffset = offset + 2 + i * 12 + 8;
             } else {
@@ -120,32 +112,23 @@ public:
         return entries;
     }
 
-    // The entry's value as the metadata library holds it; null when it
-    // cannot be read.
-    std::unique_ptr<Exiv2::Value> value(const Entry& entry) const
+    // The entry's value; nothing when it cannot be read. Its bytes stay
+    // valid until the next call.
+    std::optional<RawValue> value(const Entry& entry)
     {
         if (entry.size > kLargestValue)
-            return nullptr;
-        std::vector<uint8_t> data(static_cast<size_t>(entry.size));
-        if (!bytes_.read(entry.dataOffset, data.size(), data.data()))
-            return nullptr;
-        // The library's factory hands values out as std::auto_ptr, deprecated
-        // since C++17; the pointer is moved out at once.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        std::unique_ptr<Exiv2::Value> value(Exiv2::Value::create(static_cast<Exiv2::TypeId>(entry.type)).release());
-#pragma GCC diagnostic pop
-        if (!value)
-            return nullptr;
-        value->read(data.data(), static_cast<long>(data.size()), little_ ? Exiv2::littleEndian : Exiv2::bigEndian);
-        return value;
+            return std::nullopt;
+        value_.resize(static_cast<size_t>(entry.size));
+        if (!bytes_.read(entry.dataOffset, value_.size(), value_.data()))
+            return std::nullopt;
+        return RawValue { entry.type, value_, little_ };
     }
 
     // The directory offsets a pointer entry holds, when it is a pointer the
     // full reader follows: LONG, SLONG or IFD components.
     std::optional<std::vector<uint32_t>> pointers(const Entry& entry, uint32_t most)
     {
-        if (entry.type != kTypeLong && entry.type != kTypeSignedLong && entry.type != kTypeIfd)
+        if (entry.type != kTiffLong && entry.type != kTiffSignedLong && entry.type != kTiffIfd)
             return std::nullopt;
         if (entry.count < 1 || entry.count > most)
             return std::nullopt;
@@ -179,6 +162,7 @@ private:
     const TiffBytes& bytes_;
     bool little_ = true;
     std::vector<uint64_t> starts_;
+    std::vector<uint8_t> value_;
 };
 
 const Entry* firstWithTag(const std::vector<Entry>& entries, uint16_t tag)
@@ -195,7 +179,7 @@ std::optional<long> firstLong(Walk& walk, const Entry* entry)
     auto value = walk.value(*entry);
     if (!value)
         return std::nullopt;
-    return value->toLong(0);
+    return static_cast<long>(integerAt(*value, 0));
 }
 
 // Feeds one directory's entries to the collector: every entry marks its
@@ -210,7 +194,7 @@ bool collect(Walk& walk, const std::vector<Entry>& entries, Directory directory,
         auto value = walk.value(entry);
         if (!value)
             return false;
-        collector.add(directory, entry.tag, value.get());
+        collector.add(directory, entry.tag, &*value);
     }
     return true;
 }

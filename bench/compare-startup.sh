@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Start-up cost of one `quorix` process beside exiv2's, on one photo and for
+# `--version`: instructions (callgrind, steady on a busy machine) and wall
+# clock (hyperfine, all commands side by side in one run, so ratios hold):
+#
+#   bench/compare-startup.sh BUILD_DIR [PHOTO...]
+#
+# PHOTOs default to samples/no-position.jpg and samples/quorix-sample.jpg.
+# Needs valgrind, hyperfine and exiv2 (scripts/install-deps.sh).
+set -euo pipefail
+
+build=${1:?usage: compare-startup.sh BUILD_DIR [PHOTO...]}
+shift
+here=$(cd "$(dirname "$0")/.." && pwd)
+(($#)) || set -- "$here/samples/no-position.jpg" "$here/samples/quorix-sample.jpg"
+quorix="$build/bin/quorix"
+runs=${RUNS:-100}
+# One language and no translation asked for, as a person's plain shell has.
+export LC_ALL=C.UTF-8 LANGUAGE=
+
+pairs=()
+for photo in "$@"; do
+  pairs+=("$quorix info $photo" "exiv2 -pa $photo")
+done
+pairs+=("$quorix --version" "exiv2 --version")
+
+instructions() {
+  # shellcheck disable=SC2086 # the command is a plain word list
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null $1 2>&1 >/dev/null |
+    sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+
+printf '%-60s %12s %12s %7s\n' "command (instructions, callgrind)" quorix yardstick ratio
+for ((i = 0; i < ${#pairs[@]}; i += 2)); do
+  a=$(instructions "${pairs[i]}")
+  b=$(instructions "${pairs[i + 1]}")
+  printf '%-60s %10.2f M %10.2f M %6.2fx\n' "${pairs[i]#"$build/bin/"}" \
+    "$(bc -l <<<"$a/1000000")" "$(bc -l <<<"$b/1000000")" "$(bc -l <<<"$a/$b")"
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+args=()
+for command in "${pairs[@]}"; do
+  args+=(-n "$command" "$command")
+done
+hyperfine -N --warmup 5 --runs "$runs" --export-json "$work/times.json" "${args[@]}" >/dev/null 2>&1
+python3 - "$work/times.json" "$build/bin/" <<'PY'
+import json, sys
+results = json.load(open(sys.argv[1]))["results"]
+prefix = sys.argv[2]
+print(f"{'command (wall clock, hyperfine -N)':60} {'quorix':>12} {'yardstick':>12} {'ratio':>7}")
+for a, b in zip(results[0::2], results[1::2]):
+    name = a["command"].replace(prefix, "")
+    print(f"{name:60} {a['mean']*1e3:9.2f} ms {b['mean']*1e3:9.2f} ms {a['mean']/b['mean']:6.2f}x"
+          f"   (user+sys {1e3*(a['user']+a['system']):.2f} / {1e3*(b['user']+b['system']):.2f} ms)")
+PY

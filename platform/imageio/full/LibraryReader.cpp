@@ -1,0 +1,171 @@
+#include "imageio/FullReader.h"
+
+#include "imageio/full/LibraryValue.h"
+#include "imageio/TypeIdentifiers.h"
+
+#include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace imageio {
+
+namespace {
+
+void prepareMetadataLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The reader reports nothing; damaged files simply give fewer values.
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::enableBMFF(true);
+    });
+}
+
+struct FormatType {
+    int imageType;
+    const char* identifier;
+};
+
+// The formats read as still images. Metadata sidecars (XMP, EXV), EPS
+// documents, PGF and the video containers are recognised by the metadata
+// library but are not images the reader offers; the video parsers are also
+// the library's least hardened (some malformed files abort the process).
+constexpr FormatType formatTypes[] = {
+    { Exiv2::ImageType::jpeg, "public.jpeg" },
+    { Exiv2::ImageType::tiff, "public.tiff" },
+    { Exiv2::ImageType::png, "public.png" },
+    { Exiv2::ImageType::webp, "org.webmproject.webp" },
+    { Exiv2::ImageType::bmff, "public.heif" },
+    { Exiv2::ImageType::gif, "com.compuserve.gif" },
+    { Exiv2::ImageType::bmp, "com.microsoft.bmp" },
+    { Exiv2::ImageType::jp2, "public.jpeg-2000" },
+    { Exiv2::ImageType::psd, "com.adobe.photoshop-image" },
+    { Exiv2::ImageType::tga, "com.truevision.tga-image" },
+    { Exiv2::ImageType::crw, "com.canon.crw-raw-image" },
+    { Exiv2::ImageType::cr2, "com.canon.cr2-raw-image" },
+    { Exiv2::ImageType::mrw, "com.konicaminolta.raw-image" },
+    { Exiv2::ImageType::raf, "com.fuji.raw-image" },
+    { Exiv2::ImageType::orf, "com.olympus.raw-image" },
+    { Exiv2::ImageType::rw2, "com.panasonic.rw2-raw-image" },
+};
+
+// The type of an ISO base media file from its 'ftyp' box; nothing when the
+// file does not say it is an image.
+std::optional<std::string> bmffIdentifier(const std::string& path)
+{
+    std::array<unsigned char, 64> head {};
+    size_t length = 0;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        length = std::fread(head.data(), 1, head.size(), file);
+        std::fclose(file);
+    }
+    return bmffTypeIdentifier(head.data(), length);
+}
+
+std::string tiffIdentifier(const Exiv2::Image& image, const std::string& path)
+{
+    constexpr uint16_t dngVersionTag = 0xc612;
+    const auto& exif = image.exifData();
+    bool isDng = std::any_of(exif.begin(), exif.end(), [](const Exiv2::Exifdatum& datum) { return datum.tag() == dngVersionTag && datum.groupName() == "Image"; });
+    return imageio::tiffTypeIdentifier(isDng, path);
+}
+
+const char* baseIdentifier(int imageType)
+{
+    for (const auto& row : formatTypes) {
+        if (row.imageType == imageType)
+            return row.identifier;
+    }
+    return nullptr;
+}
+
+// The table's values of an image whose metadata has been read.
+ImageMetadata extractMetadata(Exiv2::Image& image)
+{
+    EntryCollector collector;
+    std::vector<uint8_t> bytes;
+    for (const Exiv2::Exifdatum& datum : image.exifData()) {
+        const std::string group = datum.groupName();
+        std::optional<Directory> directory;
+        if (group == "Image")
+            directory = Directory::Image;
+        else if (group == "Photo")
+            directory = Directory::Photo;
+        else if (group == "GPSInfo")
+            directory = Directory::GPSInfo;
+        if (!directory)
+            continue;
+        // A datum without a value (possible in a damaged directory) still
+        // marks its section as present; its own entry is left out.
+        std::optional<RawValue> value;
+        try {
+            value = rawValueOf(datum.value(), bytes);
+        } catch (const Exiv2::AnyError&) {
+            value = std::nullopt;
+        }
+        collector.add(*directory, datum.tag(), value ? &*value : nullptr);
+    }
+    return collector.finish(image.pixelWidth(), image.pixelHeight());
+}
+
+std::optional<ImageContents> readWithLibrary(const std::string& path)
+{
+    prepareMetadataLibrary();
+    // A file stream of our own, so a path never reaches the library's
+    // URL-aware opening (a name like "http://..." stays a file name).
+    // exiv2 0.27 takes the stream as a std::auto_ptr, deprecated since C++17;
+    // its API has no other way to hand one over, so naming it is allowed here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Exiv2::BasicIo::AutoPtr io(new Exiv2::FileIo(path));
+#pragma GCC diagnostic pop
+    auto image = Exiv2::ImageFactory::open(io);
+    if (!image.get())
+        return std::nullopt;
+    // The format is settled before the metadata is read, so that a file that
+    // is not an image is never parsed.
+    const char* identifier = baseIdentifier(image->imageType());
+    if (!identifier)
+        return std::nullopt;
+    std::string type = identifier;
+    if (image->imageType() == Exiv2::ImageType::bmff) {
+        auto brandType = bmffIdentifier(path);
+        if (!brandType)
+            return std::nullopt;
+        type = std::move(*brandType);
+    }
+    image->readMetadata();
+
+    ImageContents contents;
+    contents.metadata = extractMetadata(*image);
+    if (image->imageType() == Exiv2::ImageType::tiff)
+        type = tiffIdentifier(*image, path);
+    contents.type = std::move(type);
+    return contents;
+}
+
+} // namespace
+
+bool quorix_read_full(const char* path, ImageContents* contents)
+{
+    try {
+        auto read = readWithLibrary(path);
+        if (!read)
+            return false;
+        *contents = std::move(*read);
+        return true;
+    } catch (...) {
+        // What the library throws on a damaged file: no image source.
+    }
+    return false;
+}
+
+} // namespace imageio
