@@ -163,10 +163,17 @@ bool mayNotReachTerminal(UChar32 c)
 std::vector<Cell> cellsOf(std::string_view text)
 {
     std::vector<Cell> cells;
+    cells.reserve(text.size());
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const auto length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
     int32_t offset = 0;
     while (offset < length) {
+        // Printable ASCII, most of any table, is one column and needs no
+        // look-up of its character's properties.
+        if (bytes[offset] >= 0x20 && bytes[offset] < 0x7F) {
+            cells.push_back({ std::string(1, static_cast<char>(bytes[offset++])), 1 });
+            continue;
+        }
         int32_t start = offset;
         UChar32 c = 0;
         U8_NEXT(bytes, offset, length, c);
