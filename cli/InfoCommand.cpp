@@ -199,6 +199,20 @@ int widthOf(const std::vector<Cell>& cells)
     return width;
 }
 
+// Printable ASCII, most labels and values, is shown as it stands, one column
+// a byte, so it is measured and kept whole without being cut into cells.
+bool isPrintableAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+int displayWidth(std::string_view text)
+{
+    if (isPrintableAscii(text))
+        return static_cast<int>(std::min<size_t>(text.size(), INT32_MAX));
+    return widthOf(cellsOf(text));
+}
+
 struct Line {
     std::string text;
     int width = 0;
@@ -208,6 +222,8 @@ struct Line {
 // inside a word only when the word alone is wider than a line.
 std::vector<Line> wrap(std::string_view text, int width)
 {
+    if (text.size() <= static_cast<size_t>(std::max(width, 0)) && isPrintableAscii(text))
+        return { Line { std::string(text), static_cast<int>(text.size()) } };
     auto cells = cellsOf(text);
     if (widthOf(cells) <= width) {
         Line line;
@@ -275,12 +291,12 @@ void writeText(const InfoScreenContent& description, const std::optional<places:
 
     int labelWidth = 1;
     if (!description.stamp.empty())
-        labelWidth = widthOf(cellsOf(stampLabel));
+        labelWidth = displayWidth(stampLabel);
     if (place)
-        labelWidth = std::max(labelWidth, widthOf(cellsOf(placeLabel)));
+        labelWidth = std::max(labelWidth, displayWidth(placeLabel));
     for (const auto& section : description.sections) {
         for (const auto& row : section.rows)
-            labelWidth = std::max(labelWidth, widthOf(cellsOf(row.label)));
+            labelWidth = std::max(labelWidth, displayWidth(row.label));
     }
     labelWidth = std::min(labelWidth, columns * 2 / 5);
     const int valueWidth = std::max(1, columns - labelWidth - kGap);
