@@ -1,6 +1,7 @@
 #include "foundation/StringsFile.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/utf8.h>
 #include <unicode/ustring.h>
 
 #include <cerrno>
@@ -57,12 +58,20 @@ bool isValidUtf8(std::string_view bytes)
 {
     if (bytes.size() > INT32_MAX)
         return false;
-    std::vector<UChar> units(bytes.size() + 1);
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8(units.data(), static_cast<int32_t>(units.size()), &length, bytes.data(), static_cast<int32_t>(bytes.size()),
-        &status);
-    return U_SUCCESS(status);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto length = static_cast<int32_t>(bytes.size());
+    int32_t offset = 0;
+    while (offset < length) {
+        if (data[offset] < 0x80) { // ASCII, most of any table
+            ++offset;
+            continue;
+        }
+        UChar32 c = 0;
+        U8_NEXT(data, offset, length, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
 }
 
 // The text of the file as UTF-8, or nothing when its encoding is broken.
@@ -198,13 +207,16 @@ private:
         ++pos_; // opening quote
         std::string out;
         while (!atEnd()) {
-            char c = text_[pos_++];
-            if (c == '"')
+            // The run up to the next quote or escape goes over in one piece.
+            size_t stop = pos_;
+            while (stop < text_.size() && text_[stop] != '"' && text_[stop] != '\\')
+                ++stop;
+            if (stop == text_.size())
+                return std::nullopt; // no closing quote
+            out.append(text_.substr(pos_, stop - pos_));
+            pos_ = stop + 1;
+            if (text_[stop] == '"')
                 return out;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
             if (atEnd())
                 return std::nullopt;
             char escape = text_[pos_++];
