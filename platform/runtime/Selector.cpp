@@ -24,7 +24,13 @@ struct SelectorTable {
 
 SelectorTable& table()
 {
-    static SelectorTable* instance = new SelectorTable; // never destroyed: selectors outlive every object
+    static SelectorTable* instance = [] {
+        auto* made = new SelectorTable; // never destroyed: selectors outlive every object
+        // Room for every selector the classes define, so the table does not
+        // grow (and hash every name again) while they register.
+        made->names.reserve(4096);
+        return made;
+    }();
     return *instance;
 }
 
