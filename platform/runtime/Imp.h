@@ -67,47 +67,55 @@ T fromSlot(slot_t<T> value)
 
 // The platform's type letter for one C++ type ("v", "@", "B", "q", ...).
 template<class T>
-std::string encodingOf()
+constexpr char encodingLetter()
 {
     using S = slot_t<T>;
     if constexpr (std::is_void_v<S>)
-        return "v";
+        return 'v';
     else if constexpr (std::is_same_v<S, id>)
-        return "@";
+        return '@';
     else if constexpr (std::is_same_v<S, SEL>)
-        return ":";
+        return ':';
     else if constexpr (std::is_same_v<S, bool>)
-        return "B";
+        return 'B';
     else if constexpr (std::is_same_v<S, char> || std::is_same_v<S, signed char>)
-        return "c";
+        return 'c';
     else if constexpr (std::is_same_v<S, unsigned char>)
-        return "C";
+        return 'C';
     else if constexpr (std::is_same_v<S, short>)
-        return "s";
+        return 's';
     else if constexpr (std::is_same_v<S, unsigned short>)
-        return "S";
+        return 'S';
     else if constexpr (std::is_same_v<S, int>)
-        return "i";
+        return 'i';
     else if constexpr (std::is_same_v<S, unsigned>)
-        return "I";
+        return 'I';
     else if constexpr (std::is_same_v<S, long> || std::is_same_v<S, long long> || std::is_enum_v<S>)
-        return "q";
+        return 'q';
     else if constexpr (std::is_same_v<S, unsigned long> || std::is_same_v<S, unsigned long long>)
-        return "Q";
+        return 'Q';
     else if constexpr (std::is_same_v<S, float>)
-        return "f";
+        return 'f';
     else if constexpr (std::is_same_v<S, double>)
-        return "d";
+        return 'd';
     else if constexpr (std::is_same_v<S, const char*>)
-        return "*";
+        return '*';
     else
-        return "?";
+        return '?';
 }
 
+template<class T>
+std::string encodingOf()
+{
+    return std::string(1, encodingLetter<T>());
+}
+
+// The type text of a method: result, self, _cmd, then each argument.
 template<class R, class... A>
 std::string methodEncoding()
 {
-    return encodingOf<R>() + "@:" + (std::string() + ... + encodingOf<A>());
+    static constexpr char text[] = { encodingLetter<R>(), '@', ':', encodingLetter<A>()..., '\0' };
+    return text;
 }
 
 std::string describeCall(SEL cmd);
@@ -129,16 +137,25 @@ public:
     template<class R, class... A>
     static IMP make(std::type_identity_t<std::function<R(id, SEL, A...)>> function)
     {
-        IMP imp;
-        imp.signature_ = &typeid(R(id, SEL, A...));
-        auto typed = std::make_shared<std::function<R(id, SEL, A...)>>(std::move(function));
-        imp.dynamic_ = std::make_shared<Dynamic>([typed](id self, SEL cmd, std::span<const objc::Value> args) -> objc::Value {
+        using Typed = std::function<R(id, SEL, A...)>;
+        // Both callables live in one block, which the two pointers share.
+        struct Both {
+            Typed typed;
+            Dynamic dynamic;
+        };
+        auto both = std::make_shared<Both>();
+        both->typed = std::move(function);
+        const Typed* typed = &both->typed;
+        both->dynamic = [typed](id self, SEL cmd, std::span<const objc::Value> args) -> objc::Value {
             if (args.size() != sizeof...(A))
                 throw objc::BadMethodSignature(objc::describeCall(cmd) + ": called with " + std::to_string(args.size())
                     + " arguments, takes " + std::to_string(sizeof...(A)));
             return invokeWith<R, A...>(*typed, self, cmd, args, std::index_sequence_for<A...>());
-        });
-        imp.function_ = std::move(typed);
+        };
+        IMP imp;
+        imp.signature_ = &typeid(R(id, SEL, A...));
+        imp.dynamic_ = std::shared_ptr<const Dynamic>(both, &both->dynamic);
+        imp.function_ = std::shared_ptr<const void>(both, typed);
         return imp;
     }
 
