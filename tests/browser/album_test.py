@@ -41,6 +41,37 @@ def png_texts(path):
     return texts
 
 
+# Holds back the page's requests for rows of thumbnails until the test lets
+# each go, and answers an abandoned one as the browser does, with an AbortError.
+HOLD_ROWS = """
+    window.heldRows = [];
+    const realFetch = window.fetch;
+    window.fetch = (url, options) => {
+      if (!String(url).startsWith('/thumbnails?')) return realFetch(url, options);
+      return new Promise((resolve, reject) => {
+        const signal = options && options.signal;
+        const held = { url: String(url), signal, release: () => realFetch(url, options).then(resolve, reject) };
+        window.heldRows.push(held);
+        if (signal) signal.addEventListener('abort', () => reject(new DOMException('abandoned', 'AbortError')));
+      });
+    };"""
+
+
+def album_folder(folder):
+    """COUNT photos in `folder`, the one at BROKEN not a photo at all."""
+    sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
+    photos = []
+    for i in range(COUNT):
+        path = os.path.join(folder, 'photo %03d.jpg' % i)
+        if i == BROKEN:
+            with open(path, 'w') as file:
+                file.write('not a photo')
+        else:
+            os.link(sample, path)
+        photos.append(path)
+    return photos
+
+
 class Album(PageTest):
     def cells(self):
         return self.browser.execute_script("""
@@ -50,16 +81,7 @@ class Album(PageTest):
 
     def test_a_grid_of_thumbnails_from_the_shared_cache(self):
         with tempfile.TemporaryDirectory(prefix='quorix album ') as folder:
-            sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
-            photos = []
-            for i in range(COUNT):
-                path = os.path.join(folder, 'photo %03d.jpg' % i)
-                if i == BROKEN:
-                    with open(path, 'w') as file:
-                        file.write('not a photo')
-                else:
-                    os.link(sample, path)
-                photos.append(path)
+            photos = album_folder(folder)
             with ViewerServer(ARGS.viewer, ['--device', 'phone'], photos) as server:
                 cache = os.path.join(server.scratch.name, 'cache', 'thumbnails')
                 self.open(server)
@@ -130,6 +152,48 @@ class Album(PageTest):
                 self.assertTrue(any(i.get('label') == os.path.basename(photos[-1]) for i in walk_items(viewer)))
                 wait_until(lambda: self.draws() > before + 1, 10, 'the page to draw the viewer')
                 self.assertEqual(self.status(), '')
+
+    def held(self):
+        return self.browser.execute_script("""
+            return window.heldRows.map(h => ({ first: Number(new URL(h.url, location.href).searchParams.get('first')),
+                                                aborted: !!(h.signal && h.signal.aborted) }));""")
+
+    def test_a_row_scrolled_away_before_it_arrives_is_abandoned(self):
+        with tempfile.TemporaryDirectory(prefix='quorix album ') as folder:
+            photos = album_folder(folder)
+            with ViewerServer(ARGS.viewer, ['--device', 'phone'], photos) as server:
+                self.open(server)
+                self.browser.execute_script(HOLD_ROWS)
+                self.click('barButton', 'Photos')
+                first_screen = wait_until(lambda: [h for h in self.held() if h['first'] == 0], 10, 'the first row asked')
+                self.assertFalse(first_screen[0]['aborted'])
+                top_rows = {h['first'] for h in self.held()}
+
+                # Flung to the end before any row arrived: the rows left behind
+                # are abandoned, the rows now in view asked for.
+                self.browser.execute_async_script("""
+                    document.querySelector('#screen .grid').scrollTop = 1e6;
+                    requestAnimationFrame(() => requestAnimationFrame(arguments[0]));""")
+                held = self.held()
+                left = [h for h in held if h['first'] in top_rows]
+                self.assertTrue(left and all(h['aborted'] for h in left), held)
+                last_row = (COUNT - 1) // 4 * 4
+                self.assertTrue(any(h['first'] == last_row and not h['aborted'] for h in held), held)
+
+                # Let through, the rows in view fill; the abandoned ones stay gone.
+                self.browser.execute_script("window.heldRows.filter(h => !h.signal.aborted).forEach(h => h.release());")
+                wait_until(lambda: any(c['index'] == COUNT - 1 and c['loaded'] for c in self.cells()), 20, 'the last thumbnail')
+                self.assertFalse(any(c['index'] < 8 for c in self.cells()))
+
+                # Back at the top, the abandoned rows are asked again.
+                self.browser.execute_async_script("""
+                    document.querySelector('#screen .grid').scrollTop = 0;
+                    requestAnimationFrame(() => requestAnimationFrame(arguments[0]));""")
+                again = [h for h in self.held() if h['first'] == 0]
+                self.assertEqual(len(again), 2, again)
+                self.assertFalse(again[1]['aborted'])
+                self.browser.execute_script("window.heldRows.filter(h => !h.signal.aborted).forEach(h => h.release());")
+                wait_until(lambda: any(c['index'] == 0 and c['loaded'] for c in self.cells()), 20, 'the first thumbnail again')
 
 
 if __name__ == '__main__':
