@@ -28,7 +28,7 @@ SelectorTable& table()
         auto* made = new SelectorTable; // never destroyed: selectors outlive every object
         // Room for every selector the classes define, so the table does not
         // grow (and hash every name again) while they register.
-        made->names.reserve(4096);
+        made->names.reserve(1024);
         return made;
     }();
     return *instance;
