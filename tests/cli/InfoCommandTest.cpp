@@ -351,8 +351,12 @@ TEST(InfoText, WrapsLongValuesWithinEightyColumnsOnCharacterBoundaries)
     std::string ideographs;
     for (int i = 0; i < 100; ++i)
         ideographs += "写";
+    // Plain ASCII wraps like any other text.
+    std::string ascii;
+    for (int i = 0; i < 30; ++i)
+        ascii += i ? " Maker" : "Maker";
     auto path = fixtures::writeJpeg(dir.path(), "long.jpg", 8, 8,
-        { { "Exif.Image.Software", words }, { "Exif.Image.Model", ideographs } });
+        { { "Exif.Image.Software", words }, { "Exif.Image.Model", ideographs }, { "Exif.Image.Make", ascii } });
     auto result = info({ path });
     ASSERT_EQ(result.status, 0) << result.err;
 
@@ -378,6 +382,9 @@ TEST(InfoText, WrapsLongValuesWithinEightyColumnsOnCharacterBoundaries)
     };
     auto software = valueLines("Software");
     EXPECT_GT(software.size(), 1U);
+    auto make = valueLines("Make");
+    ASSERT_GT(make.size(), 1U);
+    EXPECT_EQ(make[0].substr(0, 11), "Maker Maker");
     std::string softwareWords;
     for (const auto& part : software)
         softwareWords += (softwareWords.empty() ? "" : " ") + part;
