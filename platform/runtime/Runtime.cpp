@@ -2,6 +2,7 @@
 
 #include "runtime/NSObject.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -28,10 +29,17 @@ ClassRegistry& registry()
     return *instance;
 }
 
+// Where a method for `sel` is, or belongs, in the class's sorted list.
+std::vector<objc_method*>::iterator methodPlace(Class cls, SEL sel)
+{
+    return std::lower_bound(cls->methodsByName.begin(), cls->methodsByName.end(), sel.key(),
+        [](const objc_method* method, const std::string* key) { return std::less<>()(method->name.key(), key); });
+}
+
 objc_method* ownMethod(Class cls, SEL sel)
 {
-    auto it = cls->methodsByName.find(sel);
-    return it == cls->methodsByName.end() ? nullptr : it->second;
+    auto it = methodPlace(cls, sel);
+    return it != cls->methodsByName.end() && (*it)->name == sel ? *it : nullptr;
 }
 
 } // namespace
@@ -163,9 +171,9 @@ bool class_addMethod(Class cls, SEL sel, IMP imp, const char* types)
 {
     if (!cls || !sel || !imp || ownMethod(cls, sel))
         return false;
-    auto method = std::make_unique<objc_method>(objc_method { sel, types ? types : "", std::move(imp) });
-    cls->methodsByName.emplace(sel, method.get());
-    cls->methods.push_back(std::move(method));
+    auto place = methodPlace(cls, sel);
+    cls->methods.push_back(objc_method { sel, types ? types : "", std::move(imp) });
+    cls->methodsByName.insert(place, &cls->methods.back());
     return true;
 }
 
@@ -207,7 +215,7 @@ std::vector<Method> class_copyMethodList(Class cls)
     if (!cls)
         return list;
     for (auto& method : cls->methods)
-        list.push_back(method.get());
+        list.push_back(&method);
     return list;
 }
 

@@ -8,6 +8,7 @@
 #include "runtime/Imp.h"
 #include "runtime/Selector.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -48,8 +49,10 @@ struct objc_class {
     // classes with a C++ type that can be made without arguments, inherited
     // by classes made at run time.
     NSObject* (*allocate)(Class) = nullptr;
-    std::vector<std::unique_ptr<objc_method>> methods; // own methods, in the order they were added
-    std::unordered_map<SEL, objc_method*> methodsByName;
+    // Own methods, in the order they were added; a deque keeps their
+    // addresses and makes room for several at a time.
+    std::deque<objc_method> methods;
+    std::vector<objc_method*> methodsByName; // the same, sorted by selector
     std::vector<std::unique_ptr<objc_property>> properties;
     std::vector<std::unique_ptr<objc_ivar>> ivars;
 };
