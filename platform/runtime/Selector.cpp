@@ -6,46 +6,76 @@
 #include <cstring>
 #include <mutex>
 #include <shared_mutex>
-#include <unordered_set>
+#include <deque>
+#include <functional>
+#include <vector>
 
 namespace {
 
-// Hashes std::string and std::string_view alike, so a lookup by view needs
-// no temporary string.
-struct NameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>()(name); }
+// The interned names: each kept once, at an address that never changes (a
+// deque grows without moving its elements), and found through an open-
+// addressing index of their addresses. A name is hashed once per lookup.
+class SelectorTable {
+public:
+    SelectorTable()
+        : slots_(kFirstCapacity, nullptr)
+    {
+    }
+
+    // Every message send names its selector, so the common case (a name seen
+    // before) takes only a shared lock and allocates nothing.
+    const std::string* intern(std::string_view name)
+    {
+        const size_t hash = std::hash<std::string_view>()(name);
+        {
+            std::shared_lock reading(lock_);
+            if (const std::string* found = *slotFor(name, hash))
+                return found;
+        }
+        std::unique_lock writing(lock_);
+        const std::string** slot = slotFor(name, hash);
+        if (*slot) // interned by another thread meanwhile
+            return *slot;
+        const std::string* added = &names_.emplace_back(name);
+        *slot = added;
+        if (2 * names_.size() > slots_.size())
+            grow();
+        return added;
+    }
+
+private:
+    // Room for the selectors of the classes a command uses, so the index
+    // seldom grows while they register.
+    static constexpr size_t kFirstCapacity = 1024;
+
+    // The slot holding `name`, or the empty one where it belongs.
+    const std::string** slotFor(std::string_view name, size_t hash)
+    {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const std::string* held = slots_[i];
+            if (!held || *held == name)
+                return &slots_[i];
+        }
+    }
+
+    void grow()
+    {
+        std::vector<const std::string*> old(slots_.size() * 2, nullptr);
+        old.swap(slots_);
+        for (const std::string& name : names_)
+            *slotFor(name, std::hash<std::string_view>()(name)) = &name;
+    }
+
+    std::shared_mutex lock_;
+    std::deque<std::string> names_;
+    std::vector<const std::string*> slots_; // a power of two in size, at most half full
 };
 
-struct SelectorTable {
-    std::shared_mutex lock;
-    std::unordered_set<std::string, NameHash, std::equal_to<>> names;
-};
-
-SelectorTable& table()
-{
-    static SelectorTable* instance = [] {
-        auto* made = new SelectorTable; // never destroyed: selectors outlive every object
-        // Room for every selector the classes define, so the table does not
-        // grow (and hash every name again) while they register.
-        made->names.reserve(1024);
-        return made;
-    }();
-    return *instance;
-}
-
-// Every message send names its selector, so the common case (a name seen
-// before) takes only a shared lock and allocates nothing.
 const std::string* intern(std::string_view name)
 {
-    auto& t = table();
-    {
-        std::shared_lock reading(t.lock);
-        if (auto found = t.names.find(name); found != t.names.end())
-            return &*found;
-    }
-    std::unique_lock writing(t.lock);
-    return &*t.names.emplace(name).first;
+    static auto* table = new SelectorTable; // never destroyed: selectors outlive every object
+    return table->intern(name);
 }
 
 // Most selectors are made from the same string literals again and again (a

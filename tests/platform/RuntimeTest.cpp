@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -115,6 +117,30 @@ TEST(RuntimeClasses, AnswerKindAndRespondsToFromTheirTables)
     EXPECT_TRUE(dog->respondsToSelector("fetch"));
     EXPECT_TRUE(dog->respondsToSelector("speak")); // inherited
     EXPECT_FALSE(RTCat::create()->respondsToSelector("fetch"));
+}
+
+TEST(RuntimeSelectors, AreOneSelectorPerNameWhicheverThreadMakesItFirst)
+{
+    // More names than the table first has room for, made by two threads at
+    // once in opposite orders, then looked up again once it has grown.
+    constexpr int kNames = 3000;
+    auto nameOf = [](int i) { return "rtSelectorTest" + std::to_string(i) + ":with:"; };
+    std::vector<SEL> forward(kNames), backward(kNames);
+    std::thread other([&] {
+        for (int i = kNames - 1; i >= 0; --i)
+            backward[i] = SEL(nameOf(i));
+    });
+    for (int i = 0; i < kNames; ++i)
+        forward[i] = SEL(nameOf(i));
+    other.join();
+    for (int i = 0; i < kNames; ++i) {
+        ASSERT_EQ(forward[i], backward[i]) << nameOf(i);
+        ASSERT_EQ(forward[i].name(), nameOf(i));
+        // A view of text that does not end where the name does names it too.
+        const std::string longer = nameOf(i) + "tail";
+        ASSERT_EQ(SEL(std::string_view(longer).substr(0, longer.size() - 4)), forward[i]);
+    }
+    EXPECT_NE(SEL("rtSelectorTest1:with:"), SEL("rtSelectorTest10:with:"));
 }
 
 TEST(RuntimeMessages, ReachInheritedMethodsAndIgnoreNil)
