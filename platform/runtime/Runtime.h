@@ -8,6 +8,9 @@
 #include "runtime/Imp.h"
 #include "runtime/Selector.h"
 
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -50,6 +53,11 @@ struct objc_class {
     NSObject* (*allocate)(Class) = nullptr;
     std::vector<std::unique_ptr<objc_method>> methods; // own methods, in the order they were added
     std::unordered_map<SEL, objc_method*> methodsByName;
+    // Methods this class answers (its own or inherited) as found by
+    // class_getInstanceMethod, remembered by selector: a send then costs one
+    // load instead of a walk up the class chain. Each slot packs the method's
+    // address with the generation of the method tables it was found in.
+    std::array<std::atomic<uintptr_t>, 64> methodCache {};
     std::vector<std::unique_ptr<objc_property>> properties;
     std::vector<std::unique_ptr<objc_ivar>> ivars;
 };
@@ -130,6 +138,9 @@ Class classFromObject(const NSObject* object);
 NSObject* allocateInstance(Class cls);
 
 [[noreturn]] void throwUnrecognized(id receiver, SEL sel);
+
+// Makes every class look its methods up afresh; adding a method calls it.
+void forgetLookups();
 
 // Wraps a free function or lambda R(id self, SEL, A...) as an implementation.
 template<class R, class... A>
