@@ -59,7 +59,7 @@ void addSection(NSMutableDictionary* properties, const imageio::Section& section
 {
     if (!section)
         return;
-    auto dictionary = NSMutableDictionary::dictionary();
+    auto dictionary = NSMutableDictionary::dictionaryWithCapacity(section->size());
     for (const auto& property : *section)
         dictionary->setObjectForKey(valueObject(property.value), property.key);
     properties->setObjectForKey(dictionary, key);
