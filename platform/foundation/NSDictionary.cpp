@@ -24,8 +24,20 @@ Ref<NSDictionary> NSDictionary::dictionaryWithObjectForKey(id object, std::strin
 
 std::vector<NSDictionary::Entry>::const_iterator NSDictionary::lowerBound(std::string_view key) const
 {
-    return std::lower_bound(entries_.begin(), entries_.end(), key,
-        [](const Entry& entry, std::string_view wanted) { return std::string_view(entry.first) < wanted; });
+    // Keys mostly differ in their first character: compare that before the rest.
+    return std::lower_bound(entries_.begin(), entries_.end(), key, [](const Entry& entry, std::string_view wanted) {
+        if (!entry.first.empty() && !wanted.empty() && entry.first.front() != wanted.front())
+            return static_cast<unsigned char>(entry.first.front()) < static_cast<unsigned char>(wanted.front());
+        return std::string_view(entry.first) < wanted;
+    });
+}
+
+Ref<NSDictionary> NSDictionary::dictionaryWithDictionary(const NSDictionary* other)
+{
+    auto dictionary = make_object<NSDictionary>();
+    if (other)
+        dictionary->entries_ = other->entries_;
+    return dictionary;
 }
 
 id NSDictionary::objectForKey(std::string_view key) const

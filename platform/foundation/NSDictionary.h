@@ -16,6 +16,8 @@ class NSDictionary : public NSObject {
 public:
     static Ref<NSDictionary> dictionary();
     static Ref<NSDictionary> dictionaryWithObjectForKey(id object, std::string_view key);
+    // An immutable dictionary of the same entries (an empty one for nil).
+    static Ref<NSDictionary> dictionaryWithDictionary(const NSDictionary* other);
 
     NSUInteger count() const { return entries_.size(); }
     id objectForKey(std::string_view key) const;
