@@ -95,12 +95,13 @@ Ref<NSDictionary> makeProperties(CGImageSource::Contents& contents)
     });
     const auto& shared = contents.shared;
     auto properties = NSMutableDictionary::dictionaryWithCapacity(6);
-    properties->setObjectForKey(shared.pixelWidth.get(), kCGImagePropertyPixelWidth);
-    properties->setObjectForKey(shared.pixelHeight.get(), kCGImagePropertyPixelHeight);
+    // In the order of the keys, so each entry goes at the end.
     properties->setObjectForKey(shared.orientation.get(), kCGImagePropertyOrientation);
-    properties->setObjectForKey(shared.tiff.get(), kCGImagePropertyTIFFDictionary);
+    properties->setObjectForKey(shared.pixelHeight.get(), kCGImagePropertyPixelHeight);
+    properties->setObjectForKey(shared.pixelWidth.get(), kCGImagePropertyPixelWidth);
     properties->setObjectForKey(shared.exif.get(), kCGImagePropertyExifDictionary);
     properties->setObjectForKey(shared.gps.get(), kCGImagePropertyGPSDictionary);
+    properties->setObjectForKey(shared.tiff.get(), kCGImagePropertyTIFFDictionary);
     return properties;
 }
 
