@@ -33,8 +33,8 @@ Ref<QXRow> QXRow::rowWithLabelAndValue(const NSString* label, const NSObject* va
     row->setLabel(label);
     if (const auto* text = objc_cast<NSString>(value))
         row->setValue(text);
-    else
-        row->setValue(NSString::stringWithFormat("%@", value).get());
+    else // its "%@" text, without parsing a format for it
+        row->setValue(NSString::stringWithUTF8String(value->descriptionText()).get());
     return row;
 }
 

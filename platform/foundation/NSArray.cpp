@@ -88,8 +88,14 @@ Ref<NSMutableArray> NSMutableArray::arrayWithArray(const NSArray* other)
 
 void NSMutableArray::addObject(id object)
 {
-    if (object)
-        items_.emplace_back(object);
+    if (!object)
+        return;
+    // Room for a table section's rows at once, rather than growing through
+    // blocks of 1, 2, 4 and 8 entries.
+    constexpr size_t kFirstCapacity = 16;
+    if (items_.capacity() == 0)
+        items_.reserve(kFirstCapacity);
+    items_.emplace_back(object);
 }
 
 void NSMutableArray::insertObjectAtIndex(id object, NSUInteger index)

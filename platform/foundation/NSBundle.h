@@ -3,6 +3,7 @@
 #include "foundation/NSString.h"
 #include "runtime/ClassDefinition.h"
 
+#include <array>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -65,4 +66,15 @@ private:
         size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
     };
     mutable std::unordered_map<std::string, Ref<NSString>, TextHash, std::equal_to<>> stringObjects_;
+    // The entries of stringObjects_ found last, by the address of the key's
+    // text: labels are asked for by the same literals for every photo, so
+    // most lookups are answered here after comparing the texts, without
+    // hashing them. Emptied with stringObjects_.
+    struct RecentLookup {
+        std::string_view key;
+        std::string_view value;
+        std::string_view table;
+        const std::pair<const std::string, Ref<NSString>>* entry = nullptr;
+    };
+    mutable std::array<RecentLookup, 256> recentLookups_ {};
 };

@@ -3,6 +3,8 @@
 #include "foundation/NSArray.h"
 #include "foundation/NSString.h"
 
+#include <algorithm>
+
 QX_DEFINE_CLASS(NSDictionary)
 {
     b.method<&NSDictionary::count>("count");
@@ -20,10 +22,28 @@ Ref<NSDictionary> NSDictionary::dictionaryWithObjectForKey(id object, std::strin
     return dictionary;
 }
 
+std::vector<NSDictionary::Entry>::const_iterator NSDictionary::lowerBound(std::string_view key) const
+{
+    // Keys mostly differ in their first character: compare that before the rest.
+    return std::lower_bound(entries_.begin(), entries_.end(), key, [](const Entry& entry, std::string_view wanted) {
+        if (!entry.first.empty() && !wanted.empty() && entry.first.front() != wanted.front())
+            return static_cast<unsigned char>(entry.first.front()) < static_cast<unsigned char>(wanted.front());
+        return std::string_view(entry.first) < wanted;
+    });
+}
+
+Ref<NSDictionary> NSDictionary::dictionaryWithDictionary(const NSDictionary* other)
+{
+    auto dictionary = make_object<NSDictionary>();
+    if (other)
+        dictionary->entries_ = other->entries_;
+    return dictionary;
+}
+
 id NSDictionary::objectForKey(std::string_view key) const
 {
-    auto it = entries_.find(key);
-    return it == entries_.end() ? nullptr : it->second.get();
+    auto it = lowerBound(key);
+    return it != entries_.end() && it->first == key ? it->second.get() : nullptr;
 }
 
 id NSDictionary::objectForKey(const NSString* key) const { return key ? objectForKey(key->str()) : nullptr; }
@@ -49,10 +69,36 @@ std::string NSDictionary::describe() const
 
 Ref<NSMutableDictionary> NSMutableDictionary::dictionary() { return make_object<NSMutableDictionary>(); }
 
-void NSMutableDictionary::setObjectForKey(id object, std::string_view key)
+Ref<NSMutableDictionary> NSMutableDictionary::dictionaryWithCapacity(NSUInteger capacity)
 {
-    if (object)
-        entries_.insert_or_assign(std::string(key), Ref<NSObject>(object));
+    auto dictionary = make_object<NSMutableDictionary>();
+    dictionary->entries_.reserve(capacity);
+    return dictionary;
+}
+
+void NSMutableDictionary::setObjectForKey(id object, std::string_view key) { setObjectForKey(Ref<NSObject>(object), key); }
+
+void NSMutableDictionary::setObjectForKey(Ref<NSObject>&& object, std::string_view key)
+{
+    if (!object) {
+        removeObjectForKey(key);
+        return;
+    }
+    // Keys often come in order: such an entry goes at the end without a search.
+    if (entries_.empty() || std::string_view(entries_.back().first) < key) {
+        entries_.emplace_back(std::string(key), std::move(object));
+        return;
+    }
+    auto at = entries_.begin() + (lowerBound(key) - entries_.cbegin());
+    if (at != entries_.end() && at->first == key)
+        at->second = std::move(object);
     else
-        entries_.erase(std::string(key));
+        entries_.emplace(at, std::string(key), std::move(object));
+}
+
+void NSMutableDictionary::removeObjectForKey(std::string_view key)
+{
+    auto at = lowerBound(key);
+    if (at != entries_.end() && at->first == key)
+        entries_.erase(at);
 }

@@ -14,10 +14,14 @@ QX_DEFINE_CLASS(NSURL)
 
 namespace {
 
-std::string percentEncodePath(const std::string& path)
+// `prefix` followed by the path with every byte but letters, digits and
+// "/-_.~" percent-encoded.
+std::string percentEncodePath(std::string_view prefix, const std::string& path)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string out;
+    out.reserve(prefix.size() + path.size() + 8);
+    out += prefix;
     for (unsigned char c : path) {
         if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
             out += static_cast<char>(c);
@@ -43,7 +47,7 @@ Ref<NSURL> NSURL::fileURLWithPath(std::string_view path)
             return nullptr;
         absolute = NSString::stringWithUTF8String(cwd)->stringByAppendingPathComponent(absolute)->str();
     }
-    return make_object<NSURL>("file", "file://" + percentEncodePath(absolute), absolute);
+    return make_object<NSURL>("file", percentEncodePath("file://", absolute), absolute);
 }
 
 Ref<NSURL> NSURL::URLWithString(std::string_view text)

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <map>
-#include <string>
+#include <span>
 #include <string_view>
 
 namespace imageio {
@@ -17,23 +16,40 @@ constexpr int kMostBoxes = 4096;
 constexpr uint64_t kLargestMeta = 4 << 20;
 constexpr uint64_t kLargestExifItem = 4 << 20;
 
-using FourCC = std::string_view;
+// A box type: its four characters as one big-endian number.
+using FourCC = uint32_t;
+
+constexpr FourCC fourCC(const char (&text)[5])
+{
+    FourCC code = 0;
+    for (int i = 0; i < 4; ++i)
+        code = (code << 8) | static_cast<uint8_t>(text[i]);
+    return code;
+}
 
 constexpr uint32_t kNoItem = 0xffff;
 
 struct Box {
-    std::string type;
+    FourCC type = 0;
     uint64_t start = 0; // of the header
     uint64_t bodyStart = 0; // after the header (and its large size)
     uint64_t end = 0;
 };
 
 // Boxes of a file as the walk expects them, by where they may appear.
-constexpr FourCC kTopLevel[] = { "ftyp", "meta", "mdat", "free", "skip", "wide" };
-constexpr FourCC kInMeta[] = { "hdlr", "pitm", "iinf", "iloc", "iref", "iprp", "idat", "dinf", "grpl" };
-constexpr FourCC kInProperties[] = { "ipco", "ipma" };
-constexpr FourCC kItemProperties[] = { "hvcC", "av1C", "ispe", "colr", "pixi", "irot", "imir", "clap", "auxC", "rloc", "lsel",
-    "a1op", "a1lx", "pasp", "clli", "mdcv" };
+constexpr FourCC kTopLevel[] = {
+    fourCC("ftyp"), fourCC("meta"), fourCC("mdat"), fourCC("free"), fourCC("skip"), fourCC("wide")
+};
+constexpr FourCC kInMeta[] = {
+    fourCC("hdlr"), fourCC("pitm"), fourCC("iinf"), fourCC("iloc"), fourCC("iref"), fourCC("iprp"),
+    fourCC("idat"), fourCC("dinf"), fourCC("grpl")
+};
+constexpr FourCC kInProperties[] = { fourCC("ipco"), fourCC("ipma") };
+constexpr FourCC kItemProperties[] = {
+    fourCC("hvcC"), fourCC("av1C"), fourCC("ispe"), fourCC("colr"), fourCC("pixi"), fourCC("irot"),
+    fourCC("imir"), fourCC("clap"), fourCC("auxC"), fourCC("rloc"), fourCC("lsel"), fourCC("a1op"),
+    fourCC("a1lx"), fourCC("pasp"), fourCC("clli"), fourCC("mdcv")
+};
 
 template<size_t N>
 bool isOneOf(FourCC type, const FourCC (&types)[N])
@@ -52,7 +68,7 @@ std::optional<Box> boxAt(const uint8_t* header, uint64_t room, uint64_t start)
     Box box;
     box.start = start;
     uint64_t size = bigEndian32(header);
-    box.type.assign(reinterpret_cast<const char*>(header + 4), 4);
+    box.type = bigEndian32(header + 4);
     uint64_t headerSize = 8;
     if (size == 1) {
         if (room < 16)
@@ -78,7 +94,7 @@ public:
 
     // The boxes that exactly fill [start, end) of `bytes` (offsets in the file
     // are `base` + offset); nothing when they do not.
-    std::optional<std::vector<Box>> children(const std::vector<uint8_t>& bytes, uint64_t base, uint64_t start, uint64_t end)
+    std::optional<std::vector<Box>> children(std::span<const uint8_t> bytes, uint64_t base, uint64_t start, uint64_t end)
     {
         std::vector<Box> boxes;
         for (uint64_t at = start; at < end;) {
@@ -127,7 +143,10 @@ struct Location {
 // offset or none, one extent per item). The full reader reads such a table
 // by entry size alone: with a base offset, it takes that for the item's
 // offset. An item whose bytes are elsewhere for either reader is marked.
-std::optional<std::map<uint32_t, Location>> readLocations(const uint8_t* body, uint64_t size)
+// Item locations by item number, in a vector sorted by it.
+using Locations = std::vector<std::pair<uint32_t, Location>>;
+
+std::optional<Locations> readLocations(const uint8_t* body, uint64_t size)
 {
     if (size < 8)
         return std::nullopt;
@@ -146,7 +165,8 @@ std::optional<std::map<uint32_t, Location>> readLocations(const uint8_t* body, u
     const uint64_t entrySize = (version == 1 ? 16 : 14) + baseOffsetSize;
     if (count == 0 || size - 8 != count * entrySize)
         return std::nullopt;
-    std::map<uint32_t, Location> locations;
+    Locations locations;
+    locations.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* entry = body + 8 + i * entrySize;
         const uint32_t id = bigEndian16(entry);
@@ -169,9 +189,17 @@ std::optional<std::map<uint32_t, Location>> readLocations(const uint8_t* body, u
                 return std::nullopt;
             continue;
         }
-        if (id == kNoItem || !locations.emplace(id, location).second)
+        if (id == kNoItem)
             return std::nullopt;
+        locations.emplace_back(id, location);
     }
+    // Items are mostly listed in order; an item listed twice ends the walk.
+    auto byItem = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(locations.begin(), locations.end(), byItem))
+        std::stable_sort(locations.begin(), locations.end(), byItem);
+    if (std::adjacent_find(locations.begin(), locations.end(), [](const auto& a, const auto& b) { return a.first == b.first; })
+        != locations.end())
+        return std::nullopt;
     return locations;
 }
 
@@ -180,7 +208,7 @@ struct ItemKinds {
     std::optional<uint32_t> mime; // the full reader reads any 'mime' item as XMP
 };
 
-bool readItemInfo(const std::vector<uint8_t>& meta, uint64_t base, const Box& box, Walk& walk, ItemKinds& kinds)
+bool readItemInfo(std::span<const uint8_t> meta, uint64_t base, const Box& box, Walk& walk, ItemKinds& kinds)
 {
     const uint8_t* body = meta.data() + (box.bodyStart - base);
     const uint64_t size = box.end - box.bodyStart;
@@ -191,7 +219,7 @@ bool readItemInfo(const std::vector<uint8_t>& meta, uint64_t base, const Box& bo
     if (!entries || entries->size() != count)
         return false;
     for (const Box& entry : *entries) {
-        if (entry.type != "infe")
+        if (entry.type != fourCC("infe"))
             return false;
         const uint8_t* info = meta.data() + (entry.bodyStart - base);
         const uint64_t infoSize = entry.end - entry.bodyStart;
@@ -238,13 +266,13 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
 {
     Walk walk(file);
     auto top = walk.topLevel();
-    if (!top || top->empty() || top->front().type != "ftyp" || top->front().end - top->front().bodyStart < 4)
+    if (!top || top->empty() || top->front().type != fourCC("ftyp") || top->front().end - top->front().bodyStart < 4)
         return std::nullopt;
     const Box* metaBox = nullptr;
     for (const Box& box : *top) {
         if (!isOneOf(box.type, kTopLevel))
             return std::nullopt;
-        if (box.type == "meta") {
+        if (box.type == fourCC("meta")) {
             if (metaBox)
                 return std::nullopt;
             metaBox = &box;
@@ -256,8 +284,10 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     if (metaBox->end - metaBox->start > kLargestMeta)
         return std::nullopt;
 
-    std::vector<uint8_t> meta;
-    if (!file.read(metaBox->start, static_cast<size_t>(metaBox->end - metaBox->start), meta))
+    // In place when the file's first window holds it, as it mostly does.
+    std::vector<uint8_t> metaCopy;
+    const std::span<const uint8_t> meta = file.bytes(metaBox->start, static_cast<size_t>(metaBox->end - metaBox->start), metaCopy);
+    if (meta.empty())
         return std::nullopt;
     const uint64_t base = metaBox->start;
     const uint64_t metaBody = metaBox->bodyStart - base;
@@ -268,34 +298,34 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
         return std::nullopt;
 
     ItemKinds kinds;
-    std::optional<std::map<uint32_t, Location>> locations;
+    std::optional<Locations> locations;
     for (const Box& box : *inMeta) {
         const uint8_t* body = meta.data() + (box.bodyStart - base);
         const uint64_t size = box.end - box.bodyStart;
         if (!isOneOf(box.type, kInMeta))
             return std::nullopt;
-        if (box.type == "iinf") {
+        if (box.type == fourCC("iinf")) {
             if (!readItemInfo(meta, base, box, walk, kinds))
                 return std::nullopt;
-        } else if (box.type == "iloc") {
+        } else if (box.type == fourCC("iloc")) {
             if (locations)
                 return std::nullopt;
             locations = readLocations(body, size);
             if (!locations)
                 return std::nullopt;
-        } else if (box.type == "iref" || box.type == "dinf") {
+        } else if (box.type == fourCC("iref") || box.type == fourCC("dinf")) {
             // Boxes of boxes: each must fit, whoever walks them.
-            const uint64_t skip = box.type == "iref" ? 4 : 0;
+            const uint64_t skip = box.type == fourCC("iref") ? 4 : 0;
             if (size < skip || !walk.children(meta, base, box.bodyStart + skip - base, box.end - base))
                 return std::nullopt;
-        } else if (box.type == "iprp") {
+        } else if (box.type == fourCC("iprp")) {
             auto properties = walk.children(meta, base, box.bodyStart - base, box.end - base);
             if (!properties)
                 return std::nullopt;
             for (const Box& group : *properties) {
                 if (!isOneOf(group.type, kInProperties))
                     return std::nullopt;
-                if (group.type != "ipco")
+                if (group.type != fourCC("ipco"))
                     continue;
                 auto items = walk.children(meta, base, group.bodyStart - base, group.end - base);
                 if (!items)
@@ -305,7 +335,7 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
                         return std::nullopt;
                     const uint8_t* data = meta.data() + (property.bodyStart - base);
                     const uint64_t dataSize = property.end - property.bodyStart;
-                    if (property.type == "ispe") {
+                    if (property.type == fourCC("ispe")) {
                         if (dataSize < 12)
                             return std::nullopt;
                         // The full reader keeps the largest, as ints.
@@ -315,7 +345,7 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
                             contents.largestWidth = width;
                             contents.largestHeight = height;
                         }
-                    } else if (property.type == "colr" && !profileIsWhole(data, dataSize)) {
+                    } else if (property.type == fourCC("colr") && !profileIsWhole(data, dataSize)) {
                         return std::nullopt;
                     }
                 }
@@ -326,8 +356,8 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     auto locate = [&](std::optional<uint32_t> id) -> std::optional<Location> {
         if (!id || !locations)
             return std::nullopt;
-        auto found = locations->find(*id);
-        if (found == locations->end())
+        auto found = std::lower_bound(locations->begin(), locations->end(), *id, [](const auto& entry, uint32_t wanted) { return entry.first < wanted; });
+        if (found == locations->end() || found->first != *id)
             return std::nullopt;
         return found->second;
     };
@@ -349,7 +379,8 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     // reader finds it (the item starts with the header's offset, usually 6).
     for (size_t i = 0; i + 8 < item.size(); i += 2) {
         if (item[i] == item[i + 1] && (item[i] == 'I' || item[i] == 'M')) {
-            contents.exif.assign(item.begin() + static_cast<long>(i), item.end());
+            item.erase(item.begin(), item.begin() + static_cast<long>(i));
+            contents.exif = std::move(item);
             return contents;
         }
     }

@@ -19,6 +19,19 @@
 
 struct CGImageSource::Contents {
     imageio::ImageMetadata metadata;
+    // The file's properties as immutable objects, made for the first caller
+    // and shared by all: a photo's properties are asked for several times
+    // in a row (its table, its capture date), and each caller gets a
+    // dictionary of its own that holds these.
+    std::once_flag madeShared;
+    struct Shared {
+        Ref<NSObject> pixelWidth;
+        Ref<NSObject> pixelHeight;
+        Ref<NSObject> orientation;
+        Ref<NSDictionary> tiff;
+        Ref<NSDictionary> exif;
+        Ref<NSDictionary> gps;
+    } shared;
 };
 
 QX_DEFINE_CLASS(CGImageSource)
@@ -50,33 +63,45 @@ Ref<NSObject> valueObject(const imageio::PropertyValue& value)
         auto array = NSMutableArray::array();
         for (const auto& element : *numbers)
             array->addObject(numberObject(element));
-        return array;
+        return NSArray::arrayWithArray(array);
     }
     return NSString::stringWithUTF8String(std::get<std::string>(value));
 }
 
-void addSection(NSMutableDictionary* properties, const imageio::Section& section, const char* key)
+Ref<NSDictionary> sectionDictionary(const imageio::Section& section)
 {
     if (!section)
-        return;
-    auto dictionary = NSMutableDictionary::dictionary();
+        return nullptr;
+    auto dictionary = NSMutableDictionary::dictionaryWithCapacity(section->size());
     for (const auto& property : *section)
         dictionary->setObjectForKey(valueObject(property.value), property.key);
-    properties->setObjectForKey(dictionary, key);
+    return NSDictionary::dictionaryWithDictionary(dictionary);
 }
 
-Ref<NSDictionary> makeProperties(const imageio::ImageMetadata& metadata)
+Ref<NSDictionary> makeProperties(CGImageSource::Contents& contents)
 {
-    auto properties = NSMutableDictionary::dictionary();
-    if (metadata.pixelWidth)
-        properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.pixelWidth), kCGImagePropertyPixelWidth);
-    if (metadata.pixelHeight)
-        properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.pixelHeight), kCGImagePropertyPixelHeight);
-    if (metadata.orientation)
-        properties->setObjectForKey(numberObject(*metadata.orientation), kCGImagePropertyOrientation);
-    addSection(properties, metadata.tiff, kCGImagePropertyTIFFDictionary);
-    addSection(properties, metadata.exif, kCGImagePropertyExifDictionary);
-    addSection(properties, metadata.gps, kCGImagePropertyGPSDictionary);
+    std::call_once(contents.madeShared, [&contents] {
+        const auto& metadata = contents.metadata;
+        auto& shared = contents.shared;
+        if (metadata.pixelWidth)
+            shared.pixelWidth = NSNumber::numberWithLongLong(*metadata.pixelWidth);
+        if (metadata.pixelHeight)
+            shared.pixelHeight = NSNumber::numberWithLongLong(*metadata.pixelHeight);
+        if (metadata.orientation)
+            shared.orientation = numberObject(*metadata.orientation);
+        shared.tiff = sectionDictionary(metadata.tiff);
+        shared.exif = sectionDictionary(metadata.exif);
+        shared.gps = sectionDictionary(metadata.gps);
+    });
+    const auto& shared = contents.shared;
+    auto properties = NSMutableDictionary::dictionaryWithCapacity(6);
+    // In the order of the keys, so each entry goes at the end.
+    properties->setObjectForKey(shared.orientation.get(), kCGImagePropertyOrientation);
+    properties->setObjectForKey(shared.pixelHeight.get(), kCGImagePropertyPixelHeight);
+    properties->setObjectForKey(shared.pixelWidth.get(), kCGImagePropertyPixelWidth);
+    properties->setObjectForKey(shared.exif.get(), kCGImagePropertyExifDictionary);
+    properties->setObjectForKey(shared.gps.get(), kCGImagePropertyGPSDictionary);
+    properties->setObjectForKey(shared.tiff.get(), kCGImagePropertyTIFFDictionary);
     return properties;
 }
 
@@ -193,7 +218,7 @@ Ref<NSDictionary> CGImageSourceCopyPropertiesAtIndex(const CGImageSource* source
     if (!source || index != 0 || !source->contents_)
         return nullptr;
     try {
-        return makeProperties(source->contents_->metadata);
+        return makeProperties(*source->contents_);
     } catch (...) {
         return nullptr;
     }

@@ -94,4 +94,15 @@ bool FileWindow::read(uint64_t offset, size_t length, std::vector<uint8_t>& out)
     return read(offset, length, out.data());
 }
 
+std::span<const uint8_t> FileWindow::bytes(uint64_t offset, size_t length, std::vector<uint8_t>& spill) const
+{
+    if (!contains(offset, length) || length == 0)
+        return {};
+    if (offset + length <= headSize_)
+        return { head_.get() + offset, length };
+    if (!read(offset, length, spill))
+        return {};
+    return spill;
+}
+
 } // namespace imageio

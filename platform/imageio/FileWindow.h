@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     // wholly inside the file or cannot be read.
     bool read(uint64_t offset, size_t length, uint8_t* out) const;
     bool read(uint64_t offset, size_t length, std::vector<uint8_t>& out) const;
+    // The bytes of [offset, offset + length): in place when the first window
+    // holds them, else read into `spill`. Empty when the range cannot be read.
+    std::span<const uint8_t> bytes(uint64_t offset, size_t length, std::vector<uint8_t>& spill) const;
     // Whether [offset, offset + length) lies inside the file.
     bool contains(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
 

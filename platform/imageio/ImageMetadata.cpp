@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace imageio {
@@ -144,41 +146,135 @@ std::optional<PropertyValue> readValue(const RawValue& value, Kind kind)
     return std::nullopt;
 }
 
-// One table with the section its entries go to; an entry's first occurrence
-// decides, as a later duplicate of a tag is not what readers show.
-struct SectionReader {
-    const Mapping* begin;
-    const Mapping* end;
-    Section* section;
-    std::vector<bool> seen;
+// A table's entries by tag and by key, worked out when the program is built.
+// An entry's mapping is found by a hash of its tag into slots that no two of
+// the table's tags share (the multiplier is searched for at build time), so
+// a lookup is a multiplication and a comparison; a section's properties come
+// out in the order of their keys, the order a dictionary keeps them in.
+constexpr size_t kTagSlots = 128;
 
-    SectionReader(const Mapping* first, const Mapping* last, Section* target)
-        : begin(first)
-        , end(last)
+constexpr size_t slotOf(uint16_t tag, uint32_t multiplier) { return (uint32_t { tag } * multiplier) >> 25; }
+static_assert(kTagSlots == size_t { 1 } << (32 - 25));
+
+template<size_t N>
+struct TableIndex {
+    uint32_t multiplier = 0;
+    std::array<uint8_t, kTagSlots> slots {}; // the mapping's position plus one; 0 for none
+    std::array<uint8_t, N> byKey {};
+};
+
+template<size_t N>
+constexpr TableIndex<N> indexOf(const Mapping (&table)[N])
+{
+    TableIndex<N> index;
+    for (uint32_t multiplier = 0x9e3779b1;; multiplier += 2) {
+        std::array<uint8_t, kTagSlots> slots {};
+        bool clash = false;
+        for (size_t i = 0; i < N && !clash; ++i) {
+            auto& slot = slots[slotOf(table[i].tag, multiplier)];
+            clash = slot != 0;
+            slot = static_cast<uint8_t>(i + 1);
+        }
+        if (!clash) {
+            index.multiplier = multiplier;
+            index.slots = slots;
+            break;
+        }
+    }
+    for (size_t i = 0; i < N; ++i)
+        index.byKey[i] = static_cast<uint8_t>(i);
+    std::sort(index.byKey.begin(), index.byKey.end(),
+        [&](uint8_t a, uint8_t b) { return std::string_view(table[a].key) < std::string_view(table[b].key); });
+    return index;
+}
+
+constexpr auto tiffIndex = indexOf(tiffMappings);
+constexpr auto exifIndex = indexOf(exifMappings);
+constexpr auto gpsIndex = indexOf(gpsMappings);
+
+// One table and its index.
+struct Table {
+    std::span<const Mapping> mappings;
+    uint32_t multiplier;
+    const std::array<uint8_t, kTagSlots>* slots;
+    std::span<const uint8_t> byKey;
+
+    // The position of the tag's mapping in the table, or -1.
+    int find(uint16_t tag) const
+    {
+        const int slot = (*slots)[slotOf(tag, multiplier)];
+        return slot != 0 && mappings[static_cast<size_t>(slot - 1)].tag == tag ? slot - 1 : -1;
+    }
+};
+
+template<size_t N>
+constexpr Table tableOf(const Mapping (&mappings)[N], const TableIndex<N>& index)
+{
+    return Table { mappings, index.multiplier, &index.slots, index.byKey };
+}
+
+const Table& tableFor(Directory directory)
+{
+    static constexpr Table tiff = tableOf(tiffMappings, tiffIndex);
+    static constexpr Table exif = tableOf(exifMappings, exifIndex);
+    static constexpr Table gps = tableOf(gpsMappings, gpsIndex);
+    switch (directory) {
+    case Directory::Image:
+        return tiff;
+    case Directory::Photo:
+        return exif;
+    case Directory::GPSInfo:
+        break;
+    }
+    return gps;
+}
+
+// Gathers one section: an entry's first occurrence decides, as a later
+// duplicate of a tag is not what readers show. Values wait in the table's
+// order until the section is finished.
+struct SectionReader {
+    const Table& table;
+    Section* section;
+    std::vector<std::optional<PropertyValue>> values;
+    uint64_t seen = 0; // a bit per mapping
+
+    SectionReader(const Table& source, Section* target)
+        : table(source)
         , section(target)
-        , seen(static_cast<size_t>(last - first), false)
+        , values(source.mappings.size())
     {
     }
 
     void take(uint16_t tag, const RawValue* value)
     {
-        for (const Mapping* mapping = begin; mapping != end; ++mapping) {
-            if (mapping->tag != tag)
-                continue;
-            auto index = static_cast<size_t>(mapping - begin);
-            if (!section->has_value())
-                section->emplace();
-            if (seen[index])
-                return;
-            seen[index] = true;
-            if (value) {
-                if (auto property = readValue(*value, mapping->kind))
-                    (*section)->push_back({ mapping->key, std::move(*property) });
-            }
+        const int index = table.find(tag);
+        if (index < 0)
             return;
+        if (!section->has_value())
+            section->emplace();
+        const uint64_t bit = uint64_t { 1 } << index;
+        if (seen & bit)
+            return;
+        seen |= bit;
+        if (value)
+            values[static_cast<size_t>(index)] = readValue(*value, table.mappings[static_cast<size_t>(index)].kind);
+    }
+
+    // Moves the values found into the section, in the order of their keys.
+    void finish()
+    {
+        if (!section->has_value())
+            return;
+        (*section)->reserve((*section)->size() + static_cast<size_t>(std::popcount(seen)));
+        for (uint8_t index : table.byKey) {
+            if (auto& value = values[index])
+                (*section)->push_back({ table.mappings[index].key, std::move(*value) });
         }
     }
 };
+
+static_assert(std::size(exifMappings) <= 64 && std::size(tiffMappings) <= 64 && std::size(gpsMappings) <= 64,
+    "a section reader marks the entries it has seen in 64 bits");
 
 std::optional<long long> positive(long long value)
 {
@@ -197,9 +293,9 @@ struct EntryCollector::Readers {
 
 EntryCollector::EntryCollector()
     : readers_(std::make_unique<Readers>(Readers {
-        { std::begin(tiffMappings), std::end(tiffMappings), &metadata_.tiff },
-        { std::begin(exifMappings), std::end(exifMappings), &metadata_.exif },
-        { std::begin(gpsMappings), std::end(gpsMappings), &metadata_.gps },
+        { tableFor(Directory::Image), &metadata_.tiff },
+        { tableFor(Directory::Photo), &metadata_.exif },
+        { tableFor(Directory::GPSInfo), &metadata_.gps },
     }))
 {
 }
@@ -232,26 +328,15 @@ void EntryCollector::add(Directory directory, uint16_t tag, const RawValue* valu
 
 ImageMetadata EntryCollector::finish(long long pixelWidth, long long pixelHeight)
 {
+    readers_->tiff.finish();
+    readers_->exif.finish();
+    readers_->gps.finish();
     metadata_.pixelWidth = positive(pixelWidth);
     metadata_.pixelHeight = positive(pixelHeight);
     return std::move(metadata_);
 }
 
-bool EntryCollector::wanted(Directory directory, uint16_t tag)
-{
-    auto inTable = [tag](const auto& table) {
-        return std::any_of(std::begin(table), std::end(table), [tag](const Mapping& mapping) { return mapping.tag == tag; });
-    };
-    switch (directory) {
-    case Directory::Image:
-        return inTable(tiffMappings);
-    case Directory::Photo:
-        return inTable(exifMappings);
-    case Directory::GPSInfo:
-        return inTable(gpsMappings);
-    }
-    return false;
-}
+bool EntryCollector::wanted(Directory directory, uint16_t tag) { return tableFor(directory).find(tag) >= 0; }
 
 const std::vector<EntryName>& tableEntryNames()
 {

@@ -108,10 +108,7 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
         if (*marker == kApp1 && !foundExif && startsWith(body, kExifSignature)) {
             if (size < 8)
                 return std::nullopt;
-            std::vector<uint8_t> tiff;
-            if (!file.read(position + 8, size - 8u, tiff))
-                return std::nullopt;
-            if (!walkTiff(TiffBytes(tiff), collector))
+            if (!file.contains(position + 8, size - 8u) || !walkTiff(TiffBytes(file, position + 8, size - 8u), collector))
                 return std::nullopt;
             foundExif = true;
         } else if (*marker == kApp1 && !foundXmp && startsWith(body, kXmpSignature)) {

@@ -16,7 +16,7 @@ bool TiffBytes::read(uint64_t offset, size_t length, uint8_t* out) const
             std::memcpy(out, memory_->data() + offset, length);
         return true;
     }
-    return file_->read(offset, length, out);
+    return file_->read(start_ + offset, length, out);
 }
 
 namespace {

@@ -31,6 +31,14 @@ public:
         , size_(file.size())
     {
     }
+    // The `size` bytes of the file from `start` on (a range the file holds),
+    // read in place rather than copied out first.
+    TiffBytes(const FileWindow& file, uint64_t start, uint64_t size)
+        : file_(&file)
+        , start_(start)
+        , size_(size)
+    {
+    }
 
     uint64_t size() const { return size_; }
     bool read(uint64_t offset, size_t length, uint8_t* out) const;
@@ -38,6 +46,7 @@ public:
 private:
     const std::vector<uint8_t>* memory_ = nullptr;
     const FileWindow* file_ = nullptr;
+    uint64_t start_ = 0;
     uint64_t size_ = 0;
 };
 

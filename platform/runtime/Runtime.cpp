@@ -42,6 +42,32 @@ objc_method* ownMethod(Class cls, SEL sel)
     return it != cls->methodsByName.end() && (*it)->name == sel ? *it : nullptr;
 }
 
+// The generation of all method tables: a method added anywhere may change
+// what a subclass answers, so it makes every remembered lookup stale. A
+// cache slot holds a method's address in its low 48 bits (user-space
+// addresses fit) and the generation's low 16 bits above them; when those
+// bits come round again, every class's slots are emptied (see forgetLookups).
+std::atomic<uint64_t> methodTablesGeneration { 1 };
+constexpr unsigned kGenerationShift = 48;
+constexpr uintptr_t kAddressMask = (uintptr_t(1) << kGenerationShift) - 1;
+
+uintptr_t generationTag(uint64_t generation) { return uintptr_t(generation & 0xffff) << kGenerationShift; }
+
+std::atomic<uintptr_t>& cacheSlot(Class cls, SEL sel)
+{
+    auto key = reinterpret_cast<uintptr_t>(sel.key());
+    return cls->methodCache[((key >> 4) ^ (key >> 10)) % cls->methodCache.size()];
+}
+
+Method lookUpMethod(Class cls, SEL sel)
+{
+    for (Class c = cls; c; c = c->superclass) {
+        if (auto* method = ownMethod(c, sel))
+            return method;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Class objc_getClass(std::string_view name)
@@ -152,11 +178,21 @@ Method class_getClassMethod(Class cls, SEL sel)
 
 Method class_getInstanceMethod(Class cls, SEL sel)
 {
-    for (Class c = cls; c; c = c->superclass) {
-        if (auto* method = ownMethod(c, sel))
+    if (!cls)
+        return nullptr;
+    const uintptr_t tag = generationTag(methodTablesGeneration.load(std::memory_order_acquire));
+    std::atomic<uintptr_t>& slot = cacheSlot(cls, sel);
+    const uintptr_t remembered = slot.load(std::memory_order_acquire);
+    // A slot may hold another selector's method (they share slots): its name decides.
+    if ((remembered & ~kAddressMask) == tag) {
+        auto* method = reinterpret_cast<Method>(remembered & kAddressMask);
+        if (method && method->name == sel)
             return method;
     }
-    return nullptr;
+    Method method = lookUpMethod(cls, sel);
+    if (method && (reinterpret_cast<uintptr_t>(method) & ~kAddressMask) == 0)
+        slot.store(tag | reinterpret_cast<uintptr_t>(method), std::memory_order_release);
+    return method;
 }
 
 bool class_respondsToSelector(Class cls, SEL sel) { return class_getInstanceMethod(cls, sel) != nullptr; }
@@ -174,6 +210,7 @@ bool class_addMethod(Class cls, SEL sel, IMP imp, const char* types)
     auto place = methodPlace(cls, sel);
     cls->methods.push_back(objc_method { sel, types ? types : "", std::move(imp) });
     cls->methodsByName.insert(place, &cls->methods.back());
+    objc::forgetLookups();
     return true;
 }
 
@@ -312,6 +349,21 @@ Ivar object_getInstanceVariable(id object, const char* name, id* value)
 Class object_getClass(const NSObject* object) { return object ? object->getClass() : nullptr; }
 
 namespace objc {
+
+void forgetLookups()
+{
+    const uint64_t generation = methodTablesGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
+    if (generationTag(generation) != generationTag(1))
+        return;
+    // The 16 bits kept in the slots have come round: a slot filled that many
+    // generations ago would pass for current, so all of them go.
+    auto& r = registry();
+    std::lock_guard guard(r.lock);
+    for (const auto& cls : r.all) {
+        for (auto& slot : cls->methodCache)
+            slot.store(0, std::memory_order_relaxed);
+    }
+}
 
 Attached attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods,
     const std::vector<CategoryMethod>& classMethods)

@@ -8,6 +8,9 @@
 #include "runtime/Imp.h"
 #include "runtime/Selector.h"
 
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -49,10 +52,17 @@ struct objc_class {
     // classes with a C++ type that can be made without arguments, inherited
     // by classes made at run time.
     NSObject* (*allocate)(Class) = nullptr;
+    // Methods this class answers (its own or inherited) as found by
     // Own methods, in the order they were added; a deque keeps their
+    // address with the generation of the method tables it was found in.
     // addresses and makes room for several at a time.
+    // class_getInstanceMethod, remembered by selector: a send then costs one
+    // load instead of a walk up the class chain. Each slot packs the method's
+    std::array<std::atomic<uintptr_t>, 64> methodCache {};
     std::deque<objc_method> methods;
+    std::unordered_map<SEL, objc_method*> methodsByName;
     std::vector<objc_method*> methodsByName; // the same, sorted by selector
+    std::vector<std::unique_ptr<objc_method>> methods; // own methods, in the order they were added
     std::vector<std::unique_ptr<objc_property>> properties;
     std::vector<std::unique_ptr<objc_ivar>> ivars;
 };
@@ -133,6 +143,9 @@ Class classFromObject(const NSObject* object);
 NSObject* allocateInstance(Class cls);
 
 [[noreturn]] void throwUnrecognized(id receiver, SEL sel);
+
+// Makes every class look its methods up afresh; adding a method calls it.
+void forgetLookups();
 
 // Wraps a free function or lambda R(id self, SEL, A...) as an implementation.
 template<class R, class... A>

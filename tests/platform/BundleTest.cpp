@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -278,6 +279,13 @@ TEST_F(BundleTest, StringObjectsAreMadeOnceAndFollowTheLanguageAfterAFlush)
     EXPECT_EQ(bundle()->localizedStringObject("Absent", "Shown", "Quorix")->str(), "Shown");
     EXPECT_EQ(bundle()->localizedStringObject("Absent", "", "Quorix")->str(), "Absent");
     EXPECT_EQ(bundle()->localizedStringObject("Flash", "", "Other")->str(), "Flash");
+    // A key held in a buffer that changes: each lookup answers for the text it holds now.
+    char key[8] = "Flash";
+    EXPECT_EQ(bundle()->localizedStringObject(key, "", "Quorix")->str(), "Blitz");
+    std::strcpy(key, "Flask");
+    EXPECT_EQ(bundle()->localizedStringObject(key, "", "Quorix")->str(), "Flask");
+    std::strcpy(key, "Flash");
+    EXPECT_EQ(bundle()->localizedStringObject(key, "", "Quorix")->str(), "Blitz");
 
     setLocale("LANG", "it_IT.UTF-8");
     EXPECT_EQ(bundle()->localizedStringObject("Flash", "", "Quorix")->str(), "Flash (it)");

@@ -470,6 +470,27 @@ TEST_F(ImageSourceProperties, GivesAFreshDictionaryOnEachCall)
     expectText(sectionOf(second, kCGImagePropertyTIFFDictionary), kCGImagePropertyTIFFMake, "Canon");
 }
 
+TEST_F(ImageSourceProperties, ItsSectionsCannotBeChangedByOneCallerForTheNext)
+{
+    auto source = openPath(fixtures::writeJpeg(dir.path(), "b.jpg", 8, 8,
+        { { "Exif.Image.Make", "Canon" }, { "Exif.Photo.ISOSpeedRatings", "200" } }));
+    ASSERT_NE(source, nullptr);
+    auto first = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr);
+    for (const char* key : { kCGImagePropertyTIFFDictionary, kCGImagePropertyExifDictionary }) {
+        SCOPED_TRACE(key);
+        auto* section = sectionOf(first, key);
+        ASSERT_NE(section, nullptr);
+        EXPECT_EQ(objc_cast<NSMutableDictionary>(section), nullptr);
+    }
+    const auto* iso = sectionOf(first, kCGImagePropertyExifDictionary)->objectForKey(kCGImagePropertyExifISOSpeedRatings);
+    ASSERT_NE(objc_cast<NSArray>(iso), nullptr);
+    EXPECT_EQ(objc_cast<NSMutableArray>(iso), nullptr);
+
+    auto second = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr);
+    expectText(sectionOf(second, kCGImagePropertyTIFFDictionary), kCGImagePropertyTIFFMake, "Canon");
+    expectIntegers(sectionOf(second, kCGImagePropertyExifDictionary), kCGImagePropertyExifISOSpeedRatings, { 200 });
+}
+
 TEST_F(ImageSourceProperties, HasNoSectionsForAnImageWithoutMetadata)
 {
     auto properties = propertiesOf(fixtures::writeJpeg(dir.path(), "bare.jpg", 12, 9));

@@ -6,16 +6,19 @@
 #include "imageio/FullReader.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/LeanReader.h"
+#include "imageio/RawValue.h"
 #include "support/ImageFixtures.h"
 
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -464,6 +467,43 @@ TEST(LeanReader, FindsTheTableEntriesUnderTheFullReadersNames)
     }
 }
 
+TEST(LeanReader, TakesTheTableEntriesOfEachDirectoryAndNoOtherTag)
+{
+    // Every tag of a directory, in order, each with its own number as value:
+    // a property may only come from a table entry of that directory.
+    using imageio::Directory;
+    for (Directory directory : { Directory::Image, Directory::Photo, Directory::GPSInfo }) {
+        SCOPED_TRACE(static_cast<int>(directory));
+        std::set<long long> tableTags;
+        for (const auto& entry : imageio::tableEntryNames()) {
+            if (entry.directory == directory)
+                tableTags.insert(entry.tag);
+        }
+        imageio::EntryCollector collector;
+        for (uint32_t tag = 0; tag <= 0xffff; ++tag) {
+            const std::array<uint8_t, 2> bytes { static_cast<uint8_t>(tag & 0xff), static_cast<uint8_t>(tag >> 8) };
+            const imageio::RawValue value { imageio::kTiffShort, bytes, true };
+            EXPECT_EQ(imageio::EntryCollector::wanted(directory, static_cast<uint16_t>(tag)), tableTags.count(tag) == 1) << tag;
+            collector.add(directory, static_cast<uint16_t>(tag), &value);
+        }
+        auto metadata = collector.finish(0, 0);
+        const auto& section = directory == Directory::Image ? metadata.tiff : directory == Directory::Photo ? metadata.exif : metadata.gps;
+        ASSERT_TRUE(section.has_value());
+        std::set<long long> found;
+        for (const auto& property : *section) {
+            SCOPED_TRACE(property.key);
+            const auto* number = std::get_if<imageio::Number>(&property.value);
+            const auto* list = std::get_if<std::vector<imageio::Number>>(&property.value);
+            ASSERT_TRUE(number || (list && list->size() == 1));
+            const long long tag = std::get<long long>(number ? *number : list->front());
+            EXPECT_EQ(tableTags.count(tag), 1u) << "a property from tag " << tag;
+            EXPECT_TRUE(found.insert(tag).second);
+        }
+        // The GPS entries the table reads are texts and coordinates, which no short gives.
+        EXPECT_EQ(found.empty(), directory == Directory::GPSInfo);
+    }
+}
+
 TEST(LeanReader, AgreesWithTheFullReaderOnDamagedFiles)
 {
     TempDir dir;
@@ -552,6 +592,22 @@ TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnEveryCameraFile)
     EXPECT_GT(taken, 20);
     for (const char* file : { "jpg/Canon_40D.jpg", "jpg/gps/DSCN0010.jpg", "tiff/Arbitro.tiff", "heic/IMG_5195.HEIC", "heic/samplefilehub.heif" })
         EXPECT_TRUE(imageio::readLean((corpus() / file).string())) << file << " left to the full reader";
+}
+
+TEST(LeanReaderCorpus, LeavesAHeicThatLocatesAnItemTwiceToTheFullReader)
+{
+    if (!std::filesystem::is_directory(corpus()))
+        GTEST_SKIP() << "no sample corpus at " << corpus().string() << "; camera-file tests skipped";
+    TempDir dir;
+    std::string bytes = fixtures::readFile((corpus() / "heic/IMG_5195.HEIC").string());
+    // The phone's location table: version 1, 4-byte offsets and lengths, no
+    // base offset, so 16 bytes an item after its 8-byte head.
+    const size_t table = bytes.find("iloc") + 4;
+    ASSERT_EQ(bytes.substr(table, 6), std::string("\x01\0\0\0\x44\0", 6));
+    ASSERT_TRUE(imageio::readLean(fixtures::writeFile(dir.path(), "whole.heic", bytes)));
+    // The second item takes the first one's number.
+    bytes.replace(table + 8 + 16, 2, bytes.substr(table + 8, 2));
+    EXPECT_FALSE(imageio::readLean(fixtures::writeFile(dir.path(), "twice.heic", bytes)));
 }
 
 TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnDamagedCameraFiles)

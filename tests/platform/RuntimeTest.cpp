@@ -240,7 +240,9 @@ TEST(RuntimeMethods, AddingASelectorTheClassAlreadyHasFailsAndChangesNothing)
     EXPECT_EQ(objc::send<long>(RTAnimal::create(), "legs"), 4);
     EXPECT_FALSE(class_addMethod(nullptr, "legs", other, "q@:"));
 
-    // A subclass that only inherits the selector may add its own.
+    // A subclass that only inherits the selector may add its own, and its
+    // instances answer with it even after they have answered the inherited one.
+    EXPECT_EQ(objc::send<long>(RTCat::create(), "legs"), 4);
     EXPECT_TRUE(class_addMethod(RTCat::objcClass(), "legs", other, "q@:"));
     EXPECT_EQ(objc::send<long>(RTCat::create(), "legs"), 3);
     EXPECT_EQ(objc::send<long>(RTDog::create(), "legs"), 4);
