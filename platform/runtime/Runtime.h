@@ -52,17 +52,15 @@ struct objc_class {
     // classes with a C++ type that can be made without arguments, inherited
     // by classes made at run time.
     NSObject* (*allocate)(Class) = nullptr;
-    // Methods this class answers (its own or inherited) as found by
     // Own methods, in the order they were added; a deque keeps their
-    // address with the generation of the method tables it was found in.
     // addresses and makes room for several at a time.
+    std::deque<objc_method> methods;
+    std::vector<objc_method*> methodsByName; // the same, sorted by selector
+    // Methods this class answers (its own or inherited) as found by
     // class_getInstanceMethod, remembered by selector: a send then costs one
     // load instead of a walk up the class chain. Each slot packs the method's
+    // address with the generation of the method tables it was found in.
     std::array<std::atomic<uintptr_t>, 64> methodCache {};
-    std::deque<objc_method> methods;
-    std::unordered_map<SEL, objc_method*> methodsByName;
-    std::vector<objc_method*> methodsByName; // the same, sorted by selector
-    std::vector<std::unique_ptr<objc_method>> methods; // own methods, in the order they were added
     std::vector<std::unique_ptr<objc_property>> properties;
     std::vector<std::unique_ptr<objc_ivar>> ivars;
 };
