@@ -259,14 +259,14 @@ void NSBundle::flushLocalizationCache()
 
 // Called with lock_ held. The first localization folder whose copy of the
 // table exists and parses supplies the whole table; the others are not merged in.
-const std::map<std::string, std::string>* NSBundle::table(std::string_view name) const
+const foundation::StringsTable* NSBundle::table(std::string_view name) const
 {
     auto cached = tables_.find(name);
     if (cached == tables_.end()) {
         if (!searchOrder_)
             searchOrder_ = searchOrderFromEnvironment();
         std::string resources = resourcePath()->str();
-        std::optional<std::map<std::string, std::string>> loaded;
+        std::optional<foundation::StringsTable> loaded;
         for (const auto& folder : *searchOrder_) {
             loaded = foundation::loadStringsFile(resources + "/" + folder + ".lproj/" + std::string(name) + ".strings");
             if (loaded)
@@ -282,7 +282,7 @@ std::string NSBundle::localizedString(std::string_view key, std::string_view val
     {
         std::lock_guard guard(lock_);
         if (const auto* entries = table(tableName.empty() ? std::string_view("Localizable") : tableName)) {
-            if (auto entry = entries->find(std::string(key)); entry != entries->end())
+            if (auto entry = entries->find(key); entry != entries->end())
                 return entry->second;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/NSString.h"
+#include "foundation/StringsFile.h"
 #include "runtime/ClassDefinition.h"
 
 #include <array>
@@ -55,17 +56,13 @@ protected:
     NSBundle() = default;
 
 private:
-    const std::map<std::string, std::string>* table(std::string_view name) const;
+    const foundation::StringsTable* table(std::string_view name) const;
 
     mutable std::mutex lock_;
-    mutable std::map<std::string, std::optional<std::map<std::string, std::string>>, std::less<>> tables_;
+    mutable std::map<std::string, std::optional<foundation::StringsTable>, std::less<>> tables_;
     mutable std::optional<std::vector<std::string>> searchOrder_;
     // Strings already made by localizedStringObject, by table, key and value.
-    struct TextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
-    };
-    mutable std::unordered_map<std::string, Ref<NSString>, TextHash, std::equal_to<>> stringObjects_;
+    mutable std::unordered_map<std::string, Ref<NSString>, foundation::TextHash, std::equal_to<>> stringObjects_;
     // The entries of stringObjects_ found last, by the address of the key's
     // text: labels are asked for by the same literals for every photo, so
     // most lookups are answered here after comparing the texts, without

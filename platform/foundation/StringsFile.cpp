@@ -18,7 +18,7 @@ namespace foundation {
 
 namespace {
 
-using Table = std::map<std::string, std::string>;
+using Table = StringsTable;
 
 // A strings table is a few kilobytes; anything this large is not one, and
 // reading it whole would only cost memory.
@@ -144,6 +144,8 @@ public:
     std::optional<Table> parse()
     {
         Table table;
+        // About one entry for every forty bytes of a table.
+        table.reserve(text_.size() / 40 + 1);
         for (;;) {
             if (!skipSpaceAndComments())
                 return std::nullopt;
@@ -215,11 +217,14 @@ private:
         std::string out;
         while (!atEnd()) {
             // The run up to the next quote or escape goes over in one piece.
-            size_t stop = pos_;
-            while (stop < text_.size() && text_[stop] != '"' && text_[stop] != '\\')
-                ++stop;
-            if (stop == text_.size())
+            const char* begin = text_.data() + pos_;
+            const size_t left = text_.size() - pos_;
+            const auto* quote = static_cast<const char*>(std::memchr(begin, '"', left));
+            const auto* backslash = static_cast<const char*>(std::memchr(begin, '\\', quote ? static_cast<size_t>(quote - begin) : left));
+            const char* end = backslash ? backslash : quote;
+            if (!end)
                 return std::nullopt; // no closing quote
+            const size_t stop = pos_ + static_cast<size_t>(end - begin);
             out.append(text_.substr(pos_, stop - pos_));
             pos_ = stop + 1;
             if (text_[stop] == '"')
@@ -299,7 +304,7 @@ private:
 
 } // namespace
 
-std::optional<std::map<std::string, std::string>> parseStringsFile(std::string_view bytes)
+std::optional<StringsTable> parseStringsFile(std::string_view bytes)
 {
     auto text = decode(bytes);
     if (!text)
@@ -307,7 +312,7 @@ std::optional<std::map<std::string, std::string>> parseStringsFile(std::string_v
     return Parser(*text).parse();
 }
 
-std::optional<std::map<std::string, std::string>> loadStringsFile(const std::string& path)
+std::optional<StringsTable> loadStringsFile(const std::string& path)
 {
     // Non-blocking, so a FIFO in the table's place cannot stall the lookup;
     // only regular files are read.

@@ -1,11 +1,22 @@
 #pragma once
 
-#include <map>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace foundation {
+
+// Hashes std::string and std::string_view alike, so a table is searched by a
+// view without making a string of it.
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
+};
+
+// A strings table: each key's text.
+using StringsTable = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
 
 // Reads the platform's strings-file text form: `"key" = "value";` pairs with
 // /* */ and // comments, escapes \" \\ \' \n \t \r \Uxxxx (\uxxxx; a surrogate
@@ -14,9 +25,9 @@ namespace foundation {
 // _ . - may go unquoted, and `"key";` alone maps the key to itself. Anything
 // malformed gives nothing: a broken file is an absent table. The last of
 // duplicate keys wins.
-std::optional<std::map<std::string, std::string>> parseStringsFile(std::string_view bytes);
+std::optional<StringsTable> parseStringsFile(std::string_view bytes);
 
 // nullopt when the file cannot be read or parsed.
-std::optional<std::map<std::string, std::string>> loadStringsFile(const std::string& path);
+std::optional<StringsTable> loadStringsFile(const std::string& path);
 
 } // namespace foundation

@@ -27,7 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Table = std::map<std::string, std::string>;
+using Table = foundation::StringsTable;
 
 const fs::path kResources = fs::path(QUORIX_SOURCE_DIR) / "resources";
 // The languages the More screen credits, English first.

@@ -11,7 +11,7 @@ namespace {
 
 using foundation::loadStringsFile;
 using foundation::parseStringsFile;
-using Table = std::map<std::string, std::string>;
+using Table = foundation::StringsTable;
 
 enum class ByteOrder { Little, Big };
 
