@@ -8,7 +8,7 @@ namespace places {
 // zlib-compressed on its own: band i is the bytes from landMaskBandOffsets[i]
 // to landMaskBandOffsets[i + 1].
 constexpr int landMaskCellsPerDegree = 20;
-constexpr int landMaskBandRows = 100;
+constexpr int landMaskBandRows = 10;
 extern const unsigned char landMaskCompressed[];
 extern const unsigned long landMaskBandOffsets[];
 

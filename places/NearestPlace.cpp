@@ -14,7 +14,9 @@
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <span>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace places {
@@ -62,11 +64,11 @@ struct GObjectUnref {
 };
 using LocationRef = std::unique_ptr<GWeatherLocation, GObjectUnref>;
 
+// A city as the database itself lists it.
 struct City {
     double latitude;
     double longitude;
-    const CityEntry* entry; // in the build's table, or null
-    LocationRef location; // in the database, once looked up
+    LocationRef location;
 };
 
 // The cities with their positions, sorted by latitude so a search looks
@@ -100,9 +102,6 @@ public:
         messages_ = newlocale(LC_MESSAGES_MASK, "", nullptr);
         if (!messages_)
             messages_ = newlocale(LC_MESSAGES_MASK, "C.UTF-8", nullptr);
-        cities_.reserve(cityTableSize);
-        for (unsigned long i = 0; i < cityTableSize; ++i)
-            cities_.push_back({ cityTable[i].latitude, cityTable[i].longitude, &cityTable[i], nullptr });
     }
 
     ~CityIndex()
@@ -113,44 +112,54 @@ public:
 
     std::optional<Place> nearest(double latitude, double longitude)
     {
-        City* city = nearestCity(latitude, longitude);
+        double distance = 0;
+        if (fromDatabase_) {
+            const City* city = nearestIn(std::span<const City>(cities_), latitude, longitude, distance);
+            if (!city)
+                return std::nullopt;
+            return Place { localName(*library_, city->location.get()), countryName(*library_, city->location.get()), distance };
+        }
+        const CityEntry* entry = nearestIn(std::span<const CityEntry>(cityTable, cityTableSize), latitude, longitude, distance);
+        if (!entry)
+            return std::nullopt;
         // The database is opened only to name a town within reach in the
         // person's language.
-        if (city && !city->location && namesMayBeTranslated_ && !databaseGone_) {
-            if (!library_ && !(library_ = openLibrary_()))
-                databaseGone_ = true;
-            else if (!(city->location = lookUp(*library_, *city->entry))) {
-                readDatabase(*library_);
-                city = nearestCity(latitude, longitude);
+        if (namesMayBeTranslated_ && !databaseGone_) {
+            LocationRef& location = located_[entry];
+            if (!location) {
+                if (!library_ && !(library_ = openLibrary_()))
+                    databaseGone_ = true;
+                else if (!(location = lookUp(*library_, *entry)))
+                    readDatabase(*library_);
             }
+            if (fromDatabase_)
+                return nearest(latitude, longitude);
+            if (location)
+                return Place { localName(*library_, location.get()), countryName(*library_, location.get()), distance };
         }
-        if (!city)
-            return std::nullopt;
-        const double distance = distanceKm(latitude, longitude, city->latitude, city->longitude);
-        if (!city->location) {
-            // No database to ask: the build's table still knows the town, in English.
-            if (!city->entry)
-                return std::nullopt;
-            return Place { city->entry->englishName(), city->entry->englishCountry(), distance };
-        }
-        return Place { localName(*library_, city->location.get()), countryName(*library_, city->location.get()), distance };
+        // No database to ask: the build's table still knows the town, in English.
+        return Place { entry->englishName(), entry->englishCountry(), distance };
     }
 
 private:
-    City* nearestCity(double latitude, double longitude)
+    // The nearest of `cities` (sorted by latitude) within reach, and its
+    // distance; the last of equally near ones.
+    template<class Entry>
+    static const Entry* nearestIn(std::span<const Entry> cities, double latitude, double longitude, double& distanceKmOut)
     {
-        City* best = nullptr;
+        const Entry* best = nullptr;
         double bestDistance = maxPlaceDistanceKm;
         const double band = maxPlaceDistanceKm / kmPerDegreeLatitude;
-        auto first = std::lower_bound(cities_.begin(), cities_.end(), latitude - band,
-            [](const City& city, double value) { return city.latitude < value; });
-        for (auto city = first; city != cities_.end() && city->latitude <= latitude + band; ++city) {
+        auto first = std::lower_bound(cities.begin(), cities.end(), latitude - band,
+            [](const Entry& city, double value) { return city.latitude < value; });
+        for (auto city = first; city != cities.end() && city->latitude <= latitude + band; ++city) {
             const double distance = distanceKm(latitude, longitude, city->latitude, city->longitude);
             if (distance <= bestDistance) {
                 best = &*city;
                 bestDistance = distance;
             }
         }
+        distanceKmOut = bestDistance;
         return best;
     }
 
@@ -192,6 +201,7 @@ private:
         cities_.clear();
         collect(library, world);
         std::sort(cities_.begin(), cities_.end(), [](const City& a, const City& b) { return a.latitude < b.latitude; });
+        fromDatabase_ = true;
     }
 
     void collect(const GWeatherLibrary& library, GWeatherLocation* parent)
@@ -202,7 +212,7 @@ private:
                 if (library.hasCoords(child)) {
                     double latitude = 0, longitude = 0;
                     library.getCoords(child, &latitude, &longitude);
-                    cities_.push_back({ latitude, longitude, nullptr, LocationRef(static_cast<GWeatherLocation*>(library.objectRef(child)), GObjectUnref { library.objectUnref }) });
+                    cities_.push_back({ latitude, longitude, LocationRef(static_cast<GWeatherLocation*>(library.objectRef(child)), GObjectUnref { library.objectUnref }) });
                 }
             } else {
                 collect(library, child);
@@ -242,6 +252,10 @@ private:
     const GWeatherLibrary* library_ = nullptr; // once opened
     const bool namesMayBeTranslated_;
     bool databaseGone_ = false;
+    // The towns of the build's table found in the database so far.
+    std::unordered_map<const CityEntry*, LocationRef> located_;
+    // Once the table no longer matches the database, the database's own cities.
+    bool fromDatabase_ = false;
     std::vector<City> cities_;
     locale_t messages_ = nullptr;
 };

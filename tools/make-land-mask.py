@@ -14,7 +14,7 @@ import zlib
 CELLS_PER_DEGREE = 20
 WIDTH = 360 * CELLS_PER_DEGREE
 HEIGHT = 180 * CELLS_PER_DEGREE
-BAND_ROWS = 100  # 5 degrees of latitude; must match LandMask.h
+BAND_ROWS = 10  # half a degree of latitude; must match LandMask.h
 
 
 def rings(topology):
