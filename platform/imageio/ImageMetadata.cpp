@@ -151,10 +151,10 @@ std::optional<PropertyValue> readValue(const RawValue& value, Kind kind)
 // the table's tags share (the multiplier is searched for at build time), so
 // a lookup is a multiplication and a comparison; a section's properties come
 // out in the order of their keys, the order a dictionary keeps them in.
-constexpr size_t kTagSlots = 128;
+constexpr size_t kTagSlots = 256;
 
-constexpr size_t slotOf(uint16_t tag, uint32_t multiplier) { return (uint32_t { tag } * multiplier) >> 25; }
-static_assert(kTagSlots == size_t { 1 } << (32 - 25));
+constexpr size_t slotOf(uint16_t tag, uint32_t multiplier) { return (uint32_t { tag } * multiplier) >> 24; }
+static_assert(kTagSlots == size_t { 1 } << (32 - 24));
 
 template<size_t N>
 struct TableIndex {
@@ -167,7 +167,8 @@ template<size_t N>
 constexpr TableIndex<N> indexOf(const Mapping (&table)[N])
 {
     TableIndex<N> index;
-    for (uint32_t multiplier = 0x9e3779b1;; multiplier += 2) {
+    // Odd multipliers far apart, as neighbours spread the tags alike.
+    for (uint32_t multiplier = 0x9e3779b1;; multiplier = (multiplier + 0x4a8be922u) | 1u) {
         std::array<uint8_t, kTagSlots> slots {};
         bool clash = false;
         for (size_t i = 0; i < N && !clash; ++i) {
