@@ -122,6 +122,30 @@ const places::GWeatherLibrary* libraryWithoutDatabase()
     return &library;
 }
 
+// libgweather whose database is not the one the build's table was made
+// from: no path leads to the town the table expects there, and its names are
+// its own.
+const places::GWeatherLibrary* libraryWithAnotherDatabase()
+{
+    static const places::GWeatherLibrary library = [] {
+        places::GWeatherLibrary other = *places::gweather();
+        other.getEnglishName = [](GWeatherLocation*) -> const char* { return "Elsewhere"; };
+        other.getName = [](GWeatherLocation* location) -> const char* {
+            static thread_local std::string name;
+            name = std::string(places::gweather()->getName(location)) + " (from the database)";
+            return name.c_str();
+        };
+        return other;
+    }();
+    return &library;
+}
+
+TEST(NearestPlace, ADatabaseChangedSinceTheBuildIsReadWholeAndNamesTheTown)
+{
+    const Expected oslo { 59.9075, 10.744583, "Oslo (from the database)", "Norway", 1.1 };
+    expectPlace(oslo, places::nearestPlaceWith(libraryWithAnotherDatabase, oslo.latitude, oslo.longitude));
+}
+
 TEST(NearestPlace, WithoutADatabaseTheBuildsTableStillNamesTheTownInEnglish)
 {
     const Expected rows[] = {
