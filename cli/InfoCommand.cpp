@@ -157,6 +157,9 @@ bool mayNotReachTerminal(UChar32 c)
     return category == U_CONTROL_CHAR || category == U_LINE_SEPARATOR || category == U_PARAGRAPH_SEPARATOR || bidiControl;
 }
 
+// A byte that is a printable ASCII character, one column wide.
+constexpr bool isPrintableAsciiByte(uint8_t byte) { return byte >= 0x20 && byte < 0x7F; }
+
 // Decodes UTF-8 into cells. Bytes that are not UTF-8, control characters and
 // the characters that reorder text on a terminal become U+FFFD (white space
 // controls a plain space), so no file can steer the terminal it is shown on.
@@ -170,7 +173,7 @@ std::vector<Cell> cellsOf(std::string_view text)
     while (offset < length) {
         // Printable ASCII, most of any table, is one column and needs no
         // look-up of its character's properties.
-        if (bytes[offset] >= 0x20 && bytes[offset] < 0x7F) {
+        if (isPrintableAsciiByte(bytes[offset])) {
             cells.push_back({ std::string(1, static_cast<char>(bytes[offset++])), 1 });
             continue;
         }
@@ -203,7 +206,7 @@ int widthOf(const std::vector<Cell>& cells)
 // a byte, so it is measured and kept whole without being cut into cells.
 bool isPrintableAscii(std::string_view text)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    return std::all_of(text.begin(), text.end(), [](char c) { return isPrintableAsciiByte(static_cast<uint8_t>(c)); });
 }
 
 int displayWidth(std::string_view text)

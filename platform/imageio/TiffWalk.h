@@ -27,8 +27,7 @@ public:
     {
     }
     explicit TiffBytes(const FileWindow& file)
-        : file_(&file)
-        , size_(file.size())
+        : TiffBytes(file, 0, file.size())
     {
     }
     // The `size` bytes of the file from `start` on (a range the file holds),

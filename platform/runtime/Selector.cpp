@@ -4,10 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
-#include <shared_mutex>
 #include <deque>
 #include <functional>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 namespace {
