@@ -2,6 +2,7 @@
 #include "foundation/NSDateFormatter.h"
 #include "foundation/NSString.h"
 #include "runtime/AutoreleasePool.h"
+#include "ScopedDateDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -17,56 +18,6 @@
 #include <string>
 
 namespace {
-
-// Sets the process time zone (environment and ICU's default) for one scope.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone)
-        : savedIcu_(icu::TimeZone::createDefault())
-    {
-        if (const char* previous = std::getenv("TZ"))
-            savedEnv_ = previous;
-        setenv("TZ", zone, 1);
-        tzset();
-        icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(zone));
-    }
-    ~ScopedTimeZone()
-    {
-        if (savedEnv_)
-            setenv("TZ", savedEnv_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-        icu::TimeZone::adoptDefault(savedIcu_.release());
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::unique_ptr<icu::TimeZone> savedIcu_;
-    std::optional<std::string> savedEnv_;
-};
-
-// Sets ICU's default locale for one scope.
-class ScopedLocale {
-public:
-    explicit ScopedLocale(const char* name)
-        : saved_(icu::Locale::getDefault())
-    {
-        UErrorCode status = U_ZERO_ERROR;
-        icu::Locale::setDefault(icu::Locale(name), status);
-    }
-    ~ScopedLocale()
-    {
-        UErrorCode status = U_ZERO_ERROR;
-        icu::Locale::setDefault(saved_, status);
-    }
-    ScopedLocale(const ScopedLocale&) = delete;
-    ScopedLocale& operator=(const ScopedLocale&) = delete;
-
-private:
-    icu::Locale saved_;
-};
 
 constexpr const char* exifFormat = "yyyy:MM:dd HH:mm:ss";
 constexpr double may6th2014At070809Utc = 1399360089;
