@@ -2,29 +2,21 @@
 
 #include "runtime/ClassDefinition.h"
 
+#include "foundation/NSDateFormatterStyle.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include <unicode/uversion.h>
-
-U_NAMESPACE_BEGIN
-class Calendar;
-class DateFormat;
-U_NAMESPACE_END
-
-enum NSDateFormatterStyle : NSUInteger {
-    NSDateFormatterNoStyle = 0,
-    NSDateFormatterShortStyle = 1,
-    NSDateFormatterMediumStyle = 2,
-    NSDateFormatterLongStyle = 3,
-    NSDateFormatterFullStyle = 4,
-};
+namespace foundation {
+class DateEngine;
+}
 
 // Dates to text and back, on ICU, in the current locale and time zone (ICU's
 // defaults, from the environment). Either the date and time styles or a fixed
 // format ("yyyy:MM:dd HH:mm:ss") decide the form; a fixed format reads only
-// text that matches it whole.
+// text that matches it whole. ICU's formatter is in a library opened on first
+// use (foundation/DateEngine.h).
 class NSDateFormatter : public NSObject {
     QX_OBJECT(NSDateFormatter, NSObject)
 public:
@@ -47,15 +39,14 @@ protected:
     ~NSDateFormatter() override;
 
 private:
-    struct Engine;
-    Engine& engine() const;
-    // Null when neither a format nor a style is set.
-    icu::DateFormat* format() const;
-    // The calendar that reads an EXIF date; null for any other format.
-    icu::Calendar* exifCalendar() const;
+    // The full formatter for the current form, made on first use; null when
+    // its library cannot be loaded.
+    foundation::DateEngine* engine() const;
+    // False when neither a format nor a style is set: no text is a date.
+    bool hasForm() const;
 
     NSDateFormatterStyle dateStyle_ = NSDateFormatterNoStyle;
     NSDateFormatterStyle timeStyle_ = NSDateFormatterNoStyle;
     std::string format_;
-    mutable std::unique_ptr<Engine> engine_;
+    mutable std::unique_ptr<foundation::DateEngine> engine_;
 };

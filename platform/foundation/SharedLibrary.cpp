@@ -93,6 +93,17 @@ void SharedLibrary::close()
     handle_ = nullptr;
 }
 
+std::string platformFolder()
+{
+    // Found from one of the platform library's own objects.
+    static const char anchor = 0;
+    Dl_info info {};
+    if (dladdr(&anchor, &info) == 0 || !info.dli_fname)
+        return {};
+    std::string_view file = info.dli_fname;
+    return std::string(file.substr(0, file.rfind('/') + 1));
+}
+
 void reportUnusableLibrary(const char* loss, const std::string& reason)
 {
     if (!claimFirstSaying(loss))

@@ -42,4 +42,24 @@ private:
 // copies of it forked after the platform loaded.
 void reportUnusableLibrary(const char* loss, const std::string& reason);
 
+// The folder the platform library was loaded from, with a slash at its end,
+// where the libraries it opens when needed lie beside it.
+std::string platformFolder();
+
+// The function `name` of the library `file` in the platform library's
+// folder, which stays loaded. Null when either cannot be found, said once
+// with what is lost (`loss`) and why.
+template<class Function>
+Function libraryBesidePlatform(const char* file, const char* name, const char* loss)
+{
+    std::string error;
+    Function found = nullptr;
+    auto library = SharedLibrary::open(platformFolder() + file, error);
+    if (library && !library->resolve(name, found, error))
+        library->close();
+    if (!found)
+        reportUnusableLibrary(loss, error);
+    return found;
+}
+
 } // namespace foundation
