@@ -4,6 +4,7 @@
 // library the command says so once and shows such a photo as unreadable.
 
 #include "cli/ChildProcess.h"
+#include "cli/LoaderLog.h"
 #include "support/ImageFixtures.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,11 @@
 namespace {
 
 using fixtures::TempDir;
+using testing_support::loaded;
 using Environment = std::map<std::string, std::string>;
 
 const std::string kQuorix = std::string(QUORIX_BINARY_DIR) + "/bin/quorix";
-const std::string kPlatformLibrary = std::string(QUORIX_BINARY_DIR) + "/lib/libquorix_platform.so";
+const std::string kBuiltLibraries = std::string(QUORIX_BINARY_DIR) + "/lib";
 
 const fixtures::ExifEdits kEdits {
     { "Exif.Image.Make", "Quorix Test" },
@@ -38,13 +40,6 @@ Environment english(Environment more = {})
 testing_support::ChildResult info(const std::string& photo, const Environment& environment)
 {
     return testing_support::runProgram(kQuorix, { "info", "-j", "1", photo }, environment);
-}
-
-// The dynamic loader's own log (LD_DEBUG=files) names every shared object
-// a run loads, whoever asked for it.
-bool loaded(const testing_support::ChildResult& run, const std::string& file)
-{
-    return run.err.find("file=" + file) != std::string::npos || run.err.find("/" + file + " [") != std::string::npos;
 }
 
 bool hasRow(const std::string& table, const std::string& label, const std::string& value)
@@ -86,10 +81,12 @@ TEST(InfoFullReader, WithoutItsLibrarySaysSoOnceAndShowsThePhotosItWouldReadAsUn
     const auto jpeg = fixtures::writeJpeg(dir.path(), "a.jpg", 64, 48, kEdits);
     const auto png = fixtures::writePng(dir.path(), "a.png", 24, 16, kEdits);
     // The platform library found in a folder without the full reader beside
-    // it, as in an installation that lost the file.
+    // it (the date formats library is there), as in an installation that
+    // lost the file.
     const std::string libraries = dir.path() + "/libraries";
     std::filesystem::create_directory(libraries);
-    std::filesystem::create_symlink(kPlatformLibrary, libraries + "/libquorix_platform.so");
+    for (const char* library : { "libquorix_platform.so", "libquorix_date_formats.so" })
+        std::filesystem::create_symlink(kBuiltLibraries + "/" + library, libraries + "/" + library);
     const Environment broken = english({ { "LD_LIBRARY_PATH", libraries } });
 
     // Both of the two copies that describe the files meet a PNG.

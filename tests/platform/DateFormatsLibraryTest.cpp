@@ -1,0 +1,93 @@
+// ICU's full date formatter lives in libquorix_date_formats.so, which the
+// platform opens from its own folder the first time a formatter needs it.
+// Without it, a formatter answers nil for what only ICU can write or read,
+// and the process says so once on standard error.
+
+#include "cli/ChildProcess.h"
+#include "foundation/NSDate.h"
+#include "foundation/NSDateFormatter.h"
+#include "foundation/NSString.h"
+#include "runtime/AutoreleasePool.h"
+#include "support/ImageFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+const std::string kBuiltLibraries = std::string(QUORIX_BINARY_DIR) + "/lib";
+
+// A date no light path writes: its era needs ICU's formatter.
+constexpr const char* kEraPattern = "G y-MM-dd";
+constexpr double may6th2014At070809Utc = 1399360089;
+
+Ref<NSDateFormatter> formatterWithPattern(const char* pattern)
+{
+    auto formatter = NSDateFormatter::create();
+    formatter->setDateFormat(pattern);
+    return formatter;
+}
+
+std::string written(const NSDateFormatter* formatter, double seconds)
+{
+    auto text = formatter->stringFromDate(NSDate::dateWithTimeIntervalSince1970(seconds).get());
+    return text ? text->str() : "(nil)";
+}
+
+bool readsADate(const NSDateFormatter* formatter, const char* text)
+{
+    return formatter->dateFromString(NSString::stringWithUTF8String(text).get()) != nullptr;
+}
+
+} // namespace
+
+TEST(DateFormatsLibrary, IsOpenedFromThePlatformsFolderForADateOnlyItWrites)
+{
+    AutoreleasePool pool;
+    auto era = formatterWithPattern(kEraPattern);
+    ASSERT_EQ(written(era, may6th2014At070809Utc).substr(0, 2), "AD");
+
+    const std::string library = kBuiltLibraries + "/libquorix_date_formats.so";
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(handle, nullptr) << library << " is not loaded";
+    if (handle)
+        dlclose(handle);
+}
+
+// Run only as the child of the next test, with the platform library found in
+// a folder that lacks the date formats library.
+TEST(DateFormatsLibrary, DISABLED_WithoutItWritesAndReadsNothingOnlyItCould)
+{
+    AutoreleasePool pool;
+    auto era = formatterWithPattern(kEraPattern);
+    auto dotted = formatterWithPattern("dd.MM.yyyy");
+    EXPECT_EQ(written(era, may6th2014At070809Utc), "(nil)");
+    EXPECT_EQ(written(dotted, may6th2014At070809Utc), "(nil)");
+    EXPECT_FALSE(readsADate(dotted, "06.05.2014"));
+    // A formatter without a form needs no library to write its empty text.
+    auto formless = NSDateFormatter::create();
+    EXPECT_EQ(written(formless, may6th2014At070809Utc), "");
+}
+
+TEST(DateFormatsLibrary, WithoutItAFormatterAnswersNilAndTheProcessSaysSoOnce)
+{
+    fixtures::TempDir dir;
+    // The platform library in a folder without the date formats library
+    // beside it, as in an installation that lost the file.
+    const std::string libraries = dir.path() + "/libraries";
+    std::filesystem::create_directory(libraries);
+    std::filesystem::create_symlink(kBuiltLibraries + "/libquorix_platform.so", libraries + "/libquorix_platform.so");
+
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    auto run = testing_support::runProgram(self,
+        { "--gtest_also_run_disabled_tests", "--gtest_filter=DateFormatsLibrary.DISABLED_WithoutItWritesAndReadsNothingOnlyItCould" },
+        { { "LD_LIBRARY_PATH", libraries } });
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("[  PASSED  ] 1 test"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, std::filesystem::path(self).filename().string() + ": some dates cannot be written: " + libraries
+            + "/libquorix_date_formats.so: cannot open shared object file: No such file or directory\n");
+}
