@@ -4,9 +4,9 @@
 # to its own file, wherever the prefix is:
 #
 #   bin/                             quorix, quorix-viewer, QuorixTool
-#   lib/quorix/                      the platform, its full image reader, PhotoLibrary and
-#                                    PhotosUI (private: no other program links them, so not
-#                                    on the linker's path)
+#   lib/quorix/                      the platform, its full image reader and date formats,
+#                                    PhotoLibrary and PhotosUI (private: no other program
+#                                    links them, so not on the linker's path)
 #   lib/quorix/DynamicLibraries/     Quorix.so, the folder the loader loads at start
 #   share/quorix/, share/quorix-viewer/   the programs' main bundles (strings tables,
 #                                    and whatever else the build puts beside them)
@@ -27,11 +27,11 @@ set_target_properties(quorix quorix-viewer QuorixTool PROPERTIES
   INSTALL_RPATH "$ORIGIN/../${QUORIX_INSTALL_PRIVATE_LIBDIR}")
 set_target_properties(PhotoLibrary PhotosUI quorix_full_reader PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(Quorix PROPERTIES INSTALL_RPATH "$ORIGIN/..")
-# The platform needs nothing of ours: no run path at all once installed.
+# The platform and its date formats need nothing of ours: no run path at all once installed.
 
 install(TARGETS quorix quorix-viewer QuorixTool RUNTIME DESTINATION bin)
-# The platform opens its full image reader from its own folder.
-install(TARGETS quorix_platform quorix_full_reader PhotoLibrary PhotosUI
+# The platform opens its full image reader and its date formats from its own folder.
+install(TARGETS quorix_platform quorix_full_reader quorix_date_formats PhotoLibrary PhotosUI
   LIBRARY DESTINATION ${QUORIX_INSTALL_PRIVATE_LIBDIR} NAMELINK_SKIP)
 install(TARGETS Quorix LIBRARY DESTINATION ${QUORIX_INSTALL_LIBRARY_FOLDER} NAMELINK_SKIP)
 

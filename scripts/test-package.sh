@@ -88,8 +88,11 @@ expect_line()
 check_programs()
 {
     local prefix=$1 where=$2 info viewer
-    info=$(cd "$elsewhere" && "$prefix/bin/quorix" info "$sample") || fail "$where: quorix info failed"
+    info=$(cd "$elsewhere" && "$prefix/bin/quorix" info "$sample" 2>"$work/info.err") || fail "$where: quorix info failed"
+    [[ -s $work/info.err ]] && fail "$where: quorix info wrote to stderr: $(cat "$work/info.err")"
     expect_line "$where: quorix info" "$info" "Name +quorix-sample\.jpg"
+    # ICU's formatter, opened beside the platform, writes the long date.
+    expect_line "$where: quorix info" "$info" "Modified +[A-Z][a-z]+ [0-9]+, [0-9]{4} at [0-9]+:[0-9]{2}.*"
     expect_line "$where: quorix info" "$info" "Make +Quorix Project"
     expect_line "$where: quorix info" "$info" "Location +-22\.948658, -43\.157444"
     expect_line "$where: quorix info" "$info" "Place +Rio de Janeiro, Brazil \(9\.5 km\)"
@@ -118,7 +121,7 @@ echo "test-package: cmake --install into a throwaway prefix"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/quorix bin/quorix-viewer bin/QuorixTool \
-    lib/quorix/libquorix_platform.so lib/quorix/libquorix_full_reader.so lib/quorix/libPhotoLibrary.so lib/quorix/libPhotosUI.so \
+    lib/quorix/libquorix_platform.so lib/quorix/libquorix_full_reader.so lib/quorix/libquorix_date_formats.so lib/quorix/libPhotoLibrary.so lib/quorix/libPhotosUI.so \
     lib/quorix/DynamicLibraries/Quorix.so \
     share/quorix/en.lproj/Quorix.strings share/quorix/zh-Hant.lproj/Quorix.strings \
     share/quorix-viewer/de.lproj/Localizable.strings share/quorix-viewer/ja.lproj/Quorix.strings \
@@ -135,13 +138,21 @@ while IFS= read -r elf; do
         [[ $runpath == \$ORIGIN* && $runpath != *"$root"* ]] || fail "$elf: run path $runpath"
     fi
     ldd "$elf" | grep -q 'not found' && fail "$elf: $(ldd "$elf" | grep 'not found')"
-    ours=$(ldd "$elf" | grep -E 'libquorix_platform|libquorix_full_reader|libPhotoLibrary|Quorix\.so' || true)
+    ours=$(ldd "$elf" | grep -E 'libquorix_platform|libquorix_full_reader|libquorix_date_formats|libPhotoLibrary|Quorix\.so' || true)
     grep -v -- "=> $prefix/" <<<"$ours" | grep -q . && fail "$elf loads a library from outside the prefix: $ours"
 done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
 # exiv2 is loaded with the full image reader, for the photos the lean reader
 # leaves, not with the platform at every start.
 readelf -d "$prefix/lib/quorix/libquorix_platform.so" | grep -q 'NEEDED.*libexiv2' &&
     fail "libquorix_platform.so links exiv2"
+# ICU's formatting half is loaded with the date formats library, the first
+# time a date needs it; nothing else links it.
+while IFS= read -r elf; do
+    [[ $elf == */libquorix_date_formats.so ]] && continue
+    readelf -d "$elf" | grep -q 'NEEDED.*libicui18n' && fail "$elf links libicui18n"
+done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
+readelf -d "$prefix/lib/quorix/libquorix_date_formats.so" | grep -q 'NEEDED.*libicui18n' ||
+    fail "libquorix_date_formats.so does not link libicui18n"
 check_programs "$prefix" "installed in a prefix"
 
 echo "test-package: the package"
