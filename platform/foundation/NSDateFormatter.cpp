@@ -83,8 +83,8 @@ Ref<NSString> NSDateFormatter::stringFromDate(const NSDate* date) const
     if (!hasForm())
         return NSString::string();
     try {
-        // The common forms may be written here without ICU's formatter,
-        // before it is asked for the rest.
+        // The place for the styles that foundation/DateText.h writes without
+        // ICU's formatter; the engine writes the rest.
         foundation::DateEngine* full = engine();
         auto text = full ? full->format(millis) : std::nullopt;
         return text ? NSString::stringWithUTF8String(*text) : nullptr;
@@ -104,8 +104,8 @@ Ref<NSDate> NSDateFormatter::dateFromString(const NSString* text) const
     if (input.empty() || input.size() > maxParsedLength || !hasForm())
         return nullptr;
     try {
-        // The common forms may be read here without ICU's formatter, before
-        // it is asked for the rest.
+        // The place for the EXIF dates (foundation/ExifDateFields.h) that
+        // foundation/DateText.h reads without ICU; the engine reads the rest.
         foundation::DateEngine* full = engine();
         auto millis = full ? full->parse(input) : std::nullopt;
         return millis ? NSDate::dateWithTimeIntervalSince1970(*millis / 1000.0) : nullptr;

@@ -2,6 +2,7 @@
 // platform that links libicui18n, built as libquorix_date_formats.so.
 
 #include "foundation/DateEngine.h"
+#include "foundation/ExifDateFields.h"
 
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
@@ -11,7 +12,6 @@
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
-#include <array>
 #include <exception>
 #include <new>
 
@@ -87,28 +87,6 @@ std::unique_ptr<icu::Calendar> makeMachineCalendar()
     return calendar;
 }
 
-// The date format EXIF uses, and its text: digits at fixed places.
-constexpr std::string_view exifFormat = "yyyy:MM:dd HH:mm:ss";
-
-std::optional<std::array<int, 6>> exifDateFields(std::string_view text)
-{
-    constexpr std::string_view shape = "dddd:dd:dd dd:dd:dd";
-    if (text.size() != shape.size())
-        return std::nullopt;
-    for (size_t i = 0; i < shape.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (shape[i] == 'd' ? !digit : text[i] != shape[i])
-            return std::nullopt;
-    }
-    auto number = [&](size_t at, size_t length) {
-        int value = 0;
-        for (size_t i = at; i < at + length; ++i)
-            value = value * 10 + (text[i] - '0');
-        return value;
-    };
-    return std::array<int, 6> { number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2) };
-}
-
 class IcuDateEngine final : public DateEngine {
 public:
     IcuDateEngine(std::string pattern, NSDateFormatterStyle dateStyle, NSDateFormatterStyle timeStyle)
@@ -172,7 +150,7 @@ icu::DateFormat* IcuDateEngine::dateFormat()
 
 icu::Calendar* IcuDateEngine::exifCalendar()
 {
-    if (pattern_ != exifFormat)
+    if (pattern_ != kExifDateFormat)
         return nullptr;
     Objects& current = objects();
     if (!current.exifCalendar)
