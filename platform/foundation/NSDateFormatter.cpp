@@ -1,6 +1,8 @@
 #include "foundation/NSDateFormatter.h"
 
 #include "foundation/DateEngine.h"
+#include "foundation/DateText.h"
+#include "foundation/ExifDateFields.h"
 #include "foundation/NSDate.h"
 #include "foundation/NSString.h"
 
@@ -83,8 +85,12 @@ Ref<NSString> NSDateFormatter::stringFromDate(const NSDate* date) const
     if (!hasForm())
         return NSString::string();
     try {
-        // The place for the styles that foundation/DateText.h writes without
-        // ICU's formatter; the engine writes the rest.
+        // The common styles are written from the locale's data without
+        // ICU's formatter, whose library is opened only for the rest.
+        if (format_.empty()) {
+            if (auto text = foundation::datetext::styledText(millis, dateStyle_, timeStyle_))
+                return NSString::stringWithUTF8String(*text);
+        }
         foundation::DateEngine* full = engine();
         auto text = full ? full->format(millis) : std::nullopt;
         return text ? NSString::stringWithUTF8String(*text) : nullptr;
@@ -104,8 +110,17 @@ Ref<NSDate> NSDateFormatter::dateFromString(const NSString* text) const
     if (input.empty() || input.size() > maxParsedLength || !hasForm())
         return nullptr;
     try {
-        // The place for the EXIF dates (foundation/ExifDateFields.h) that
-        // foundation/DateText.h reads without ICU; the engine reads the rest.
+        // EXIF dates of the common years are read without ICU's formatter.
+        if (format_ == foundation::kExifDateFormat) {
+            if (auto fields = foundation::exifDateFields(input)) {
+                using foundation::datetext::ExifReading;
+                const ExifReading reading = foundation::datetext::readExifDate(*fields);
+                if (reading.kind == ExifReading::Kind::Date)
+                    return NSDate::dateWithTimeIntervalSince1970(reading.secondsSince1970);
+                if (reading.kind == ExifReading::Kind::NoDate)
+                    return nullptr;
+            }
+        }
         foundation::DateEngine* full = engine();
         auto millis = full ? full->parse(input) : std::nullopt;
         return millis ? NSDate::dateWithTimeIntervalSince1970(*millis / 1000.0) : nullptr;

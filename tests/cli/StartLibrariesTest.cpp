@@ -17,3 +17,28 @@ TEST(ProgramStart, LoadsNoDateFormatterForAnAnswerWithoutDates)
     EXPECT_FALSE(testing_support::loaded(run, "libicui18n.so"));
     EXPECT_FALSE(testing_support::loaded(run, "libquorix_date_formats.so"));
 }
+
+// A photo's table writes its Modified date and reads its EXIF dates from the
+// locale's own data in the common locales, opening neither; a locale of
+// another calendar opens the date formats library for them.
+TEST(ProgramStart, WritesAPhotosDatesWithoutTheDateFormatterUnlessTheLocaleNeedsIt)
+{
+    const std::string quorix = std::string(QUORIX_BINARY_DIR) + "/bin/quorix";
+    const std::string photo = std::string(QUORIX_SOURCE_DIR) + "/samples/no-position.jpg";
+    struct Case {
+        const char* locale;
+        const char* modified;
+        bool needsFormatter;
+    };
+    for (const Case& c : { Case { "C.UTF-8", "Modified", false }, Case { "de_DE.UTF-8", "Geändert", false }, Case { "th_TH.UTF-8", "Modified", true } }) {
+        SCOPED_TRACE(c.locale);
+        auto run = testing_support::runProgram(quorix, { "info", photo }, { { "LD_DEBUG", "files" }, { "LC_ALL", c.locale }, { "LANGUAGE", "" } });
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_TRUE(testing_support::loaded(run, "libquorix_platform.so")) << "no loader log: " << run.err;
+        const auto row = run.out.find(c.modified);
+        ASSERT_NE(row, std::string::npos) << run.out;
+        EXPECT_GT(run.out.find('\n', row) - row, std::string(c.modified).size() + 8) << "the row has no date: " << run.out;
+        EXPECT_EQ(testing_support::loaded(run, "libquorix_date_formats.so"), c.needsFormatter);
+        EXPECT_EQ(testing_support::loaded(run, "libicui18n.so"), c.needsFormatter);
+    }
+}
