@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up cost of one `quorix` process beside exiv2's, on one photo and for
 # `--version`: instructions (callgrind, steady on a busy machine) and wall
-# clock (hyperfine, all commands side by side in one run, so ratios hold):
+# clock (hyperfine, all commands side by side in rounds, so ratios hold):
 #
 #   bench/compare-startup.sh BUILD_DIR [PHOTO...]
 #
@@ -44,14 +44,23 @@ args=()
 for command in "${pairs[@]}"; do
   args+=(-n "$command" "$command")
 done
-hyperfine -N --warmup 5 --runs "$runs" --export-json "$work/times.json" "${args[@]}" >/dev/null 2>&1
-python3 - "$work/times.json" "$build/bin/" <<'PY'
-import json, sys
-results = json.load(open(sys.argv[1]))["results"]
-prefix = sys.argv[2]
-print(f"{'command (wall clock, hyperfine -N)':60} {'quorix':>12} {'yardstick':>12} {'ratio':>7}")
-for a, b in zip(results[0::2], results[1::2]):
-    name = a["command"].replace(prefix, "")
-    print(f"{name:60} {a['mean']*1e3:9.2f} ms {b['mean']*1e3:9.2f} ms {a['mean']/b['mean']:6.2f}x"
-          f"   (user+sys {1e3*(a['user']+a['system']):.2f} / {1e3*(b['user']+b['system']):.2f} ms)")
+# The machine's speed drifts over a run: the commands are timed in ROUNDS
+# short rounds, each timing every command in turn, and each pair's ratio is
+# the median of its rounds' ratios (times are medians of the rounds' means).
+rounds=${ROUNDS:-10}
+for ((round = 0; round < rounds; round++)); do
+  hyperfine -N --warmup 3 --runs "$(((runs + rounds - 1) / rounds))" --export-json "$work/times-$round.json" "${args[@]}" >/dev/null 2>&1
+done
+python3 - "$build/bin/" "$work"/times-*.json <<'PY'
+import json, statistics, sys
+prefix = sys.argv[1]
+rounds = [json.load(open(path))["results"] for path in sys.argv[2:]]
+print(f"{'command (wall clock, hyperfine -N, medians of rounds)':60} {'quorix':>12} {'yardstick':>12} {'ratio':>7}  range")
+for i in range(0, len(rounds[0]), 2):
+    a = [r[i]["mean"] for r in rounds]
+    b = [r[i + 1]["mean"] for r in rounds]
+    ratios = [x / y for x, y in zip(a, b)]
+    name = rounds[0][i]["command"].replace(prefix, "")
+    print(f"{name:60} {statistics.median(a)*1e3:9.2f} ms {statistics.median(b)*1e3:9.2f} ms {statistics.median(ratios):6.2f}x"
+          f"  {min(ratios):.2f}-{max(ratios):.2f}")
 PY
