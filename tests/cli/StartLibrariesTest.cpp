@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 TEST(ProgramStart, LoadsNoDateFormatterForAnAnswerWithoutDates)
@@ -41,4 +42,25 @@ TEST(ProgramStart, WritesAPhotosDatesWithoutTheDateFormatterUnlessTheLocaleNeeds
         EXPECT_EQ(testing_support::loaded(run, "libquorix_date_formats.so"), c.needsFormatter);
         EXPECT_EQ(testing_support::loaded(run, "libicui18n.so"), c.needsFormatter);
     }
+}
+
+// An empty locale variable counts as unset, for the dates as for the labels:
+// `LC_ALL= LANG=de_DE.UTF-8` is German throughout, and an empty LC_ALL over
+// a C locale is the plain English form, not ICU's root one ("2026 M12 8").
+TEST(ProgramStart, PassesOverEmptyLocaleVariablesForItsDates)
+{
+    const std::string quorix = std::string(QUORIX_BINARY_DIR) + "/bin/quorix";
+    const std::string photo = std::string(QUORIX_SOURCE_DIR) + "/samples/no-position.jpg";
+    auto row = [&](const std::map<std::string, std::string>& environment, const std::string& label) {
+        auto run = testing_support::runProgram(quorix, { "info", photo }, environment);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const auto at = run.out.find(label);
+        return at == std::string::npos ? std::string("(no row)") : run.out.substr(at, run.out.find('\n', at) - at);
+    };
+    const std::string german = row({ { "LC_ALL", "de_DE.UTF-8" }, { "LANGUAGE", "" } }, "Geändert");
+    EXPECT_NE(german.find("Dezember"), std::string::npos) << german;
+    EXPECT_EQ(row({ { "LC_ALL", "" }, { "LC_MESSAGES", "" }, { "LANG", "de_DE.UTF-8" }, { "LANGUAGE", "" } }, "Geändert"), german);
+    const std::string plain = row({ { "LC_ALL", "C.UTF-8" }, { "LANGUAGE", "" } }, "Modified");
+    EXPECT_NE(plain.find(" at "), std::string::npos) << plain;
+    EXPECT_EQ(row({ { "LC_ALL", "" }, { "LC_MESSAGES", "C.UTF-8" }, { "LANGUAGE", "" } }, "Modified"), plain);
 }
