@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -374,6 +375,34 @@ TEST(RuntimeTargetAction, DeliversTheSenderThroughTheRuntimeAndSeesReplacements)
 
     EXPECT_FALSE(objc_sendAction("rt_tapped:", RTDog::create().get(), button)); // does not answer it
     EXPECT_FALSE(objc_sendAction("rt_tapped:", nullptr, button));
+}
+
+// Counts changed while the process had one thread, then by two threads at
+// once: every retain and release counts, and the last release ends it.
+TEST(RuntimeReferenceCounts, StayExactWhenThreadsShareAnObject)
+{
+    auto shared = RTDog::create();
+    for (int i = 0; i < 3; ++i)
+        shared->retain();
+    constexpr int kRounds = 1'000'000;
+    std::atomic<int> ready { 0 };
+    auto churn = [&] {
+        ready.fetch_add(1);
+        while (ready.load() < 2) { }
+        for (int i = 0; i < kRounds; ++i) {
+            shared->retain();
+            shared->release();
+        }
+    };
+    std::thread other(churn);
+    churn();
+    other.join();
+    for (int i = 0; i < 3; ++i)
+        shared->release();
+    EXPECT_EQ(shared->retainCount(), 1);
+    const int destroyed = g_animalsDestroyed;
+    shared = nullptr;
+    EXPECT_EQ(g_animalsDestroyed, destroyed + 1);
 }
 
 TEST(RuntimeOnce, RunsTheBlockOnceAcrossThreads)
