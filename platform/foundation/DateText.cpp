@@ -108,7 +108,7 @@ std::string utf8(const icu::UnicodeString& text)
 
 bool succeeded(UErrorCode status) { return U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING; }
 
-// A string resource of the locale's data, found with ICU's fallback through
+// A resource of the locale's data, found with ICU's fallback through
 // parent locales at every level of `path`.
 std::optional<icu::ResourceBundle> resource(const icu::ResourceBundle& from, std::initializer_list<const char*> path)
 {
@@ -376,7 +376,8 @@ std::shared_ptr<const CachedForm> formFor(unsigned dateStyle, unsigned timeStyle
 {
     static std::mutex mutex;
     static std::vector<std::shared_ptr<const CachedForm>> forms;
-    const icu::Locale& locale = icu::Locale::getDefault();
+    // A copy: another thread may set a new default meanwhile.
+    const icu::Locale locale = icu::Locale::getDefault();
     std::string_view name = locale.getName();
     {
         std::lock_guard lock(mutex);
