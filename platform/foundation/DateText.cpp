@@ -69,13 +69,13 @@ struct CivilTime {
     long offset; // seconds east of UTC
 };
 
-// The civil time of a second in the process's time zone; nothing far
-// outside 1900-2099, or where the zone counts leap seconds (ICU never does).
+// The civil time of a second in the process's time zone (as the last
+// followTimeZoneVariable() left it); nothing far outside 1900-2099, or
+// where the zone counts leap seconds (ICU never does).
 std::optional<CivilTime> localTime(std::int64_t second)
 {
     if (second < kEarliestSecond - 2 * secondsPerDay || second >= kEndSecond + 2 * secondsPerDay)
         return std::nullopt;
-    followTimeZoneVariable();
     const auto time = static_cast<std::time_t>(second);
     std::tm fields {};
     if (!localtime_r(&time, &fields))
@@ -459,6 +459,7 @@ std::optional<std::string> styledText(double millisSince1970, unsigned dateStyle
         return std::nullopt;
     const auto wholeMillis = static_cast<std::int64_t>(millis);
     const std::int64_t second = wholeMillis / 1000 - (wholeMillis % 1000 < 0 ? 1 : 0);
+    followTimeZoneVariable();
     auto time = localTime(second);
     if (!time || time->year < kFirstYear || time->year > kLastYear)
         return std::nullopt;
@@ -487,6 +488,7 @@ ExifReading readExifDate(const std::array<int, 6>& fields)
     // clocks near this time; each offset that gives back the same wall
     // time names an instant. None: the clocks skipped it. Two: it happened
     // twice, and the later is meant.
+    followTimeZoneVariable();
     std::optional<std::int64_t> found;
     for (std::int64_t probe : { wall - secondsPerDay, wall + secondsPerDay }) {
         auto around = localTime(probe);

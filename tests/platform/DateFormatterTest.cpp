@@ -2,18 +2,15 @@
 #include "foundation/NSDateFormatter.h"
 #include "foundation/NSString.h"
 #include "runtime/AutoreleasePool.h"
+
 #include "ScopedDateDefaults.h"
 
 #include <gtest/gtest.h>
 
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
-#include <unicode/timezone.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
-#include <memory>
 #include <optional>
 #include <string>
 

@@ -115,6 +115,18 @@ TEST(DateText, AnswersNothingOutsideItsYearsOrForNoStyle)
     EXPECT_NE(styledText(0, 3, 1), std::nullopt);
 }
 
+// A zone set in TZ after the first date, without telling the C library
+// (tzset), is followed from the next date on.
+TEST(DateText, FollowsTheTimeZoneVariableWhenItChanges)
+{
+    ScopedTimeZone utc("UTC");
+    ScopedLocale english("en_US");
+    EXPECT_EQ(styledText(0, 0, 2), "12:00:00\u202FAM");
+    setenv("TZ", "Asia/Kolkata", 1);
+    EXPECT_EQ(styledText(0, 0, 2), "5:30:00\u202FAM");
+    EXPECT_EQ(readExifDate({ 1970, 1, 1, 5, 30, 0 }).secondsSince1970, 0);
+}
+
 // Every hour, and the half hours, of the days the clocks change in zones
 // that change them forward, back, at midnight and by 45 minutes: each EXIF
 // date reads as ICU's strict calendar reads it, or is left to it.
