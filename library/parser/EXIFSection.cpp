@@ -22,7 +22,7 @@ enum class Form {
 };
 
 struct ExifRow {
-    std::string_view label;
+    QXLiteralKey label;
     const char* key;
     Form form;
     const char* argument;

@@ -6,6 +6,8 @@
 #include "parser/SectionRows.h"
 #include "util/NSObject+ZELExtension.h"
 
+#include <atomic>
+
 using quorix::parser::addRow;
 
 namespace {
@@ -15,7 +17,14 @@ namespace {
 // declaration of the width decides for both, since the two are declared alike.
 Ref<NSString> sizeText(id asset, const char* widthName, const char* heightName)
 {
-    if (IsPropertyObjectType(NSClassFromString("PLManagedAsset"), widthName)) {
+    // Looked up by name until the host has registered it; a class stays.
+    static std::atomic<Class> assetClass { nullptr };
+    Class declaring = assetClass.load(std::memory_order_acquire);
+    if (!declaring) {
+        declaring = NSClassFromString("PLManagedAsset");
+        assetClass.store(declaring, std::memory_order_release);
+    }
+    if (IsPropertyObjectType(declaring, widthName)) {
         id width = objc::send<id>(asset, widthName);
         id height = objc::send<id>(asset, heightName);
         if (!width || !height)

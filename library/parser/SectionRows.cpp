@@ -6,11 +6,11 @@
 
 namespace quorix::parser {
 
-void addRow(NSMutableArray* rows, std::string_view labelKey, const NSObject* value)
+void addRow(NSMutableArray* rows, QXLiteralKey labelKey, const NSObject* value)
 {
     if (!value)
         return;
-    addNonNullObject(rows, QXRow::rowWithLabelAndValue(QXLocalizedString(labelKey).get(), value));
+    addNonNullObject(rows, QXRow::rowWithLabelAndValue(QXLocalizedLabel(labelKey).get(), value));
 }
 
 Ref<NSString> localizedFormat(std::string_view format, const NSObject* value)

@@ -2,6 +2,7 @@
 
 #include "foundation/NSArray.h"
 #include "foundation/NSString.h"
+#include "util/Localization.h"
 
 #include <string_view>
 
@@ -10,9 +11,9 @@ namespace quorix::parser {
 
 // Appends a row of the localized label (key = the English label) and the
 // value, when a row is made: nothing for a nil value or an empty translation.
-void addRow(NSMutableArray* rows, std::string_view labelKey, const NSObject* value);
+void addRow(NSMutableArray* rows, QXLiteralKey labelKey, const NSObject* value);
 template<class T>
-void addRow(NSMutableArray* rows, std::string_view labelKey, const Ref<T>& value)
+void addRow(NSMutableArray* rows, QXLiteralKey labelKey, const Ref<T>& value)
 {
     addRow(rows, labelKey, static_cast<const NSObject*>(value.get()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/NSString.h"
+#include "util/Localization.h"
 
 #include <optional>
 #include <span>
@@ -14,8 +15,8 @@ namespace quorix::vocabulary {
 
 struct Entry {
     int code;
-    std::string_view key;
-    std::string_view fallback;
+    QXLiteralKey key;
+    QXLiteralKey fallback;
 };
 
 using Table = std::span<const Entry>;

@@ -2,7 +2,69 @@
 
 #include "foundation/NSBundle.h"
 
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+#include <sys/single_threaded.h>
+
 Ref<NSString> QXLocalizedString(std::string_view key, std::string_view fallback)
 {
     return NSBundle::mainBundle()->localizedStringObject(key, fallback, "Quorix");
+}
+
+namespace {
+
+struct RememberedLabel {
+    QXLiteralKey key = "";
+    QXLiteralKey fallback = "";
+    uint64_t generation = 0;
+    Ref<NSString> text;
+};
+
+// A literal's address picks a pair of slots; a new label takes the pair's
+// older one.
+class RememberedLabels {
+public:
+    Ref<NSString> find(QXLiteralKey key, QXLiteralKey fallback)
+    {
+        // While the process has one thread nothing else can reach the table;
+        // once it has more, one lock guards it.
+        std::unique_lock guard(lock_, std::defer_lock);
+        if (!__libc_single_threaded)
+            guard.lock();
+        NSBundle* bundle = NSBundle::mainBundle();
+        // Read before the lookup: a flush meanwhile leaves the slot stale, not wrong.
+        const uint64_t generation = bundle->localizationGeneration();
+        const auto address = reinterpret_cast<uintptr_t>(key.text().data());
+        const size_t first = ((address * 0x9e3779b97f4a7c15ull) >> (64 - kSlotBits)) & ~size_t { 1 };
+        for (size_t i = first; i < first + 2; ++i) {
+            const RememberedLabel& slot = slots_[i];
+            if (slot.key == key && slot.fallback == fallback && slot.generation == generation)
+                return slot.text;
+        }
+        RememberedLabel& replaced = slots_[first + older_[first / 2]];
+        older_[first / 2] ^= 1;
+        replaced.text = QXLocalizedString(key.text(), fallback.text());
+        replaced.key = key;
+        replaced.fallback = fallback;
+        replaced.generation = generation;
+        return replaced.text;
+    }
+
+private:
+    static constexpr unsigned kSlotBits = 8;
+
+    std::mutex lock_;
+    std::array<RememberedLabel, size_t { 1 } << kSlotBits> slots_;
+    std::array<uint8_t, (size_t { 1 } << kSlotBits) / 2> older_ {};
+};
+
+} // namespace
+
+Ref<NSString> QXLocalizedLabel(QXLiteralKey key, QXLiteralKey fallback)
+{
+    // Never destroyed: labels may be asked for while the process exits.
+    static auto* labels = new RememberedLabels;
+    return labels->find(key, fallback);
 }

@@ -255,6 +255,7 @@ void NSBundle::flushLocalizationCache()
     searchOrder_.reset();
     stringObjects_.clear();
     recentLookups_.fill({});
+    generation_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 // Called with lock_ held. The first localization folder whose copy of the

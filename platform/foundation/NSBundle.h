@@ -5,6 +5,8 @@
 #include "runtime/ClassDefinition.h"
 
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -51,6 +53,9 @@ public:
     // Forgets loaded tables, so the next lookup reads the environment and the
     // files again.
     void flushLocalizationCache();
+    // Counts the flushes: a text looked up at one count stays the answer for
+    // its key until the count moves, so a caller may keep it that long.
+    uint64_t localizationGeneration() const { return generation_.load(std::memory_order_acquire); }
 
 protected:
     NSBundle() = default;
@@ -59,6 +64,7 @@ private:
     const foundation::StringsTable* table(std::string_view name) const;
 
     mutable std::mutex lock_;
+    std::atomic<uint64_t> generation_ { 1 };
     mutable std::map<std::string, std::optional<foundation::StringsTable>, std::less<>> tables_;
     mutable std::optional<std::vector<std::string>> searchOrder_;
     // Strings already made by localizedStringObject, by table, key and value.

@@ -35,13 +35,71 @@ std::vector<NSDictionary::Entry>::const_iterator NSDictionary::lowerBound(std::s
 Ref<NSDictionary> NSDictionary::dictionaryWithDictionary(const NSDictionary* other)
 {
     auto dictionary = make_object<NSDictionary>();
-    if (other)
+    if (other) {
         dictionary->entries_ = other->entries_;
+        dictionary->buildIndex();
+    }
     return dictionary;
+}
+
+namespace {
+
+// Fewer entries than this are found as fast by the binary search.
+constexpr size_t kFewestIndexed = 8;
+// Positions are kept in a byte.
+constexpr size_t kMostIndexed = 255;
+
+// The length and four letters spread over the key: property keys that share
+// a long start ("ExposureTime", "ExposureMode") differ further on.
+size_t keyHash(std::string_view key)
+{
+    const size_t length = key.size();
+    uint64_t mixed = length;
+    if (length > 0) {
+        auto at = [&](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(key[i])); };
+        mixed |= at(0) << 8 | at(length / 3) << 16 | at(2 * length / 3) << 24 | at(length - 1) << 32;
+    }
+    return static_cast<size_t>((mixed * 0x9e3779b97f4a7c15ull) >> 32);
+}
+
+} // namespace
+
+void NSDictionary::buildIndex()
+{
+    index_.clear();
+    if (entries_.size() < kFewestIndexed || entries_.size() > kMostIndexed)
+        return;
+    size_t slots = 16;
+    while (slots < 2 * entries_.size())
+        slots *= 2;
+    index_.assign(slots, 0);
+    for (size_t position = 0; position < entries_.size(); ++position) {
+        size_t slot = keyHash(entries_[position].first) & (slots - 1);
+        while (index_[slot] != 0)
+            slot = (slot + 1) & (slots - 1);
+        index_[slot] = static_cast<uint8_t>(position + 1);
+    }
+}
+
+const NSDictionary::Entry* NSDictionary::findIndexed(std::string_view key) const
+{
+    const size_t mask = index_.size() - 1;
+    for (size_t slot = keyHash(key) & mask;; slot = (slot + 1) & mask) {
+        const uint8_t held = index_[slot];
+        if (held == 0)
+            return nullptr;
+        const Entry& entry = entries_[held - 1];
+        if (entry.first == key)
+            return &entry;
+    }
 }
 
 id NSDictionary::objectForKey(std::string_view key) const
 {
+    if (!index_.empty()) {
+        const Entry* entry = findIndexed(key);
+        return entry ? entry->second.get() : nullptr;
+    }
     auto it = lowerBound(key);
     return it != entries_.end() && it->first == key ? it->second.get() : nullptr;
 }

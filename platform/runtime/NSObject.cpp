@@ -68,6 +68,18 @@ NSObject* NSObject::retain()
     return this;
 }
 
+namespace {
+
+// The last release's work, apart so that every other release stays a few
+// instructions without a stack frame.
+[[gnu::noinline]] void sendDealloc(NSObject* object)
+{
+    static const SEL dealloc("dealloc");
+    objc::send<void>(object, dealloc);
+}
+
+} // namespace
+
 void NSObject::release()
 {
     if (immortal_ || deallocating_.load(std::memory_order_relaxed))
@@ -79,10 +91,9 @@ void NSObject::release()
     } else {
         before = refs_.fetch_sub(1, std::memory_order_acq_rel);
     }
-    if (before == 1) {
+    if (before == 1) [[unlikely]] {
         deallocating_.store(true, std::memory_order_relaxed);
-        static const SEL dealloc("dealloc");
-        objc::send<void>(this, dealloc);
+        sendDealloc(this);
     }
 }
 

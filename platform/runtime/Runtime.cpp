@@ -274,7 +274,8 @@ objc_property_t class_getProperty(Class cls, const char* name)
         return nullptr;
     for (Class c = cls; c; c = c->superclass) {
         for (auto& property : c->properties) {
-            if (property->name == name)
+            // Names mostly differ in their first letter: test it before the rest.
+            if (property->name.front() == name[0] && property->name == name)
                 return property.get();
         }
     }

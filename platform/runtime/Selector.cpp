@@ -90,16 +90,26 @@ const std::string* internText(const char* text)
         std::atomic<const char*> text { nullptr };
         std::atomic<const std::string*> name { nullptr };
     };
-    static std::array<Remembered, 256> remembered;
-    Remembered& slot = remembered[(reinterpret_cast<uintptr_t>(text) >> 3) % remembered.size()];
-    if (slot.text.load(std::memory_order_relaxed) == text) {
-        const std::string* name = slot.name.load(std::memory_order_relaxed);
-        if (name && std::strcmp(text, name->c_str()) == 0)
-            return name;
+    // A text's address picks a pair of slots (literals lie close together,
+    // so the address is mixed first); a new name takes the pair's second
+    // slot after the first one's entry moves there.
+    static std::array<Remembered, 512> remembered;
+    const size_t first = ((reinterpret_cast<uintptr_t>(text) * 0x9e3779b97f4a7c15ull) >> 55) & ~size_t { 1 };
+    for (size_t i = first; i < first + 2; ++i) {
+        Remembered& slot = remembered[i];
+        if (slot.text.load(std::memory_order_relaxed) == text) {
+            const std::string* name = slot.name.load(std::memory_order_relaxed);
+            if (name && std::strcmp(text, name->c_str()) == 0)
+                return name;
+        }
     }
     const std::string* name = intern(text);
-    slot.name.store(name, std::memory_order_relaxed);
-    slot.text.store(text, std::memory_order_relaxed);
+    Remembered& newer = remembered[first];
+    Remembered& older = remembered[first + 1];
+    older.name.store(newer.name.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    older.text.store(newer.text.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    newer.name.store(name, std::memory_order_relaxed);
+    newer.text.store(text, std::memory_order_relaxed);
     return name;
 }
 

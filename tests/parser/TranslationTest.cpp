@@ -148,4 +148,20 @@ TEST(TranslatedFormat, IsUsedAsWrittenWithoutItsPlaceholderOrWithOtherConversion
     }
 }
 
+// The labels and coded values of every photo are remembered between parses;
+// a table put in place later (another language chosen) must still show.
+TEST(TranslatedLabels, FollowTheTableInPlaceAtEachParse)
+{
+    AutoreleasePool pool;
+    auto parser = newParser();
+    for (const char* word : { "Brennweite", "Fokus" }) {
+        SCOPED_TRACE(word);
+        ScopedStringsTable table("de", std::string("\"Focal Length\" = \"") + word + "\";\n\"manual exposure\" = \"" + word + "\";\n");
+        parser->send("getEXIFInfo:",
+            properties(kCGImagePropertyExifDictionary,
+                { { kCGImagePropertyExifFocalLength, integer(28) }, { kCGImagePropertyExifExposureMode, integer(1) } }));
+        EXPECT_EQ(rowsOf(parser->exif()), (std::vector<RowText> { { word, "28 mm" }, { "Exposure Mode", word } }));
+    }
+}
+
 } // namespace

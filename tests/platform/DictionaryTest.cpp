@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,42 @@ TEST(Dictionary, HoldsOneReferenceToEachValueUntilItIsReplacedOrRemoved)
     }
     EXPECT_EQ(value->retainCount(), before);
     EXPECT_EQ(replacement->retainCount(), before);
+}
+
+// An immutable copy finds its entries by its own road (a hash index from a
+// few entries up); it must answer every key, present or not, as the mutable
+// original does.
+TEST(Dictionary, ACopyFindsWhatItsOriginalFindsForEveryKey)
+{
+    AutoreleasePool pool;
+    const std::vector<std::string> photoKeys { "ExposureTime", "ExposureMode", "ExposureProgram", "ExposureBiasValue", "FNumber",
+        "Flash", "FocalLength", "FocalLenIn35mmFilm", "ISOSpeedRatings", "DateTimeOriginal", "DateTimeDigitized", "", "A", "AA",
+        "AAA", "AB", "BA" };
+    for (size_t size : { 3, 8, 17, 64, 255, 256, 300 }) {
+        SCOPED_TRACE(size);
+        std::vector<std::string> keys(photoKeys.begin(), photoKeys.begin() + std::min(size, photoKeys.size()));
+        for (size_t i = keys.size(); i < size; ++i)
+            keys.push_back("Key" + std::to_string(i * 7919 % 1000) + "-" + std::to_string(i));
+        auto original = NSMutableDictionary::dictionary();
+        for (const auto& key : keys)
+            original->setObjectForKey(NSString::stringWithUTF8String(key), key);
+        auto copy = NSDictionary::dictionaryWithDictionary(original.get());
+        ASSERT_EQ(copy->count(), keys.size());
+
+        std::vector<std::string> probes = keys;
+        for (const auto& key : keys) {
+            probes.push_back(key + "x");
+            if (!key.empty()) {
+                probes.push_back(key.substr(0, key.size() - 1));
+                std::string changed = key;
+                changed[changed.size() / 2] ^= 1;
+                probes.push_back(changed);
+            }
+        }
+        for (const auto& probe : probes)
+            EXPECT_EQ(copy->objectForKey(probe), original->objectForKey(probe)) << "key \"" << probe << "\"";
+        EXPECT_EQ(keysInOrder(copy.get()), keysInOrder(original.get()));
+    }
 }
 
 } // namespace
