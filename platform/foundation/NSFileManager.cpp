@@ -50,10 +50,11 @@ Ref<NSDictionary> NSFileManager::attributesOfItemAtPath(std::string_view path) c
     struct stat info {};
     if (path.empty() || ::stat(std::string(path).c_str(), &info) != 0)
         return nullptr;
-    auto attributes = NSMutableDictionary::dictionary();
-    attributes->setObjectForKey(NSNumber::numberWithUnsignedLongLong(static_cast<unsigned long long>(info.st_size)), NSFileSize);
+    // In the order of the keys, so each entry goes at the end.
+    auto attributes = NSMutableDictionary::dictionaryWithCapacity(3);
     double modified = static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
     attributes->setObjectForKey(NSDate::dateWithTimeIntervalSince1970(modified), NSFileModificationDate);
+    attributes->setObjectForKey(NSNumber::numberWithUnsignedLongLong(static_cast<unsigned long long>(info.st_size)), NSFileSize);
     attributes->setObjectForKey(NSString::stringWithUTF8String(fileType(info.st_mode)), NSFileType);
     return attributes;
 }

@@ -2,6 +2,8 @@
 
 #include "foundation/NSString.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <unistd.h>
 
@@ -15,20 +17,30 @@ QX_DEFINE_CLASS(NSURL)
 namespace {
 
 // `prefix` followed by the path with every byte but letters, digits and
-// "/-_.~" percent-encoded.
+// "/-_.~" percent-encoded (by a table of the bytes kept as they are: the C
+// library's character classes would follow the process locale).
 std::string percentEncodePath(std::string_view prefix, const std::string& path)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(prefix.size() + path.size() + 8);
-    out += prefix;
+    static constexpr auto kept = [] {
+        std::array<bool, 256> table {};
+        for (int c = 0; c < 256; ++c)
+            table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' || c == '-'
+                || c == '_' || c == '.' || c == '~';
+        return table;
+    }();
+    size_t length = prefix.size();
+    for (unsigned char c : path)
+        length += kept[c] ? 1 : 3;
+    std::string out(length, '\0');
+    char* at = std::copy(prefix.begin(), prefix.end(), out.data());
     for (unsigned char c : path) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
-            out += static_cast<char>(c);
-        else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
+        if (kept[c]) {
+            *at++ = static_cast<char>(c);
+        } else {
+            *at++ = '%';
+            *at++ = hex[c >> 4];
+            *at++ = hex[c & 15];
         }
     }
     return out;

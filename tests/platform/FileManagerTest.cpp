@@ -4,6 +4,7 @@
 #include "foundation/NSFileManager.h"
 #include "foundation/NSNumber.h"
 #include "foundation/NSString.h"
+#include "foundation/NSURL.h"
 #include "runtime/AutoreleasePool.h"
 
 #include <gtest/gtest.h>
@@ -218,6 +219,19 @@ TEST_F(FileManagerTest, AFailedRemovalReportsFailure)
     EXPECT_FALSE(manager_->removeItemAtPath(path("locked")));
     fs::permissions(path("locked"), fs::perms::owner_write, fs::perm_options::add);
     EXPECT_TRUE(fs::exists(path("locked/keep.strings")));
+}
+
+// A file URL spells out every byte of the path but letters, digits and
+// "/-_.~" (UTF-8 byte by byte, in upper-case hex), whatever the locale; its
+// path stays the text it was made from.
+TEST(FileURL, EncodesEveryByteButLettersDigitsAndPathMarks)
+{
+    AutoreleasePool pool;
+    const std::string path = "/Fotos/Über 100% ~a_b-c.d/#?;\x7f\xff.jpg";
+    auto url = NSURL::fileURLWithPath(path);
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->absoluteString()->str(), "file:///Fotos/%C3%9Cber%20100%25%20~a_b-c.d/%23%3F%3B%7F%FF.jpg");
+    EXPECT_EQ(url->path()->str(), path);
 }
 
 } // namespace
