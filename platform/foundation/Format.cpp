@@ -24,8 +24,16 @@ public:
         if (!spilled_ && piece.size() <= kStackCapacity - size_) {
             std::memcpy(stack_.data() + size_, piece.data(), piece.size());
             size_ += piece.size();
-            return;
+        } else {
+            appendSpilled(piece);
         }
+    }
+
+    std::string take() { return spilled_ ? std::move(heap_) : std::string(stack_.data(), size_); }
+
+private:
+    [[gnu::noinline]] void appendSpilled(std::string_view piece)
+    {
         if (!spilled_) {
             heap_.reserve(size_ + piece.size() + kStackCapacity);
             heap_.assign(stack_.data(), size_);
@@ -34,9 +42,6 @@ public:
         heap_.append(piece);
     }
 
-    std::string take() { return spilled_ ? std::move(heap_) : std::string(stack_.data(), size_); }
-
-private:
     static constexpr size_t kStackCapacity = 256;
     std::array<char, kStackCapacity> stack_;
     size_t size_ = 0;
@@ -261,15 +266,15 @@ std::optional<std::string> convert(const Directive& directive, const FormatArg& 
 
 // Writes a directive that needs no padding, sign, prefix or precision digits
 // straight into the output, as most of a photo's formats ask ("%@ x %@",
-// "%lld Bytes", "%1.1f MB"). False when the directive needs more, or its
+// "%@ %s", "%lld Bytes", "%1.1f MB"). False when the directive needs more, or its
 // argument does not fit it; the general road then decides.
 bool writePlain(Output& out, const Directive& directive, const FormatArg& arg)
 {
     using Kind = FormatArg::Kind;
     if (directive.left || directive.zero || directive.plus || directive.space || directive.alternate)
         return false;
-    // No text of these conversions is shorter than one character, so a
-    // width of one changes nothing.
+    // No number's text is shorter than one character, so a width of one
+    // changes nothing for them.
     bool unpadded = directive.width <= 1;
     NumberText buffer;
     switch (directive.conversion) {
@@ -277,6 +282,11 @@ bool writePlain(Output& out, const Directive& directive, const FormatArg& arg)
         if (arg.kind != Kind::Object || directive.width > 0)
             return false;
         appendObjectText(out, arg.object);
+        return true;
+    case 's':
+        if (arg.kind != Kind::CString || directive.width > 0 || directive.precision)
+            return false;
+        out.append(arg.text ? arg.text : "(null)");
         return true;
     case 'd':
     case 'i':
@@ -317,6 +327,72 @@ bool write(Output& out, const Directive& directive, const FormatArg& arg)
     return true;
 }
 
+bool isLengthModifier(char c)
+{
+    switch (c) {
+    case 'h':
+    case 'l':
+    case 'q':
+    case 'L':
+    case 'z':
+    case 't':
+    case 'j':
+        return true;
+    default:
+        return false;
+    }
+}
+
+size_t skipLengthModifiers(std::string_view format, size_t i)
+{
+    while (i < format.size() && isLengthModifier(format[i]))
+        ++i;
+    return i;
+}
+
+// A digit, flag or full stop after the '%' begins a position, flags, a
+// width or a precision.
+bool startsDirectiveDetails(char c)
+{
+    return isDigit(c) || c == '-' || c == '+' || c == ' ' || c == '#' || c == '.';
+}
+
+// Reads what may stand between the '%' and the conversion character, from
+// `i` on; answers where the conversion character is (or the end).
+size_t readDirectiveDetails(std::string_view format, size_t i, Directive& directive, std::optional<size_t>& position)
+{
+    // An explicit argument position ("%2$@"), as translators write it.
+    {
+        size_t j = i;
+        int n = readNumber(format, j);
+        if (j > i && j < format.size() && format[j] == '$' && n > 0) {
+            position = static_cast<size_t>(n - 1);
+            i = j + 1;
+        }
+    }
+    for (; i < format.size(); ++i) {
+        char f = format[i];
+        if (f == '-')
+            directive.left = true;
+        else if (f == '0')
+            directive.zero = true;
+        else if (f == '+')
+            directive.plus = true;
+        else if (f == ' ')
+            directive.space = true;
+        else if (f == '#')
+            directive.alternate = true;
+        else
+            break;
+    }
+    directive.width = readNumber(format, i);
+    if (i < format.size() && format[i] == '.') {
+        ++i;
+        directive.precision = readNumber(format, i);
+    }
+    return skipLengthModifiers(format, i);
+}
+
 } // namespace
 
 std::string objectText(const NSObject* object)
@@ -331,52 +407,33 @@ std::string formatString(std::string_view format, std::span<const FormatArg> arg
     Output out;
     size_t nextArg = 0;
     size_t i = 0;
-    while (i < format.size()) {
-        size_t percent = format.find('%', i);
+    const size_t size = format.size();
+    while (i < size) {
+        // Literal runs between conversions are short: a plain scan beats a
+        // call to memchr.
+        size_t percent = i;
+        while (percent < size && format[percent] != '%')
+            ++percent;
         out.append(format.substr(i, percent - i));
-        if (percent == std::string_view::npos)
+        if (percent == size)
             break;
         size_t start = percent;
         i = percent + 1;
-        if (i < format.size() && format[i] == '%') {
+        if (i < size && format[i] == '%') {
             out.append("%");
             ++i;
             continue;
         }
         Directive directive;
-        // An explicit argument position ("%2$@"), as translators write it.
         std::optional<size_t> position;
-        {
-            size_t j = i;
-            int n = readNumber(format, j);
-            if (j > i && j < format.size() && format[j] == '$' && n > 0) {
-                position = static_cast<size_t>(n - 1);
-                i = j + 1;
-            }
-        }
-        for (; i < format.size(); ++i) {
-            char f = format[i];
-            if (f == '-')
-                directive.left = true;
-            else if (f == '0')
-                directive.zero = true;
-            else if (f == '+')
-                directive.plus = true;
-            else if (f == ' ')
-                directive.space = true;
-            else if (f == '#')
-                directive.alternate = true;
-            else
-                break;
-        }
-        directive.width = readNumber(format, i);
-        if (i < format.size() && format[i] == '.') {
-            ++i;
-            directive.precision = readNumber(format, i);
-        }
-        while (i < format.size() && (format[i] == 'h' || format[i] == 'l' || format[i] == 'q' || format[i] == 'L' || format[i] == 'z' || format[i] == 't' || format[i] == 'j'))
-            ++i;
-        if (i >= format.size()) {
+        // Most conversions stand bare after the '%' ("%@", "%lld") and need
+        // no reading of positions, flags, widths or precisions.
+        size_t conversion = skipLengthModifiers(format, i);
+        if (conversion < size && !startsDirectiveDetails(format[conversion]))
+            i = conversion;
+        else
+            i = readDirectiveDetails(format, i, directive, position);
+        if (i >= size) {
             out.append(format.substr(start));
             break;
         }

@@ -1,6 +1,5 @@
 #include "foundation/NumberText.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -34,27 +33,26 @@ std::string_view viewOf(const NumberText& buffer, const char* end)
     return { buffer.data(), static_cast<size_t>(end - buffer.data()) };
 }
 
-// `scaled` / 10^`fractionDigits` in fixed notation, with a minus sign when asked.
+// `scaled` / 10^`fractionDigits` in fixed notation, with a minus sign when
+// asked. Written from the end of the buffer backwards, digit by digit, as the
+// fraction's digits come first that way.
 std::string_view writeScaled(bool negative, unsigned long long scaled, int fractionDigits, NumberText& buffer)
 {
-    std::array<char, 24> digits {};
-    char* end = std::to_chars(digits.data(), digits.data() + digits.size(), scaled).ptr;
-    auto count = static_cast<size_t>(end - digits.data());
-    auto fraction = static_cast<size_t>(fractionDigits);
-    char* out = buffer.data();
-    if (negative)
-        *out++ = '-';
-    size_t whole = count > fraction ? count - fraction : 0;
-    if (whole > 0)
-        out = std::copy_n(digits.data(), whole, out);
-    else
-        *out++ = '0';
-    if (fraction > 0) {
-        *out++ = '.';
-        out = std::fill_n(out, fraction - (count - whole), '0');
-        out = std::copy(digits.data() + whole, end, out);
+    char* end = buffer.data() + buffer.size();
+    char* out = end;
+    for (int i = 0; i < fractionDigits; ++i) {
+        *--out = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
     }
-    return viewOf(buffer, out);
+    if (fractionDigits > 0)
+        *--out = '.';
+    do {
+        *--out = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
+    } while (scaled != 0);
+    if (negative)
+        *--out = '-';
+    return { out, static_cast<size_t>(end - out) };
 }
 
 // The shortest text of a value with a short fraction, found by trying one,
@@ -97,7 +95,9 @@ std::string_view shortestDecimalText(double value, NumberText& buffer)
         return value < 0 ? "-inf" : "inf";
     if (value == 0)
         return "0";
-    if (std::trunc(value) == value && std::fabs(value) < 1e15)
+    // Below 1e15 the conversion to an integer is exact for integral values
+    // and cheaper than calling trunc.
+    if (std::fabs(value) < 1e15 && static_cast<double>(static_cast<long long>(value)) == value)
         return integerText(static_cast<long long>(value), buffer);
     if (auto text = quickShortestFraction(value, buffer))
         return *text;
