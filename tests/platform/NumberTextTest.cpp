@@ -48,20 +48,20 @@ std::vector<double> sweep()
     return values;
 }
 
-// What the standard library writes: integral values below 1e15 as integers,
-// any other value as its shortest round-trip text.
+// What the standard library writes: integral values below 1e15 in fixed
+// notation (so without an exponent), any other value as its shortest
+// round-trip text; neither a NaN's sign nor zero's.
 std::string libraryShortest(double value)
 {
     if (std::isnan(value))
         return "nan";
-    if (std::isinf(value))
-        return value < 0 ? "-inf" : "inf";
     if (value == 0)
         return "0";
+    bool integral = std::fabs(value) < 1e15 && std::nearbyint(value) == value;
     char text[64];
-    if (std::trunc(value) == value && std::fabs(value) < 1e15)
-        return std::string(text, std::to_chars(text, text + sizeof text, static_cast<long long>(value)).ptr);
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+    auto result = integral ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed)
+                           : std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 std::string libraryFixed(double value, int precision)
