@@ -34,7 +34,7 @@ Ref<QXRow> QXRow::rowWithLabelAndValue(const NSString* label, const NSObject* va
     if (const auto* text = objc_cast<NSString>(value))
         row->setValue(text);
     else // its "%@" text, without parsing a format for it
-        row->setValue(NSString::stringWithUTF8String(value->descriptionText()).get());
+        row->setValue(NSString::stringTakingText(foundation::objectText(value)).get());
     return row;
 }
 

@@ -45,9 +45,9 @@ void QXParser::getTIFFInfo(const NSDictionary* properties)
     id x = tiff->objectForKey(kCGImagePropertyTIFFXResolution);
     id y = tiff->objectForKey(kCGImagePropertyTIFFYResolution);
     if (x && y) {
-        auto unit = NSString::stringWithUTF8String(resolutionUnit(tiff->objectForKey(kCGImagePropertyTIFFResolutionUnit)));
-        addRow(rows, "X Resolution", NSString::stringWithFormat("%@ %@", x, unit));
-        addRow(rows, "Y Resolution", NSString::stringWithFormat("%@ %@", y, unit));
+        const char* unit = resolutionUnit(tiff->objectForKey(kCGImagePropertyTIFFResolutionUnit));
+        addRow(rows, "X Resolution", NSString::stringWithFormat("%@ %s", x, unit));
+        addRow(rows, "Y Resolution", NSString::stringWithFormat("%@ %s", y, unit));
     }
 
     addRow(rows, "Software", tiff->objectForKey(kCGImagePropertyTIFFSoftware));

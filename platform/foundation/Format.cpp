@@ -1,5 +1,6 @@
 #include "foundation/Format.h"
 
+#include "foundation/NSNumber.h"
 #include "foundation/NSString.h"
 #include "runtime/NSObject.h"
 
@@ -8,10 +9,65 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace foundation {
 namespace {
+
+// The text being made: on the stack while it is short, as the texts of a
+// photo's rows are, so it is allocated once, at its final size.
+class Output {
+public:
+    void append(std::string_view piece)
+    {
+        if (!spilled_ && piece.size() <= kStackCapacity - size_) {
+            std::memcpy(stack_.data() + size_, piece.data(), piece.size());
+            size_ += piece.size();
+        } else {
+            appendSpilled(piece);
+        }
+    }
+
+    std::string take() { return spilled_ ? std::move(heap_) : std::string(stack_.data(), size_); }
+
+private:
+    [[gnu::noinline]] void appendSpilled(std::string_view piece)
+    {
+        if (!spilled_) {
+            heap_.reserve(size_ + piece.size() + kStackCapacity);
+            heap_.assign(stack_.data(), size_);
+            spilled_ = true;
+        }
+        heap_.append(piece);
+    }
+
+    static constexpr size_t kStackCapacity = 256;
+    std::array<char, kStackCapacity> stack_;
+    size_t size_ = 0;
+    bool spilled_ = false;
+    std::string heap_;
+};
+
+// The plain number and string classes are written without a temporary
+// string; other objects by their description. (Their descriptions are not
+// replaceable at run time, so the class decides the text.)
+void appendObjectText(Output& out, const NSObject* object)
+{
+    if (!object) {
+        out.append("(null)");
+        return;
+    }
+    Class cls = object->getClass();
+    if (cls == NSString::objcClass()) {
+        out.append(static_cast<const NSString*>(object)->str());
+    } else if (cls == NSNumber::objcClass()) {
+        NumberText buffer;
+        out.append(static_cast<const NSNumber*>(object)->describeInto(buffer));
+    } else {
+        out.append(object->descriptionText());
+    }
+}
 
 struct Directive {
     bool left = false;
@@ -64,7 +120,7 @@ std::string withSign(std::string digits, bool negative, const Directive& directi
     return digits;
 }
 
-std::string integerText(unsigned long long magnitude, int base, bool upper, const Directive& directive)
+std::string integerDigits(unsigned long long magnitude, int base, bool upper, const Directive& directive)
 {
     std::array<char, 72> buffer {};
     auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, base);
@@ -103,8 +159,14 @@ std::string doubleText(double value, const Directive& directive)
         return withSign(directive.conversion >= 'a' ? "nan" : "NAN", std::signbit(value), directive);
     if (std::isinf(value))
         return withSign(directive.conversion >= 'a' ? "inf" : "INF", value < 0, directive);
-    std::array<char, 512> buffer {};
     int precision = std::min(directive.precision.value_or(6), 300);
+    bool fixed = directive.conversion == 'f' || directive.conversion == 'F';
+    if (fixed && !directive.plus && !directive.space && !(directive.alternate && precision == 0)) {
+        NumberText quick;
+        if (auto text = quickFixedText(value, precision, quick))
+            return std::string(*text);
+    }
+    std::array<char, 512> buffer {};
     std::chars_format form = std::chars_format::fixed;
     switch (directive.conversion) {
     case 'e':
@@ -140,16 +202,16 @@ std::optional<std::string> convert(const Directive& directive, const FormatArg& 
     case '@':
         if (arg.kind != Kind::Object)
             return std::nullopt;
-        return pad(arg.object ? arg.object->descriptionText() : "(null)", directive, false);
+        return pad(objectText(arg.object), directive, false);
     case 'd':
     case 'i': {
         if (arg.kind == Kind::Signed) {
             unsigned long long magnitude = arg.integer < 0 ? 0ULL - static_cast<unsigned long long>(arg.integer)
                                                            : static_cast<unsigned long long>(arg.integer);
-            return pad(withSign(integerText(magnitude, 10, false, directive), arg.integer < 0, directive), directive, !directive.precision);
+            return pad(withSign(integerDigits(magnitude, 10, false, directive), arg.integer < 0, directive), directive, !directive.precision);
         }
         if (arg.kind == Kind::Unsigned)
-            return pad(withSign(integerText(arg.uinteger, 10, false, directive), false, directive), directive, !directive.precision);
+            return pad(withSign(integerDigits(arg.uinteger, 10, false, directive), false, directive), directive, !directive.precision);
         return std::nullopt;
     }
     case 'u':
@@ -164,7 +226,7 @@ std::optional<std::string> convert(const Directive& directive, const FormatArg& 
         else
             return std::nullopt;
         int base = directive.conversion == 'u' ? 10 : directive.conversion == 'o' ? 8 : 16;
-        return pad(integerText(value, base, directive.conversion == 'X', directive), directive, !directive.precision);
+        return pad(integerDigits(value, base, directive.conversion == 'X', directive), directive, !directive.precision);
     }
     case 'f':
     case 'F':
@@ -202,95 +264,189 @@ std::optional<std::string> convert(const Directive& directive, const FormatArg& 
     }
 }
 
+// Writes a directive that needs no padding, sign, prefix or precision digits
+// straight into the output, as most of a photo's formats ask ("%@ x %@",
+// "%@ %s", "%lld Bytes", "%1.1f MB"). False when the directive needs more, or its
+// argument does not fit it; the general road then decides.
+bool writePlain(Output& out, const Directive& directive, const FormatArg& arg)
+{
+    using Kind = FormatArg::Kind;
+    if (directive.left || directive.zero || directive.plus || directive.space || directive.alternate)
+        return false;
+    // No number's text is shorter than one character, so a width of one
+    // changes nothing for them.
+    bool unpadded = directive.width <= 1;
+    NumberText buffer;
+    switch (directive.conversion) {
+    case '@':
+        if (arg.kind != Kind::Object || directive.width > 0)
+            return false;
+        appendObjectText(out, arg.object);
+        return true;
+    case 's':
+        if (arg.kind != Kind::CString || directive.width > 0 || directive.precision)
+            return false;
+        out.append(arg.text ? arg.text : "(null)");
+        return true;
+    case 'd':
+    case 'i':
+    case 'u':
+        if (!unpadded || directive.precision)
+            return false;
+        if (arg.kind == Kind::Unsigned)
+            out.append(integerText(arg.uinteger, buffer));
+        else if (arg.kind == Kind::Signed && directive.conversion == 'u')
+            out.append(integerText(static_cast<unsigned long long>(arg.integer), buffer));
+        else if (arg.kind == Kind::Signed)
+            out.append(integerText(arg.integer, buffer));
+        else
+            return false;
+        return true;
+    case 'f':
+    case 'F':
+        if (!unpadded || arg.kind != Kind::Double)
+            return false;
+        if (auto text = quickFixedText(arg.real, directive.precision.value_or(6), buffer)) {
+            out.append(*text);
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool write(Output& out, const Directive& directive, const FormatArg& arg)
+{
+    if (writePlain(out, directive, arg))
+        return true;
+    auto text = convert(directive, arg);
+    if (!text)
+        return false;
+    out.append(*text);
+    return true;
+}
+
+bool isLengthModifier(char c)
+{
+    switch (c) {
+    case 'h':
+    case 'l':
+    case 'q':
+    case 'L':
+    case 'z':
+    case 't':
+    case 'j':
+        return true;
+    default:
+        return false;
+    }
+}
+
+size_t skipLengthModifiers(std::string_view format, size_t i)
+{
+    while (i < format.size() && isLengthModifier(format[i]))
+        ++i;
+    return i;
+}
+
+// A digit, flag or full stop after the '%' begins a position, flags, a
+// width or a precision.
+bool startsDirectiveDetails(char c)
+{
+    return isDigit(c) || c == '-' || c == '+' || c == ' ' || c == '#' || c == '.';
+}
+
+// Reads what may stand between the '%' and the conversion character, from
+// `i` on; answers where the conversion character is (or the end).
+size_t readDirectiveDetails(std::string_view format, size_t i, Directive& directive, std::optional<size_t>& position)
+{
+    // An explicit argument position ("%2$@"), as translators write it.
+    {
+        size_t j = i;
+        int n = readNumber(format, j);
+        if (j > i && j < format.size() && format[j] == '$' && n > 0) {
+            position = static_cast<size_t>(n - 1);
+            i = j + 1;
+        }
+    }
+    for (; i < format.size(); ++i) {
+        char f = format[i];
+        if (f == '-')
+            directive.left = true;
+        else if (f == '0')
+            directive.zero = true;
+        else if (f == '+')
+            directive.plus = true;
+        else if (f == ' ')
+            directive.space = true;
+        else if (f == '#')
+            directive.alternate = true;
+        else
+            break;
+    }
+    directive.width = readNumber(format, i);
+    if (i < format.size() && format[i] == '.') {
+        ++i;
+        directive.precision = readNumber(format, i);
+    }
+    return skipLengthModifiers(format, i);
+}
+
 } // namespace
+
+std::string objectText(const NSObject* object)
+{
+    Output out;
+    appendObjectText(out, object);
+    return out.take();
+}
 
 std::string formatString(std::string_view format, std::span<const FormatArg> args)
 {
-    std::string out;
-    out.reserve(format.size() + 16);
+    Output out;
     size_t nextArg = 0;
     size_t i = 0;
-    while (i < format.size()) {
-        char c = format[i];
-        if (c != '%') {
-            out += c;
-            ++i;
-            continue;
-        }
-        size_t start = i++;
-        if (i < format.size() && format[i] == '%') {
-            out += '%';
+    const size_t size = format.size();
+    while (i < size) {
+        // Literal runs between conversions are short: a plain scan beats a
+        // call to memchr.
+        size_t percent = i;
+        while (percent < size && format[percent] != '%')
+            ++percent;
+        out.append(format.substr(i, percent - i));
+        if (percent == size)
+            break;
+        size_t start = percent;
+        i = percent + 1;
+        if (i < size && format[i] == '%') {
+            out.append("%");
             ++i;
             continue;
         }
         Directive directive;
-        // An explicit argument position ("%2$@"), as translators write it.
         std::optional<size_t> position;
-        {
-            size_t j = i;
-            int n = readNumber(format, j);
-            if (j > i && j < format.size() && format[j] == '$' && n > 0) {
-                position = static_cast<size_t>(n - 1);
-                i = j + 1;
-            }
-        }
-        for (; i < format.size(); ++i) {
-            char f = format[i];
-            if (f == '-')
-                directive.left = true;
-            else if (f == '0')
-                directive.zero = true;
-            else if (f == '+')
-                directive.plus = true;
-            else if (f == ' ')
-                directive.space = true;
-            else if (f == '#')
-                directive.alternate = true;
-            else
-                break;
-        }
-        directive.width = readNumber(format, i);
-        if (i < format.size() && format[i] == '.') {
-            ++i;
-            directive.precision = readNumber(format, i);
-        }
-        while (i < format.size() && (format[i] == 'h' || format[i] == 'l' || format[i] == 'q' || format[i] == 'L' || format[i] == 'z' || format[i] == 't' || format[i] == 'j'))
-            ++i;
-        if (i >= format.size()) {
+        // Most conversions stand bare after the '%' ("%@", "%lld") and need
+        // no reading of positions, flags, widths or precisions.
+        size_t conversion = skipLengthModifiers(format, i);
+        if (conversion < size && !startsDirectiveDetails(format[conversion]))
+            i = conversion;
+        else
+            i = readDirectiveDetails(format, i, directive, position);
+        if (i >= size) {
             out.append(format.substr(start));
             break;
         }
         directive.conversion = format[i++];
         size_t index = position.value_or(nextArg);
-        std::optional<std::string> text;
-        if (index < args.size())
-            text = convert(directive, args[index]);
-        if (text) {
-            out += *text;
+        if (index < args.size() && write(out, directive, args[index])) {
             if (!position)
                 ++nextArg;
         } else {
             out.append(format.substr(start, i - start));
         }
     }
-    return out;
-}
-
-std::string shortestDecimal(double value)
-{
-    if (std::isnan(value))
-        return "nan";
-    if (std::isinf(value))
-        return value < 0 ? "-inf" : "inf";
-    if (value == 0)
-        return "0";
-    std::array<char, 64> buffer {};
-    if (std::trunc(value) == value && std::fabs(value) < 1e15) {
-        auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), static_cast<long long>(value));
-        return std::string(buffer.data(), result.ptr);
-    }
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return std::string(buffer.data(), result.ptr);
+    return out.take();
 }
 
 } // namespace foundation

@@ -5,6 +5,7 @@
 // never misreads an argument: a conversion whose argument is missing or of
 // another kind is written out as it stands in the format.
 
+#include "foundation/NumberText.h"
 #include "runtime/Forward.h"
 #include "runtime/Ref.h"
 #include "runtime/Value.h"
@@ -76,8 +77,7 @@ std::string format(std::string_view fmt, const A&... args)
     }
 }
 
-// The shortest decimal text that reads back as the same double, with the full
-// stop; integral values have no fraction ("72", "28.35", "0.0025").
-std::string shortestDecimal(double value);
+// What "%@" writes for `object`: its description, "(null)" for nil.
+std::string objectText(const NSObject* object);
 
 } // namespace foundation

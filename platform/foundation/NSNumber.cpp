@@ -1,6 +1,5 @@
 #include "foundation/NSNumber.h"
 
-#include "foundation/Format.h"
 #include "foundation/NSString.h"
 
 #include <cmath>
@@ -87,13 +86,19 @@ double NSNumber::doubleValue() const
     return std::visit([](auto v) { return static_cast<double>(v); }, value_);
 }
 
-std::string NSNumber::describe() const
+std::string_view NSNumber::describeInto(foundation::NumberText& buffer) const
 {
     if (auto* d = std::get_if<double>(&value_))
-        return foundation::shortestDecimal(*d);
+        return foundation::shortestDecimalText(*d, buffer);
     if (auto* u = std::get_if<unsigned long long>(&value_))
-        return std::to_string(*u);
-    return std::to_string(longLongValue());
+        return foundation::integerText(*u, buffer);
+    return foundation::integerText(longLongValue(), buffer);
+}
+
+std::string NSNumber::describe() const
+{
+    foundation::NumberText buffer;
+    return std::string(describeInto(buffer));
 }
 
 bool NSNumber::equals(const NSObject* other) const

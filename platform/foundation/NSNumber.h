@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/NumberText.h"
 #include "runtime/ClassDefinition.h"
 
 #include <cstdint>
@@ -28,6 +29,9 @@ public:
 
     bool isFloatingPoint() const { return std::holds_alternative<double>(value_); }
     bool isBoolean() const { return std::holds_alternative<bool>(value_); }
+
+    // The description ("%@" text) written into `buffer`, without a string.
+    std::string_view describeInto(foundation::NumberText& buffer) const;
 
 protected:
     using Value = std::variant<bool, long long, unsigned long long, double>;

@@ -23,6 +23,8 @@ Ref<NSString> NSString::string() { return stringWithUTF8String(""); }
 
 Ref<NSString> NSString::stringWithUTF8String(std::string_view text) { return make_object<NSString>(std::string(text)); }
 
+Ref<NSString> NSString::stringTakingText(std::string&& text) { return make_object<NSString>(std::move(text)); }
+
 NSUInteger NSString::length() const
 {
     NSUInteger units = 0;
@@ -189,5 +191,5 @@ Class NSClassFromString(const NSString* name) { return name ? objc_getClass(name
 // Every object answers `description` with a string: what "%@" writes.
 QX_CATEGORY(NSObject, NSStringDescription)
 {
-    c.method("description", +[](NSObject* self) { return NSString::stringWithUTF8String(self->descriptionText()); });
+    c.method("description", +[](NSObject* self) { return NSString::stringTakingText(self->descriptionText()); });
 }

@@ -12,11 +12,13 @@ class NSString : public NSObject {
 public:
     static Ref<NSString> string();
     static Ref<NSString> stringWithUTF8String(std::string_view text);
+    // A string that takes over `text`, without copying it.
+    static Ref<NSString> stringTakingText(std::string&& text);
 
     template<class... A>
     static Ref<NSString> stringWithFormat(std::string_view format, const A&... args)
     {
-        return stringWithUTF8String(foundation::format(format, args...));
+        return stringTakingText(foundation::format(format, args...));
     }
 
     const std::string& str() const { return text_; }

@@ -7,10 +7,13 @@
 
 #include <clocale>
 #include <cmath>
+#include <limits>
+#include <string>
 
 namespace {
 
 using foundation::format;
+using foundation::objectText;
 
 std::string describe(const Ref<NSNumber>& number) { return number->descriptionText(); }
 
@@ -88,6 +91,61 @@ TEST(Format, WritesPrecisionZerosAndAlternatePrefixesInOrder)
     EXPECT_EQ(format("%#o", 8), "010");
     // The precision's zeros already lead, so '#' adds no second one.
     EXPECT_EQ(format("%#.4o", 8), "0010");
+}
+
+// The '-' flag without a width changes no text, but it sends a directive
+// down the general road: each plain format must write what its flagged twin
+// writes, for every kind of value.
+std::string flagged(std::string format)
+{
+    for (size_t at = format.find('%'); at != std::string::npos; at = format.find('%', at + 2))
+        format.insert(at + 1, "-");
+    return format;
+}
+
+TEST(Format, PlainConversionsWriteWhatTheGeneralRoadWrites)
+{
+    AutoreleasePool pool;
+    const double inf = std::numeric_limits<double>::infinity();
+    const double doubles[] = { 0.0, -0.0, 72, 28.35, 0.0025, -2.2, 1.0 / 3, 1.5e-7, 1e15, 1e300, -inf, inf,
+                               std::numeric_limits<double>::quiet_NaN(), 0.375, 999.95, 4294967295.5, -0.04 };
+    for (double value : doubles) {
+        SCOPED_TRACE(value);
+        auto number = NSNumber::numberWithDouble(value);
+        EXPECT_EQ(format("%@ x %@", number, number), format("%-@ x %-@", number, number));
+        for (const char* plain : { "%1.1f MB", "%.6f, %.6f", "%f", "%F", "%.0f s", "%.9f" })
+            EXPECT_EQ(format(plain, value, value), format(flagged(plain), value, value)) << plain;
+    }
+    const long long integers[] = { 0, -1, 7, 3264, -2448, std::numeric_limits<long long>::max(), std::numeric_limits<long long>::min() };
+    for (long long value : integers) {
+        SCOPED_TRACE(value);
+        for (const char* plain : { "%lld Bytes", "%d x %d", "%i", "%u", "%ld", "%1d", "%zu" })
+            EXPECT_EQ(format(plain, value, value), format(flagged(plain), value, value)) << plain;
+        auto number = NSNumber::numberWithLongLong(value);
+        EXPECT_EQ(format("%@", number), format("%-@", number));
+    }
+    const unsigned long long big = std::numeric_limits<unsigned long long>::max();
+    for (const char* plain : { "%llu", "%lld", "%d" })
+        EXPECT_EQ(format(plain, big), format(flagged(plain), big)) << plain;
+    EXPECT_EQ(format("%@", NSNumber::numberWithUnsignedLongLong(big)), format("%-@", NSNumber::numberWithUnsignedLongLong(big)));
+    for (const char* text : { "", "dpi", static_cast<const char*>(nullptr) })
+        EXPECT_EQ(format("72 %s", text), format("72 %-s", text));
+    EXPECT_EQ(format("%@ %@", "text"_ns, static_cast<NSObject*>(nullptr)), format("%-@ %-@", "text"_ns, static_cast<NSObject*>(nullptr)));
+    EXPECT_EQ(format("%@", NSNumber::numberWithBool(true)), format("%-@", NSNumber::numberWithBool(true)));
+    // Widths, precisions and flags still shape the text.
+    EXPECT_EQ(format("[%4@|%3d|%.3d|%+d|%4s|%.1s|%6.1f|%+.1f]", "ab"_ns, 5, 5, 5, "x", "xyz", 1.25, 0.5),
+              "[  ab|  5|005|+5|   x|x|   1.2|+0.5]");
+}
+
+TEST(Format, KeepsEveryPieceOfATextLongerThanItsFirstBuffer)
+{
+    AutoreleasePool pool;
+    const std::string words(250, 'w');
+    const std::string longer(1000, 'l');
+    auto text = NSString::stringWithUTF8String(longer);
+    EXPECT_EQ(format((words + " %@ and %d").c_str(), text, 42), words + " " + longer + " and 42");
+    EXPECT_EQ(format("%@%@", text, text), longer + longer);
+    EXPECT_EQ(objectText(text.get()), longer);
 }
 
 TEST(Format, KeepsConversionsWithoutAFittingArgumentAsWritten)
