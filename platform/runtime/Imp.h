@@ -59,10 +59,21 @@ slot_t<T> toSlot(T&& value)
 template<class T>
 T fromSlot(slot_t<T> value)
 {
-    if constexpr (std::is_same_v<slot_t<T>, id> && !std::is_same_v<T, id>)
-        return Value::from(value).template to<T>("object");
-    else
+    if constexpr (ObjectPointer<T> && std::is_same_v<std::remove_cv_t<std::remove_pointer_t<T>>, NSObject>) {
         return value;
+    } else if constexpr (ObjectPointer<T>) {
+        // The common result, an object of a class, checked without a Value.
+        using Element = std::remove_pointer_t<T>;
+        if (!value)
+            return nullptr;
+        if (auto* typed = typedObject<Element>(value))
+            return typed;
+        throwWrongClass(value, typeid(Element).name(), "object");
+    } else if constexpr (std::is_same_v<slot_t<T>, id> && !std::is_same_v<T, id>) {
+        return Value::from(value).template to<T>("object");
+    } else {
+        return value;
+    }
 }
 
 // The platform's type letter for one C++ type ("v", "@", "B", "q", ...).

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 
 template<class T, class... A>
@@ -100,6 +101,12 @@ namespace objc {
 // `object` as a T when it is one (or of a subclass), else nil: a dynamic_cast
 // that first tries the common case, an object whose type is exactly T, which
 // costs one comparison instead of a walk up the type hierarchy.
+//
+// The runtime's class tree follows the C++ one (a class's runtime superclass
+// is its C++ base, an instance's class descends from its C++ type's), so an
+// object whose class does not descend from T's is no T either: a miss, a
+// number where a string is asked for, costs a walk up a few classes instead
+// of a failed dynamic_cast.
 template<class T>
 T* typedObject(const NSObject* object)
 {
@@ -107,6 +114,9 @@ T* typedObject(const NSObject* object)
         return nullptr;
     if (typeid(*object) == typeid(T))
         return const_cast<T*>(static_cast<const T*>(object));
+    Class cls = object->getClass();
+    if (cls && !class_isSubclassOf(cls, std::remove_cv_t<T>::objcClass()))
+        return nullptr;
     return const_cast<T*>(dynamic_cast<const T*>(object));
 }
 } // namespace objc
