@@ -11,7 +11,7 @@ ObjectMemory::~ObjectMemory()
     for (size_t index = 0; index < lists_.size(); ++index) {
         for (FreeBlock* block = lists_[index].first; block;) {
             FreeBlock* next = block->next;
-            ::operator delete(block, (index + 1) * kClassWidth);
+            ::operator delete(block);
             block = next;
         }
     }
@@ -40,7 +40,7 @@ void ObjectMemory::free(void* block, size_t size)
     if (!block)
         return;
     if (size == 0 || size > kLargestKept) {
-        ::operator delete(block, size);
+        ::operator delete(block);
         return;
     }
     const size_t index = (size - 1) / kClassWidth;
@@ -52,7 +52,7 @@ void ObjectMemory::free(void* block, size_t size)
             return;
         }
     }
-    ::operator delete(block, (index + 1) * kClassWidth);
+    ::operator delete(block);
 }
 
 size_t ObjectMemory::keptBlocks() const
@@ -95,7 +95,7 @@ void freeObject(void* block, size_t size)
     if (kKeepsObjects)
         processMemory().free(block, size);
     else
-        ::operator delete(block, size);
+        ::operator delete(block);
 }
 
 } // namespace objc
