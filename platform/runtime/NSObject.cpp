@@ -9,9 +9,22 @@
 
 #include <sys/single_threaded.h>
 
+namespace {
+
+// The root class's own `dealloc`, as defined, before anything could replace
+// it: a last release that finds it runs it without the typed call's detour.
+IMP& rootDealloc()
+{
+    static auto* imp = new IMP; // never destroyed: objects are released at exit
+    return *imp;
+}
+
+} // namespace
+
 QX_DEFINE_CLASS(NSObject)
 {
     b.method("dealloc", [](NSObject* self) { objc_destroyInstance(self); });
+    rootDealloc() = class_getMethodImplementation(b.cls(), SEL("dealloc"));
     b.method("isEqual:", [](NSObject* self, id other) { return self->isEqual(other); });
     b.method("respondsToSelector:", [](NSObject* self, SEL sel) { return class_respondsToSelector(self->getClass(), sel); });
     b.method("self", [](NSObject* self) { return self; });
@@ -75,6 +88,14 @@ namespace {
 [[gnu::noinline]] void sendDealloc(NSObject* object)
 {
     static const SEL dealloc("dealloc");
+    // Found as any message's implementation is, so a replacement in the
+    // object's class or above still runs; only the original root one is
+    // called directly.
+    Method method = class_getInstanceMethod(object_getClass(object), dealloc);
+    if (method && method->imp == rootDealloc()) {
+        objc_destroyInstance(object);
+        return;
+    }
     objc::send<void>(object, dealloc);
 }
 
