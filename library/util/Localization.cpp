@@ -1,6 +1,7 @@
 #include "util/Localization.h"
 
 #include "foundation/NSBundle.h"
+#include "runtime/MixedSlot.h"
 
 #include <array>
 #include <cstdint>
@@ -23,7 +24,7 @@ struct RememberedLabel {
 };
 
 // A literal's address picks a pair of slots; a new label takes the pair's
-// older one.
+// first slot, whose entry moves to the second.
 class RememberedLabels {
 public:
     Ref<NSString> find(QXLiteralKey key, QXLiteralKey fallback)
@@ -36,20 +37,15 @@ public:
         NSBundle* bundle = NSBundle::mainBundle();
         // Read before the lookup: a flush meanwhile leaves the slot stale, not wrong.
         const uint64_t generation = bundle->localizationGeneration();
-        const auto address = reinterpret_cast<uintptr_t>(key.text().data());
-        const size_t first = ((address * 0x9e3779b97f4a7c15ull) >> (64 - kSlotBits)) & ~size_t { 1 };
+        const size_t first = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.text().data()), kSlotBits) & ~size_t { 1 };
         for (size_t i = first; i < first + 2; ++i) {
             const RememberedLabel& slot = slots_[i];
             if (slot.key == key && slot.fallback == fallback && slot.generation == generation)
                 return slot.text;
         }
-        RememberedLabel& replaced = slots_[first + older_[first / 2]];
-        older_[first / 2] ^= 1;
-        replaced.text = QXLocalizedString(key.text(), fallback.text());
-        replaced.key = key;
-        replaced.fallback = fallback;
-        replaced.generation = generation;
-        return replaced.text;
+        slots_[first + 1] = std::move(slots_[first]);
+        slots_[first] = { key, fallback, generation, QXLocalizedString(key.text(), fallback.text()) };
+        return slots_[first].text;
     }
 
 private:
@@ -57,7 +53,6 @@ private:
 
     std::mutex lock_;
     std::array<RememberedLabel, size_t { 1 } << kSlotBits> slots_;
-    std::array<uint8_t, (size_t { 1 } << kSlotBits) / 2> older_ {};
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "foundation/NSString.h"
 #include "foundation/StringsFile.h"
+#include "runtime/MixedSlot.h"
 
 #include <algorithm>
 #include <array>
@@ -307,7 +308,7 @@ Ref<NSString> NSBundle::localizedStringObject(std::string_view key, std::string_
     // The key's address picks a run of a few slots; a new entry takes the
     // run's first empty slot, or its first one when all are taken.
     constexpr size_t kRun = 4;
-    const size_t home = (reinterpret_cast<uintptr_t>(key.data()) * 0x9e3779b97f4a7c15ull) >> 56;
+    const size_t home = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.data()), 8);
     RecentLookup* recent = nullptr;
     {
         // The same address may hold other text by now: the texts decide.

@@ -2,6 +2,7 @@
 
 #include "foundation/NSArray.h"
 #include "foundation/NSString.h"
+#include "runtime/MixedSlot.h"
 
 #include <algorithm>
 
@@ -59,7 +60,7 @@ size_t keyHash(std::string_view key)
         auto at = [&](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(key[i])); };
         mixed |= at(0) << 8 | at(length / 3) << 16 | at(2 * length / 3) << 24 | at(length - 1) << 32;
     }
-    return static_cast<size_t>((mixed * 0x9e3779b97f4a7c15ull) >> 32);
+    return objc::mixedSlot(mixed, 32);
 }
 
 } // namespace

@@ -8,8 +8,8 @@ namespace objc {
 
 ObjectMemory::~ObjectMemory()
 {
-    for (size_t index = 0; index < lists_.size(); ++index) {
-        for (FreeBlock* block = lists_[index].first; block;) {
+    for (List& list : lists_) {
+        for (FreeBlock* block = list.first; block;) {
             FreeBlock* next = block->next;
             ::operator delete(block);
             block = next;
@@ -32,7 +32,7 @@ void* ObjectMemory::allocate(size_t size)
             return block;
         }
     }
-    return ::operator new((index + 1) * kClassWidth);
+    return ::operator new((index + 1) * kClassWidth); // the class's size
 }
 
 void ObjectMemory::free(void* block, size_t size)

@@ -1,5 +1,7 @@
 #include "runtime/Selector.h"
 
+#include "runtime/MixedSlot.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -90,11 +92,10 @@ const std::string* internText(const char* text)
         std::atomic<const char*> text { nullptr };
         std::atomic<const std::string*> name { nullptr };
     };
-    // A text's address picks a pair of slots (literals lie close together,
-    // so the address is mixed first); a new name takes the pair's second
-    // slot after the first one's entry moves there.
+    // A text's address picks a pair of slots; a new name takes the pair's
+    // first slot, whose entry moves to the second.
     static std::array<Remembered, 512> remembered;
-    const size_t first = ((reinterpret_cast<uintptr_t>(text) * 0x9e3779b97f4a7c15ull) >> 55) & ~size_t { 1 };
+    const size_t first = objc::mixedSlot(reinterpret_cast<uintptr_t>(text), 9) & ~size_t { 1 };
     for (size_t i = first; i < first + 2; ++i) {
         Remembered& slot = remembered[i];
         if (slot.text.load(std::memory_order_relaxed) == text) {
