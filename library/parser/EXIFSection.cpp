@@ -5,6 +5,8 @@
 #include "parser/SectionRows.h"
 #include "util/Localization.h"
 
+#include <array>
+#include <iterator>
 #include <string_view>
 
 using quorix::parser::addRow;
@@ -23,32 +25,32 @@ enum class Form {
 
 struct ExifRow {
     QXLiteralKey label;
-    const char* key;
+    std::string_view key;
     Form form;
-    const char* argument;
+    QXLiteralKey argument; // "" when the form takes none
 };
 
 // The rows in display order, whatever order the dictionary keeps.
 constexpr ExifRow kExifRows[] = {
     { "Focal Length", kCGImagePropertyExifFocalLength, Form::TranslatedFormat, "%@ mm" },
     { "Focal Length (35mm)", kCGImagePropertyExifFocalLenIn35mmFilm, Form::TranslatedFormat, "%@ mm" },
-    { "Aperture Value", kCGImagePropertyExifApertureValue, Form::Text, nullptr },
-    { "Max Aperture Value", kCGImagePropertyExifMaxApertureValue, Form::Text, nullptr },
+    { "Aperture Value", kCGImagePropertyExifApertureValue, Form::Text, "" },
+    { "Max Aperture Value", kCGImagePropertyExifMaxApertureValue, Form::Text, "" },
     { "F Number", kCGImagePropertyExifFNumber, Form::FixedFormat, "f/%@" },
     { "Exposure Time", kCGImagePropertyExifExposureTime, Form::TranslatedFormat, "%@ s" },
-    { "Shutter Speed Value", kCGImagePropertyExifShutterSpeedValue, Form::Text, nullptr },
-    { "ISO Speed Ratings", kCGImagePropertyExifISOSpeedRatings, Form::List, nullptr },
+    { "Shutter Speed Value", kCGImagePropertyExifShutterSpeedValue, Form::Text, "" },
+    { "ISO Speed Ratings", kCGImagePropertyExifISOSpeedRatings, Form::List, "" },
     { "White Balance", kCGImagePropertyExifWhiteBalance, Form::Vocabulary, "whiteBalance:" },
-    { "Date Time Original", kCGImagePropertyExifDateTimeOriginal, Form::Text, nullptr },
-    { "Date Time Digitized", kCGImagePropertyExifDateTimeDigitized, Form::Text, nullptr },
+    { "Date Time Original", kCGImagePropertyExifDateTimeOriginal, Form::Text, "" },
+    { "Date Time Digitized", kCGImagePropertyExifDateTimeDigitized, Form::Text, "" },
     { "Flash", kCGImagePropertyExifFlash, Form::Vocabulary, "flash:" },
     { "Exposure Bias Value", kCGImagePropertyExifExposureBiasValue, Form::FixedFormat, "%@ ev" },
     { "Exposure Program", kCGImagePropertyExifExposureProgram, Form::Vocabulary, "exposureProgram:" },
     { "Exposure Mode", kCGImagePropertyExifExposureMode, Form::Vocabulary, "exposureMode:" },
     { "Metering Mode", kCGImagePropertyExifMeteringMode, Form::Vocabulary, "meteringMode:" },
     { "Light Source", kCGImagePropertyExifLightSource, Form::Vocabulary, "lightSource:" },
-    { "Digital Zoom Ratio", kCGImagePropertyExifDigitalZoomRatio, Form::Text, nullptr },
-    { "Brightness Value", kCGImagePropertyExifBrightnessValue, Form::Text, nullptr },
+    { "Digital Zoom Ratio", kCGImagePropertyExifDigitalZoomRatio, Form::Text, "" },
+    { "Brightness Value", kCGImagePropertyExifBrightnessValue, Form::Text, "" },
     { "Scene Capture Type", kCGImagePropertyExifSceneCaptureType, Form::Vocabulary, "sceneCaptureType:" },
     { "Sensing Method", kCGImagePropertyExifSensingMethod, Form::Vocabulary, "sensingMethod:" },
     { "Gain Control", kCGImagePropertyExifGainControl, Form::Vocabulary, "gainControl:" },
@@ -57,8 +59,8 @@ constexpr ExifRow kExifRows[] = {
     { "Saturation", kCGImagePropertyExifSaturation, Form::Vocabulary, "saturation:" },
     { "Sharpness", kCGImagePropertyExifSharpness, Form::Vocabulary, "sharpness:" },
     { "Subject Distance Range", kCGImagePropertyExifSubjectDistRange, Form::Vocabulary, "subjectDistanceRange:" },
-    { "Subject Distance", kCGImagePropertyExifSubjectDistance, Form::SubjectDistance, nullptr },
-    { "Gamma", kCGImagePropertyExifGamma, Form::Text, nullptr },
+    { "Subject Distance", kCGImagePropertyExifSubjectDistance, Form::SubjectDistance, "" },
+    { "Gamma", kCGImagePropertyExifGamma, Form::Text, "" },
     { "Color Space", kCGImagePropertyExifColorSpace, Form::Vocabulary, "colorSpace:" },
 };
 
@@ -79,6 +81,20 @@ Ref<NSString> subjectDistanceText(const NSObject* entry)
     return localizedFormat("%@ m", number);
 }
 
+// The vocabulary selectors of the rows, by row, interned once.
+const std::array<SEL, std::size(kExifRows)>& vocabularySelectors()
+{
+    static const auto selectors = [] {
+        std::array<SEL, std::size(kExifRows)> made;
+        for (size_t i = 0; i < made.size(); ++i) {
+            if (kExifRows[i].form == Form::Vocabulary)
+                made[i] = SEL(kExifRows[i].argument.text());
+        }
+        return made;
+    }();
+    return selectors;
+}
+
 } // namespace
 
 void QXParser::getEXIFInfo(const NSDictionary* properties)
@@ -87,8 +103,10 @@ void QXParser::getEXIFInfo(const NSDictionary* properties)
     if (!exif)
         return;
 
+    const auto& selectors = vocabularySelectors();
     auto rows = NSMutableArray::array();
-    for (const ExifRow& row : kExifRows) {
+    for (size_t index = 0; index < std::size(kExifRows); ++index) {
+        const ExifRow& row = kExifRows[index];
         id entry = exif->objectForKey(row.key);
         if (!entry)
             continue;
@@ -101,7 +119,7 @@ void QXParser::getEXIFInfo(const NSDictionary* properties)
             value = localizedFormat(row.argument, entry);
             break;
         case Form::FixedFormat:
-            value = NSString::stringWithFormat(row.argument, entry);
+            value = NSString::stringWithFormat(row.argument.text(), entry);
             break;
         case Form::List:
             // A single value where a list belongs reads as a one-element list.
@@ -111,7 +129,7 @@ void QXParser::getEXIFInfo(const NSDictionary* properties)
                 value = entry;
             break;
         case Form::Vocabulary:
-            value = send<NSString*>(row.argument, entry);
+            value = send<NSString*>(selectors[index], entry);
             break;
         case Form::SubjectDistance:
             value = subjectDistanceText(entry);
@@ -119,5 +137,5 @@ void QXParser::getEXIFInfo(const NSDictionary* properties)
         }
         addRow(rows, row.label, value);
     }
-    send("setExif:", rows);
+    send("setExif:"_sel, rows);
 }

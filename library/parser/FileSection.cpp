@@ -15,7 +15,7 @@ namespace {
 // "W x H" of two asset properties, or nil when either is absent. The host
 // declares its sizes either as number objects or as plain integers; the
 // declaration of the width decides for both, since the two are declared alike.
-Ref<NSString> sizeText(id asset, const char* widthName, const char* heightName)
+Ref<NSString> sizeText(id asset, SEL widthName, SEL heightName)
 {
     // Looked up by name until the host has registered it; a class stays.
     static std::atomic<Class> assetClass { nullptr };
@@ -24,7 +24,7 @@ Ref<NSString> sizeText(id asset, const char* widthName, const char* heightName)
         declaring = NSClassFromString("PLManagedAsset");
         assetClass.store(declaring, std::memory_order_release);
     }
-    if (IsPropertyObjectType(declaring, widthName)) {
+    if (IsPropertyObjectType(declaring, sel_getName(widthName))) {
         id width = objc::send<id>(asset, widthName);
         id height = objc::send<id>(asset, heightName);
         if (!width || !height)
@@ -43,26 +43,26 @@ Ref<NSString> sizeText(id asset, const char* widthName, const char* heightName)
 void QXParser::getFileInfo()
 {
     auto rows = NSMutableArray::array();
-    addRow(rows, "Name", objc::send<NSString*>(asset_, "filename"));
-    addRow(rows, "Directory", objc::send<NSString*>(asset_, "directory"));
+    addRow(rows, "Name", objc::send<NSString*>(asset_, "filename"_sel));
+    addRow(rows, "Directory", objc::send<NSString*>(asset_, "directory"_sel));
 
     // A video has no image size.
-    if (send<bool>("isPhoto")) {
-        addRow(rows, "Image Size", sizeText(asset_, "width", "height"));
-        addRow(rows, "Original Image Size", sizeText(asset_, "originalWidth", "originalHeight"));
+    if (send<bool>("isPhoto"_sel)) {
+        addRow(rows, "Image Size", sizeText(asset_, "width"_sel, "height"_sel));
+        addRow(rows, "Original Image Size", sizeText(asset_, "originalWidth"_sel, "originalHeight"_sel));
     }
 
     Ref<NSDictionary> attributes;
-    if (Ref<NSString> path = send<NSString*>("fullPath"))
+    if (Ref<NSString> path = send<NSString*>("fullPath"_sel))
         attributes = NSFileManager::defaultManager()->attributesOfItemAtPath(path->str());
     if (attributes) {
         if (const auto* size = attributes->objectOfClassForKey<NSNumber>(NSFileSize))
-            addRow(rows, "File Size", send<NSString*>("prettyFileSize:", size->longLongValue()));
+            addRow(rows, "File Size", send<NSString*>("prettyFileSize:"_sel, size->longLongValue()));
         if (const auto* modified = attributes->objectOfClassForKey<NSDate>(NSFileModificationDate)) {
-            auto* formatter = send<NSDateFormatter*>("dateFormater");
+            auto* formatter = send<NSDateFormatter*>("dateFormater"_sel);
             addRow(rows, "Modified", formatter ? formatter->stringFromDate(modified) : nullptr);
         }
     }
 
-    send("setBasic:", rows);
+    send("setBasic:"_sel, rows);
 }

@@ -55,14 +55,14 @@ Ref<CLLocation> fileLocation(const NSDictionary* properties)
 void QXParser::getGPSInfo(const NSDictionary* properties)
 {
     // The host's own record of the position wins over the file's.
-    Ref<CLLocation> position = objc::send<CLLocation*>(asset_, "location");
+    Ref<CLLocation> position = objc::send<CLLocation*>(asset_, "location"_sel);
     if (position && !onTheGlobe(position->coordinate()))
         position = nullptr;
     if (!position)
         position = fileLocation(properties);
     if (!position)
         return;
-    send("setLocation:", position);
+    send("setLocation:"_sel, position);
 
     CLLocationCoordinate2D coordinate = position->coordinate();
     auto rows = NSMutableArray::array();
@@ -70,5 +70,5 @@ void QXParser::getGPSInfo(const NSDictionary* properties)
     // The info screen acts on these two by position; they show a disclosure mark, no value.
     addRow(rows, "Show Location", NSString::string());
     addRow(rows, "Show Location in Maps app", NSString::string());
-    send("setGps:", rows);
+    send("setGps:"_sel, rows);
 }

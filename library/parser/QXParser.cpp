@@ -90,13 +90,13 @@ QXParser* QXParser::sharedQXParser()
 
 Ref<NSArray> QXParser::parseAsset(id asset)
 {
-    send("setAsset:", asset);
-    return send<NSArray*>("getSectionsInfo");
+    send("setAsset:"_sel, asset);
+    return send<NSArray*>("getSectionsInfo"_sel);
 }
 
 Ref<NSArray> QXParser::getSectionsInfo()
 {
-    send("getMetadata");
+    send("getMetadata"_sel);
 
     struct Kind {
         NSArray* rows;
@@ -142,18 +142,18 @@ std::optional<Ref<NSDictionary>> imagePropertiesOfFile(const NSString* path)
 
 void QXParser::getMetadata()
 {
-    send("getFileInfo");
+    send("getFileInfo"_sel);
 
     // Without a readable image file none of the metadata builders runs, so
     // their lists and the location stay as the last reset left them.
-    auto opened = imagePropertiesOfFile(send<NSString*>("fullPath"));
+    auto opened = imagePropertiesOfFile(send<NSString*>("fullPath"_sel));
     if (!opened)
         return;
     Ref<NSDictionary> properties = *opened;
 
-    send("getGPSInfo:", properties);
-    send("getTIFFInfo:", properties);
-    send("getEXIFInfo:", properties);
+    send("getGPSInfo:"_sel, properties);
+    send("getTIFFInfo:"_sel, properties);
+    send("getEXIFInfo:"_sel, properties);
 }
 
 void QXParser::resetParser()
@@ -166,7 +166,7 @@ void QXParser::resetParser()
     setAsset(nullptr);
 }
 
-Ref<NSString> QXParser::fullPath() const { return objc::send<NSString*>(asset_, "pathForImageFile"); }
+Ref<NSString> QXParser::fullPath() const { return objc::send<NSString*>(asset_, "pathForImageFile"_sel); }
 
 Ref<NSString> QXParser::prettyFileSize(long long bytes) const
 {
@@ -182,23 +182,23 @@ Ref<NSString> QXParser::prettyFileSize(long long bytes) const
     return NSString::stringWithFormat("%1.1f TB", value);
 }
 
-bool QXParser::isPhoto() const { return objc::send<bool>(asset_, "isPhoto"); }
+bool QXParser::isPhoto() const { return objc::send<bool>(asset_, "isPhoto"_sel); }
 
-bool QXParser::isJPEG() const { return objc::send<bool>(asset_, "isJPEG"); }
+bool QXParser::isJPEG() const { return objc::send<bool>(asset_, "isJPEG"_sel); }
 
-bool QXParser::isVideo() const { return objc::send<bool>(asset_, "isVideo"); }
+bool QXParser::isVideo() const { return objc::send<bool>(asset_, "isVideo"_sel); }
 
 Ref<NSDate> QXParser::dateForAsset(id asset)
 {
     if (!asset)
         return nullptr;
 
-    Ref<NSDictionary> properties = imagePropertiesOfFile(objc::send<NSString*>(asset, "pathForImageFile")).value_or(nullptr);
+    Ref<NSDictionary> properties = imagePropertiesOfFile(objc::send<NSString*>(asset, "pathForImageFile"_sel)).value_or(nullptr);
     if (properties) {
         const auto* exif = properties->objectOfClassForKey<NSDictionary>(kCGImagePropertyExifDictionary);
         const auto* text = exif ? exif->objectOfClassForKey<NSString>(kCGImagePropertyExifDateTimeOriginal) : nullptr;
         if (text) {
-            auto* formatter = send<NSDateFormatter*>("privateDateFormater");
+            auto* formatter = send<NSDateFormatter*>("privateDateFormater"_sel);
             if (auto date = formatter ? formatter->dateFromString(text) : nullptr)
                 return date->copy();
         }

@@ -27,14 +27,20 @@ Ref<QXRow> QXRow::row() { return make_object<QXRow>(); }
 
 Ref<QXRow> QXRow::rowWithLabelAndValue(const NSString* label, const NSObject* value)
 {
+    return rowTakingLabel(copyOf(label), value);
+}
+
+Ref<QXRow> QXRow::rowTakingLabel(Ref<NSString>&& label, const NSObject* value)
+{
     if (!label || label->isEmpty() || !value)
         return nullptr;
     auto row = QXRow::row();
-    row->setLabel(label);
+    // The label is a string, whose copy is itself: the reference moves in.
+    row->label_ = std::move(label);
     if (const auto* text = objc_cast<NSString>(value))
         row->setValue(text);
     else // its "%@" text, without parsing a format for it
-        row->setValue(NSString::stringTakingText(foundation::objectText(value)).get());
+        row->value_ = NSString::stringTakingText(foundation::objectText(value));
     return row;
 }
 

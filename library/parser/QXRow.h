@@ -10,6 +10,8 @@ public:
     // nil when the label is nil or empty, or the value is nil. A string value
     // is kept as is; any other object becomes its "%@" text.
     static Ref<QXRow> rowWithLabelAndValue(const NSString* label, const NSObject* value);
+    // The same, taking over the caller's reference to the label.
+    static Ref<QXRow> rowTakingLabel(Ref<NSString>&& label, const NSObject* value);
 
     NSString* label() const { return label_; }
     NSString* value() const { return value_; }

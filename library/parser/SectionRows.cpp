@@ -2,7 +2,6 @@
 
 #include "parser/QXRow.h"
 #include "util/Localization.h"
-#include "util/NSMutableArray+ZELExt.h"
 
 namespace quorix::parser {
 
@@ -10,12 +9,13 @@ void addRow(NSMutableArray* rows, QXLiteralKey labelKey, const NSObject* value)
 {
     if (!value)
         return;
-    addNonNullObject(rows, QXRow::rowWithLabelAndValue(QXLocalizedLabel(labelKey).get(), value));
+    if (auto row = QXRow::rowTakingLabel(QXLocalizedLabel(labelKey), value))
+        rows->addObject(std::move(row));
 }
 
-Ref<NSString> localizedFormat(std::string_view format, const NSObject* value)
+Ref<NSString> localizedFormat(QXLiteralKey format, const NSObject* value)
 {
-    return NSString::stringWithFormat(QXLocalizedString(format)->str(), value);
+    return NSString::stringWithFormat(QXLocalizedLabel(format)->str(), value);
 }
 
 } // namespace quorix::parser

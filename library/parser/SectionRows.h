@@ -20,6 +20,6 @@ void addRow(NSMutableArray* rows, QXLiteralKey labelKey, const Ref<T>& value)
 
 // A value format that is itself translated ("%@ mm"), filled with the
 // value's text. A translation without "%@" is used as written.
-Ref<NSString> localizedFormat(std::string_view format, const NSObject* value);
+Ref<NSString> localizedFormat(QXLiteralKey format, const NSObject* value);
 
 } // namespace quorix::parser

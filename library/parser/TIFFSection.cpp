@@ -39,7 +39,7 @@ void QXParser::getTIFFInfo(const NSDictionary* properties)
     addRow(rows, "Model", tiff->objectForKey(kCGImagePropertyTIFFModel));
     addRow(rows, "Date Time", tiff->objectForKey(kCGImagePropertyTIFFDateTime));
     if (id code = tiff->objectForKey(kCGImagePropertyTIFFOrientation))
-        addRow(rows, "Orientation", send<NSString*>("orientation:", code));
+        addRow(rows, "Orientation", send<NSString*>("orientation:"_sel, code));
 
     // Both resolutions or neither.
     id x = tiff->objectForKey(kCGImagePropertyTIFFXResolution);
@@ -51,7 +51,7 @@ void QXParser::getTIFFInfo(const NSDictionary* properties)
     }
 
     addRow(rows, "Software", tiff->objectForKey(kCGImagePropertyTIFFSoftware));
-    send("setTiff:", rows);
+    send("setTiff:"_sel, rows);
 }
 
 Ref<NSString> QXParser::orientation(const NSObject* value) const

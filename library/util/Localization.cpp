@@ -49,7 +49,9 @@ public:
     }
 
 private:
-    static constexpr unsigned kSlotBits = 8;
+    // Room for every label of the table several times over, so that two
+    // labels seldom share a pair and none is looked up afresh per photo.
+    static constexpr unsigned kSlotBits = 10;
 
     std::mutex lock_;
     std::array<RememberedLabel, size_t { 1 } << kSlotBits> slots_;

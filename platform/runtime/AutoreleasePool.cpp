@@ -40,14 +40,27 @@ AutoreleasePool::~AutoreleasePool()
     t_current = outer_;
 }
 
-void AutoreleasePool::drain() { releaseAll(objects_); }
+// In the order they came; objects autoreleased by a release join the end
+// and go in their turn.
+void AutoreleasePool::drain()
+{
+    for (size_t i = 0; i < inPlaceCount_; ++i)
+        inPlace_[i]->release();
+    for (size_t i = 0; i < more_.size(); ++i)
+        more_[i]->release();
+    inPlaceCount_ = 0;
+    more_.clear();
+}
 
 void AutoreleasePool::add(id object)
 {
     if (!object)
         return;
-    if (t_current)
-        t_current->objects_.push_back(object);
-    else
+    AutoreleasePool* pool = t_current;
+    if (!pool)
         t_root.objects.push_back(object);
+    else if (pool->inPlaceCount_ < kInPlace)
+        pool->inPlace_[pool->inPlaceCount_++] = object;
+    else
+        pool->more_.push_back(object);
 }

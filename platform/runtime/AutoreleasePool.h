@@ -2,6 +2,8 @@
 
 #include "runtime/Forward.h"
 
+#include <array>
+#include <cstddef>
 #include <vector>
 
 // A scope whose autoreleased objects are released when it ends. Pools nest per
@@ -20,6 +22,11 @@ public:
     static void add(id object);
 
 private:
-    std::vector<id> objects_;
+    // The first objects sit in the pool itself: a pool around one photo's
+    // work then takes no memory of its own.
+    static constexpr size_t kInPlace = 32;
+    std::array<id, kInPlace> inPlace_;
+    size_t inPlaceCount_ = 0;
+    std::vector<id> more_;
     AutoreleasePool* outer_;
 };

@@ -30,6 +30,7 @@
 #define QX_OBJECT(Name, Super)                                     \
 public:                                                            \
     using Base = Super;                                            \
+    using QxSelf = Name;                                           \
     static Class objcClass();                                      \
     static constexpr const char* objcClassName() { return #Name; } \
                                                                    \

@@ -87,16 +87,14 @@ namespace {
 // instructions without a stack frame.
 [[gnu::noinline]] void sendDealloc(NSObject* object)
 {
-    static const SEL dealloc("dealloc");
     // Found as any message's implementation is, so a replacement in the
     // object's class or above still runs; only the original root one is
     // called directly.
-    Method method = class_getInstanceMethod(object_getClass(object), dealloc);
-    if (method && method->imp == rootDealloc()) {
+    if (objc::deallocatesAtRoot(object->getClass(), rootDealloc())) {
         objc_destroyInstance(object);
         return;
     }
-    objc::send<void>(object, dealloc);
+    objc::send<void>(object, "dealloc"_sel);
 }
 
 } // namespace

@@ -99,11 +99,12 @@ void objc_destroyInstance(NSObject* object);
 
 namespace objc {
 // `object` as a T when it is one (or of a subclass), else nil: a dynamic_cast
-// that first tries the common case, an object whose type is exactly T, which
-// costs one comparison instead of a walk up the type hierarchy.
+// that first tries the common case, an object whose class is exactly T's,
+// which costs one comparison instead of a walk up the type hierarchy.
 //
 // The runtime's class tree follows the C++ one (a class's runtime superclass
-// is its C++ base, an instance's class descends from its C++ type's), so an
+// is its C++ base, an instance's class descends from its C++ type's, and an
+// instance of T's own class is made as a T or a C++ subclass of it), so an
 // object whose class does not descend from T's is no T either: a miss, a
 // number where a string is asked for, costs a walk up a few classes instead
 // of a failed dynamic_cast.
@@ -112,10 +113,18 @@ T* typedObject(const NSObject* object)
 {
     if (!object)
         return nullptr;
-    if (typeid(*object) == typeid(T))
-        return const_cast<T*>(static_cast<const T*>(object));
+    using Plain = std::remove_cv_t<T>;
     Class cls = object->getClass();
-    if (cls && !class_isSubclassOf(cls, std::remove_cv_t<T>::objcClass()))
+    Class wanted = Plain::objcClass();
+    // Only a type that declares a runtime class of its own is named by it: a
+    // C++ subclass that inherits its base's class shares that class's instances.
+    if constexpr (requires { requires std::is_same_v<typename Plain::QxSelf, Plain>; }) {
+        if (cls == wanted)
+            return const_cast<T*>(static_cast<const T*>(object));
+    } else if (typeid(*object) == typeid(T)) {
+        return const_cast<T*>(static_cast<const T*>(object));
+    }
+    if (cls && !class_isSubclassOf(cls, wanted))
         return nullptr;
     return const_cast<T*>(dynamic_cast<const T*>(object));
 }

@@ -239,7 +239,11 @@ IMP method_setImplementation(Method method, IMP imp)
         std::lock_guard guard(*retiredLock);
         retired->push_back(method->imp);
     }
-    return std::exchange(method->imp, std::move(imp));
+    IMP replaced = std::exchange(method->imp, std::move(imp));
+    // What a class answers is remembered by method as a rule, but whether it
+    // answers a given implementation is remembered too (deallocatesAtRoot).
+    objc::forgetLookups();
+    return replaced;
 }
 
 SEL method_getName(Method method) { return method ? method->name : SEL(); }
@@ -364,6 +368,23 @@ void forgetLookups()
         for (auto& slot : cls->methodCache)
             slot.store(0, std::memory_order_relaxed);
     }
+}
+
+bool deallocatesAtRoot(Class cls, const IMP& rootDealloc)
+{
+    static const SEL dealloc("dealloc");
+    if (!cls)
+        return false;
+    // Read before the lookup: a replacement meanwhile leaves the class's
+    // mark stale, not wrong.
+    const uint64_t generation = methodTablesGeneration.load(std::memory_order_acquire);
+    if (cls->rootDeallocGeneration.load(std::memory_order_relaxed) == generation)
+        return true;
+    Method method = class_getInstanceMethod(cls, dealloc);
+    if (!method || !(method->imp == rootDealloc))
+        return false;
+    cls->rootDeallocGeneration.store(generation, std::memory_order_relaxed);
+    return true;
 }
 
 Attached attachCategory(std::string_view className, const std::vector<CategoryMethod>& methods,

@@ -60,6 +60,9 @@ struct objc_class {
     // load instead of a walk up the class chain. Each slot packs the method's
     // address with the generation of the method tables it was found in.
     std::array<std::atomic<uintptr_t>, 64> methodCache {};
+    // The generation of the method tables in which this class was last found
+    // to answer `dealloc` with the root class's own implementation (0: never).
+    std::atomic<uint64_t> rootDeallocGeneration { 0 };
     std::vector<std::unique_ptr<objc_property>> properties;
     std::vector<std::unique_ptr<objc_ivar>> ivars;
 };
@@ -141,8 +144,13 @@ NSObject* allocateInstance(Class cls);
 
 [[noreturn]] void throwUnrecognized(id receiver, SEL sel);
 
-// Makes every class look its methods up afresh; adding a method calls it.
+// Makes every class look its methods up afresh; adding a method or
+// replacing an implementation calls it.
 void forgetLookups();
+
+// Whether an instance of `cls` answers `dealloc` with `rootDealloc`, the root
+// class's own implementation; remembered per class until a method table changes.
+bool deallocatesAtRoot(Class cls, const IMP& rootDealloc);
 
 // Wraps a free function or lambda R(id self, SEL, A...) as an implementation.
 template<class R, class... A>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,28 @@ public:
 private:
     const std::string* name_ = nullptr;
 };
+
+namespace objc {
+// A selector name written as a literal, as a template argument.
+template<size_t N>
+struct SelectorLiteral {
+    consteval SelectorLiteral(const char (&name)[N]) // NOLINT(google-explicit-constructor)
+    {
+        for (size_t i = 0; i < N; ++i)
+            text[i] = name[i];
+    }
+    char text[N] {};
+};
+} // namespace objc
+
+// "name"_sel: the selector of a literal name, interned once per name and
+// library, so a message sent again and again finds its selector in one load.
+template<objc::SelectorLiteral Name>
+SEL operator""_sel()
+{
+    static const SEL sel(std::string_view(Name.text, sizeof Name.text - 1));
+    return sel;
+}
 
 SEL sel_registerName(std::string_view name);
 const char* sel_getName(SEL sel);

@@ -77,6 +77,35 @@ QX_DEFINE_CLASS(RTDog)
 
 QX_DEFINE_CLASS(RTCat) { }
 
+// An object that, when it goes, may autorelease a follower: what a dealloc
+// that hands an object on does while its pool drains.
+std::vector<int> g_linksGone;
+
+class RTLink : public NSObject {
+    QX_OBJECT(RTLink, NSObject)
+public:
+    static void autoreleaseNew(int number, bool followed) { make_object<RTLink>(number, followed).leak()->autorelease(); }
+
+protected:
+    RTLink(int number, bool followed)
+        : number_(number)
+        , followed_(followed)
+    {
+    }
+    ~RTLink() override
+    {
+        g_linksGone.push_back(number_);
+        if (followed_)
+            autoreleaseNew(number_ + 1000, false);
+    }
+
+private:
+    int number_;
+    bool followed_;
+};
+
+QX_DEFINE_CLASS(RTLink) { }
+
 QX_DEFINE_CLASS(RTUntouchedBird)
 {
     b.method<&RTUntouchedBird::fly>("fly");
@@ -311,6 +340,9 @@ TEST(RuntimeReferenceCounting, ReplacedDeallocRunsOnceThenFreesOnce)
 {
     static int replacementRuns = 0;
     static IMP savedDealloc;
+    // A class whose instances already went through the root `dealloc` sees
+    // a replacement made afterwards.
+    { auto earlier = RTCat::create(); }
     Method dealloc = class_getInstanceMethod(RTCat::objcClass(), "dealloc");
     ASSERT_NE(dealloc, nullptr);
     savedDealloc = method_getImplementation(dealloc);
@@ -355,6 +387,31 @@ TEST(RuntimeReferenceCounting, AutoreleasedObjectsLiveUntilTheirPoolDrains)
         outer.drain();
         EXPECT_EQ(g_animalsDestroyed, destroyedBefore + 2);
     }
+}
+
+TEST(RuntimeReferenceCounting, APoolReleasesWhatItsReleasesAutoreleaseInTheOrderTheyCame)
+{
+    // More objects than a pool holds in place, each autoreleasing a follower
+    // into the same pool as it goes.
+    g_linksGone.clear();
+    std::vector<int> expected;
+    {
+        AutoreleasePool pool;
+        for (int i = 0; i < 50; ++i)
+            RTLink::autoreleaseNew(i, true);
+        EXPECT_TRUE(g_linksGone.empty());
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < 50; ++i)
+                expected.push_back(i + round * 1000);
+        }
+        pool.drain();
+        EXPECT_EQ(g_linksGone, expected);
+        // The drained pool is open and empty: what comes next goes at its end.
+        RTLink::autoreleaseNew(7, false);
+        EXPECT_EQ(g_linksGone.size(), expected.size());
+    }
+    expected.push_back(7);
+    EXPECT_EQ(g_linksGone, expected);
 }
 
 TEST(RuntimeTargetAction, DeliversTheSenderThroughTheRuntimeAndSeesReplacements)
