@@ -53,6 +53,10 @@ public:
     // The array keeps its own reference, so a new object may be handed straight in.
     template<class T>
     void addObject(const Ref<T>& object) { addObject(static_cast<id>(object.get())); }
+    // Takes over the caller's reference to a new object: no retain for the
+    // array, no release for the caller.
+    template<class T>
+    void addObject(Ref<T>&& object) { addObjectTaking(object.leak()); }
     template<class T>
     void insertObjectAtIndex(const Ref<T>& object, NSUInteger index) { insertObjectAtIndex(static_cast<id>(object.get()), index); }
     void removeObjectAtIndex(NSUInteger index);
@@ -60,4 +64,7 @@ public:
 
 protected:
     NSMutableArray() = default;
+
+private:
+    void addObjectTaking(id object);
 };
