@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <utility>
 #include <unistd.h>
 
 QX_DEFINE_CLASS(NSURL)
@@ -59,7 +60,8 @@ Ref<NSURL> NSURL::fileURLWithPath(std::string_view path)
             return nullptr;
         absolute = NSString::stringWithUTF8String(cwd)->stringByAppendingPathComponent(absolute)->str();
     }
-    return make_object<NSURL>("file", percentEncodePath("file://", absolute), absolute);
+    std::string text = percentEncodePath("file://", absolute);
+    return make_object<NSURL>("file", std::move(text), std::move(absolute));
 }
 
 Ref<NSURL> NSURL::URLWithString(std::string_view text)
