@@ -31,21 +31,10 @@ public:
     {
         // While the process has one thread nothing else can reach the table;
         // once it has more, one lock guards it.
-        std::unique_lock guard(lock_, std::defer_lock);
-        if (!__libc_single_threaded)
-            guard.lock();
-        NSBundle* bundle = NSBundle::mainBundle();
-        // Read before the lookup: a flush meanwhile leaves the slot stale, not wrong.
-        const uint64_t generation = bundle->localizationGeneration();
-        const size_t first = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.text().data()), kSlotBits) & ~size_t { 1 };
-        for (size_t i = first; i < first + 2; ++i) {
-            const RememberedLabel& slot = slots_[i];
-            if (slot.key == key && slot.fallback == fallback && slot.generation == generation)
-                return slot.text;
-        }
-        slots_[first + 1] = std::move(slots_[first]);
-        slots_[first] = { key, fallback, generation, QXLocalizedString(key.text(), fallback.text()) };
-        return slots_[first].text;
+        if (__libc_single_threaded)
+            return findUnlocked(key, fallback);
+        std::lock_guard guard(lock_);
+        return findUnlocked(key, fallback);
     }
 
 private:
@@ -53,6 +42,29 @@ private:
     // labels seldom share a pair and none is looked up afresh per photo.
     static constexpr unsigned kSlotBits = 10;
 
+    Ref<NSString> findUnlocked(QXLiteralKey key, QXLiteralKey fallback)
+    {
+        // Read before the lookup: a flush meanwhile leaves the slot stale, not wrong.
+        const uint64_t generation = bundle_->localizationGeneration();
+        const size_t first = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.text().data()), kSlotBits) & ~size_t { 1 };
+        for (size_t i = first; i < first + 2; ++i) {
+            const RememberedLabel& slot = slots_[i];
+            if (slot.key == key && slot.fallback == fallback && slot.generation == generation)
+                return slot.text;
+        }
+        return remember(first, key, fallback, generation);
+    }
+
+    // Apart, so that a label found costs no more than the search.
+    [[gnu::noinline]] Ref<NSString> remember(size_t first, QXLiteralKey key, QXLiteralKey fallback, uint64_t generation)
+    {
+        slots_[first + 1] = std::move(slots_[first]);
+        slots_[first] = { key, fallback, generation, QXLocalizedString(key.text(), fallback.text()) };
+        return slots_[first].text;
+    }
+
+    // The main bundle is made once and never replaced.
+    NSBundle* const bundle_ = NSBundle::mainBundle();
     std::mutex lock_;
     std::array<RememberedLabel, size_t { 1 } << kSlotBits> slots_;
 };

@@ -79,21 +79,27 @@ constexpr bool kKeepsObjects = true;
 constexpr bool kKeepsObjects = true;
 #endif
 
-ObjectMemory& processMemory()
-{
-    // Never destroyed: objects are freed while the process exits.
-    static auto* memory = new ObjectMemory;
-    return *memory;
-}
+// The process's object memory: set up before any code runs (its lists
+// start empty, a constant), so no call asks whether it exists yet, and never
+// destroyed, since objects are freed while the process exits.
+union ProcessMemory {
+    constexpr ProcessMemory()
+        : memory()
+    {
+    }
+    ~ProcessMemory() { }
+    ObjectMemory memory;
+};
+constinit ProcessMemory processMemory;
 
 } // namespace
 
-void* allocateObject(size_t size) { return kKeepsObjects ? processMemory().allocate(size) : ::operator new(size); }
+void* allocateObject(size_t size) { return kKeepsObjects ? processMemory.memory.allocate(size) : ::operator new(size); }
 
 void freeObject(void* block, size_t size)
 {
     if (kKeepsObjects)
-        processMemory().free(block, size);
+        processMemory.memory.free(block, size);
     else
         ::operator delete(block);
 }
