@@ -371,11 +371,19 @@ template<class T>
 Class defineClass(const char* name, void (*define)(ClassBuilder<T>&))
 {
     Class superclass = nullptr;
-    if constexpr (!std::is_same_v<T, NSObject>)
+    if constexpr (!std::is_same_v<T, NSObject>) {
+        // The class tree follows the C++ one, which casts rely on.
+        static_assert(std::is_base_of_v<typename T::Base, T>, "a class's runtime superclass is its C++ base");
         superclass = T::Base::objcClass();
+    }
     return defineClassNamed(name, superclass, [define](Class cls) {
+        // A class whose type cannot be made without arguments makes no
+        // instances by name, not instances of an ancestor under its name:
+        // an instance of a class is always of that class's C++ type.
         if constexpr (ClassBuilder<T>::allocatable)
             cls->allocate = &ClassBuilder<T>::allocate;
+        else
+            cls->allocate = nullptr;
         ClassBuilder<T> builder(cls);
         define(builder);
     });

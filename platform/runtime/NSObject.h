@@ -103,11 +103,10 @@ namespace objc {
 // which costs one comparison instead of a walk up the type hierarchy.
 //
 // The runtime's class tree follows the C++ one (a class's runtime superclass
-// is its C++ base, an instance's class descends from its C++ type's, and an
-// instance of T's own class is made as a T or a C++ subclass of it), so an
-// object whose class does not descend from T's is no T either: a miss, a
-// number where a string is asked for, costs a walk up a few classes instead
-// of a failed dynamic_cast.
+// is its C++ base; an instance of a class is made as that class's C++ type,
+// or, for a class made at run time, as its nearest C++ ancestor's), so an
+// object is a T exactly when its class is T's or descends from it: a walk
+// up a few classes answers, without a dynamic_cast.
 template<class T>
 T* typedObject(const NSObject* object)
 {
@@ -117,10 +116,12 @@ T* typedObject(const NSObject* object)
     Class cls = object->getClass();
     Class wanted = Plain::objcClass();
     // Only a type that declares a runtime class of its own is named by it: a
-    // C++ subclass that inherits its base's class shares that class's instances.
+    // C++ subclass that inherits its base's class shares that class's
+    // instances, and only the C++ type can tell them apart.
+    // (An object still being constructed has no class yet: the C++ type answers.)
     if constexpr (requires { requires std::is_same_v<typename Plain::QxSelf, Plain>; }) {
-        if (cls == wanted)
-            return const_cast<T*>(static_cast<const T*>(object));
+        if (cls)
+            return cls == wanted || class_isSubclassOf(cls, wanted) ? const_cast<T*>(static_cast<const T*>(object)) : nullptr;
     } else if (typeid(*object) == typeid(T)) {
         return const_cast<T*>(static_cast<const T*>(object));
     }

@@ -168,6 +168,18 @@ TEST(RuntimeClasses, CastsFollowTheObjectsTypeWhereClassesAreShared)
     EXPECT_EQ(objc_cast<RTPlainDog>(dog.get()), nullptr); // same class, other type
 }
 
+TEST(RuntimeClasses, WhoseTypeNeedsArgumentsMakeNoInstanceByName)
+{
+    // Not an instance of an ancestor's type under the class's name: a cast
+    // trusts an instance of a class to be of that class's type.
+    EXPECT_THROW(objc::sendClass<id>(RTLink::objcClass(), "alloc"), objc::BadMethodSignature);
+    // Nor does a class made on it at run time.
+    Class madeOnIt = objc_allocateClassPair(RTLink::objcClass(), "RTLinkMadeAtRunTime");
+    ASSERT_NE(madeOnIt, nullptr);
+    objc_registerClassPair(madeOnIt);
+    EXPECT_EQ(objc::allocateInstance(madeOnIt), nullptr);
+}
+
 TEST(RuntimeSelectors, AreOneSelectorPerNameWhicheverThreadMakesItFirst)
 {
     // More names than the table first has room for, made by two threads at
