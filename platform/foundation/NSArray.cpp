@@ -86,32 +86,21 @@ Ref<NSMutableArray> NSMutableArray::arrayWithArray(const NSArray* other)
     return copy;
 }
 
-namespace {
-
-// Room for a table section's rows at once, rather than growing through
-// blocks of 1, 2, 4 and 8 entries.
-void reserveFirstRoom(std::vector<Ref<NSObject>>& items)
-{
-    constexpr size_t kFirstCapacity = 16;
-    if (items.capacity() == 0)
-        items.reserve(kFirstCapacity);
-}
-
-} // namespace
-
 void NSMutableArray::addObject(id object)
 {
-    if (!object)
-        return;
-    reserveFirstRoom(items_);
-    items_.emplace_back(object);
+    if (object)
+        addObjectTaking(object->retain());
 }
 
 void NSMutableArray::addObjectTaking(id object)
 {
     if (!object)
         return;
-    reserveFirstRoom(items_);
+    // Room for a table section's rows at once, rather than growing through
+    // blocks of 1, 2, 4 and 8 entries.
+    constexpr size_t kFirstCapacity = 16;
+    if (items_.capacity() == 0)
+        items_.reserve(kFirstCapacity);
     items_.push_back(Ref<NSObject>::adopt(object));
 }
 

@@ -372,7 +372,6 @@ void forgetLookups()
 
 bool deallocatesAtRoot(Class cls, const IMP& rootDealloc)
 {
-    static const SEL dealloc("dealloc");
     if (!cls)
         return false;
     // Read before the lookup: a replacement meanwhile leaves the class's
@@ -380,7 +379,7 @@ bool deallocatesAtRoot(Class cls, const IMP& rootDealloc)
     const uint64_t generation = methodTablesGeneration.load(std::memory_order_acquire);
     if (cls->rootDeallocGeneration.load(std::memory_order_relaxed) == generation)
         return true;
-    Method method = class_getInstanceMethod(cls, dealloc);
+    Method method = class_getInstanceMethod(cls, "dealloc"_sel);
     if (!method || !(method->imp == rootDealloc))
         return false;
     cls->rootDeallocGeneration.store(generation, std::memory_order_relaxed);
