@@ -74,10 +74,10 @@ QX_DEFINE_CLASS(PLManagedAsset)
         for (const char* name : { "width", "height", "originalWidth", "originalHeight" })
             b.property(name, "Tq,R,N");
     } else {
-        b.method("width", [](PLManagedAsset* a) { return numberOrNil(displayedWidth(a)); });
-        b.method("height", [](PLManagedAsset* a) { return numberOrNil(displayedHeight(a)); });
-        b.method("originalWidth", [](PLManagedAsset* a) { return numberOrNil(storedWidth(a)); });
-        b.method("originalHeight", [](PLManagedAsset* a) { return numberOrNil(storedHeight(a)); });
+        b.method("width", [](PLManagedAsset* a) { return a->sizeNumbers().width; });
+        b.method("height", [](PLManagedAsset* a) { return a->sizeNumbers().height; });
+        b.method("originalWidth", [](PLManagedAsset* a) { return a->sizeNumbers().originalWidth; });
+        b.method("originalHeight", [](PLManagedAsset* a) { return a->sizeNumbers().originalHeight; });
         for (const char* name : { "width", "height", "originalWidth", "originalHeight" })
             b.property(name, "T@\"NSNumber\",R,N");
     }
@@ -97,28 +97,35 @@ Ref<PLManagedAsset> PLManagedAsset::assetWithPath(std::string_view path)
     return make_object<PLManagedAsset>(host::normalisedAbsolutePath(path));
 }
 
+// The path's texts are made on first request and kept: the path never
+// changes, and the viewer asks for them several times for each photo.
 Ref<NSString> PLManagedAsset::pathForImageFile() const
 {
     if (path_.empty())
         return nullptr;
-    return NSString::stringWithUTF8String(path_);
+    if (!texts_.path)
+        texts_.path = NSString::stringWithUTF8String(path_);
+    return texts_.path;
 }
 
 Ref<NSString> PLManagedAsset::filename() const
 {
     if (path_.empty())
         return nullptr;
-    if (path_ == "/")
-        return NSString::stringWithUTF8String(path_);
-    return NSString::stringWithUTF8String(path_.substr(path_.rfind('/') + 1));
+    if (!texts_.filename)
+        texts_.filename = NSString::stringWithUTF8String(path_ == "/" ? path_ : path_.substr(path_.rfind('/') + 1));
+    return texts_.filename;
 }
 
 Ref<NSString> PLManagedAsset::directory() const
 {
     if (path_.empty())
         return nullptr;
-    auto slash = path_.rfind('/');
-    return NSString::stringWithUTF8String(slash == 0 ? std::string("/") : path_.substr(0, slash));
+    if (!texts_.directory) {
+        auto slash = path_.rfind('/');
+        texts_.directory = NSString::stringWithUTF8String(slash == 0 ? std::string("/") : path_.substr(0, slash));
+    }
+    return texts_.directory;
 }
 
 bool PLManagedAsset::isPhoto() const
@@ -159,6 +166,15 @@ Ref<NSDate> PLManagedAsset::modificationDate() const
         return nullptr;
     return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(status.st_mtim.tv_sec)
         + static_cast<double>(status.st_mtim.tv_nsec) / 1e9);
+}
+
+const PLManagedAsset::SizeNumbers& PLManagedAsset::sizeNumbers() const
+{
+    if (!sizeNumbers_) {
+        sizeNumbers_ = SizeNumbers { numberOrNil(displayedWidth(this)), numberOrNil(displayedHeight(this)),
+            numberOrNil(storedWidth(this)), numberOrNil(storedHeight(this)) };
+    }
+    return *sizeNumbers_;
 }
 
 const PLManagedAsset::ImageFacts& PLManagedAsset::facts() const

@@ -85,8 +85,21 @@ private:
     };
     const ImageFacts& facts() const;
 
+    // The sizes as properties declared as objects answer them (nil where
+    // absent): made on first request and kept, as the facts are.
+    struct SizeNumbers {
+        Ref<NSNumber> width, height, originalWidth, originalHeight;
+    };
+    const SizeNumbers& sizeNumbers() const;
+
+    struct PathTexts {
+        Ref<NSString> path, filename, directory;
+    };
+
     std::string path_;
+    mutable PathTexts texts_;
     mutable std::optional<ImageFacts> facts_;
+    mutable std::optional<SizeNumbers> sizeNumbers_;
 };
 
 namespace host {

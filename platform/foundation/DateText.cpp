@@ -2,6 +2,7 @@
 
 #include <unicode/locid.h>
 #include <unicode/resbund.h>
+#include <unicode/uloc.h>
 #include <unicode/unistr.h>
 #include <unicode/ures.h>
 
@@ -376,9 +377,9 @@ std::shared_ptr<const CachedForm> formFor(unsigned dateStyle, unsigned timeStyle
 {
     static std::mutex mutex;
     static std::vector<std::shared_ptr<const CachedForm>> forms;
-    // A copy: another thread may set a new default meanwhile.
-    const icu::Locale locale = icu::Locale::getDefault();
-    std::string_view name = locale.getName();
+    // The default's name stays readable when another thread sets a new
+    // default meanwhile; the locale itself is made only for a new form.
+    const std::string_view name = uloc_getDefault();
     {
         std::lock_guard lock(mutex);
         for (const auto& cached : forms) {
@@ -386,7 +387,7 @@ std::shared_ptr<const CachedForm> formFor(unsigned dateStyle, unsigned timeStyle
                 return cached;
         }
     }
-    auto made = std::make_shared<const CachedForm>(CachedForm { std::string(name), dateStyle, timeStyle, makeForm(locale, dateStyle, timeStyle) });
+    auto made = std::make_shared<const CachedForm>(CachedForm { std::string(name), dateStyle, timeStyle, makeForm(icu::Locale(name.data()), dateStyle, timeStyle) });
     std::lock_guard lock(mutex);
     if (forms.size() == kCachedForms)
         forms.erase(forms.begin());

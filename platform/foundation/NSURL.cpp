@@ -60,8 +60,9 @@ Ref<NSURL> NSURL::fileURLWithPath(std::string_view path)
             return nullptr;
         absolute = NSString::stringWithUTF8String(cwd)->stringByAppendingPathComponent(absolute)->str();
     }
-    std::string text = percentEncodePath("file://", absolute);
-    return make_object<NSURL>("file", std::move(text), std::move(absolute));
+    // Its text is written when asked for: most file URLs only carry a path
+    // to a reader of the file.
+    return make_object<NSURL>("file", std::string(), std::move(absolute));
 }
 
 Ref<NSURL> NSURL::URLWithString(std::string_view text)
@@ -87,10 +88,12 @@ Ref<NSURL> NSURL::URLWithString(std::string_view text)
     return make_object<NSURL>(scheme, std::string(text), path);
 }
 
-Ref<NSString> NSURL::absoluteString() const { return NSString::stringWithUTF8String(text_); }
+std::string NSURL::text() const { return text_.empty() ? percentEncodePath("file://", path_) : text_; }
+
+Ref<NSString> NSURL::absoluteString() const { return NSString::stringTakingText(text()); }
 
 Ref<NSString> NSURL::scheme() const { return NSString::stringWithUTF8String(scheme_); }
 
 Ref<NSString> NSURL::path() const { return isFileURL() ? NSString::stringWithUTF8String(path_) : nullptr; }
 
-std::string NSURL::describe() const { return absoluteString()->str(); }
+std::string NSURL::describe() const { return text(); }

@@ -32,7 +32,10 @@ protected:
     std::string describe() const override;
 
 private:
+    // The URL's text: a file URL made from a path writes it from the path.
+    std::string text() const;
+
     std::string scheme_;
-    std::string text_;
+    std::string text_; // empty for a file URL made from a path
     std::string path_;
 };

@@ -21,17 +21,10 @@ struct CGImageSource::Contents {
     imageio::ImageMetadata metadata;
     // The file's properties as immutable objects, made for the first caller
     // and shared by all: a photo's properties are asked for several times
-    // in a row (its table, its capture date), and each caller gets a
-    // dictionary of its own that holds these.
-    std::once_flag madeShared;
-    struct Shared {
-        Ref<NSObject> pixelWidth;
-        Ref<NSObject> pixelHeight;
-        Ref<NSObject> orientation;
-        Ref<NSDictionary> tiff;
-        Ref<NSDictionary> exif;
-        Ref<NSDictionary> gps;
-    } shared;
+    // in a row (its table, its capture date, its size), and none of them can
+    // change what the next one reads.
+    std::once_flag madeProperties;
+    Ref<NSDictionary> properties;
 };
 
 QX_DEFINE_CLASS(CGImageSource)
@@ -78,31 +71,23 @@ Ref<NSDictionary> sectionDictionary(const imageio::Section& section)
     return NSDictionary::dictionaryWithDictionary(dictionary);
 }
 
-Ref<NSDictionary> makeProperties(CGImageSource::Contents& contents)
+const Ref<NSDictionary>& sharedProperties(CGImageSource::Contents& contents)
 {
-    std::call_once(contents.madeShared, [&contents] {
+    std::call_once(contents.madeProperties, [&contents] {
         const auto& metadata = contents.metadata;
-        auto& shared = contents.shared;
+        auto properties = NSMutableDictionary::dictionaryWithCapacity(6);
         if (metadata.pixelWidth)
-            shared.pixelWidth = NSNumber::numberWithLongLong(*metadata.pixelWidth);
+            properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.pixelWidth), kCGImagePropertyPixelWidth);
         if (metadata.pixelHeight)
-            shared.pixelHeight = NSNumber::numberWithLongLong(*metadata.pixelHeight);
+            properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.pixelHeight), kCGImagePropertyPixelHeight);
         if (metadata.orientation)
-            shared.orientation = numberObject(*metadata.orientation);
-        shared.tiff = sectionDictionary(metadata.tiff);
-        shared.exif = sectionDictionary(metadata.exif);
-        shared.gps = sectionDictionary(metadata.gps);
+            properties->setObjectForKey(numberObject(*metadata.orientation), kCGImagePropertyOrientation);
+        properties->setObjectForKey(sectionDictionary(metadata.tiff), kCGImagePropertyTIFFDictionary);
+        properties->setObjectForKey(sectionDictionary(metadata.exif), kCGImagePropertyExifDictionary);
+        properties->setObjectForKey(sectionDictionary(metadata.gps), kCGImagePropertyGPSDictionary);
+        contents.properties = NSDictionary::dictionaryWithDictionary(properties);
     });
-    const auto& shared = contents.shared;
-    auto properties = NSMutableDictionary::dictionaryWithCapacity(6);
-    // In the order of the keys, so each entry goes at the end.
-    properties->setObjectForKey(shared.orientation.get(), kCGImagePropertyOrientation);
-    properties->setObjectForKey(shared.pixelHeight.get(), kCGImagePropertyPixelHeight);
-    properties->setObjectForKey(shared.pixelWidth.get(), kCGImagePropertyPixelWidth);
-    properties->setObjectForKey(shared.exif.get(), kCGImagePropertyExifDictionary);
-    properties->setObjectForKey(shared.gps.get(), kCGImagePropertyGPSDictionary);
-    properties->setObjectForKey(shared.tiff.get(), kCGImagePropertyTIFFDictionary);
-    return properties;
+    return contents.properties;
 }
 
 // The lean reader first; the full reader for what it leaves alone.
@@ -218,7 +203,7 @@ Ref<NSDictionary> CGImageSourceCopyPropertiesAtIndex(const CGImageSource* source
     if (!source || index != 0 || !source->contents_)
         return nullptr;
     try {
-        return makeProperties(*source->contents_);
+        return sharedProperties(*source->contents_);
     } catch (...) {
         return nullptr;
     }
