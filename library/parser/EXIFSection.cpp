@@ -104,7 +104,7 @@ void QXParser::getEXIFInfo(const NSDictionary* properties)
         return;
 
     const auto& selectors = vocabularySelectors();
-    auto rows = NSMutableArray::array();
+    auto rows = NSMutableArray::arrayWithCapacity(std::size(kExifRows));
     for (size_t index = 0; index < std::size(kExifRows); ++index) {
         const ExifRow& row = kExifRows[index];
         id entry = exif->objectForKey(row.key);

@@ -78,6 +78,13 @@ bool NSArray::equals(const NSObject* other) const
 
 Ref<NSMutableArray> NSMutableArray::array() { return make_object<NSMutableArray>(); }
 
+Ref<NSMutableArray> NSMutableArray::arrayWithCapacity(NSUInteger capacity)
+{
+    auto array = make_object<NSMutableArray>();
+    array->items_.reserve(capacity);
+    return array;
+}
+
 Ref<NSMutableArray> NSMutableArray::arrayWithArray(const NSArray* other)
 {
     auto copy = make_object<NSMutableArray>();

@@ -45,6 +45,8 @@ class NSMutableArray : public NSArray {
     QX_OBJECT(NSMutableArray, NSArray)
 public:
     static Ref<NSMutableArray> array();
+    // Room for `capacity` objects without growing.
+    static Ref<NSMutableArray> arrayWithCapacity(NSUInteger capacity);
     static Ref<NSMutableArray> arrayWithArray(const NSArray* other);
 
     // A nil object is ignored rather than raising.

@@ -89,11 +89,11 @@ Ref<NSString> NSDateFormatter::stringFromDate(const NSDate* date) const
         // ICU's formatter, whose library is opened only for the rest.
         if (format_.empty()) {
             if (auto text = foundation::datetext::styledText(millis, dateStyle_, timeStyle_))
-                return NSString::stringWithUTF8String(*text);
+                return NSString::stringTakingText(std::move(*text));
         }
         foundation::DateEngine* full = engine();
         auto text = full ? full->format(millis) : std::nullopt;
-        return text ? NSString::stringWithUTF8String(*text) : nullptr;
+        return text ? NSString::stringTakingText(std::move(*text)) : nullptr;
     } catch (const std::exception&) {
         return nullptr;
     }

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -26,15 +27,34 @@ QX_DEFINE_CLASS(NSFileManager)
 
 namespace {
 
-const char* fileType(mode_t mode)
+// The type's name as a string object, made once: strings never change.
+NSString* fileType(mode_t mode)
 {
+    static NSString* const names[] = {
+        NSString::stringWithUTF8String(NSFileTypeRegular).leak(),
+        NSString::stringWithUTF8String(NSFileTypeDirectory).leak(),
+        NSString::stringWithUTF8String(NSFileTypeSymbolicLink).leak(),
+        NSString::stringWithUTF8String(NSFileTypeUnknown).leak(),
+    };
     if (S_ISREG(mode))
-        return NSFileTypeRegular;
+        return names[0];
     if (S_ISDIR(mode))
-        return NSFileTypeDirectory;
+        return names[1];
     if (S_ISLNK(mode))
-        return NSFileTypeSymbolicLink;
-    return NSFileTypeUnknown;
+        return names[2];
+    return names[3];
+}
+
+// stat(2) of a path given as a view, copied to the stack to end it with a
+// NUL. A path with a NUL inside names no file; none longer than PATH_MAX can
+// be looked up.
+bool statPath(std::string_view path, struct stat& info)
+{
+    char terminated[PATH_MAX];
+    if (path.empty() || path.size() >= sizeof terminated || path.find('\0') != std::string_view::npos)
+        return false;
+    *std::copy(path.begin(), path.end(), terminated) = '\0';
+    return ::stat(terminated, &info) == 0;
 }
 
 } // namespace
@@ -48,21 +68,21 @@ NSFileManager* NSFileManager::defaultManager()
 Ref<NSDictionary> NSFileManager::attributesOfItemAtPath(std::string_view path) const
 {
     struct stat info {};
-    if (path.empty() || ::stat(std::string(path).c_str(), &info) != 0)
+    if (!statPath(path, info))
         return nullptr;
     // In the order of the keys, so each entry goes at the end.
     auto attributes = NSMutableDictionary::dictionaryWithCapacity(3);
     double modified = static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
     attributes->setObjectForKey(NSDate::dateWithTimeIntervalSince1970(modified), NSFileModificationDate);
     attributes->setObjectForKey(NSNumber::numberWithUnsignedLongLong(static_cast<unsigned long long>(info.st_size)), NSFileSize);
-    attributes->setObjectForKey(NSString::stringWithUTF8String(fileType(info.st_mode)), NSFileType);
+    attributes->setObjectForKey(fileType(info.st_mode), NSFileType);
     return attributes;
 }
 
 bool NSFileManager::fileExistsAtPath(std::string_view path, bool* isDirectory) const
 {
     struct stat info {};
-    bool exists = !path.empty() && ::stat(std::string(path).c_str(), &info) == 0;
+    bool exists = statPath(path, info);
     if (isDirectory)
         *isDirectory = exists && S_ISDIR(info.st_mode);
     return exists;

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -108,6 +109,12 @@ TEST_F(FileManagerTest, AttributesOfNothingAreNil)
     EXPECT_FALSE(manager_->attributesOfItemAtPath(path("missing.jpg")));
     EXPECT_FALSE(manager_->attributesOfItemAtPath(path("dangling.jpg")));
     EXPECT_FALSE(manager_->attributesOfItemAtPath(""));
+    // A NUL inside a path does not end it at an existing file's name.
+    writeFile("photo.jpg", 3);
+    const std::string cut = path("photo.jpg") + std::string(1, '\0') + "x";
+    EXPECT_FALSE(manager_->attributesOfItemAtPath(cut));
+    EXPECT_FALSE(manager_->fileExistsAtPath(cut));
+    EXPECT_FALSE(manager_->attributesOfItemAtPath(std::string(PATH_MAX + 1, '/')));
 }
 
 TEST_F(FileManagerTest, ExistenceFollowsLinksAndTellsDirectories)
