@@ -40,7 +40,9 @@ using CGImageSourceRef = Ref<CGImageSource>;
 Ref<CGImageSource> CGImageSourceCreateWithURL(const NSURL* url, const NSDictionary* options);
 
 // The property dictionary of image `index`: only index 0 exists. Keys and value
-// kinds are those of ImageProperties.h. nil for any other index or a nil source.
+// kinds are those of ImageProperties.h. The dictionary and everything in it is
+// immutable and made once per source, so every caller shares it. nil for any
+// other index or a nil source.
 Ref<NSDictionary> CGImageSourceCopyPropertiesAtIndex(const CGImageSource* source, size_t index, const NSDictionary* options);
 
 const char* CGImageSourceGetType(const CGImageSource* source);
