@@ -237,7 +237,9 @@ TEST(FileURL, EncodesEveryByteButLettersDigitsAndPathMarks)
     const std::string path = "/Fotos/Über 100% ~a_b-c.d/#?;\x7f\xff.jpg";
     auto url = NSURL::fileURLWithPath(path);
     ASSERT_TRUE(url);
-    EXPECT_EQ(url->absoluteString()->str(), "file:///Fotos/%C3%9Cber%20100%25%20~a_b-c.d/%23%3F%3B%7F%FF.jpg");
+    const std::string text = "file:///Fotos/%C3%9Cber%20100%25%20~a_b-c.d/%23%3F%3B%7F%FF.jpg";
+    EXPECT_EQ(url->absoluteString()->str(), text);
+    EXPECT_EQ(NSString::stringWithFormat("%@", url.get())->str(), text);
     EXPECT_EQ(url->path()->str(), path);
 }
 
