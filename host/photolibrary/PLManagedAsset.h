@@ -92,6 +92,7 @@ private:
     };
     const SizeNumbers& sizeNumbers() const;
 
+    // The path's texts as string objects, made on first request and kept.
     struct PathTexts {
         Ref<NSString> path, filename, directory;
     };
