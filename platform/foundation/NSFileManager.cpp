@@ -30,19 +30,19 @@ namespace {
 // The type's name as a string object, made once: strings never change.
 NSString* fileType(mode_t mode)
 {
-    static NSString* const names[] = {
-        NSString::stringWithUTF8String(NSFileTypeRegular).leak(),
-        NSString::stringWithUTF8String(NSFileTypeDirectory).leak(),
-        NSString::stringWithUTF8String(NSFileTypeSymbolicLink).leak(),
-        NSString::stringWithUTF8String(NSFileTypeUnknown).leak(),
-    };
+    static const struct {
+        NSString* regular = NSString::stringWithUTF8String(NSFileTypeRegular).leak();
+        NSString* directory = NSString::stringWithUTF8String(NSFileTypeDirectory).leak();
+        NSString* symbolicLink = NSString::stringWithUTF8String(NSFileTypeSymbolicLink).leak();
+        NSString* unknown = NSString::stringWithUTF8String(NSFileTypeUnknown).leak();
+    } names;
     if (S_ISREG(mode))
-        return names[0];
+        return names.regular;
     if (S_ISDIR(mode))
-        return names[1];
+        return names.directory;
     if (S_ISLNK(mode))
-        return names[2];
-    return names[3];
+        return names.symbolicLink;
+    return names.unknown;
 }
 
 // stat(2) of a path given as a view, copied to the stack to end it with a
