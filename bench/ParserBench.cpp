@@ -9,6 +9,9 @@
 //                      platform keeps for the last file read never serves
 //   DateForAsset/KIND  dateForAsset alone (what the date stamp asks per tile)
 //   Floor/KIND         open, read 64 KiB, close
+//   Stat/KIND          one stat of the file: the cached parse asks for it
+//                      twice (the image source's check and the attributes),
+//                      so what a system call costs on the machine shows here
 //   LeanRead/KIND      the lean reader: the table's entries from the file
 //   FullRead/KIND      the full reader (exiv2) with the same result
 //   Exiv2/KIND         exiv2's own open + readMetadata, for reference: what
@@ -34,6 +37,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -187,6 +191,20 @@ void floorRead(benchmark::State& state, const std::string& path)
     }
 }
 
+void statOnce(benchmark::State& state, const std::string& path)
+{
+    if (skipWhenMissing(state, path))
+        return;
+    struct stat status { };
+    for (auto _ : state) {
+        if (::stat(path.c_str(), &status) != 0) {
+            state.SkipWithError("cannot stat");
+            break;
+        }
+        benchmark::DoNotOptimize(status.st_size);
+    }
+}
+
 void exiv2Read(benchmark::State& state, const std::string& path)
 {
     if (skipWhenMissing(state, path))
@@ -230,7 +248,7 @@ void printMultiples(const std::map<std::string, double>& seconds)
             std::printf("%-20s %14s\n", photo.kind, "skipped");
             continue;
         }
-        for (const char* name : { "FullParse/", "FirstParse/", "DateForAsset/", "LeanRead/", "FullRead/", "Exiv2/" }) {
+        for (const char* name : { "FullParse/", "FirstParse/", "DateForAsset/", "LeanRead/", "FullRead/", "Exiv2/", "Stat/" }) {
             auto found = seconds.find(name + std::string(photo.kind));
             if (found == seconds.end())
                 continue;
@@ -254,6 +272,7 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("FullRead/" + kind).c_str(), imageRead<imageio::readFull>, path)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("Floor/" + kind).c_str(), floorRead, path)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("Exiv2/" + kind).c_str(), exiv2Read, path)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Stat/" + kind).c_str(), statOnce, path)->Unit(benchmark::kMicrosecond);
     }
 
     benchmark::Initialize(&argc, argv);
