@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up cost of one `quorix` process beside exiv2's, on one photo and for
 # `--version`: instructions (callgrind, steady on a busy machine) and wall
-# clock (hyperfine, all commands side by side in rounds, so ratios hold):
+# clock (hyperfine, all commands side by side in rounds, so ratios hold),
+# and the pages each process faults in:
 #
 #   bench/compare-startup.sh BUILD_DIR [PHOTO...]
 #
@@ -37,6 +38,21 @@ for ((i = 0; i < ${#pairs[@]}; i += 2)); do
   printf '%-60s %10.2f M %10.2f M %6.2fx\n' "${pairs[i]#"$build/bin/"}" \
     "$(bc -l <<<"$a/1000000")" "$(bc -l <<<"$b/1000000")" "$(bc -l <<<"$a/$b")"
 done
+
+# Where time is not instructions: on a virtual machine a page touched for the
+# first time can cost as much as thousands of instructions.
+python3 - "$build/bin/" "${pairs[@]}" <<'PY'
+import resource, subprocess, sys
+prefix, commands = sys.argv[1], sys.argv[2:]
+def faults(command):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_minflt
+    subprocess.run(command.split(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    return resource.getrusage(resource.RUSAGE_CHILDREN).ru_minflt - before
+print(f"{'command (page faults, one run)':60} {'quorix':>12} {'yardstick':>12} {'ratio':>7}")
+for i in range(0, len(commands), 2):
+    a, b = faults(commands[i]), faults(commands[i + 1])
+    print(f"{commands[i].replace(prefix, ''):60} {a:12d} {b:12d} {a / b:6.2f}x")
+PY
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
