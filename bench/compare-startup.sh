@@ -42,11 +42,11 @@ done
 # Where time is not instructions: on a virtual machine a page touched for the
 # first time can cost as much as thousands of instructions.
 python3 - "$build/bin/" "${pairs[@]}" <<'PY'
-import resource, subprocess, sys
+import resource, shlex, subprocess, sys
 prefix, commands = sys.argv[1], sys.argv[2:]
 def faults(command):
     before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_minflt
-    subprocess.run(command.split(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    subprocess.run(shlex.split(command), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     return resource.getrusage(resource.RUSAGE_CHILDREN).ru_minflt - before
 print(f"{'command (page faults, one run)':60} {'quorix':>12} {'yardstick':>12} {'ratio':>7}")
 for i in range(0, len(commands), 2):
