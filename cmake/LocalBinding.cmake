@@ -15,3 +15,25 @@ add_compile_options(-fno-semantic-interposition)
 function(quorix_bind_locally target)
   target_link_options(${target} PRIVATE -Wl,-Bsymbolic)
 endfunction()
+
+# The loader looks a symbol up in the program's libraries in the order the
+# program lists them, and most lookups at start-up (thousands of them, nearly
+# all made by the C++ standard library for its own vtables and type
+# information) end in the C++ standard library. A program lists it first, so
+# each such lookup passes no library of the project on its way. Which
+# definition wins is unchanged for the project's libraries: they bind their
+# own symbols locally, and the standard library defines none of theirs.
+include(CheckCXXSourceCompiles)
+check_cxx_source_compiles("
+  #include <cstddef>
+  #ifndef __GLIBCXX__
+  #error not libstdc++
+  #endif
+  int main() { return 0; }" QUORIX_USES_LIBSTDCXX)
+
+function(quorix_standard_library_first target)
+  if(QUORIX_USES_LIBSTDCXX AND NOT QUORIX_SANITIZE AND NOT QUORIX_BUILD_FUZZ)
+    # Link options come before the objects, so this entry comes first.
+    target_link_options(${target} PRIVATE "LINKER:--push-state,--no-as-needed" -lstdc++ "LINKER:--pop-state")
+  endif()
+endfunction()
