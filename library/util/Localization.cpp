@@ -3,9 +3,9 @@
 #include "foundation/NSBundle.h"
 #include "runtime/MixedSlot.h"
 
-#include <array>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include <sys/single_threaded.h>
 
@@ -21,10 +21,14 @@ struct RememberedLabel {
     QXLiteralKey fallback = "";
     uint64_t generation = 0;
     Ref<NSString> text;
+    bool filled = false;
 };
 
-// A literal's address picks a pair of slots; a new label takes the pair's
-// first slot, whose entry moves to the second.
+// Open addressing by the key literal's address, kept at most half full so a
+// search ends at an empty slot soon. Labels are only ever added, so it grows
+// with the labels a process uses: a few dozen for a photo's table, a few
+// hundred at most, never a fixed table touched in full by a program that
+// shows one photo.
 class RememberedLabels {
 public:
     Ref<NSString> find(QXLiteralKey key, QXLiteralKey fallback)
@@ -38,35 +42,62 @@ public:
     }
 
 private:
-    // Room for every label of the table several times over, so that two
-    // labels seldom share a pair and none is looked up afresh per photo.
-    static constexpr unsigned kSlotBits = 10;
+    static constexpr unsigned kFirstSlotBits = 7;
 
     Ref<NSString> findUnlocked(QXLiteralKey key, QXLiteralKey fallback)
     {
         // Read before the lookup: a flush meanwhile leaves the slot stale, not wrong.
         const uint64_t generation = bundle_->localizationGeneration();
-        const size_t first = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.text().data()), kSlotBits) & ~size_t { 1 };
-        for (size_t i = first; i < first + 2; ++i) {
-            const RememberedLabel& slot = slots_[i];
-            if (slot.key == key && slot.fallback == fallback && slot.generation == generation)
-                return slot.text;
+        RememberedLabel& slot = slotFor(key, fallback);
+        if (slot.filled && slot.generation == generation)
+            return slot.text;
+        return remember(slot, key, fallback, generation);
+    }
+
+    // The slot that holds this pair, or the empty one where it belongs.
+    RememberedLabel& slotFor(QXLiteralKey key, QXLiteralKey fallback)
+    {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.text().data()), slotBits_);; i = (i + 1) & mask) {
+            RememberedLabel& slot = slots_[i];
+            if (!slot.filled || (slot.key == key && slot.fallback == fallback))
+                return slot;
         }
-        return remember(first, key, fallback, generation);
     }
 
     // Apart, so that a label found costs no more than the search.
-    [[gnu::noinline]] Ref<NSString> remember(size_t first, QXLiteralKey key, QXLiteralKey fallback, uint64_t generation)
+    [[gnu::noinline]] Ref<NSString> remember(RememberedLabel& slot, QXLiteralKey key, QXLiteralKey fallback, uint64_t generation)
     {
-        slots_[first + 1] = std::move(slots_[first]);
-        slots_[first] = { key, fallback, generation, QXLocalizedString(key.text(), fallback.text()) };
-        return slots_[first].text;
+        Ref<NSString> text = QXLocalizedString(key.text(), fallback.text());
+        if (slot.filled) {
+            // A flush made the slot stale: the pair keeps its place.
+            slot.generation = generation;
+            slot.text = text;
+            return text;
+        }
+        slot = { key, fallback, generation, text, true };
+        if (++filled_ * 2 > slots_.size())
+            grow();
+        return text;
+    }
+
+    void grow()
+    {
+        std::vector<RememberedLabel> old(size_t { 2 } << slotBits_);
+        old.swap(slots_);
+        ++slotBits_;
+        for (RememberedLabel& label : old) {
+            if (label.filled)
+                slotFor(label.key, label.fallback) = std::move(label);
+        }
     }
 
     // The main bundle is made once and never replaced.
     NSBundle* const bundle_ = NSBundle::mainBundle();
     std::mutex lock_;
-    std::array<RememberedLabel, size_t { 1 } << kSlotBits> slots_;
+    unsigned slotBits_ = kFirstSlotBits;
+    size_t filled_ = 0;
+    std::vector<RememberedLabel> slots_ = std::vector<RememberedLabel>(size_t { 1 } << kFirstSlotBits);
 };
 
 } // namespace

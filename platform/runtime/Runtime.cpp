@@ -53,10 +53,25 @@ constexpr uintptr_t kAddressMask = (uintptr_t(1) << kGenerationShift) - 1;
 
 uintptr_t generationTag(uint64_t generation) { return uintptr_t(generation & 0xffff) << kGenerationShift; }
 
+// The class's method cache, made on first use; of two threads that make
+// one at once, the first to install it wins and the other's is freed.
+[[gnu::noinline]] std::atomic<uintptr_t>* makeMethodCache(Class cls)
+{
+    auto* made = new std::atomic<uintptr_t>[objc_class::kMethodCacheSlots]();
+    std::atomic<uintptr_t>* installed = nullptr;
+    if (cls->methodCache.compare_exchange_strong(installed, made, std::memory_order_acq_rel))
+        return made;
+    delete[] made;
+    return installed;
+}
+
 std::atomic<uintptr_t>& cacheSlot(Class cls, SEL sel)
 {
+    std::atomic<uintptr_t>* cache = cls->methodCache.load(std::memory_order_acquire);
+    if (!cache)
+        cache = makeMethodCache(cls);
     auto key = reinterpret_cast<uintptr_t>(sel.key());
-    return cls->methodCache[((key >> 4) ^ (key >> 10)) % cls->methodCache.size()];
+    return cache[((key >> 4) ^ (key >> 10)) % objc_class::kMethodCacheSlots];
 }
 
 Method lookUpMethod(Class cls, SEL sel)
@@ -208,8 +223,8 @@ bool class_addMethod(Class cls, SEL sel, IMP imp, const char* types)
     if (!cls || !sel || !imp || ownMethod(cls, sel))
         return false;
     auto place = methodPlace(cls, sel);
-    cls->methods.push_back(objc_method { sel, types ? types : "", std::move(imp) });
-    cls->methodsByName.insert(place, &cls->methods.back());
+    cls->methods.push_back(std::make_unique<objc_method>(objc_method { sel, types ? types : "", std::move(imp) }));
+    cls->methodsByName.insert(place, cls->methods.back().get());
     objc::forgetLookups();
     return true;
 }
@@ -255,8 +270,8 @@ std::vector<Method> class_copyMethodList(Class cls)
     std::vector<Method> list;
     if (!cls)
         return list;
-    for (auto& method : cls->methods)
-        list.push_back(&method);
+    for (const auto& method : cls->methods)
+        list.push_back(method.get());
     return list;
 }
 
@@ -365,8 +380,10 @@ void forgetLookups()
     auto& r = registry();
     std::lock_guard guard(r.lock);
     for (const auto& cls : r.all) {
-        for (auto& slot : cls->methodCache)
-            slot.store(0, std::memory_order_relaxed);
+        if (auto* cache = cls->methodCache.load(std::memory_order_acquire)) {
+            for (size_t i = 0; i < objc_class::kMethodCacheSlots; ++i)
+                cache[i].store(0, std::memory_order_relaxed);
+        }
     }
 }
 

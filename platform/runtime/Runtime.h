@@ -8,10 +8,8 @@
 #include "runtime/Imp.h"
 #include "runtime/Selector.h"
 
-#include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -51,15 +49,25 @@ struct objc_class {
     // classes with a C++ type that can be made without arguments, inherited
     // by classes made at run time.
     NSObject* (*allocate)(Class) = nullptr;
-    // Own methods, in the order they were added; a deque keeps their
-    // addresses and makes room for several at a time.
-    std::deque<objc_method> methods;
+    objc_class() = default;
+    objc_class(const objc_class&) = delete;
+    objc_class& operator=(const objc_class&) = delete;
+    ~objc_class() { delete[] methodCache.load(std::memory_order_relaxed); }
+
+    // Own methods, in the order they were added, each in a block of its own
+    // so that its address stays put; a class without methods of its own
+    // (most metaclasses) holds no memory for them.
+    std::vector<std::unique_ptr<objc_method>> methods;
     std::vector<objc_method*> methodsByName; // the same, sorted by selector
     // Methods this class answers (its own or inherited) as found by
     // class_getInstanceMethod, remembered by selector: a send then costs one
     // load instead of a walk up the class chain. Each slot packs the method's
-    // address with the generation of the method tables it was found in.
-    std::array<std::atomic<uintptr_t>, 64> methodCache {};
+    // address with the generation of the method tables it was found in. The
+    // table is made when the class is first asked for a method, so a class
+    // that only passes methods down to its subclasses, or a metaclass no
+    // message is sent to, has none.
+    static constexpr size_t kMethodCacheSlots = 64;
+    std::atomic<std::atomic<uintptr_t>*> methodCache { nullptr };
     // The generation of the method tables in which this class was last found
     // to answer `dealloc` with the root class's own implementation (0: never).
     std::atomic<uint64_t> rootDeallocGeneration { 0 };

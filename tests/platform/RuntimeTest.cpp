@@ -204,6 +204,35 @@ TEST(RuntimeSelectors, AreOneSelectorPerNameWhicheverThreadMakesItFirst)
     EXPECT_NE(SEL("rtSelectorTest1:with:"), SEL("rtSelectorTest10:with:"));
 }
 
+TEST(RuntimeMessages, ToClassesNoOneHasAskedYetReachTheRightMethodsFromTwoThreadsAtOnce)
+{
+    // A class remembers what it answers in a table made on its first lookup;
+    // here two threads make those first lookups together, class after class.
+    constexpr int kClasses = 40;
+    std::vector<Class> classes;
+    for (int i = 0; i < kClasses; ++i) {
+        Class cls = objc_allocateClassPair(RTAnimal::objcClass(), "RTFirstAskedTogether" + std::to_string(i));
+        ASSERT_NE(cls, nullptr);
+        objc_registerClassPair(cls);
+        classes.push_back(cls);
+    }
+    std::atomic<int> ready { 0 };
+    auto lookUp = [&](std::vector<bool>& right) {
+        ready.fetch_add(1);
+        while (ready.load() < 2) { }
+        for (Class cls : classes) {
+            right.push_back(class_getInstanceMethod(cls, SEL("speak")) == class_getInstanceMethod(RTAnimal::objcClass(), SEL("speak"))
+                && class_getInstanceMethod(cls, SEL("legs")) != nullptr && class_getInstanceMethod(cls, SEL("fetch")) == nullptr);
+        }
+    };
+    std::vector<bool> mine, theirs;
+    std::thread other([&] { lookUp(theirs); });
+    lookUp(mine);
+    other.join();
+    EXPECT_EQ(mine, std::vector<bool>(kClasses, true));
+    EXPECT_EQ(theirs, std::vector<bool>(kClasses, true));
+}
+
 TEST(RuntimeMessages, ReachInheritedMethodsAndIgnoreNil)
 {
     AutoreleasePool pool;
