@@ -94,14 +94,6 @@ public:
         : openLibrary_(openLibrary)
         , namesMayBeTranslated_(namesMayBeTranslated())
     {
-        // The names are translated by gettext, which converts them to the
-        // locale's character set unless told otherwise: ours is UTF-8.
-        bind_textdomain_codeset(namesDomain, "UTF-8");
-        // The person's language for the names, on this thread only, so the
-        // program's own messages and number formats stay as they are.
-        messages_ = newlocale(LC_MESSAGES_MASK, "", nullptr);
-        if (!messages_)
-            messages_ = newlocale(LC_MESSAGES_MASK, "C.UTF-8", nullptr);
     }
 
     ~CityIndex()
@@ -220,10 +212,29 @@ private:
         }
     }
 
+    // The person's language for the names, on this thread only, so the
+    // program's own messages and number formats stay as they are. Made when
+    // a name is first read from the database: where no name is translated,
+    // no locale files are read.
+    locale_t messages()
+    {
+        if (!messagesMade_) {
+            messagesMade_ = true;
+            // The names are translated by gettext, which converts them to the
+            // locale's character set unless told otherwise: ours is UTF-8.
+            bind_textdomain_codeset(namesDomain, "UTF-8");
+            messages_ = newlocale(LC_MESSAGES_MASK, "", nullptr);
+            if (!messages_)
+                messages_ = newlocale(LC_MESSAGES_MASK, "C.UTF-8", nullptr);
+        }
+        return messages_;
+    }
+
     template<class F>
     std::string inPersonsLanguage(F read)
     {
-        locale_t previous = messages_ ? uselocale(messages_) : nullptr;
+        locale_t messages = this->messages();
+        locale_t previous = messages ? uselocale(messages) : nullptr;
         std::string text = read();
         if (previous)
             uselocale(previous);
@@ -257,6 +268,7 @@ private:
     // Once the table no longer matches the database, the database's own cities.
     bool fromDatabase_ = false;
     std::vector<City> cities_;
+    bool messagesMade_ = false;
     locale_t messages_ = nullptr;
 };
 
