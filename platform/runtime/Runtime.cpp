@@ -223,8 +223,10 @@ bool class_addMethod(Class cls, SEL sel, IMP imp, const char* types)
     if (!cls || !sel || !imp || ownMethod(cls, sel))
         return false;
     auto place = methodPlace(cls, sel);
-    cls->methods.push_back(std::make_unique<objc_method>(objc_method { sel, types ? types : "", std::move(imp) }));
-    cls->methodsByName.insert(place, cls->methods.back().get());
+    if (!cls->methods)
+        cls->methods.emplace();
+    cls->methods->push_back(objc_method { sel, types ? types : "", std::move(imp) });
+    cls->methodsByName.insert(place, &cls->methods->back());
     objc::forgetLookups();
     return true;
 }
@@ -270,8 +272,10 @@ std::vector<Method> class_copyMethodList(Class cls)
     std::vector<Method> list;
     if (!cls)
         return list;
-    for (const auto& method : cls->methods)
-        list.push_back(method.get());
+    if (cls->methods) {
+        for (auto& method : *cls->methods)
+            list.push_back(&method);
+    }
     return list;
 }
 

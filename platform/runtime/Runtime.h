@@ -10,8 +10,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,10 +56,11 @@ struct objc_class {
     objc_class& operator=(const objc_class&) = delete;
     ~objc_class() { delete[] methodCache.load(std::memory_order_relaxed); }
 
-    // Own methods, in the order they were added, each in a block of its own
-    // so that its address stays put; a class without methods of its own
-    // (most metaclasses) holds no memory for them.
-    std::vector<std::unique_ptr<objc_method>> methods;
+    // Own methods, in the order they were added; a deque keeps their
+    // addresses and makes room for several at a time. It is made with the
+    // first method: an empty deque already holds memory, and most
+    // metaclasses have no methods of their own.
+    std::optional<std::deque<objc_method>> methods;
     std::vector<objc_method*> methodsByName; // the same, sorted by selector
     // Methods this class answers (its own or inherited) as found by
     // class_getInstanceMethod, remembered by selector: a send then costs one
