@@ -27,11 +27,11 @@ set_target_properties(quorix quorix-viewer QuorixTool PROPERTIES
   INSTALL_RPATH "$ORIGIN/../${QUORIX_INSTALL_PRIVATE_LIBDIR}")
 set_target_properties(PhotoLibrary PhotosUI quorix_full_reader PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(Quorix PROPERTIES INSTALL_RPATH "$ORIGIN/..")
-# The platform and its date formats need nothing of ours: no run path at all once installed.
+# The platform, its date formats and its digests need nothing of ours: no run path at all once installed.
 
 install(TARGETS quorix quorix-viewer QuorixTool RUNTIME DESTINATION bin)
-# The platform opens its full image reader and its date formats from its own folder.
-install(TARGETS quorix_platform quorix_full_reader quorix_date_formats PhotoLibrary PhotosUI
+# The platform opens its full image reader, its date formats and its digests from its own folder.
+install(TARGETS quorix_platform quorix_full_reader quorix_date_formats quorix_digests PhotoLibrary PhotosUI
   LIBRARY DESTINATION ${QUORIX_INSTALL_PRIVATE_LIBDIR} NAMELINK_SKIP)
 install(TARGETS Quorix LIBRARY DESTINATION ${QUORIX_INSTALL_LIBRARY_FOLDER} NAMELINK_SKIP)
 

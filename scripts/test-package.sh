@@ -121,7 +121,7 @@ echo "test-package: cmake --install into a throwaway prefix"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/quorix bin/quorix-viewer bin/QuorixTool \
-    lib/quorix/libquorix_platform.so lib/quorix/libquorix_full_reader.so lib/quorix/libquorix_date_formats.so lib/quorix/libPhotoLibrary.so lib/quorix/libPhotosUI.so \
+    lib/quorix/libquorix_platform.so lib/quorix/libquorix_full_reader.so lib/quorix/libquorix_date_formats.so lib/quorix/libquorix_digests.so lib/quorix/libPhotoLibrary.so lib/quorix/libPhotosUI.so \
     lib/quorix/DynamicLibraries/Quorix.so \
     share/quorix/en.lproj/Quorix.strings share/quorix/zh-Hant.lproj/Quorix.strings \
     share/quorix-viewer/de.lproj/Localizable.strings share/quorix-viewer/ja.lproj/Quorix.strings \
@@ -138,7 +138,7 @@ while IFS= read -r elf; do
         [[ $runpath == \$ORIGIN* && $runpath != *"$root"* ]] || fail "$elf: run path $runpath"
     fi
     ldd "$elf" | grep -q 'not found' && fail "$elf: $(ldd "$elf" | grep 'not found')"
-    ours=$(ldd "$elf" | grep -E 'libquorix_platform|libquorix_full_reader|libquorix_date_formats|libPhotoLibrary|Quorix\.so' || true)
+    ours=$(ldd "$elf" | grep -E 'libquorix_platform|libquorix_full_reader|libquorix_date_formats|libquorix_digests|libPhotoLibrary|Quorix\.so' || true)
     grep -v -- "=> $prefix/" <<<"$ours" | grep -q . && fail "$elf loads a library from outside the prefix: $ours"
 done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
 # exiv2 is loaded with the full image reader, for the photos the lean reader
@@ -153,6 +153,13 @@ while IFS= read -r elf; do
 done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
 readelf -d "$prefix/lib/quorix/libquorix_date_formats.so" | grep -q 'NEEDED.*libicui18n' ||
     fail "libquorix_date_formats.so does not link libicui18n"
+# libmd likewise, with the digests library, the first time a digest is asked for.
+while IFS= read -r elf; do
+    [[ $elf == */libquorix_digests.so ]] && continue
+    readelf -d "$elf" | grep -q 'NEEDED.*libmd\.' && fail "$elf links libmd"
+done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
+readelf -d "$prefix/lib/quorix/libquorix_digests.so" | grep -q 'NEEDED.*libmd\.' ||
+    fail "libquorix_digests.so does not link libmd"
 check_programs "$prefix" "installed in a prefix"
 
 echo "test-package: the package"

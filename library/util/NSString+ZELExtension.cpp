@@ -1,10 +1,10 @@
 #include "util/NSString+ZELExtension.h"
 
+#include "foundation/Digest.h"
 #include "runtime/Category.h"
 
 #include "runtime/Runtime.h"
 
-#include <md5.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -17,12 +17,8 @@ Ref<NSString> md5HexDigest(const NSString* string)
     if (!string)
         return nullptr;
     // Hashes up to the first NUL, as a C string of the text would.
-    const char* bytes = string->UTF8String();
-    // libmd writes the digest as lower-case hexadecimal digits.
-    char hex[MD5_DIGEST_STRING_LENGTH];
-    if (!MD5Data(reinterpret_cast<const uint8_t*>(bytes), std::strlen(bytes), hex))
-        return nullptr;
-    return NSString::stringWithUTF8String(hex);
+    auto hex = foundation::md5Hex(string->UTF8String());
+    return hex ? NSString::stringWithUTF8String(*hex) : nullptr;
 }
 
 Ref<NSString> trimmedString(const NSString* string)
