@@ -20,9 +20,12 @@ endfunction()
 # program lists them, and most lookups at start-up (thousands of them, nearly
 # all made by the C++ standard library for its own vtables and type
 # information) end in the C++ standard library. A program lists it first, so
-# each such lookup passes no library of the project on its way. Which
-# definition wins is unchanged for the project's libraries: they bind their
-# own symbols locally, and the standard library defines none of theirs.
+# each such lookup passes no library of the project on its way. The
+# program's own definitions still come first of all, the project's libraries
+# bind their own symbols locally, and a symbol one of them shares with the
+# standard library is the standard library's template code, the same in
+# either. A sanitizer's run-time library must itself come first, so builds
+# with sanitizers (or fuzzing) keep the usual order.
 include(CheckCXXSourceCompiles)
 check_cxx_source_compiles("
   #include <cstddef>

@@ -9,7 +9,6 @@
 #include <unicode/utf8.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 Ref<NSString> md5HexDigest(const NSString* string)

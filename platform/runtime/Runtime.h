@@ -37,6 +37,11 @@ struct objc_ivar {
 };
 
 struct objc_class {
+    objc_class() = default;
+    objc_class(const objc_class&) = delete;
+    objc_class& operator=(const objc_class&) = delete;
+    ~objc_class() { delete[] methodCache.load(std::memory_order_relaxed); }
+
     std::string name;
     Class superclass = nullptr;
     // The metaclass holds the class methods; its superclass is the
@@ -51,11 +56,6 @@ struct objc_class {
     // classes with a C++ type that can be made without arguments, inherited
     // by classes made at run time.
     NSObject* (*allocate)(Class) = nullptr;
-    objc_class() = default;
-    objc_class(const objc_class&) = delete;
-    objc_class& operator=(const objc_class&) = delete;
-    ~objc_class() { delete[] methodCache.load(std::memory_order_relaxed); }
-
     // Own methods, in the order they were added; a deque keeps their
     // addresses and makes room for several at a time. It is made with the
     // first method: an empty deque already holds memory, and most
