@@ -145,21 +145,21 @@ done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
 # leaves, not with the platform at every start.
 readelf -d "$prefix/lib/quorix/libquorix_platform.so" | grep -q 'NEEDED.*libexiv2' &&
     fail "libquorix_platform.so links exiv2"
-# ICU's formatting half is loaded with the date formats library, the first
-# time a date needs it; nothing else links it.
-while IFS= read -r elf; do
-    [[ $elf == */libquorix_date_formats.so ]] && continue
-    readelf -d "$elf" | grep -q 'NEEDED.*libicui18n' && fail "$elf links libicui18n"
-done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
-readelf -d "$prefix/lib/quorix/libquorix_date_formats.so" | grep -q 'NEEDED.*libicui18n' ||
-    fail "libquorix_date_formats.so does not link libicui18n"
-# libmd likewise, with the digests library, the first time a digest is asked for.
-while IFS= read -r elf; do
-    [[ $elf == */libquorix_digests.so ]] && continue
-    readelf -d "$elf" | grep -q 'NEEDED.*libmd\.' && fail "$elf links libmd"
-done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
-readelf -d "$prefix/lib/quorix/libquorix_digests.so" | grep -q 'NEEDED.*libmd\.' ||
-    fail "libquorix_digests.so does not link libmd"
+# A library the platform opens when first needed is the only file of the
+# prefix that links what it wraps: `only_one_links FILE PATTERN NAME`.
+only_one_links() {
+    local library=$1 needed=$2 name=$3
+    while IFS= read -r elf; do
+        [[ $elf == */$library ]] && continue
+        readelf -d "$elf" | grep -q "NEEDED.*$needed" && fail "$elf links $name"
+    done < <(find "$prefix" -type f \( -name '*.so' -o -path '*/bin/*' \))
+    readelf -d "$prefix/lib/quorix/$library" | grep -q "NEEDED.*$needed" ||
+        fail "$library does not link $name"
+}
+# ICU's formatting half comes with the date formats library, the first time a
+# date needs it; libmd with the digests library, for the first digest.
+only_one_links libquorix_date_formats.so libicui18n libicui18n
+only_one_links libquorix_digests.so 'libmd\.' libmd
 check_programs "$prefix" "installed in a prefix"
 
 echo "test-package: the package"

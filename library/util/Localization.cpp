@@ -3,6 +3,7 @@
 #include "foundation/NSBundle.h"
 #include "runtime/MixedSlot.h"
 
+#include <bit>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -58,7 +59,8 @@ private:
     RememberedLabel& slotFor(QXLiteralKey key, QXLiteralKey fallback)
     {
         const size_t mask = slots_.size() - 1;
-        for (size_t i = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.text().data()), slotBits_);; i = (i + 1) & mask) {
+        const auto bits = static_cast<unsigned>(std::countr_zero(slots_.size()));
+        for (size_t i = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.text().data()), bits);; i = (i + 1) & mask) {
             RememberedLabel& slot = slots_[i];
             if (!slot.filled || (slot.key == key && slot.fallback == fallback))
                 return slot;
@@ -83,9 +85,8 @@ private:
 
     void grow()
     {
-        std::vector<RememberedLabel> old(size_t { 2 } << slotBits_);
+        std::vector<RememberedLabel> old(slots_.size() * 2);
         old.swap(slots_);
-        ++slotBits_;
         for (RememberedLabel& label : old) {
             if (label.filled)
                 slotFor(label.key, label.fallback) = std::move(label);
@@ -95,7 +96,6 @@ private:
     // The main bundle is made once and never replaced.
     NSBundle* const bundle_ = NSBundle::mainBundle();
     std::mutex lock_;
-    unsigned slotBits_ = kFirstSlotBits;
     size_t filled_ = 0;
     std::vector<RememberedLabel> slots_ = std::vector<RememberedLabel>(size_t { 1 } << kFirstSlotBits);
 };
