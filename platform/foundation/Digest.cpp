@@ -10,10 +10,10 @@ std::optional<std::string> md5Hex(std::string_view bytes)
         "MD5 digests cannot be made");
     if (!digest)
         return std::nullopt;
-    char hex[33];
+    char hex[kMd5HexDigits + 1];
     if (!digest(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), hex))
         return std::nullopt;
-    return std::string(hex, 32);
+    return std::string(hex, kMd5HexDigits);
 }
 
 } // namespace foundation

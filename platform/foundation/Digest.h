@@ -15,8 +15,11 @@ namespace foundation {
 // The digests' library, in the platform library's folder.
 constexpr const char* kDigestsLibrary = "libquorix_digests.so";
 
+// An MD5 digest in hexadecimal.
+constexpr size_t kMd5HexDigits = 32;
+
 // The library's one entry point: writes the MD5 digest of `length` bytes as
-// 32 lower-case hexadecimal digits and a NUL into `hex` (33 characters).
+// kMd5HexDigits lower-case hexadecimal digits and a NUL into `hex`.
 extern "C" bool quorix_md5_hex(const unsigned char* bytes, size_t length, char* hex) noexcept;
 
 // The MD5 digest of `bytes` in lower-case hexadecimal; nothing when the
