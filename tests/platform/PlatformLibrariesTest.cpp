@@ -1,9 +1,11 @@
-// ICU's full date formatter lives in libquorix_date_formats.so, which the
-// platform opens from its own folder the first time a formatter needs it.
-// Without it, a formatter answers nil for what only ICU can write or read,
-// and the process says so once on standard error.
+// Libraries the platform opens from its own folder the first time they are
+// needed: ICU's full date formatter (libquorix_date_formats.so) and MD5
+// digests (libquorix_digests.so). Without them, a formatter answers nil for
+// what only ICU can write or read, a digest is nothing, and the process says
+// so once for each on standard error.
 
 #include "cli/ChildProcess.h"
+#include "foundation/Digest.h"
 #include "foundation/NSDate.h"
 #include "foundation/NSDateFormatter.h"
 #include "foundation/NSString.h"
@@ -38,6 +40,15 @@ std::string written(const NSDateFormatter* formatter, double seconds)
     return text ? text->str() : "(nil)";
 }
 
+bool isLoaded(const std::string& file)
+{
+    const std::string library = kBuiltLibraries + "/" + file;
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
 bool readsADate(const NSDateFormatter* formatter, const char* text)
 {
     return formatter->dateFromString(NSString::stringWithUTF8String(text).get()) != nullptr;
@@ -45,22 +56,20 @@ bool readsADate(const NSDateFormatter* formatter, const char* text)
 
 } // namespace
 
-TEST(DateFormatsLibrary, IsOpenedFromThePlatformsFolderForADateOnlyItWrites)
+TEST(PlatformLibraries, AreOpenedFromThePlatformsFolderForADateOnlyICUWritesAndForADigest)
 {
     AutoreleasePool pool;
     auto era = formatterWithPattern(kEraPattern);
     ASSERT_EQ(written(era, may6th2014At070809Utc).substr(0, 2), "AD");
+    EXPECT_TRUE(isLoaded("libquorix_date_formats.so"));
 
-    const std::string library = kBuiltLibraries + "/libquorix_date_formats.so";
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    EXPECT_NE(handle, nullptr) << library << " is not loaded";
-    if (handle)
-        dlclose(handle);
+    EXPECT_EQ(foundation::md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_TRUE(isLoaded("libquorix_digests.so"));
 }
 
 // Run only as the child of the next test, with the platform library found in
-// a folder that lacks the date formats library.
-TEST(DateFormatsLibrary, DISABLED_WithoutItWritesAndReadsNothingOnlyItCould)
+// a folder that lacks the libraries it opens.
+TEST(PlatformLibraries, DISABLED_WithoutThemNothingIsMadeThatOnlyTheyCould)
 {
     AutoreleasePool pool;
     auto era = formatterWithPattern(kEraPattern);
@@ -71,23 +80,29 @@ TEST(DateFormatsLibrary, DISABLED_WithoutItWritesAndReadsNothingOnlyItCould)
     // A formatter without a form needs no library to write its empty text.
     auto formless = NSDateFormatter::create();
     EXPECT_EQ(written(formless, may6th2014At070809Utc), "");
+    // Asked twice: the loss is told once.
+    EXPECT_EQ(foundation::md5Hex("abc"), std::nullopt);
+    EXPECT_EQ(foundation::md5Hex(""), std::nullopt);
 }
 
-TEST(DateFormatsLibrary, WithoutItAFormatterAnswersNilAndTheProcessSaysSoOnce)
+TEST(PlatformLibraries, WithoutThemAFormatterAnswersNilNoDigestIsMadeAndTheProcessSaysSoOnceForEach)
 {
     fixtures::TempDir dir;
-    // The platform library in a folder without the date formats library
-    // beside it, as in an installation that lost the file.
+    // The platform library in a folder without the libraries it opens
+    // beside it, as in an installation that lost the files.
     const std::string libraries = dir.path() + "/libraries";
     std::filesystem::create_directory(libraries);
     std::filesystem::create_symlink(kBuiltLibraries + "/libquorix_platform.so", libraries + "/libquorix_platform.so");
 
     const std::string self = std::filesystem::read_symlink("/proc/self/exe");
     auto run = testing_support::runProgram(self,
-        { "--gtest_also_run_disabled_tests", "--gtest_filter=DateFormatsLibrary.DISABLED_WithoutItWritesAndReadsNothingOnlyItCould" },
+        { "--gtest_also_run_disabled_tests", "--gtest_filter=PlatformLibraries.DISABLED_WithoutThemNothingIsMadeThatOnlyTheyCould" },
         { { "LD_LIBRARY_PATH", libraries } });
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("[  PASSED  ] 1 test"), std::string::npos) << run.out;
-    EXPECT_EQ(run.err, std::filesystem::path(self).filename().string() + ": some dates cannot be written: " + libraries
-            + "/libquorix_date_formats.so: cannot open shared object file: No such file or directory\n");
+    const std::string program = std::filesystem::path(self).filename().string();
+    auto lost = [&](const std::string& what, const std::string& file) {
+        return program + ": " + what + ": " + libraries + "/" + file + ": cannot open shared object file: No such file or directory\n";
+    };
+    EXPECT_EQ(run.err, lost("some dates cannot be written", "libquorix_date_formats.so") + lost("MD5 digests cannot be made", "libquorix_digests.so"));
 }
