@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <latch>
+#include <thread>
 #include <vector>
 
 using viewer::PhotoRenderer;
@@ -35,22 +37,42 @@ protected:
     const PhotoRenderer::Box screen { 200, 200 };
 };
 
+// The decode of the first request waits until all eight are queued, so they
+// overlap for certain. One decoding thread takes the queue in order: a ninth
+// request, for another photo, is answered only after every decode queued
+// before it has run.
 TEST_F(PhotoRendererTest, EightRequestsAtOnceForOnePhotoDecodeItOnce)
 {
-    PhotoRenderer renderer(photos(1), { 1 << 20, 2 });
-    std::vector<std::future<PhotoRenderer::Result>> answers;
-    for (int i = 0; i < 8; ++i)
-        answers.push_back(std::async(std::launch::async, [&] { return renderer.renderAndWait(0, screen); }));
+    constexpr int kRequests = 8;
+    std::latch queued(kRequests);
+    auto decodeOnceAllAreQueued = [&queued, decode = PhotoRenderer::jpegDecoder()](
+                                      const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>& stopping) {
+        queued.wait();
+        return decode(path, box, stopping);
+    };
+    PhotoRenderer renderer(photos(2), { 1 << 20, 1 }, decodeOnceAllAreQueued);
+
+    std::vector<std::promise<PhotoRenderer::Result>> promises(kRequests);
+    std::vector<std::thread> requests;
+    for (auto& promise : promises)
+        requests.emplace_back([&] {
+            renderer.render(0, screen, [&promise](const PhotoRenderer::Result& result) { promise.set_value(result); });
+            queued.count_down();
+        });
     std::vector<PhotoRenderer::Result> results;
-    for (auto& answer : answers)
-        results.push_back(answer.get());
-    EXPECT_EQ(renderer.decodeCount(), 1u);
+    for (auto& promise : promises)
+        results.push_back(promise.get_future().get());
+    for (auto& request : requests)
+        request.join();
+
     for (const auto& result : results) {
         ASSERT_TRUE(result.image) << result.error;
         EXPECT_EQ(result.image, results.front().image); // one image, shared
         EXPECT_EQ(result.image->width, 200);
         EXPECT_EQ(result.image->height, 150);
     }
+    ASSERT_TRUE(renderer.renderAndWait(1, screen).image);
+    EXPECT_EQ(renderer.decodeCount(), 2u); // photo 0 once, photo 1 once
 }
 
 TEST_F(PhotoRendererTest, TheCacheKeepsTheRecentlyUsedWithinItsBytes)
