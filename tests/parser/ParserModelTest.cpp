@@ -4,6 +4,10 @@
 #include "foundation/NSDateFormatter.h"
 #include "parser/QXSection.h"
 
+#include <latch>
+#include <thread>
+#include <vector>
+
 using namespace parser_test;
 
 namespace {
@@ -188,11 +192,29 @@ TEST(ParserFormatters, AreMadeOnceWithTheirFixedSettings)
     EXPECT_NE(exifDates, display);
 }
 
-TEST(ParserShared, IsOneObjectForTheProcess)
+// Threads that ask at the same moment, before anyone has asked (each test
+// runs in a process of its own under ctest), through the runtime as the
+// library's screens do or directly, all get one parser, made whole.
+TEST(ParserShared, ConcurrentFirstCallsFromSeveralThreadsGetOneObject)
 {
-    QXParser* shared = QXParser::sharedQXParser();
+    constexpr int kThreads = 8;
+    std::latch start(kThreads);
+    std::vector<id> answers(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            answers[i] = i % 2 ? objc::sendClass<id>(objc_getClass("QXParser"), "sharedQXParser") : QXParser::sharedQXParser();
+        });
+    for (auto& thread : threads)
+        thread.join();
+
+    auto* shared = objc_cast<QXParser>(answers.front());
     ASSERT_NE(shared, nullptr);
-    EXPECT_EQ(QXParser::sharedQXParser(), shared);
+    for (id answer : answers)
+        EXPECT_EQ(answer, shared);
+    EXPECT_NE(shared->dateFormater(), nullptr);
+    EXPECT_NE(shared->privateDateFormater(), nullptr);
 }
 
 } // namespace
