@@ -148,17 +148,51 @@ using namespace quorix::hooks;
 constexpr NSInteger kStampTag = 9527;
 constexpr const char* kStampNotification = "StampSettingsChangedNotification";
 
-struct Installed {
-    int version7 = 0, olderPhone = 0, olderTablet = 0, stamp = 0;
+// The methods each group replaces or adds, by the class the library names.
+struct Hooked {
+    const char* className;
+    const char* selector;
+    bool added = false; // the library's own method, which the host lacks
+};
+constexpr Hooked kHooked[] = {
+    { "PUPhotoBrowserController", "_updateBarItemsAnimated:" }, // inherited
+    { "PUPhotoBrowserController", "dealloc" }, // inherited
+    { "PLPhotoScrollerViewController", "dealloc" },
+    { "PLPhotoScrollerViewController", "_updateToolbar:" },
+    { "PLPhotoBrowserController", "_dismissPopovers" },
+    { "WPhotoViewController", "dealloc" },
+    { "WPhotoViewController", "_navigationButtonItemsForMode:" },
+    { "WPhotoViewController", "_zel_ShowQuorix:", true }, // the Info tap's action
+    { "PLPhotoTileViewController", "viewDidLoad" },
+    { "PLPhotoTileViewController", "viewDidLayoutSubviews" }, // inherited
+    { "PLPhotoTileViewController", "_setPhoto:" },
+    { "PLPhotoTileViewController", "viewDidUnload" },
+    { "PLPhotoTileViewController", "dealloc" },
+};
+
+// What the runtime answered for each hooked method before the replacements
+// went in (empty where the class had no such method).
+struct Installation {
+    std::vector<IMP> before;
 };
 
 // Each group once per process: a second installation would save the first
 // replacement as the host's implementation.
-const Installed& installed()
+const Installation& installed()
 {
-    static const Installed counts { installVersion7ViewerHooks(), installOlderPhoneViewerHooks(), installOlderTabletViewerHooks(),
-        installStampHooks() };
-    return counts;
+    static const Installation installation = [] {
+        Installation made;
+        for (const auto& hooked : kHooked) {
+            Class cls = objc_getClass(hooked.className);
+            made.before.push_back(class_respondsToSelector(cls, hooked.selector) ? class_getMethodImplementation(cls, hooked.selector) : IMP {});
+        }
+        installVersion7ViewerHooks();
+        installOlderPhoneViewerHooks();
+        installOlderTabletViewerHooks();
+        installStampHooks();
+        return made;
+    }();
+    return installation;
 }
 
 Ref<UIBarButtonItem> item(const char* title, SEL action)
@@ -199,13 +233,23 @@ protected:
     AutoreleasePool pool;
 };
 
+// Every hooked class answers each hooked method, its own or inherited, with
+// an implementation other than the host's; the action is added where there
+// was none. A method only inherited is replaced where it is defined, so a
+// sibling class of the same family answers the replacement too (which then
+// leaves it alone by its class test, as the tests below show).
 TEST_F(HookBranches, InstallOnMethodsTheClassesOnlyInherit)
 {
-    EXPECT_EQ(installed().version7, 2);
-    EXPECT_EQ(installed().olderPhone, 2);
-    EXPECT_EQ(installed().olderTablet, 3);
-    EXPECT_EQ(installed().stamp, 5);
-    EXPECT_TRUE(objc::create<WPhotoViewController>("init")->respondsToSelector("_zel_ShowQuorix:"));
+    for (size_t i = 0; i < std::size(kHooked); ++i) {
+        const auto& [className, selector, added] = kHooked[i];
+        Class cls = objc_getClass(className);
+        ASSERT_TRUE(class_respondsToSelector(cls, selector)) << className << " " << selector;
+        EXPECT_NE(class_getMethodImplementation(cls, selector), installed().before[i]) << className << " " << selector;
+        EXPECT_EQ(static_cast<bool>(installed().before[i]), !added) << className << " " << selector;
+    }
+    EXPECT_EQ(class_getMethodImplementation(objc_getClass("TSOtherBrowser"), "_updateBarItemsAnimated:"),
+        class_getMethodImplementation(objc_getClass("PUPhotoBrowserController"), "_updateBarItemsAnimated:"));
+    EXPECT_FALSE(class_respondsToSelector(objc_getClass("TSOtherBrowser"), "_zel_ShowQuorix:"));
 }
 
 // Version 7 phone: the first rebuild inserts Info and a space before the
