@@ -4,7 +4,12 @@ QX_DEFINE_CLASS(PLPhotoBrowserController)
 {
     b.method<&PLPhotoBrowserController::dismissPopovers>("_dismissPopovers");
     b.method<&PLPhotoBrowserController::shareItemClicked>("shareItemClicked:");
-    b.method("deleteImageClicked:", [](PLPhotoBrowserController* self, id sender) { self->confirmRemoval(sender); });
+    // The confirmation never shows under a popover: they close first, through
+    // the message, so a library that replaced it closes its own as well.
+    b.method("deleteImageClicked:", [](PLPhotoBrowserController* self, id sender) {
+        self->send<bool>("_dismissPopovers");
+        self->confirmRemoval(sender);
+    });
     b.method("dealloc", [](PLPhotoBrowserController* self) { objc::sendSuper(self, "dealloc"); });
 }
 

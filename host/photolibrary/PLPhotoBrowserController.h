@@ -6,7 +6,7 @@
 // subclasses for its own bar. Its popovers are closed by `_dismissPopovers`,
 // which says whether one was showing; the browser sends it before it opens
 // a popover of its own, so a tap on Share while the share sheet shows
-// closes it.
+// closes it, and before it asks to confirm a Delete.
 class PLPhotoBrowserController : public PLPhotoViewerController {
     QX_OBJECT(PLPhotoBrowserController, PLPhotoViewerController)
 public:

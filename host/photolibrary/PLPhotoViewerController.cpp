@@ -5,6 +5,8 @@
 
 #include "foundation/NSString.h"
 
+#include <algorithm>
+
 QX_DEFINE_CLASS(PLPhotoViewerController)
 {
     b.method<&PLPhotoViewerController::initWithPhotosCurrentIndex>("initWithPhotos:currentIndex:");
@@ -128,6 +130,27 @@ bool PLPhotoViewerController::dismissSharePopover()
         return false;
     objc::send(sharePopover_, "dismissPopoverAnimated:", true);
     return true;
+}
+
+void PLPhotoViewerController::dismissPopoversFromBars()
+{
+    std::vector<const UIBarButtonItem*> items;
+    UINavigationItem* bar = navigationItem();
+    items.push_back(bar->leftBarButtonItem());
+    for (const auto& item : bar->rightItems())
+        items.push_back(item.get());
+    if (NSArray* tools = toolbarItems()) {
+        for (const auto& item : *tools)
+            items.push_back(objc_cast<UIBarButtonItem>(item.get()));
+    }
+    // Closing one may release it (its owner lets go): each is held meanwhile.
+    std::vector<Ref<UIPopoverController>> shown;
+    for (UIPopoverController* popover : UIApplication::sharedApplication()->visiblePopovers()) {
+        if (popover->anchorItem() && std::find(items.begin(), items.end(), popover->anchorItem()) != items.end())
+            shown.emplace_back(popover);
+    }
+    for (const auto& popover : shown)
+        objc::send(popover, "dismissPopoverAnimated:", true);
 }
 
 void PLPhotoViewerController::shareFromItem(id sender)

@@ -55,6 +55,10 @@ public:
 
     // Closes the share popover when it is showing; says whether it was.
     bool dismissSharePopover();
+    // Closes every popover shown from one of this viewer's bar items (its
+    // share sheet, or one a library presented from an item it put there),
+    // as the platform's apps do before they present an alert of their own.
+    void dismissPopoversFromBars();
 
 protected:
     PLPhotoViewerController() = default;

@@ -10,7 +10,10 @@ QX_DEFINE_CLASS(PUPhotoBrowserController)
     b.method<&PUPhotoBrowserController::toggleEditing>("_toggleEditing:");
     b.method<&PUPhotoBrowserController::isEditing>("isEditing");
     b.method("_rebuildBars", [](PUPhotoBrowserController* self) { self->send("_updateBarItemsAnimated:", false); });
-    b.method("_deleteCurrentItem:", [](PUPhotoBrowserController* self, id sender) { self->confirmRemoval(sender); });
+    b.method("_deleteCurrentItem:", [](PUPhotoBrowserController* self, id sender) {
+        self->dismissPopoversFromBars();
+        self->confirmRemoval(sender);
+    });
     b.method("dealloc", [](PUPhotoBrowserController* self) { objc::sendSuper(self, "dealloc"); });
 }
 

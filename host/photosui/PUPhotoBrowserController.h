@@ -9,6 +9,7 @@
 // editing, Done alone. On a phone, and on a device that is neither, they are
 // the bottom toolbar: Share, a flexible space and the delete item (action
 // "_deleteCurrentItem:"). The close item sits on the left of the navigation bar.
+// Delete closes the popovers shown from the bars before it asks to confirm.
 class PUPhotoBrowserController : public PLPhotoViewerController {
     QX_OBJECT(PUPhotoBrowserController, PLPhotoViewerController)
 public:

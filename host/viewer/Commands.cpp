@@ -50,6 +50,29 @@ double pointsOf(const CommandLine& command)
     return points;
 }
 
+// A command is one line: in typed text a backslash and n stand for a line
+// break, two backslashes for one.
+std::string typedText(const CommandLine& command)
+{
+    std::string text;
+    for (size_t i = 0; i < command.text.size(); ++i) {
+        const char c = command.text[i];
+        if (c != '\\' || i + 1 == command.text.size()) {
+            text += c;
+            continue;
+        }
+        const char next = command.text[++i];
+        if (next == 'n')
+            text += '\n';
+        else if (next == '\\')
+            text += '\\';
+        else
+            throw CommandError("in typed text a backslash goes before n (a line break) or another backslash, not "
+                + foundation::quotedText(std::string(1, next)));
+    }
+    return text;
+}
+
 Answer indexAnswer(NSInteger index)
 {
     Answer answer;
@@ -75,13 +98,14 @@ const char* CommandRunner::summary()
            "tap TEXT            tap the control whose text or label is TEXT\n"
            "toggle TEXT         flip the switch in the row labelled TEXT\n"
            "hold TEXT           long-press the row labelled TEXT\n"
+           "type TEXT           type TEXT in place of the editable text on screen (\\n: a line break)\n"
            "back                go back one screen\n"
-           "outside             tap outside the open popover\n"
+           "outside             tap outside the edit menu or the open popover\n"
            "next, previous      page to the next or previous photo\n"
            "memory-warning      send the application a memory warning\n"
            "close-viewer        close the viewer (back to the album)\n"
            "open N              open the viewer on photo N, counted from 0\n"
-           "scroll POINTS       scroll the album to POINTS from its top\n"
+           "scroll POINTS       scroll the list on screen (the album, a table) to POINTS from its top\n"
            "pasteboard          the text on the pasteboard\n"
            "opened              the URLs handed to the system, oldest first\n"
            "help                this list\n"
@@ -126,6 +150,10 @@ Answer CommandRunner::run(std::string_view line)
             driver_.hold(command.text);
         return {};
     }
+    if (name == "type") {
+        driver_.type(typedText(command));
+        return {};
+    }
     if (name == "back") {
         requireNoText(command);
         driver_.back();
@@ -160,8 +188,7 @@ Answer CommandRunner::run(std::string_view line)
     }
     if (name == "scroll") {
         const double points = pointsOf(command);
-        double offset = 0;
-        onMainLoop([&] { offset = app_.scrollAlbum(points); });
+        const double offset = driver_.scroll(points);
         Answer answer;
         answer.fields["offset"] = offset;
         return answer;

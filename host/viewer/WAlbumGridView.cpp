@@ -143,6 +143,14 @@ void WAlbumGridView::describeElement(UIElement& element) const
     element.state["gap"] = gap;
     element.state["contentHeight"] = contentHeight();
     element.state["contentOffset"] = offset_;
+    element.scrollTo = [weak = objc::WeakRef<WAlbumGridView>(const_cast<WAlbumGridView*>(this))](CGFloat offset) {
+        auto* live = weak.get();
+        if (!live)
+            return CGFloat(0);
+        Ref<WAlbumGridView> keep(live);
+        live->setContentOffset(offset);
+        return live->contentOffset();
+    };
     // A photo off screen is brought into view before the driver looks again.
     element.reveal = [weak = objc::WeakRef<WAlbumGridView>(const_cast<WAlbumGridView*>(this))](std::string_view name) {
         auto* live = weak.get();

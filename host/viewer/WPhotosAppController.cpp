@@ -81,24 +81,20 @@ NSInteger WPhotosAppController::currentIndex() const
     return objc::send<NSInteger>(viewer, "currentIndex");
 }
 
+NSUInteger WPhotosAppController::viewerPhotoCount() const
+{
+    UIViewController* viewer = viewer_.get();
+    if (!viewer)
+        throw viewer::CommandError("no viewer is open");
+    return objc::send<NSUInteger>(viewer, "photoCount");
+}
+
 std::optional<NSUInteger> WPhotosAppController::shownPhoto() const
 {
     UIViewController* viewer = viewer_.get();
     if (!viewer || !viewer->respondsToSelector(sel_registerName("currentAsset")))
         return std::nullopt;
     return photos_->indexOfObjectIdenticalTo(objc::send<NSObject*>(viewer, "currentAsset"));
-}
-
-double WPhotosAppController::scrollAlbum(double points)
-{
-    if (isViewerOpen())
-        throw viewer::CommandError("the album is not on screen: the viewer is open; close it first");
-    auto* album = objc_cast<WAlbumViewController>(album_->viewControllers().front().get());
-    WAlbumGridView* grid = album ? album->grid() : nullptr;
-    if (!grid)
-        throw viewer::CommandError("the album is not on screen");
-    grid->setContentOffset(points);
-    return grid->contentOffset();
 }
 
 NSInteger WPhotosAppController::page(NSInteger step)

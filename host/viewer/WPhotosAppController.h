@@ -32,12 +32,12 @@ public:
     // when it cannot be done.
     void openViewer(NSInteger index);
     void closeViewer();
-    // Scrolls the album (on screen: no viewer open) to `points` from its
-    // top, as far as it goes; returns where it stopped.
-    double scrollAlbum(double points);
     // Pages the open viewer by `step` photos; returns the new index.
     NSInteger page(NSInteger step);
     NSInteger currentIndex() const;
+    // How many photos the open viewer holds (fewer than the application's
+    // once it removed some).
+    NSUInteger viewerPhotoCount() const;
     // Which of the application's photos (counted from 0 in the order it was
     // given them) the open viewer shows; none when no viewer is open. Unlike
     // currentIndex it does not shift when the viewer removes a photo.

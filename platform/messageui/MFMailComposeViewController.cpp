@@ -4,6 +4,7 @@
 #include "foundation/NSString.h"
 #include "foundation/SystemCommand.h"
 #include "messageui/MFMailFormViewController.h"
+#include "uikit/UIBarButtonItem.h"
 
 #include <algorithm>
 
@@ -50,6 +51,8 @@ QX_DEFINE_CLASS(MFMailComposeViewController)
     b.property<&MFMailComposeViewController::subject_, &MFMailComposeViewController::setSubject>("subject");
     b.method<&MFMailComposeViewController::setMessageBodyIsHTML>("setMessageBody:isHTML:");
     b.property<&MFMailComposeViewController::mailComposeDelegate_>("mailComposeDelegate");
+    b.method("send:", [](MFMailComposeViewController* self, id) { self->send(); });
+    b.method("cancel:", [](MFMailComposeViewController* self, id) { self->cancel(); });
 }
 
 bool MFMailComposeViewController::canSendMail() { return foundation::findExecutable(mailProgram).has_value(); }
@@ -60,7 +63,13 @@ MFMailComposeViewController* MFMailComposeViewController::init()
 {
     auto screen = objc::create<MFMailFormViewController>("init");
     objc::sendSuper<id, MFMailComposeViewController>(this, "initWithRootViewController:", screen.get());
-    screen->installBarItems();
+    auto cancel = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItemCancel, this, "cancel:");
+    auto sendTitle = "Send"_ns;
+    auto send = UIBarButtonItem::itemWithTitle(sendTitle, UIBarButtonItemStyleDone, this, "send:");
+    UINavigationItem* item = screen->navigationItem();
+    item->setLeftBarButtonItem(cancel);
+    item->setRightBarButtonItem(send);
+    contentChanged();
     return this;
 }
 
@@ -105,7 +114,11 @@ void MFMailComposeViewController::send()
             mail.recipients.push_back(std::move(address));
     }
     mail.subject = subject_ ? subject_->str() : std::string();
-    mail.body = messageBody_ ? messageBody_->str() : std::string();
+    // The body as the person left it on the form.
+    Ref<NSString> body = messageBody_;
+    if (auto* screen = formScreen())
+        body = screen->bodyText();
+    mail.body = body ? body->str() : std::string();
     mail.isHTML = isHTML_;
     // The mail program may wait on a person for as long as it likes: it is
     // started and left to run, and whether it then fails is not ours to see.
@@ -133,8 +146,19 @@ void MFMailComposeViewController::finish(MFMailComposeResult result)
         objc::send(delegate, didFinish, this, static_cast<NSInteger>(result), nullptr);
 }
 
+MFMailFormViewController* MFMailComposeViewController::formScreen() const
+{
+    const auto& screens = viewControllers();
+    return screens.empty() ? nullptr : objc_cast<MFMailFormViewController>(screens.front().get());
+}
+
 void MFMailComposeViewController::contentChanged()
 {
-    if (auto* screen = objc_cast<MFMailFormViewController>(topViewController()))
-        screen->refresh();
+    auto* screen = formScreen();
+    if (!screen)
+        return;
+    std::string recipients;
+    for (const auto& address : recipientAddresses())
+        recipients += (recipients.empty() ? "" : ", ") + address;
+    screen->showMail(recipients, subject_, messageBody_);
 }

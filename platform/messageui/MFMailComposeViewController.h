@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class MFMailFormViewController;
+
 enum MFMailComposeResult : NSInteger {
     MFMailComposeResultCancelled = 0,
     MFMailComposeResultSaved = 1,
@@ -24,7 +26,8 @@ struct MFSentMail {
 };
 
 // The mail form: a navigation controller whose one screen shows the
-// recipients, subject and body with Cancel and Send in its bar. Sending hands
+// recipients, subject and body (which the person may edit) with Cancel and
+// Send in its bar. Sending hands
 // the mail to the desktop's mail program through `xdg-email` (never waiting
 // on it); either way the form then tells its delegate
 // `mailComposeController:didFinishWithResult:error:`, and the delegate
@@ -60,6 +63,7 @@ protected:
     MFMailComposeViewController() = default;
 
 private:
+    MFMailFormViewController* formScreen() const;
     void contentChanged();
     void finish(MFMailComposeResult result);
 

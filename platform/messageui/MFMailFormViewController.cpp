@@ -1,87 +1,66 @@
 #include "messageui/MFMailFormViewController.h"
 
-#include "foundation/NSArray.h"
 #include "foundation/NSString.h"
-#include "messageui/MFMailComposeViewController.h"
-#include "uikit/UIBarButtonItem.h"
+#include "uikit/UITextView.h"
 
 #include <algorithm>
 
 QX_DEFINE_CLASS(MFMailFormViewController)
 {
     b.method<&MFMailFormViewController::viewDidLoad>("viewDidLoad");
-    b.method<&MFMailFormViewController::sendTapped>("send:");
-    b.method<&MFMailFormViewController::cancelTapped>("cancel:");
-}
-
-void MFMailFormViewController::installBarItems()
-{
-    auto cancel = UIBarButtonItem::itemWithSystemItem(UIBarButtonSystemItemCancel, this, "cancel:");
-    auto sendTitle = "Send"_ns;
-    auto send = UIBarButtonItem::itemWithTitle(sendTitle, UIBarButtonItemStyleDone, this, "send:");
-    UINavigationItem* item = navigationItem();
-    item->setLeftBarButtonItem(cancel);
-    item->setRightBarButtonItem(send);
-    refresh();
 }
 
 void MFMailFormViewController::viewDidLoad()
 {
     objc::sendSuper<void, MFMailFormViewController>(this, "viewDidLoad");
     UIView* root = view();
+    root->setBackgroundColor(UIColor::whiteColor().get());
     const CGFloat width = root->bounds().size.width;
     const CGFloat height = root->bounds().size.height;
-    auto addLabel = [root](CGRect frame, NSUInteger resizing) {
-        auto label = UILabel::labelWithFrame(frame);
-        label->setAutoresizingMask(resizing);
+    const CGFloat textWidth = std::max<CGFloat>(0, width - 2 * margin);
+    auto addLabel = [root, textWidth](CGFloat y) {
+        auto label = UILabel::labelWithFrame(CGRectMake(margin, y, textWidth, lineHeight));
+        label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
         root->addSubview(label);
         return label.get();
     };
-    toLabel_ = addLabel(CGRectMake(0, 0, width, lineHeight), UIViewAutoresizingFlexibleWidth);
-    subjectLabel_ = addLabel(CGRectMake(0, lineHeight, width, lineHeight), UIViewAutoresizingFlexibleWidth);
-    bodyLabel_ = addLabel(CGRectMake(0, 2 * lineHeight, width, std::max<CGFloat>(0, height - 2 * lineHeight)),
-        UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    toLabel_ = addLabel(0);
+    subjectLabel_ = addLabel(lineHeight);
+    // The body runs from edge to edge, as the platform's text views do; its
+    // text is set in by the same margin as the lines above.
+    auto body = UITextView::textViewWithFrame(CGRectMake(0, 2 * lineHeight, width, std::max<CGFloat>(0, height - 2 * lineHeight)));
+    body->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    body->setTextContainerInset(UIEdgeInsetsMake(UITextView::defaultTextContainerInset.top, margin,
+        UITextView::defaultTextContainerInset.bottom, margin));
+    root->addSubview(body);
+    bodyView_ = body.get();
     refresh();
+}
+
+void MFMailFormViewController::showMail(const std::string& recipients, NSString* subject, NSString* body)
+{
+    recipients_ = recipients;
+    subject_ = subject;
+    body_ = body;
+    refresh();
+}
+
+Ref<NSString> MFMailFormViewController::bodyText() const
+{
+    if (auto* view = bodyView_.get())
+        return Ref<NSString>(view->text());
+    return body_;
 }
 
 void MFMailFormViewController::refresh()
 {
-    MFMailComposeViewController* mail = form();
-    if (!mail)
-        return;
-    std::string recipients;
-    for (const auto& address : mail->recipientAddresses())
-        recipients += (recipients.empty() ? "" : ", ") + address;
-    Ref<NSString> subject = mail->subject();
-    const bool hasSubject = subject && !subject->isEmpty();
+    const bool hasSubject = subject_ && !subject_->isEmpty();
     // The bar shows the subject once there is one, as a mail program does.
-    auto title = hasSubject ? subject : "New Message"_ns;
-    setTitle(title);
-    if (auto* label = toLabel_.get()) {
-        auto text = NSString::stringWithUTF8String("To: " + recipients);
-        label->setText(text);
-    }
-    if (auto* label = subjectLabel_.get()) {
-        auto text = NSString::stringWithUTF8String("Subject: " + (hasSubject ? subject->str() : std::string()));
-        label->setText(text);
-    }
-    if (auto* label = bodyLabel_.get())
-        label->setText(mail->messageBody());
-}
-
-void MFMailFormViewController::sendTapped(id)
-{
-    if (auto* mail = form())
-        mail->send();
-}
-
-void MFMailFormViewController::cancelTapped(id)
-{
-    if (auto* mail = form())
-        mail->cancel();
-}
-
-MFMailComposeViewController* MFMailFormViewController::form() const
-{
-    return objc_cast<MFMailComposeViewController>(navigationController());
+    setTitle(hasSubject ? subject_.get() : "New Message"_ns.get());
+    if (auto* label = toLabel_.get())
+        label->setText(NSString::stringWithUTF8String("To: " + recipients_).get());
+    if (auto* label = subjectLabel_.get())
+        label->setText(NSString::stringWithUTF8String("Subject: " + (hasSubject ? subject_->str() : std::string())).get());
+    if (auto* view = bodyView_.get())
+        view->setText(body_);
 }

@@ -3,32 +3,40 @@
 #include "runtime/WeakRef.h"
 #include "uikit/UIViewController.h"
 
-class MFMailComposeViewController;
+#include <string>
 
-// The one screen of the mail form: "To:", "Subject:" and the body as
-// labels, Cancel on the left of the bar and Send on the right, which act on
-// the form that shows this screen.
+class UITextView;
+
+// The one screen of the mail form: "To:" and "Subject:" lines and the body,
+// which keeps its line breaks and is edited in place, all set in from the
+// screen's edges as the platform's forms are. It only shows what it is
+// given and hands back the body as edited; the form that shows it owns the
+// bar and acts on Cancel and Send.
 class MFMailFormViewController : public UIViewController {
     QX_OBJECT(MFMailFormViewController, UIViewController)
 public:
     static constexpr CGFloat lineHeight = 44;
+    // The room a form leaves between the screen's edges and its text.
+    static constexpr CGFloat margin = 15;
 
-    void installBarItems();
     void viewDidLoad();
-    // Shows the form's current recipients, subject and body.
-    void refresh();
-
-    void sendTapped(id sender);
-    void cancelTapped(id sender);
+    // Shows these recipients (one line of text), subject and body; a body
+    // the person edited is replaced.
+    void showMail(const std::string& recipients, NSString* subject, NSString* body);
+    // The body as the person left it: what was given, or their edit of it.
+    Ref<NSString> bodyText() const;
 
 protected:
     MFMailFormViewController() = default;
 
 private:
-    MFMailComposeViewController* form() const;
+    void refresh();
 
-    // The root view owns the labels.
+    std::string recipients_;
+    Ref<NSString> subject_;
+    Ref<NSString> body_;
+    // The root view owns the labels and the body.
     objc::WeakRef<UILabel> toLabel_;
     objc::WeakRef<UILabel> subjectLabel_;
-    objc::WeakRef<UILabel> bodyLabel_;
+    objc::WeakRef<UITextView> bodyView_;
 };

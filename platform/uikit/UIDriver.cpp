@@ -5,6 +5,7 @@
 #include "foundation/NSString.h"
 #include "foundation/QuotedText.h"
 #include "uikit/UIApplication.h"
+#include "uikit/UIMenuController.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,6 +100,10 @@ std::string visibleList(const UIElement& layer)
         list += ", ...";
     return list;
 }
+
+void hideMenu() { UIMenuController::sharedMenuController()->hide(); }
+
+bool menuShows() { return UIMenuController::sharedMenuController()->isMenuVisible(); }
 
 void closeVisiblePopovers()
 {
@@ -222,11 +227,16 @@ void UIDriver::act(Action action, std::string_view text, bool mayScroll)
             return;
         }
     }
-    // Not on the top layer: say so when a layer below has it.
+    // Not on the top layer: say so when a layer below has it. The edit menu
+    // is no cover, though: a touch anywhere beside it only hides it.
     for (size_t i = layers.size() - 1; i-- > 0;) {
         std::vector<Match> below;
         size_t belowDisabled = 0;
         collect(layers[i], text, pick, below, belowDisabled);
+        if (!below.empty() && top.role == "menu") {
+            perform(hideMenu);
+            return;
+        }
         if (!below.empty())
             throw UIDriverError(std::string(what) + " " + quotedText + " is covered by " + describeLayer(top) + "; visible: " + visibleList(top));
     }
@@ -234,6 +244,59 @@ void UIDriver::act(Action action, std::string_view text, bool mayScroll)
 }
 
 void UIDriver::tap(std::string_view text) { act(Action::Tap, text); }
+
+namespace {
+
+// Every visible element of `element` that has the hook `has`.
+void collectWith(const UIElement& element, bool (*has)(const UIElement&), std::vector<const UIElement*>& found)
+{
+    if (element.hidden)
+        return;
+    if (has(element))
+        found.push_back(&element);
+    for (const auto& child : element.children)
+        collectWith(child, has, found);
+}
+
+// The one element of the layer with the hook; `what` names such elements in the errors.
+const UIElement& oneWith(const UIElement* layer, bool (*has)(const UIElement&), const std::string& what)
+{
+    std::vector<const UIElement*> found;
+    if (layer)
+        collectWith(*layer, has, found);
+    if (found.empty())
+        throw UIDriverError("no " + what + " on screen");
+    if (found.size() > 1) {
+        std::string message = std::to_string(found.size()) + " " + what + "s on screen: ";
+        for (size_t i = 0; i < found.size(); ++i)
+            message += (i ? "; " : "") + describeMatch(*found[i]);
+        throw UIDriverError(message);
+    }
+    return *found.front();
+}
+
+} // namespace
+
+void UIDriver::type(std::string_view text)
+{
+    const UISnapshot shot = snapshot();
+    const auto& layers = shot.layers();
+    const UIElement& field = oneWith(layers.empty() ? nullptr : &layers.back(),
+        [](const UIElement& element) { return bool(element.onEdit); }, "editable text");
+    perform([edit = field.onEdit, typed = std::string(text)] { edit(typed); });
+}
+
+CGFloat UIDriver::scroll(CGFloat offset)
+{
+    const UISnapshot shot = snapshot();
+    const auto& layers = shot.layers();
+    auto screen = std::find_if(layers.rbegin(), layers.rend(), [](const UIElement& layer) { return layer.role != "menu"; });
+    const UIElement& list = oneWith(screen == layers.rend() ? nullptr : &*screen,
+        [](const UIElement& element) { return bool(element.scrollTo); }, "list to scroll");
+    CGFloat stopped = 0;
+    perform([&, scrollTo = list.scrollTo] { stopped = scrollTo(offset); });
+    return stopped;
+}
 
 void UIDriver::toggle(std::string_view rowText) { act(Action::Toggle, rowText); }
 
@@ -245,6 +308,11 @@ void UIDriver::back()
     auto* app = UIApplication::sharedApplication();
     if (!app->visibleAlerts().empty())
         throw UIDriverError("cannot go back: an alert covers the screen");
+    // The back button lies beside the edit menu: touching it hides the menu.
+    if (menuShows()) {
+        perform(hideMenu);
+        return;
+    }
     UIViewController* top = app->rootViewController();
     std::string layer = "viewer";
     if (auto modals = app->modalStack(); !modals.empty()) {
@@ -269,8 +337,13 @@ void UIDriver::back()
 void UIDriver::tapOutside()
 {
     settle();
+    // The menu is the topmost of the two: a touch beside it hides it first.
+    if (menuShows()) {
+        perform(hideMenu);
+        return;
+    }
     if (UIApplication::sharedApplication()->visiblePopovers().empty())
-        throw UIDriverError("no popover on screen to tap outside of");
+        throw UIDriverError("nothing on screen to tap outside of: no edit menu or popover");
     perform(closeVisiblePopovers);
 }
 

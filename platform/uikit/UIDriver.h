@@ -19,8 +19,10 @@ public:
 // run loop in its own autorelease pool, and then settles. Call it on the
 // thread that runs the main run loop.
 //
-// What is tappable: the topmost layer. A modal screen, an alert or a menu
-// covers everything below it. Popovers follow the platform's rule: besides
+// What is tappable: the topmost layer. A modal screen or an alert covers
+// everything below it. The edit menu hides on any touch beside it (a tap,
+// a toggle, a long press, back, a tap outside) and that touch does nothing
+// more, as a tap beside a popover closes it. Popovers follow the platform's rule: besides
 // the popovers themselves, a touch reaches the bar they were presented from
 // and their passthrough views on the screen under them (the snapshot marks
 // those "passthrough"); acting on anything else on that screen is a tap
@@ -35,9 +37,17 @@ public:
     void toggle(std::string_view rowText);
     // Long-presses the row labelled `rowText`.
     void hold(std::string_view rowText);
+    // Scrolls the list of the topmost screen (the edit menu floating over it
+    // aside) to `offset` points from its top, as far as it goes, as a person
+    // drags it; answers where it stopped.
+    CGFloat scroll(CGFloat offset);
+    // Replaces the text of the one editable text on the topmost layer with
+    // `text`, as a person types it.
+    void type(std::string_view text);
     // Goes back one screen in the topmost layer's navigation stack.
     void back();
-    // Taps beside the visible popovers, which closes them.
+    // Taps beside the edit menu, which hides it; else beside the visible
+    // popovers, which closes them.
     void tapOutside();
     void memoryWarning();
     // Runs queued main-loop work until none is left, then lays out.

@@ -497,6 +497,17 @@ private:
         view->describeElement(element);
         if (auto* table = objc_cast<UITableView>(view)) {
             describeTable(table, element);
+            // What a page that scrolls the table itself needs to draw every row where it is.
+            element.state["contentOffset"] = table->contentOffset().y;
+            element.state["contentHeight"] = table->contentSize().height;
+            element.scrollTo = [weak = weakly(table)](CGFloat offset) {
+                auto* live = weak.get();
+                if (!live)
+                    return CGFloat(0);
+                Ref<UITableView> keep(live);
+                live->setContentOffset({ 0, offset });
+                return live->contentOffset().y;
+            };
         } else if (!view->describesSubviews()) {
             const auto subviews = view->subviews();
             for (const auto& subview : subviews)
@@ -628,20 +639,20 @@ const char* alignmentName(NSInteger alignment)
     }
 }
 
-nlohmann::json labelStyle(const UILabel* label, const UIColor* background)
+} // namespace
+
+nlohmann::json UITextStyleJSON(const UIFont* font, const UIColor* textColor, NSInteger alignment, const UIColor* background)
 {
     nlohmann::json style;
-    if (const UIFont* font = label->font())
+    if (font)
         style["font"] = { { "name", "system" }, { "size", font->pointSize() }, { "weight", font->isBold() ? "bold" : "regular" } };
-    if (const UIColor* color = label->textColor())
-        style["textColor"] = colorJSON(color);
+    if (textColor)
+        style["textColor"] = colorJSON(textColor);
     if (background)
         style["backgroundColor"] = colorJSON(background);
-    style["textAlignment"] = alignmentName(label->textAlignment());
+    style["textAlignment"] = alignmentName(alignment);
     return style;
 }
-
-} // namespace
 
 void UIView::describeElement(UIElement& element) const
 {
@@ -649,7 +660,7 @@ void UIView::describeElement(UIElement& element) const
     element.label = textOf(accessibilityLabel());
     if (auto* label = objc_cast<UILabel>(this)) {
         element.text = textOf(label->text());
-        element.style = labelStyle(label, backgroundColor());
+        element.style = UITextStyleJSON(label->font(), label->textColor(), label->textAlignment(), backgroundColor());
     }
     if (auto* button = objc_cast<UIButton>(this))
         element.text = textOf(button->title());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/Forward.h"
 #include "uikit/CGGeometry.h"
 
 #include <nlohmann/json.hpp>
@@ -33,11 +34,24 @@ struct UIElement {
     // A scrolling view that lists only what is on screen brings the element
     // a person looks for by `name` into view; false when it has none so named.
     std::function<bool(std::string_view name)> reveal;
+    // A scrolling view scrolls its content to `offset` points from its top,
+    // as far as it goes, and answers where it stopped.
+    std::function<CGFloat(CGFloat offset)> scrollTo;
+    // Editable text: replaces it with what a person typed.
+    std::function<void(const std::string& text)> onEdit;
 
     bool isEnabled() const { return !state.contains("enabled") || state["enabled"] != false; }
     // The text a person would find it by: its text, else its label.
     const std::string& name() const { return text.empty() ? label : text; }
 };
+
+class UIColor;
+class UIFont;
+
+// How a text is drawn, as a snapshot's "style": "font" {"name", "size",
+// "weight"}, "textColor" and, when there is one, "backgroundColor", and
+// "textAlignment".
+nlohmann::json UITextStyleJSON(const UIFont* font, const UIColor* textColor, NSInteger alignment, const UIColor* background);
 
 // What is on screen, as layers from bottom to top: "viewer" (the root
 // screen), "modal" screens, "popover"s, "alert"s and the edit "menu".

@@ -117,7 +117,7 @@ class MoreScreen(PageTest):
                 form = wait_until(lambda: next((l for l in self.snapshot()['screen']['layers'] if l['role'] == 'modal'
                                                 and any(i.get('text') == 'Send' for i in walk_items(l))), None),
                                   10, 'the mail form')
-                labels = [i['text'] for i in walk_items(form) if i['role'] == 'label']
+                labels = [i['text'] for i in walk_items(form) if i['role'] in ('label', 'textView')]
                 address = labels[0][len('To: '):]
                 self.assertTrue(labels[0].startswith('To: ') and '@' in address, labels)
                 self.assertEqual(labels[1], 'Subject: Feedback')
@@ -142,6 +142,49 @@ class MoreScreen(PageTest):
                 self.assertTrue(handed.rstrip('\n').endswith(' ' + address), handed)
                 self.assertFalse(self.find('barButton', 'Send'))
                 self.assertEqual(self.status(), '')
+
+    def test_the_mail_body_keeps_its_lines_is_set_in_and_can_be_edited(self):
+        sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
+        with ViewerServer(ARGS.viewer, ['--device', 'phone'], [sample]) as server:
+            self.open_more(server)
+            self.click('cell', 'Contact Me via Email')
+            body = self.one('textView')
+            self.shot('more-mail-form-body')
+            # Where the words are drawn: the comment four lines down, the
+            # device's line on a line of its own below it, both set in from
+            # the screen's left edge as the To and Subject lines are.
+            drawn = self.browser.execute_script("""
+                const body = arguments[0], text = body.firstChild.textContent;
+                const screen = document.getElementById('screen'), s = Number(screen.dataset.scale);
+                const o = screen.getBoundingClientRect();
+                const box = (start, end) => {
+                  const range = document.createRange();
+                  range.setStart(body.firstChild, start);
+                  range.setEnd(body.firstChild, end);
+                  const r = range.getClientRects()[0];
+                  return {x: (r.left - o.left) / s, y: (r.top - o.top) / s, height: r.height / s};
+                };
+                const comment = text.indexOf('/*'), device = text.lastIndexOf('\\n') + 1;
+                const to = [...screen.querySelectorAll('[data-role=label]')].find(e => e.textContent.startsWith('To: '));
+                const label = to.firstChild, range = document.createRange();
+                range.selectNodeContents(label);
+                return {comment: box(comment, comment + 2), device: box(device, device + 1),
+                        top: (body.getBoundingClientRect().top - o.top) / s,
+                        to: (range.getClientRects()[0].left - o.left) / s};""", body)
+            comment, device = drawn['comment'], drawn['device']
+            self.assertGreaterEqual(comment['y'] - drawn['top'], 4 * comment['height'], 'the four empty lines above the comment: %s' % drawn)
+            self.assertGreater(device['y'], comment['y'] + comment['height'] - 1, 'the device line runs on after the comment: %s' % drawn)
+            self.assertAlmostEqual(device['x'], comment['x'], delta=1, msg='the device line starts a line of its own: %s' % drawn)
+            self.assertGreaterEqual(comment['x'], 15, 'the body is flush against the left edge: %s' % drawn)
+            self.assertAlmostEqual(comment['x'], drawn['to'], delta=1, msg='the body and the To line are set in alike: %s' % drawn)
+
+            # The person rewrites the body, as its own text asks them to; Send sends what they wrote.
+            self.browser.execute_script('arguments[0].focus(); document.execCommand("selectAll");', body)
+            body.send_keys('Thanks for the viewer.')
+            self.click('barButton', 'Send')
+            handed = wait_until(lambda: read_if_there(server.handed), 10, 'xdg-email')
+            self.assertIn('--body Thanks for the viewer. ', handed)
+            self.assertEqual(self.status(), '')
 
 
 if __name__ == '__main__':

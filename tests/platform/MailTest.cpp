@@ -4,7 +4,10 @@
 #include "messageui/MFMailComposeViewController.h"
 #include "platform/StoreTestSupport.h"
 #include "runtime/AutoreleasePool.h"
+#include "uikit/UIApplication.h"
 #include "uikit/UIBarButtonItem.h"
+#include "uikit/UIDriver.h"
+#include "uikit/UITextView.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -123,6 +127,8 @@ TEST_F(MailProgramTest, SendTappedHandsRecipientsSubjectAndBodyToTheMailProgramA
     for (const auto& view : form->topViewController()->view()->subviews()) {
         if (auto* label = objc_cast<UILabel>(view.get()))
             shown.push_back(label->text()->str());
+        else if (auto* text = objc_cast<UITextView>(view.get()))
+            shown.push_back(text->text()->str());
     }
     EXPECT_EQ(shown, (Strings { "To: dev@example.org, second@example.org", "Subject: Feedback", body }));
     const size_t sentBefore = MFMailComposeViewController::sentMails().size();
@@ -144,6 +150,45 @@ TEST_F(MailProgramTest, SendTappedHandsRecipientsSubjectAndBodyToTheMailProgramA
     errno = 0;
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+}
+
+// As a person meets the form: its lines set in from the screen's edges, the
+// body as written, line breaks and all, and editable; what they typed is
+// what the mail program gets.
+TEST_F(MailProgramTest, ThePersonEditsTheBodyAndTheirTextIsSent)
+{
+    installMailProgram();
+    const char* body = "\n\n/* Delete the following line. */\niPhone6,1, 7.0, 2.0.1";
+    Ref<MFMailComposeViewController> form = makeForm({ "dev@example.org"_ns }, "Feedback", body);
+    auto* app = UIApplication::sharedApplication();
+    app->reset();
+    app->setRootViewController(form);
+    UIDriver driver;
+
+    const UISnapshot shot = driver.snapshot();
+    ASSERT_FALSE(shot.layers().empty());
+    std::vector<const UIElement*> texts;
+    std::function<void(const UIElement&)> walk = [&](const UIElement& element) {
+        if (element.role == "label" || element.role == "textView")
+            texts.push_back(&element);
+        for (const auto& child : element.children)
+            walk(child);
+    };
+    walk(shot.layers().back());
+    ASSERT_EQ(texts.size(), 3u);
+    for (const UIElement* text : texts) {
+        SCOPED_TRACE(text->text);
+        const double left = text->frame.origin.x + (text->state.contains("insets") ? text->state["insets"]["left"].get<double>() : 0);
+        EXPECT_GE(left, 15) << "the text is set in from the screen's left edge";
+    }
+    EXPECT_EQ(texts[2]->role, "textView");
+    EXPECT_EQ(texts[2]->text, body) << "the body keeps its line breaks";
+    EXPECT_EQ(texts[2]->state["editable"], true);
+
+    driver.type("Looks good.\n\niPhone6,1, 7.0, 2.0.1");
+    driver.tap("Send");
+    EXPECT_EQ(handedArguments(), (Strings { "--subject", "Feedback", "--body", "Looks good.\n\niPhone6,1, 7.0, 2.0.1", "dev@example.org" }));
+    app->reset();
 }
 
 TEST_F(MailProgramTest, LeavesOutAddressesTheMailProgramWouldReadAsOptionsOrQueries)

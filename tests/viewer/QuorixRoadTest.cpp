@@ -213,6 +213,28 @@ TEST(QuorixRoad, TabletBarsStayUsableUnderTheirPopovers)
     EXPECT_EQ(popoverTitles(a[10]), std::vector<std::string> {}) << "Share only closed the info popover";
 }
 
+// Delete with the Info popover open on either tablet: the popover closes
+// before the confirmation shows, so nothing goes on describing the photo
+// once it is removed, and Info then opens on the photo that took its place.
+TEST(QuorixRoad, TabletDeleteClosesTheInfoPopoverBeforeItAsks)
+{
+    PhotoFolder photos;
+    for (const char* system : { "7.1.2", "6.1.6" }) {
+        SCOPED_TRACE(system);
+        Session session = runScript({ "--system", system, "--device", "tablet", photos.dir.path() },
+            { "tap Info", "tap Delete", "show", "tap Remove", "show", "tap Info", "show" });
+        ASSERT_EQ(session.status, 0) << session.err;
+        ASSERT_EQ(session.answers.size(), 7u);
+        expectEveryAnswerOk(session);
+        const auto& a = session.answers;
+        EXPECT_EQ(popoverTitles(a[2]), std::vector<std::string> {}) << "the popover closed for the confirmation";
+        EXPECT_EQ(layers(a[2]).back().at("role"), "alert");
+        EXPECT_EQ(popoverTitles(a[4]), std::vector<std::string> {});
+        EXPECT_EQ(layers(a[4]).back().at("text"), "1 of 2");
+        EXPECT_EQ(infoPhotoName(a[6], "popover"), "b.jpg");
+    }
+}
+
 // The older phone from the first Info tap to a second viewer: the info
 // screen and its map link, the stamp switched on from More, every tile's
 // stamp on paging and after a memory warning, and a new Info item for the

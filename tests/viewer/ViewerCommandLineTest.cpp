@@ -88,7 +88,7 @@ TEST(ViewerCommandLine, EveryCommandGetsOneAnswerEvenWhenItCannotBeDone)
         { { "ok", false }, { "error", "the viewer is already open; close it first" } },
         { { "ok", true } },
         { { "ok", false }, { "error", "cannot go back: the modal screen on top shows a single screen" } },
-        { { "ok", false }, { "error", "no popover on screen to tap outside of" } },
+        { { "ok", false }, { "error", "nothing on screen to tap outside of: no edit menu or popover" } },
         { { "ok", true } },
         { { "ok", true }, { "string", nullptr } },
         // Quoted whole, whatever bytes the command holds.

@@ -222,8 +222,10 @@ struct ViewerServer::Impl {
     nlohmann::ordered_json state()
     {
         nlohmann::ordered_json reply = answerCommand(runner, "show");
+        // "index" names the photo's file among all (its pixels' URL); "position"
+        // and "count" are the viewer's own, which its bar shows.
         if (auto shown = app.shownPhoto())
-            reply["photo"] = { { "index", *shown }, { "count", photos.count() } };
+            reply["photo"] = { { "index", *shown }, { "position", app.currentIndex() }, { "count", app.viewerPhotoCount() } };
         else
             reply["photo"] = nullptr;
         auto mails = nlohmann::ordered_json::array();

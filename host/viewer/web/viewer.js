@@ -21,9 +21,26 @@ async function refresh() {
   draw();
 }
 
-// Commands run one after another, in the order a person gave them.
+// The table a person scrolled in the page since the last draw (the topmost
+// one: those under it are covered), and how far; null when the viewer has it
+// where the page shows it.
+function scrolledTable() {
+  const tables = screenEl.querySelectorAll('.table');
+  const table = tables[tables.length - 1];
+  return table && Math.abs(table.scrollTop - Number(table.dataset.offset)) >= 1 ? table : null;
+}
+
+// Commands run one after another, in the order a person gave them. The
+// viewer first hears where the person scrolled the table, so a row pressed
+// is the row it has on screen, and the table stays where the person left it.
 function send(line) {
   commands = commands.then(async () => {
+    const table = scrolledTable();
+    if (table) {
+      await fetch('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: 'scroll ' + Math.round(table.scrollTop) })
+        .catch(() => {});
+      table.dataset.offset = String(Math.round(table.scrollTop));
+    }
     try {
       const response = await fetch('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: line });
       const answer = response.ok ? await response.json() : { ok: false, error: await response.text() };
@@ -187,6 +204,23 @@ function drawItem(item, origin, context) {
     element = node('div', 'label', item.text);
     if (item.style) styleLabel(element, item.style);
     break;
+  case 'textView': {
+    // Text of many lines, kept as written, set in by the snapshot's insets;
+    // once the person has edited it, the viewer is told (a line break as \n).
+    const s = item.state || {};
+    element = node('div', 'text-view', item.text);
+    if (s.editable) element.contentEditable = 'plaintext-only';
+    element.spellcheck = false;
+    if (item.style) styleLabel(element, item.style);
+    const inset = s.insets || {};
+    element.style.padding = `${inset.top || 0}px ${inset.right || 0}px ${inset.bottom || 0}px ${inset.left || 0}px`;
+    element.addEventListener('blur', () => {
+      const typed = element.innerText.replace(/\r\n?/g, '\n');
+      if (typed !== (item.text || ''))
+        send('type ' + typed.replace(/\\/g, '\\\\').replace(/\n/g, '\\n'));
+    });
+    break;
+  }
   case 'message':
     element = node('div', 'message', item.text);
     break;
@@ -219,13 +253,18 @@ function drawItem(item, origin, context) {
   describe(element, item);
   place(element, item.frame, origin);
   if (item.role === 'table') {
-    // The table scrolls in the page; its content is as tall as its lowest row.
+    // The table scrolls in the page over its whole content: rows are placed
+    // where they are in the content (the frames are where the viewer has
+    // scrolled them), so every row stays reachable, and the page scrolls to
+    // the viewer's offset once drawn.
+    const s = item.state || {};
+    const offset = s.contentOffset || 0;
     const content = node('div', 'table-content');
-    let bottom = 0;
-    for (const child of item.children) bottom = Math.max(bottom, child.frame.y + child.frame.height - item.frame.y);
-    content.style.height = (bottom + 20) + 'px';
+    content.style.height = (s.contentHeight || 0) + 'px';
     element.append(content);
-    for (const child of item.children) { const c = drawItem(child, childOrigin, context); if (c) content.append(c); }
+    element.dataset.offset = String(offset);
+    const contentOrigin = { x: childOrigin.x, y: childOrigin.y - offset };
+    for (const child of item.children) { const c = drawItem(child, contentOrigin, context); if (c) content.append(c); }
     return element;
   }
   if (item.role === 'section') {
@@ -268,7 +307,14 @@ function drawLayer(layer, index, layers) {
     });
     holder.append(beside);
   }
-  if (layer.role === 'alert' || layer.role === 'menu') holder.append(node('div', layer.role === 'alert' ? 'dim' : 'outside-menu'));
+  if (layer.role === 'alert') holder.append(node('div', 'dim'));
+  if (layer.role === 'menu') {
+    // A click anywhere beside the edit menu hides it, as a touch does on the device.
+    const beside = node('div', 'outside-menu');
+    beside.dataset.role = 'outside';
+    beside.addEventListener('click', event => { event.stopPropagation(); send('outside'); });
+    holder.append(beside);
+  }
   const element = describe(node('div', 'layer ' + layer.role), layer);
   place(element, layer.frame, { x: 0, y: 0 });
   if (layer.role === 'alert' && layer.text) element.append(node('div', 'alert-title', layer.text));
@@ -305,11 +351,10 @@ function fit() {
 function draw() {
   if (!snapshot.ok) { statusEl.textContent = snapshot.error; return; }
   const layers = snapshot.screen.layers;
-  // Keep each table's scroll position across redraws of the same screen.
-  const scrolls = [...screenEl.querySelectorAll('.table')].map(table => table.scrollTop);
   albumGrid.shown = false;
   screenEl.replaceChildren(...layers.map(drawLayer));
-  [...screenEl.querySelectorAll('.table')].forEach((table, i) => { if (i < scrolls.length) table.scrollTop = scrolls[i]; });
+  // Each table shows where the viewer has it scrolled.
+  for (const table of screenEl.querySelectorAll('.table')) table.scrollTop = Number(table.dataset.offset);
   albumGrid.afterDraw();
   quorixMap.afterDraw(screenEl);
   fit();
@@ -320,7 +365,7 @@ function draw() {
   document.getElementById('mails').replaceChildren(...system.mails.map(mail =>
     node('li', '', `to ${mail.to.join(', ')}: ${mail.subject}${mail.handed ? '' : ' (no mail program)'}`)));
   const photo = snapshot.photo;
-  document.getElementById('photo-count').textContent = photo ? `Photo ${photo.index + 1} of ${photo.count}` : 'The album';
+  document.getElementById('photo-count').textContent = photo ? `Photo ${photo.position + 1} of ${photo.count}` : 'The album';
   document.body.dataset.draws = String(++drawCount);
 }
 
@@ -345,7 +390,8 @@ document.addEventListener('keydown', event => {
   else if (event.key === 'ArrowLeft') send('previous');
   else if (event.key === 'Escape') {
     const layers = snapshot ? snapshot.screen.layers : [];
-    send(layers.length && layers[layers.length - 1].role === 'popover' ? 'outside' : 'back');
+    const top = layers.length ? layers[layers.length - 1].role : '';
+    send(top === 'popover' || top === 'menu' ? 'outside' : 'back');
   } else return;
   event.preventDefault();
 });
