@@ -39,6 +39,8 @@ std::optional<NSInteger> storedHeight(const PLManagedAsset* a) { return side(a, 
 std::vector<Ref<NSString>> dateTextsOf(const NSDictionary* properties)
 {
     std::vector<Ref<NSString>> texts;
+    if (!properties)
+        return texts;
     auto add = [&](const char* section, const char* key) {
         const auto* entries = properties->objectOfClassForKey<NSDictionary>(section);
         if (auto* text = entries ? entries->objectOfClassForKey<NSString>(key) : nullptr)
@@ -188,16 +190,22 @@ Ref<NSDate> PLManagedAsset::modificationDate() const
         + static_cast<double>(status.st_mtim.tv_nsec) / 1e9);
 }
 
+// Read when first asked for, not with the other facts: most photos carry
+// DateTimeOriginal, which the library reads itself without asking. The
+// source is the one the asking library has just opened, while the file is
+// unchanged.
 Ref<NSDate> PLManagedAsset::date() const
 {
     if (date_)
         return *date_;
     Ref<NSDate> found;
-    const auto& texts = facts().dateTexts;
-    if (!texts.empty()) {
+    if (isPhoto()) {
+        AutoreleasePool pool;
+        auto source = CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path_).get(), nullptr);
+        auto properties = CGImageSourceCopyPropertiesAtIndex(source.get(), 0, nullptr);
         auto formatter = NSDateFormatter::create();
         formatter->setDateFormat(foundation::kExifDateFormat);
-        for (const auto& text : texts) {
+        for (const auto& text : dateTextsOf(properties.get())) {
             if ((found = formatter->dateFromString(text.get())))
                 break;
         }
@@ -237,7 +245,6 @@ const PLManagedAsset::ImageFacts& PLManagedAsset::facts() const
                     found.stored = PixelSize { width->integerValue(), height->integerValue() };
                 if (auto* orientation = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyOrientation))
                     found.orientation = orientation->intValue();
-                found.dateTexts = dateTextsOf(properties.get());
             }
         }
     }

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The host's photo object, backed by one file on disk.
 //
@@ -91,8 +90,6 @@ private:
         std::optional<PixelSize> stored;
         long orientation = 1;
         bool videoContent = false;
-        // The date-time texts the file has, most telling first.
-        std::vector<Ref<NSString>> dateTexts;
     };
     const ImageFacts& facts() const;
 
