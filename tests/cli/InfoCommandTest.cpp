@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 using fixtures::TempDir;
@@ -213,13 +215,17 @@ TEST(InfoNotAnImage, RefusesWhatNoImageReaderRecognisesAndDescribesDamagedPhotos
     auto text = fixtures::writeFile(dir.path(), "text.jpg", "not a picture, whatever its name says\n");
     auto empty = fixtures::writeFile(dir.path(), "empty", "");
     auto movie = fixtures::writeFile(dir.path(), "clip.mp4", std::string("\0\0\0\x18" "ftypisom\0\0\x02\0" "isomiso2" "\0\0\0\x08" "free", 32));
+    // A pipe is never opened: it would wait for a writer.
+    const std::string pipe = dir.file("pipe.jpg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     auto cut = cutShortJpeg(dir, "cut.jpg");
     auto photo = fixtures::writeJpeg(dir.path(), "photo.jpg", 8, 8);
-    const std::vector<std::string> paths { readme, cut, text, empty, movie, photo };
+    const std::vector<std::string> paths { readme, cut, text, empty, movie, pipe, photo };
     const std::string refusals = "quorix: " + readme + ": not an image\n"
                                  "quorix: " + text + ": not an image\n"
                                  "quorix: " + empty + ": not an image\n"
-                                 "quorix: " + movie + ": not an image\n";
+                                 "quorix: " + movie + ": not an image\n"
+                                 "quorix: " + pipe + ": not an image\n";
     for (const char* jobs : { "1", "4" }) {
         SCOPED_TRACE(std::string("jobs ") + jobs);
         std::vector<std::string> arguments { "--json", "-j", jobs };
