@@ -15,12 +15,15 @@ namespace quorix::cli {
 namespace {
 
 // A description travels as its length (8 bytes, this machine's order)
-// followed by its bytes.
-bool sendFrame(int fd, const std::string& bytes)
+// followed by its bytes; a file without one as a length no text has.
+constexpr uint64_t kNoDescription = UINT64_MAX;
+
+bool sendFrame(int fd, const DescriptionWorkers::Description& description)
 {
-    const uint64_t length = bytes.size();
+    const uint64_t length = description ? description->size() : kNoDescription;
     std::string frame(reinterpret_cast<const char*>(&length), sizeof length);
-    frame += bytes;
+    if (description)
+        frame += *description;
     return foundation::writeFully(fd, frame) == 0;
 }
 
@@ -38,15 +41,17 @@ bool readExactly(int fd, char* out, size_t length)
     return true;
 }
 
-std::optional<std::string> receiveFrame(int fd)
+std::optional<DescriptionWorkers::Description> receiveFrame(int fd)
 {
     uint64_t length = 0;
     if (!readExactly(fd, reinterpret_cast<char*>(&length), sizeof length))
         return std::nullopt;
+    if (length == kNoDescription)
+        return DescriptionWorkers::Description();
     std::string bytes(length, '\0');
     if (!readExactly(fd, bytes.data(), bytes.size()))
         return std::nullopt;
-    return bytes;
+    return DescriptionWorkers::Description(std::move(bytes));
 }
 
 [[noreturn]] void runChild(const std::vector<std::string>& paths, size_t first, size_t step, int fd, const DescriptionWorkers::Describe& describe)
@@ -104,7 +109,7 @@ DescriptionWorkers::~DescriptionWorkers()
     }
 }
 
-std::optional<std::string> DescriptionWorkers::next()
+std::optional<DescriptionWorkers::Description> DescriptionWorkers::next()
 {
     Child& child = children_[nextIndex_++ % children_.size()];
     if (child.pipe < 0)

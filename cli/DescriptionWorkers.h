@@ -17,7 +17,10 @@ namespace quorix::cli {
 // through its own pipe.
 class DescriptionWorkers {
 public:
-    using Describe = std::function<std::string(const std::string& path)>;
+    // What one file gives: the text to print, or nothing when it is not a
+    // file the command describes.
+    using Description = std::optional<std::string>;
+    using Describe = std::function<Description(const std::string& path)>;
 
     // Nothing when fewer than two children are asked for or none can be
     // started; the caller then describes the files itself.
@@ -29,7 +32,7 @@ public:
 
     // The description of the next file, in order. Nothing when its child
     // ended without sending it (the caller describes that file itself).
-    std::optional<std::string> next();
+    std::optional<Description> next();
 
 private:
     struct Child {

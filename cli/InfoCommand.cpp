@@ -353,10 +353,13 @@ struct Arguments {
     int jobs = 0; // 0: one per core
 };
 
-// What one file's description prints: a JSON line, or the table as text.
-std::string describePath(const std::string& path, InfoOutput output, int columns)
+// What one file's description prints: a JSON line, or the table as text;
+// nothing for a file that is not an image.
+DescriptionWorkers::Description describePath(const std::string& path, InfoOutput output, int columns)
 {
     auto description = readInfoScreen(path);
+    if (!description.image)
+        return std::nullopt;
     auto place = placeOf(description);
     if (output == InfoOutput::JSON)
         return jsonLine(path, description, place) + '\n';
@@ -394,11 +397,19 @@ int describePaths(const std::vector<WalkItem>& items, InfoOutput output, int col
             status = ExitFailure;
             continue;
         }
-        std::optional<std::string> description;
+        std::optional<DescriptionWorkers::Description> received;
         if (workers)
-            description = workers->next();
-        if (!description)
-            description = describe(item.path);
+            received = workers->next();
+        const auto description = received ? std::move(*received) : describe(item.path);
+        if (!description) {
+            // The command describes photos. A file met in a folder that is
+            // none is passed over, as a pipe or a socket there is.
+            if (!item.inFolder) {
+                reportPathError(item.path, localizedText("not an image"), out, err);
+                status = ExitFailure;
+            }
+            continue;
+        }
         if (output == InfoOutput::Text && !first)
             out << '\n';
         out << *description;

@@ -4,6 +4,7 @@
 #include "foundation/NSArray.h"
 #include "foundation/NSDate.h"
 #include "foundation/NSDateFormatter.h"
+#include "imageio/FullReader.h"
 #include "runtime/AutoreleasePool.h"
 #include "uikit/UITableView.h"
 #include "uikit/UITableViewController.h"
@@ -27,6 +28,9 @@ InfoScreenContent readInfoScreen(const std::string& path)
     AutoreleasePool pool;
     InfoScreenContent content;
     auto asset = PLManagedAsset::assetWithPath(path);
+    // The format is looked up only for a file the reader could not open;
+    // a file whose format cannot be looked up is given the benefit of the doubt.
+    content.image = asset->isPhoto() || imageio::recognisesFormat(path).value_or(true);
     auto screen = objc::create(classNamed("QXQuorixViewController"), "initWithStyle:", NSInteger { UITableViewStyleGrouped });
     if (!screen)
         return content;

@@ -22,6 +22,9 @@ struct ShownSection {
 };
 
 struct InfoScreenContent {
+    // An image reader recognises the file's content, whether or not it can
+    // read it: a photo, damaged or whole, and not a text file or a movie.
+    bool image = false;
     std::string title;
     std::vector<ShownSection> sections;
     std::optional<CLLocationCoordinate2D> location;

@@ -37,8 +37,13 @@ int pathError(const std::string& path)
 
 void reportPathError(const std::string& path, int error, std::ostream& out, std::ostream& err)
 {
+    reportPathError(path, std::strerror(error), out, err);
+}
+
+void reportPathError(const std::string& path, std::string_view reason, std::ostream& out, std::ostream& err)
+{
     out.flush();
-    err << "quorix: " << path << ": " << std::strerror(error) << '\n';
+    err << "quorix: " << path << ": " << reason << '\n';
 }
 
 } // namespace quorix::cli

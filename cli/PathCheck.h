@@ -2,6 +2,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace quorix::cli {
 
@@ -14,5 +15,7 @@ int pathError(const std::string& path);
 // with the system's text for the reason. `out` is flushed first, so the
 // message stands after what came before it when both go to one terminal.
 void reportPathError(const std::string& path, int error, std::ostream& out, std::ostream& err);
+// The same with a reason of the command's own.
+void reportPathError(const std::string& path, std::string_view reason, std::ostream& out, std::ostream& err);
 
 } // namespace quorix::cli

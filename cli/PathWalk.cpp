@@ -44,7 +44,7 @@ public:
             } else if (S_ISDIR(entry.st_mode)) {
                 walkFolder(child, entry);
             } else if (S_ISREG(entry.st_mode)) {
-                items_.push_back({ child, pathError(child) });
+                items_.push_back({ child, pathError(child), true });
             }
             // FIFOs, sockets and devices in a folder are not photos.
         }

@@ -10,6 +10,9 @@ namespace quorix::cli {
 struct WalkItem {
     std::string path;
     int error = 0;
+    // Found by walking a folder rather than named on the command line: a
+    // file there that is not a photo is passed over without a word.
+    bool inFolder = false;
 };
 
 enum class FolderHandling {

@@ -1,5 +1,7 @@
 #include "PLManagedAsset.h"
 
+#include "foundation/ExifDateFields.h"
+#include "foundation/NSDateFormatter.h"
 #include "foundation/NSDictionary.h"
 #include "foundation/NSURL.h"
 #include "imageio/CGImageSource.h"
@@ -32,6 +34,24 @@ std::optional<NSInteger> displayedHeight(const PLManagedAsset* a) { return side(
 std::optional<NSInteger> storedWidth(const PLManagedAsset* a) { return side(a, &PLManagedAsset::storedSize, &PLManagedAsset::PixelSize::width); }
 std::optional<NSInteger> storedHeight(const PLManagedAsset* a) { return side(a, &PLManagedAsset::storedSize, &PLManagedAsset::PixelSize::height); }
 
+// A capture date's candidates: when the picture was taken, when it was
+// stored as digital data, when the file was last written by its maker.
+std::vector<Ref<NSString>> dateTextsOf(const NSDictionary* properties)
+{
+    std::vector<Ref<NSString>> texts;
+    if (!properties)
+        return texts;
+    auto add = [&](const char* section, const char* key) {
+        const auto* entries = properties->objectOfClassForKey<NSDictionary>(section);
+        if (auto* text = entries ? entries->objectOfClassForKey<NSString>(key) : nullptr)
+            texts.emplace_back(text);
+    };
+    add(kCGImagePropertyExifDictionary, kCGImagePropertyExifDateTimeOriginal);
+    add(kCGImagePropertyExifDictionary, kCGImagePropertyExifDateTimeDigitized);
+    add(kCGImagePropertyTIFFDictionary, kCGImagePropertyTIFFDateTime);
+    return texts;
+}
+
 std::string readLeadingBytes(const std::string& path, size_t count)
 {
     std::ifstream file(path, std::ios::binary);
@@ -55,6 +75,7 @@ QX_DEFINE_CLASS(PLManagedAsset)
     b.method<&PLManagedAsset::isVideo>("isVideo");
     b.method<&PLManagedAsset::location>("location");
     b.method<&PLManagedAsset::modificationDate>("modificationDate");
+    b.method<&PLManagedAsset::date>("date");
 
     b.property("pathForImageFile", "T@\"NSString\",R,N");
     b.property("filename", "T@\"NSString\",R,N");
@@ -64,6 +85,7 @@ QX_DEFINE_CLASS(PLManagedAsset)
     b.property("isVideo", "TB,R,N");
     b.property("location", "T@\"CLLocation\",R,N");
     b.property("modificationDate", "T@\"NSDate\",R,N");
+    b.property("date", "T@\"NSDate\",R,N");
 
     if (PLManagedAsset::sizeDeclaration() == PLManagedAsset::SizeDeclaration::Integer) {
         // Absent sizes read 0, as an integer property of the host gives them.
@@ -166,6 +188,30 @@ Ref<NSDate> PLManagedAsset::modificationDate() const
         return nullptr;
     return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(status.st_mtim.tv_sec)
         + static_cast<double>(status.st_mtim.tv_nsec) / 1e9);
+}
+
+// Read when first asked for, not with the other facts: most photos carry
+// DateTimeOriginal, which the library reads itself without asking. The
+// source is the one the asking library has just opened, while the file is
+// unchanged.
+Ref<NSDate> PLManagedAsset::date() const
+{
+    if (date_)
+        return *date_;
+    Ref<NSDate> found;
+    if (isPhoto()) {
+        AutoreleasePool pool;
+        auto source = CGImageSourceCreateWithURL(NSURL::fileURLWithPath(path_).get(), nullptr);
+        auto properties = CGImageSourceCopyPropertiesAtIndex(source.get(), 0, nullptr);
+        auto formatter = NSDateFormatter::create();
+        formatter->setDateFormat(foundation::kExifDateFormat);
+        for (const auto& text : dateTextsOf(properties.get())) {
+            if ((found = formatter->dateFromString(text.get())))
+                break;
+        }
+    }
+    date_ = found ? found : modificationDate();
+    return *date_;
 }
 
 const PLManagedAsset::SizeNumbers& PLManagedAsset::sizeNumbers() const

@@ -20,8 +20,9 @@
 // "integer" chooses integers, anything else objects. One process cannot hold
 // both, since a class name is registered once.
 //
-// The asset never answers `date` or `dateCreated`; its dates come from the
-// file (`modificationDate`).
+// Its capture date (`date`) is the one the photo's own metadata records, as a
+// photo library keeps it; `modificationDate` is the file's. It never answers
+// `dateCreated`.
 class PLManagedAsset : public NSObject {
     QX_OBJECT(PLManagedAsset, NSObject)
 public:
@@ -67,6 +68,13 @@ public:
     Ref<CLLocation> location() const { return nullptr; }
     // The file's modification time; nil when the file cannot be examined.
     Ref<NSDate> modificationDate() const;
+    // When the photo was taken: the first of EXIF DateTimeOriginal,
+    // DateTimeDigitized and the TIFF DateTime that reads as a date, else the
+    // file's modification time. The texts carry no time zone and are read
+    // in the process's own, as the library reads DateTimeOriginal, so a
+    // photo's stamp shows the camera's clock whichever of them the camera
+    // wrote. Found once and kept.
+    Ref<NSDate> date() const;
 
 protected:
     explicit PLManagedAsset(std::string path)
@@ -101,6 +109,7 @@ private:
     mutable PathTexts texts_;
     mutable std::optional<ImageFacts> facts_;
     mutable std::optional<SizeNumbers> sizeNumbers_;
+    mutable std::optional<Ref<NSDate>> date_;
 };
 
 namespace host {

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 using fixtures::TempDir;
@@ -163,24 +165,33 @@ TEST(InfoJson, ReportsMissingPathsAndStillDescribesTheOthers)
 {
     TempDir dir;
     auto photo = fixtures::writeJpeg(dir.path(), "here.jpg", 8, 8);
+    auto other = fixtures::writeJpeg(dir.path(), "there.jpg", 8, 8);
     auto notes = fixtures::writeFile(dir.path(), "notes.txt", "plain text\n");
     const std::string missing = dir.file("gone.jpg");
     const std::string underAFile = notes + "/inside.jpg";
-    auto result = info({ "--json", photo, missing, underAFile, notes });
+    auto result = info({ "--json", photo, missing, underAFile, other });
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "quorix: " + missing + ": No such file or directory\n"
                           "quorix: " + underAFile + ": Not a directory\n");
     auto objects = jsonLines(result.out);
     ASSERT_EQ(objects.size(), 2U);
     EXPECT_EQ(objects[0]["path"], photo);
-    EXPECT_EQ(objects[1]["path"], notes);
+    EXPECT_EQ(objects[1]["path"], other);
 }
 
-TEST(InfoJson, GivesAFileThatIsNoPictureItsFileRows)
+// The first bytes of a JPEG whose file was cut short: its EXIF block begins
+// and breaks off, so no reader can read it.
+std::string cutShortJpeg(const TempDir& dir, const std::string& name)
+{
+    auto whole = fixtures::writeJpeg(dir.path(), name + ".whole", 8, 8, { { "Exif.Image.Make", std::string(200, 'M') } });
+    return fixtures::writeFile(dir.path(), name, fixtures::readFile(whole).substr(0, 60));
+}
+
+TEST(InfoJson, GivesAPhotoCutShortItsFileRows)
 {
     TempDir dir;
-    auto notes = fixtures::writeFile(dir.path(), "notes.txt", "twelve bytes");
-    auto result = info({ "--json", notes });
+    auto cut = cutShortJpeg(dir, "cut.jpg");
+    auto result = info({ "--json", cut });
     ASSERT_EQ(result.status, 0) << result.err;
     auto objects = jsonLines(result.out);
     ASSERT_EQ(objects.size(), 1U);
@@ -191,10 +202,62 @@ TEST(InfoJson, GivesAFileThatIsNoPictureItsFileRows)
     for (const auto& row : object["sections"][0]["rows"])
         labels.push_back(row["label"]);
     EXPECT_EQ(labels, (std::vector<std::string> { "Name", "Directory", "File Size", "Modified" }));
-    EXPECT_EQ(rowValue(object, 1, "File Size"), "12 Bytes");
+    EXPECT_EQ(rowValue(object, 1, "File Size"), "60 Bytes");
     EXPECT_TRUE(object["location"].is_null());
     // No capture date in the file: the stamp shows the modification date.
     EXPECT_EQ(object["stamp"], rowValue(object, 1, "Modified"));
+}
+
+TEST(InfoNotAnImage, RefusesWhatNoImageReaderRecognisesAndDescribesDamagedPhotos)
+{
+    TempDir dir;
+    auto readme = fixtures::writeFile(dir.path(), "README", "Photos of the trip, sorted by day.\n");
+    auto text = fixtures::writeFile(dir.path(), "text.jpg", "not a picture, whatever its name says\n");
+    auto empty = fixtures::writeFile(dir.path(), "empty", "");
+    auto movie = fixtures::writeFile(dir.path(), "clip.mp4", std::string("\0\0\0\x18" "ftypisom\0\0\x02\0" "isomiso2" "\0\0\0\x08" "free", 32));
+    // A pipe is never opened: it would wait for a writer.
+    const std::string pipe = dir.file("pipe.jpg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto cut = cutShortJpeg(dir, "cut.jpg");
+    auto photo = fixtures::writeJpeg(dir.path(), "photo.jpg", 8, 8);
+    const std::vector<std::string> paths { readme, cut, text, empty, movie, pipe, photo };
+    const std::string refusals = "quorix: " + readme + ": not an image\n"
+                                 "quorix: " + text + ": not an image\n"
+                                 "quorix: " + empty + ": not an image\n"
+                                 "quorix: " + movie + ": not an image\n"
+                                 "quorix: " + pipe + ": not an image\n";
+    for (const char* jobs : { "1", "4" }) {
+        SCOPED_TRACE(std::string("jobs ") + jobs);
+        std::vector<std::string> arguments { "--json", "-j", jobs };
+        arguments.insert(arguments.end(), paths.begin(), paths.end());
+        auto result = info(arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, refusals);
+        auto objects = jsonLines(result.out);
+        ASSERT_EQ(objects.size(), 2U);
+        EXPECT_EQ(objects[0]["path"], cut);
+        EXPECT_EQ(objects[1]["path"], photo);
+
+        // As text: the two tables and nothing of the others.
+        arguments.erase(arguments.begin());
+        auto shown = info(arguments);
+        EXPECT_EQ(shown.status, 1);
+        EXPECT_EQ(shown.err, refusals);
+        auto lines = textLines(shown.out);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "Quorix"), 2);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("Stamp "); }), 2);
+    }
+}
+
+TEST(InfoNotAnImage, SaysSoInThePersonsLanguage)
+{
+    TempDir dir;
+    auto text = fixtures::writeFile(dir.path(), "text.jpg", "plain text\n");
+    const std::map<std::string, std::string> german { { "LANGUAGE", "de" }, { "LC_ALL", "de_DE.UTF-8" }, { "LC_MESSAGES", "" }, { "LANG", "" } };
+    auto result = info({ text }, german);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "quorix: " + text + ": kein Bild\n");
+    EXPECT_EQ(result.out, "");
 }
 
 TEST(InfoJson, ReplacesBytesThatAreNotUtf8)
@@ -309,6 +372,27 @@ TEST(InfoLocalization, FollowsTheLanguageOfTheEnvironment)
     ASSERT_GE(text.size(), 2U);
     EXPECT_EQ(text[text.size() - 2], "Datumsstempel         6. Mai 2014 um 07:08");
     EXPECT_EQ(text.back(), "Aufnahmeort           Santiago, Chile (48.8 km)");
+}
+
+TEST(InfoStamp, ShowsWhenAPhotoWithoutAnOriginalDateWasDigitizedOrWritten)
+{
+    TempDir dir;
+    auto digitized = fixtures::writeJpeg(dir.path(), "scan.jpg", 8, 8,
+        { { "Exif.Photo.DateTimeDigitized", "2011:02:03 04:05:06" }, { "Exif.Image.DateTime", "2012:01:01 00:00:00" } });
+    auto written = fixtures::writeJpeg(dir.path(), "copied.jpg", 8, 8, { { "Exif.Image.DateTime", "2008:07:31 10:38:11" } });
+    auto result = info({ "--json", digitized, written });
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto objects = jsonLines(result.out);
+    ASSERT_EQ(objects.size(), 2U);
+    EXPECT_EQ(objects[0]["stamp"], "February 3, 2011 at 4:05\u202fAM");
+    EXPECT_EQ(objects[1]["stamp"], "July 31, 2008 at 10:38\u202fAM");
+
+    const std::string camera = std::string(QUORIX_CORPUS_DIR) + "/jpg/long_description.jpg";
+    if (!std::filesystem::exists(camera))
+        GTEST_SKIP() << "no sample corpus at " << QUORIX_CORPUS_DIR << "; the camera file's stamp is not checked";
+    auto sample = jsonLines(info({ "--json", camera }).out);
+    ASSERT_EQ(sample.size(), 1U);
+    EXPECT_EQ(sample[0]["stamp"], "July 31, 2008 at 10:50\u202fAM");
 }
 
 TEST(InfoText, LinesUpLabelsAndValuesUnderTheTitle)

@@ -49,7 +49,8 @@ std::vector<std::string> describedPaths(const std::string& out)
 }
 
 // lib/
-//   2014/ b.jpg, a.jpg, notes (a file that is no picture), broken -> nowhere
+//   2014/ b.jpg, a.jpg, cut.jpg (a JPEG cut short), notes and clip.mp4 (files
+//         that are no pictures), broken -> nowhere
 //   2014/trip/ c.tif, up -> ../.. (a loop)
 //   2015 -> 2014/trip (a link to a folder walked anyway)
 //   z.jpg
@@ -64,6 +65,8 @@ struct Library {
         fixtures::writeJpeg(root + "/2014", "b.jpg", 16, 16, { { "Exif.Image.Make", "B" } });
         fixtures::writeJpeg(root + "/2014", "a.jpg", 16, 16, { { "Exif.Image.Make", "A" } });
         fixtures::writeFile(root + "/2014", "notes", "not a picture");
+        fixtures::writeFile(root + "/2014", "clip.mp4", std::string("\0\0\0\x18" "ftypisom\0\0\x02\0" "isomiso2", 24));
+        fixtures::writeFile(root + "/2014", "cut.jpg", fixtures::readFile(root + "/2014/a.jpg").substr(0, 40));
         fs::create_symlink("nowhere", root + "/2014/broken");
         fixtures::writeTiff(root + "/2014/trip", "c.tif", 8, 8, { { "Exif.Image.Make", "C" } });
         fs::create_directory_symlink("../..", root + "/2014/trip/up");
@@ -79,8 +82,9 @@ TEST(InfoRecursive, WalksFoldersInNameOrderReportingLoopsAndUnreadableEntries)
     Library library;
     auto result = info({ "-r", "--json", "lib" }, library.dir.path());
     EXPECT_EQ(result.status, 1);
+    // The files that are no pictures are passed over in silence; the JPEG cut short is one.
     EXPECT_EQ(describedPaths(result.out),
-        (std::vector<std::string> { "lib/2014/a.jpg", "lib/2014/b.jpg", "lib/2014/notes", "lib/2014/trip/c.tif", "lib/z.jpg" }));
+        (std::vector<std::string> { "lib/2014/a.jpg", "lib/2014/b.jpg", "lib/2014/cut.jpg", "lib/2014/trip/c.tif", "lib/z.jpg" }));
     EXPECT_EQ(result.err,
         "quorix: lib/2014/broken: No such file or directory\n"
         "quorix: lib/2014/trip/up: Too many levels of symbolic links\n");
@@ -93,7 +97,7 @@ TEST(InfoRecursive, FollowsLinkedFoldersEachOnce)
     auto result = info({ "-r", "--json", "lib/2015" }, library.dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(describedPaths(result.out),
-        (std::vector<std::string> { "lib/2015/c.tif", "lib/2015/up/2014/a.jpg", "lib/2015/up/2014/b.jpg", "lib/2015/up/2014/notes",
+        (std::vector<std::string> { "lib/2015/c.tif", "lib/2015/up/2014/a.jpg", "lib/2015/up/2014/b.jpg", "lib/2015/up/2014/cut.jpg",
             "lib/2015/up/z.jpg" }));
     EXPECT_EQ(result.err,
         "quorix: lib/2015/up/2014/broken: No such file or directory\n"
@@ -115,14 +119,18 @@ TEST(InfoJobs, PrintsTheSameOutputInTheSameOrderFromOneProcessOrSeveral)
     Library library;
     for (const char* format : { "--json", "--recursive" }) { // JSON, and text
         SCOPED_TRACE(format);
-        auto one = info({ "-r", format, "-j", "1", "lib", "missing.jpg", "lib/z.jpg" }, library.dir.path());
+        auto one = info({ "-r", format, "-j", "1", "lib", "missing.jpg", "lib/2014/notes", "lib/z.jpg" }, library.dir.path());
         for (const char* jobs : { "2", "3", "16" }) {
-            auto several = info({ "--recursive", format, "--jobs", jobs, "lib", "missing.jpg", "lib/z.jpg" }, library.dir.path());
+            auto several = info({ "--recursive", format, "--jobs", jobs, "lib", "missing.jpg", "lib/2014/notes", "lib/z.jpg" },
+                library.dir.path());
             EXPECT_EQ(several.status, one.status) << jobs;
             EXPECT_EQ(several.out, one.out) << jobs;
             EXPECT_EQ(several.err, one.err) << jobs;
         }
-        EXPECT_NE(one.err.find("quorix: missing.jpg: No such file or directory\n"), std::string::npos);
+        EXPECT_NE(one.err.find("quorix: missing.jpg: No such file or directory\n"
+                               "quorix: lib/2014/notes: not an image\n"),
+            std::string::npos)
+            << one.err;
     }
 }
 

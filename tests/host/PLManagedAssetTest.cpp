@@ -2,6 +2,7 @@
 
 #include "foundation/NSDate.h"
 #include "parser/QXParser.h"
+#include "platform/ScopedDateDefaults.h"
 #include "runtime/AutoreleasePool.h"
 #include "support/ImageFixtures.h"
 
@@ -267,23 +268,60 @@ TEST_F(ManagedAssetSize, KeepsWhatItReadTheFirstTime)
     EXPECT_EQ(asset->storedSize()->width, 20);
 }
 
-TEST_F(ManagedAssetDates, AnswersOnlyTheModificationDate)
+// Sets a file's modification time to `seconds` and a half.
+void setModificationTime(const std::string& path, time_t seconds)
 {
-    auto path = fixtures::writeFile(dir.path(), "old.txt", "x");
-    const timespec times[2] = { { 1400000000, 0 }, { 1400000000, 500000000 } };
+    const timespec times[2] = { { seconds, 0 }, { seconds, 500000000 } };
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
 
-    auto asset = PLManagedAsset::assetWithPath(path);
-    EXPECT_FALSE(asset->respondsToSelector("date"));
-    EXPECT_FALSE(asset->respondsToSelector("dateCreated"));
-    ASSERT_TRUE(asset->respondsToSelector("modificationDate"));
-    Ref<NSDate> date = objc::send<NSDate*>(asset, "modificationDate");
-    ASSERT_NE(date, nullptr);
-    EXPECT_DOUBLE_EQ(date->timeIntervalSince1970(), 1400000000.5);
-    // Without a capture date in the file, the stamp falls back to it.
-    Ref<NSDate> stamp = QXParser::sharedQXParser()->dateForAsset(asset);
-    ASSERT_NE(stamp, nullptr);
-    EXPECT_DOUBLE_EQ(stamp->timeIntervalSince1970(), 1400000000.5);
+double secondsOf(const Ref<NSDate>& date) { return date ? date->timeIntervalSince1970() : -1; }
+
+TEST_F(ManagedAssetDates, AnswersTheCaptureDateTheFileRecordsAndElseItsModificationTime)
+{
+    // The texts name no zone: they are read in the process's own.
+    ScopedTimeZone tokyo("Asia/Tokyo");
+    const std::string original = "2014:05:06 07:08:09"; // 1399327689 in Tokyo
+    const std::string digitized = "2015:06:07 08:09:10"; // 1433632150
+    const std::string written = "2016:07:08 09:10:11"; // 1467936611
+    const std::string blank = "    :  :     :  :  "; // what cameras without a clock write
+    constexpr time_t modified = 1400000000;
+    struct Case {
+        const char* name;
+        fixtures::ExifEdits edits;
+        double date;
+    };
+    const Case cases[] = {
+        { "all three", { { "Exif.Photo.DateTimeOriginal", original }, { "Exif.Photo.DateTimeDigitized", digitized }, { "Exif.Image.DateTime", written } }, 1399327689 },
+        { "digitized and written", { { "Exif.Photo.DateTimeDigitized", digitized }, { "Exif.Image.DateTime", written } }, 1433632150 },
+        { "written only", { { "Exif.Image.DateTime", written } }, 1467936611 },
+        { "blank original", { { "Exif.Photo.DateTimeOriginal", blank }, { "Exif.Image.DateTime", written } }, 1467936611 },
+        { "no date", { { "Exif.Image.Make", "Quorix Test" } }, modified + 0.5 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto path = fixtures::writeJpeg(dir.path(), std::string(c.name) + ".jpg", 8, 8, c.edits);
+        setModificationTime(path, modified);
+        auto asset = PLManagedAsset::assetWithPath(path);
+        ASSERT_TRUE(asset->respondsToSelector("date"));
+        EXPECT_FALSE(asset->respondsToSelector("dateCreated"));
+        EXPECT_DOUBLE_EQ(secondsOf(objc::send<NSDate*>(asset, "date")), c.date);
+        EXPECT_DOUBLE_EQ(secondsOf(objc::send<NSDate*>(asset, "modificationDate")), modified + 0.5);
+    }
+}
+
+TEST_F(ManagedAssetDates, GivesTheStampOfAPhotoWithoutAnOriginalDateTheDateItWasWritten)
+{
+    ScopedTimeZone utc("UTC");
+    auto photo = fixtures::writeJpeg(dir.path(), "copied.jpg", 8, 8, { { "Exif.Image.DateTime", "2008:07:31 10:38:11" } });
+    auto notes = fixtures::writeFile(dir.path(), "notes.txt", "2014:05:06 07:08:09");
+    setModificationTime(photo, 1400000000);
+    setModificationTime(notes, 1400000000);
+    // The library asks the asset only when the file has no DateTimeOriginal.
+    auto photoAsset = PLManagedAsset::assetWithPath(photo);
+    auto notesAsset = PLManagedAsset::assetWithPath(notes);
+    EXPECT_DOUBLE_EQ(secondsOf(QXParser::sharedQXParser()->dateForAsset(photoAsset)), 1217500691);
+    EXPECT_DOUBLE_EQ(secondsOf(QXParser::sharedQXParser()->dateForAsset(notesAsset)), 1400000000.5);
 }
 
 TEST_F(ManagedAssetMessages, AnswersEveryAssetOperationThroughTheRuntime)

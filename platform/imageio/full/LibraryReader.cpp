@@ -168,4 +168,15 @@ bool quorix_read_full(const char* path, ImageContents* contents)
     return false;
 }
 
+bool quorix_recognises_format(const char* path)
+{
+    try {
+        prepareMetadataLibrary();
+        Exiv2::FileIo io(path);
+        return baseIdentifier(Exiv2::ImageFactory::getType(io)) != nullptr;
+    } catch (...) {
+    }
+    return false;
+}
+
 } // namespace imageio
