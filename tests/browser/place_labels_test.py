@@ -129,6 +129,25 @@ class PlaceLabels(MapDriving):
             self.assertGreater(len(labels), 8, 'a region shows its towns')
             self.assert_named(labels, [('Rio de Janeiro', -22.91, -43.18)], 'the region')
 
+    def test_names_in_the_persons_language(self):
+        sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
+        japanese = {'LANGUAGE': 'ja', 'LC_ALL': 'C.UTF-8', 'LANG': 'C.UTF-8'}
+        with ViewerServer(ARGS.viewer, ['--device', 'phone'], [sample], environment=japanese) as server:
+            self.open(server)
+            # The page in the person's language, as its own tag says.
+            self.browser.execute_script("document.documentElement.lang = 'ja';")
+            self.click('barButton', 'Info')
+            self.click('cell', '位置情報を表示')
+            self.laid_out()
+            while self.zoom() > 1.01:
+                self.press_zoom('out')
+            names = {label['name'] for label in self.laid_out()}
+            self.shot('place-labels-4-japanese')
+            self.assertTrue(names & {'モスクワ', 'メキシコシティ', 'カイロ', 'リマ'}, sorted(names))
+            # Where the data has no Japanese name, the place keeps its own.
+            self.assertFalse(names & {'Moscow', 'Mexico City', 'Cairo', 'Lima'}, sorted(names))
+            self.assertTrue(any(name.isascii() for name in names), 'every name translated: %s' % sorted(names))
+
 
 if __name__ == '__main__':
     page_test.main()

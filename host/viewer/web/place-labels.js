@@ -18,7 +18,7 @@ const quorixPlaceLabels = (() => {
   const markSpacing = 12;   // the nearest two named places' marks may be
   const pinHead = 20;       // a pin's round head, at the top of its box (map.css)
 
-  let names = null;      // a promise of the places, fetched once
+  let names = null;      // a promise of the places and their names, fetched once
   let context = null;    // a canvas context that measures text
   const widths = new Map();
 
@@ -27,9 +27,18 @@ const quorixPlaceLabels = (() => {
       names = fetch('/place-names.json.gz').then(response => {
         if (!response.ok) throw new Error('/place-names.json.gz: ' + response.status);
         return new Response(response.body.pipeThrough(new DecompressionStream('gzip'))).json();
-      }).then(data => data.places);
+      });
     }
     return names;
+  }
+
+  // The names in the page's language where the data has them, by index:
+  // the language tag as it stands ("zh-Hant"), else its first part ("de").
+  function namesInLanguage(data) {
+    const tag = document.documentElement.lang || '';
+    const names = data.names || {};
+    const chinese = { 'zh-CN': 'zh-Hans', 'zh-SG': 'zh-Hans', 'zh-TW': 'zh-Hant', 'zh-HK': 'zh-Hant' };
+    return names[tag] || names[chinese[tag]] || names[tag.split('-')[0]] || {};
   }
 
   function textWidth(text) {
@@ -98,7 +107,7 @@ const quorixPlaceLabels = (() => {
     return body;
   }
 
-  function layout(map, element, places, layer) {
+  function layout(map, element, data, layer) {
     layer.clearLayers();
     const zoom = map.getZoom();
     const size = map.getSize();
@@ -108,12 +117,13 @@ const quorixPlaceLabels = (() => {
     // that are named as early as its own or earlier, so a city's name does
     // not crowd out the next city by standing where that one's mark is.
     const candidates = [];
-    for (const [name, latitude, longitude, minZoom] of places) {
+    const translated = namesInLanguage(data);
+    for (const [index, [english, latitude, longitude, minZoom]] of data.places.entries()) {
       if (minZoom > zoom + 0.25) continue;
       const point = map.latLngToContainerPoint([latitude, longitude]);
       if (point.x < 0 || point.y < 0 || point.x > size.x || point.y > size.y) continue;
       if (candidates.some(other => Math.hypot(other.x - point.x, other.y - point.y) < markSpacing)) continue;
-      candidates.push({ name, latitude, longitude, minZoom, x: point.x, y: point.y });
+      candidates.push({ name: translated[index] || english, latitude, longitude, minZoom, x: point.x, y: point.y });
     }
     const marked = candidates.slice(0, reservedMarks).map(place =>
       ({ place, left: place.x - dot / 2, top: place.y - dot / 2, right: place.x + dot / 2, bottom: place.y + dot / 2 }));
@@ -142,10 +152,10 @@ const quorixPlaceLabels = (() => {
   // Names the places on the map (in `element`), and again after every zoom
   // and pan, below the pins.
   function addTo(map, element) {
-    return load().then(places => {
+    return load().then(data => {
       map.createPane('placeLabels').style.zIndex = 550;
       const layer = L.layerGroup().addTo(map);
-      const again = () => layout(map, element, places, layer);
+      const again = () => layout(map, element, data, layer);
       map.on('zoomend moveend resize', again);
       again();
     });
