@@ -12,8 +12,8 @@ namespace quorix::cli {
 std::optional<std::string> captureDate(const std::string& path);
 
 // The ISO 8601 form of an EXIF date ("2024:05:04 14:30:00") and offset
-// ("+02:00", or empty). Nothing for a date that is not one (blank, partly
-// filled, out of range); an offset that is not one is left out.
+// ("+02:00", or empty). Nothing for a date that is not one (blank, zeros,
+// partly filled, out of range); an offset that is not one is left out.
 std::optional<std::string> isoDate(std::string_view exifDate, std::string_view exifOffset);
 
 } // namespace quorix::cli

@@ -69,8 +69,8 @@ def make_photos(samples, folder):
     shutil.copy(os.path.join(samples, "no-position.jpg"), os.path.join(folder, "a nowhere.jpg"))
     blank = os.path.join(folder, "c rio.jpg")
     shutil.copy(os.path.join(samples, "quorix-sample.jpg"), blank)
-    # A camera that never had its clock set writes blanks for the date.
-    subprocess.run(["exiv2", "-M", "set Exif.Photo.DateTimeOriginal Ascii     :  :     :  :  ",
+    # A camera that never had its clock set writes zeros for the date.
+    subprocess.run(["exiv2", "-M", "set Exif.Photo.DateTimeOriginal Ascii 0000:00:00 00:00:00",
                     "-M", "set Exif.Photo.OffsetTimeOriginal Ascii +01:00", blank], check=True)
     offset = os.path.join(folder, "d offset.jpg")
     shutil.copy(os.path.join(samples, "portrait-rotated.jpg"), offset)
