@@ -1,7 +1,9 @@
 #include "InfoCommand.h"
 
+#include "CsvOutput.h"
 #include "DescriptionWorkers.h"
 #include "InfoScreen.h"
+#include "LocalizedText.h"
 #include "LibraryHost.h"
 #include "PathCheck.h"
 #include "foundation/NSBundle.h"
@@ -274,13 +276,6 @@ std::vector<Line> wrap(std::string_view text, int width)
     return lines;
 }
 
-// The command's own texts, from its strings table in the environment's language.
-std::string localizedText(const char* key)
-{
-    auto text = NSBundle::mainBundle()->localizedStringForKey(NSString::stringWithUTF8String(key).get(), nullptr, "Quorix"_ns.get());
-    return text ? text->str() : key;
-}
-
 void writeText(const InfoScreenContent& description, const std::optional<places::Place>& place, int columns, std::ostream& out)
 {
     constexpr int kGap = 2;
@@ -349,6 +344,7 @@ int terminalColumns()
 struct Arguments {
     std::vector<std::string> paths;
     bool json = false;
+    bool csv = false;
     bool recursive = false;
     int jobs = 0; // 0: one per core
 };
@@ -368,29 +364,60 @@ DescriptionWorkers::Description describePath(const std::string& path, InfoOutput
     return text.str();
 }
 
-int coreCount()
+// The table as text, a blank line between files, or one JSON line a file.
+class TableListing final : public Listing {
+public:
+    TableListing(InfoOutput output, int columns)
+        : output_(output)
+        , columns_(columns)
+    {
+    }
+    std::optional<std::string> describe(const std::string& path) const override { return describePath(path, output_, columns_); }
+    void write(const std::string& description, std::ostream& out) override
+    {
+        if (output_ == InfoOutput::Text && !first_)
+            out << '\n';
+        out << description;
+        first_ = false;
+    }
+
+private:
+    InfoOutput output_;
+    int columns_;
+    bool first_ = true;
+};
+
+} // namespace
+
+std::optional<std::string> describeAsJson(const std::string& path)
+{
+    auto description = readInfoScreen(path);
+    if (!description.image)
+        return std::nullopt;
+    return jsonLine(path, description, placeOf(description));
+}
+
+int defaultJobs()
 {
     long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
     return cores > 0 ? static_cast<int>(std::min<long>(cores, 256)) : 1;
 }
 
-} // namespace
-
-int describePaths(const std::vector<WalkItem>& items, InfoOutput output, int columns, int jobs, std::ostream& out, std::ostream& err)
+int describePaths(const std::vector<WalkItem>& items, Listing& listing, int jobs, std::ostream& out, std::ostream& err)
 {
     std::vector<std::string> describable;
     for (const auto& item : items) {
         if (item.error == 0)
             describable.push_back(item.path);
     }
-    auto describe = [output, columns](const std::string& path) { return describePath(path, output, columns); };
+    auto describe = [&listing](const std::string& path) { return listing.describe(path); };
+    listing.start(out);
     // What is buffered goes out before the children are made, or each
     // would hold a copy of it.
     out.flush();
     auto workers = DescriptionWorkers::start(describable, jobs, describe);
 
     int status = ExitSuccess;
-    bool first = true;
     for (const auto& item : items) {
         if (item.error != 0) {
             reportPathError(item.path, item.error, out, err);
@@ -410,25 +437,30 @@ int describePaths(const std::vector<WalkItem>& items, InfoOutput output, int col
             }
             continue;
         }
-        if (output == InfoOutput::Text && !first)
-            out << '\n';
-        out << *description;
+        listing.write(*description, out);
         // Each file's description goes out whole as soon as it is made.
         out.flush();
-        first = false;
         // Output that cannot be written makes describing the rest pointless;
         // the caller reports why.
         if (!out)
-            break;
+            return status;
     }
+    listing.finish(out);
     return status;
+}
+
+int describePaths(const std::vector<WalkItem>& items, InfoOutput output, int columns, int jobs, std::ostream& out, std::ostream& err)
+{
+    TableListing listing(output, columns);
+    return describePaths(items, listing, jobs, out, err);
 }
 
 Command addInfoCommand(CLI::App& app)
 {
     auto arguments = std::make_shared<Arguments>();
     auto* command = app.add_subcommand("info", "Show the photo facts of image files.");
-    command->add_flag("--json", arguments->json, "One JSON object per file, one per line.");
+    auto* json = command->add_flag("--json", arguments->json, "One JSON object per file, one per line.");
+    command->add_flag("--csv", arguments->csv, "One line per file, one column per row of the table (RFC 4180).")->excludes(json);
     command->add_flag("-r,--recursive", arguments->recursive, "Describe the files in folders and their subfolders, in name order.");
     command->add_option("-j,--jobs", arguments->jobs, "Describe files in N processes at once (default: one per core).")
         ->check(CLI::Range(1, 256))
@@ -440,7 +472,11 @@ Command addInfoCommand(CLI::App& app)
             if (!libraryClass("QXQuorixViewController", err))
                 return int { ExitFailure };
             auto items = walkPaths(arguments->paths, arguments->recursive ? FolderHandling::Walk : FolderHandling::Refuse);
-            const int jobs = arguments->jobs > 0 ? arguments->jobs : coreCount();
+            const int jobs = arguments->jobs > 0 ? arguments->jobs : defaultJobs();
+            if (arguments->csv) {
+                auto listing = makeCsvListing();
+                return describePaths(items, *listing, jobs, out, err);
+            }
             return describePaths(items, arguments->json ? InfoOutput::JSON : InfoOutput::Text, terminalColumns(), jobs, out, err);
         },
     };

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Command.h"
+#include "Listing.h"
 #include "PathWalk.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +24,17 @@ enum class InfoOutput {
     JSON, // one object per line
 };
 
+// One file's description as `quorix info --json` prints it, without the
+// line's end; nothing for a file that is not an image.
+std::optional<std::string> describeAsJson(const std::string& path);
+
 // Describes the described items in `jobs` processes at once (one: in this
-// process), writing them and reporting the others in the items' order.
+// process), writing them through the listing and reporting the others in the
+// items' order.
+int describePaths(const std::vector<WalkItem>& items, Listing& listing, int jobs, std::ostream& out, std::ostream& err);
 int describePaths(const std::vector<WalkItem>& items, InfoOutput output, int columns, int jobs, std::ostream& out, std::ostream& err);
+
+// What --jobs means when it is not given: one process per core.
+int defaultJobs();
 
 } // namespace quorix::cli

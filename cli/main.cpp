@@ -6,6 +6,7 @@
 #include "InfoCommand.h"
 #include "LibraryHost.h"
 #include "Output.h"
+#include "PlacesCommand.h"
 #include "SettingsCommand.h"
 
 #include "runtime/AutoreleasePool.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
     // Each subcommand lives in its own files and adds itself here.
     std::vector<Command> commands {
         addInfoCommand(app),
+        addPlacesCommand(app),
         addSettingsCommand(app),
     };
 

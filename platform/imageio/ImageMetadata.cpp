@@ -54,6 +54,7 @@ constexpr Mapping exifMappings[] = {
     { 0xa403, "Exif.Photo.WhiteBalance", kCGImagePropertyExifWhiteBalance, Kind::Number },
     { 0x9003, "Exif.Photo.DateTimeOriginal", kCGImagePropertyExifDateTimeOriginal, Kind::Text },
     { 0x9004, "Exif.Photo.DateTimeDigitized", kCGImagePropertyExifDateTimeDigitized, Kind::Text },
+    { 0x9011, "Exif.Photo.OffsetTimeOriginal", kCGImagePropertyExifOffsetTimeOriginal, Kind::Text },
     { 0x9209, "Exif.Photo.Flash", kCGImagePropertyExifFlash, Kind::Number },
     { 0x9204, "Exif.Photo.ExposureBiasValue", kCGImagePropertyExifExposureBiasValue, Kind::Number },
     { 0x8822, "Exif.Photo.ExposureProgram", kCGImagePropertyExifExposureProgram, Kind::Number },

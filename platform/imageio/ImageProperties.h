@@ -34,6 +34,7 @@ inline constexpr const char* kCGImagePropertyExifISOSpeedRatings = "ISOSpeedRati
 inline constexpr const char* kCGImagePropertyExifWhiteBalance = "WhiteBalance";
 inline constexpr const char* kCGImagePropertyExifDateTimeOriginal = "DateTimeOriginal"; // string
 inline constexpr const char* kCGImagePropertyExifDateTimeDigitized = "DateTimeDigitized"; // string
+inline constexpr const char* kCGImagePropertyExifOffsetTimeOriginal = "OffsetTimeOriginal"; // string, "+02:00"
 inline constexpr const char* kCGImagePropertyExifFlash = "Flash";
 inline constexpr const char* kCGImagePropertyExifExposureBiasValue = "ExposureBiasValue";
 inline constexpr const char* kCGImagePropertyExifExposureProgram = "ExposureProgram";

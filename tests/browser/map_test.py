@@ -32,7 +32,9 @@ RIO = (-22.948658, -43.157444)  # the sample's position
 PATIENCE = 60
 
 
-class MapScreen(PageTest):
+class MapDriving(PageTest):
+    """Opens the map screen and zooms it with its buttons, as a person does."""
+
     def show_map(self, server):
         self.open(server)
         self.click('barButton', 'Info')
@@ -58,6 +60,8 @@ class MapScreen(PageTest):
         self.assertIs(hit, True, 'the %s button is covered by %s' % (which, hit))
         wait_until(lambda: abs(self.zoom() - before) > 0.01, PATIENCE, 'the map to zoom ' + which)
 
+
+class MapScreen(MapDriving):
     def pixel(self, latitude, longitude):
         """The basemap's pixel where the map shows this position: [r, g, b, a]
         on the canvas the land is drawn on (water is the map's own colour,

@@ -52,12 +52,12 @@ expect()
 }
 
 # The subcommands and the program's own options.
-expect "quorix " "info settings"
+expect "quorix " "info places settings"
 expect "quorix i" "info"
 expect "quorix --" "--help --version"
 
 # info: its options, then the files and folders of the current folder.
-expect "quorix info --" "-- --help --jobs --json --recursive"
+expect "quorix info --" "-- --csv --help --jobs --json --recursive"
 expect "quorix info --r" "--recursive"
 expect "quorix info -j " "$(seq 1 "$(nproc)" | paste -sd' ' -)"
 expect "quorix info --jobs 1" "1"
@@ -66,6 +66,10 @@ expect "quorix info h" "hat.jpg holiday.jpg"
 expect "quorix info --json " "albums hat.jpg holiday.jpg notes.txt"
 expect "quorix info holiday.jpg albums/" "albums/beach.jpg"
 expect "quorix info -- --" ""
+# places: the same, without info's output forms.
+expect "quorix p" "places"
+expect "quorix places --" "-- --help --jobs --recursive"
+expect "quorix places -r -j 2 " "albums hat.jpg holiday.jpg notes.txt"
 
 # settings: the three names, then the two values, then nothing.
 expect "quorix settings " "quorix_mapsapp_querylocation quorix_mapview_retrieveaddress quorix_stamp_enabled"

@@ -20,6 +20,7 @@ constexpr WebFile webFiles[] = {
     { "viewer.js", "text/javascript; charset=utf-8" },
     // The map: Leaflet, the page's drawing over it and the basemap.
     { "map.js", "text/javascript; charset=utf-8" },
+    { "place-labels.js", "text/javascript; charset=utf-8" },
     { "album.js", "text/javascript; charset=utf-8" },
     { "map.css", "text/css; charset=utf-8" },
     { "leaflet.js", "text/javascript; charset=utf-8" },
@@ -27,6 +28,7 @@ constexpr WebFile webFiles[] = {
     // Compressed at build time and inflated by the page: a type the server
     // does not compress again on every request.
     { "basemap.json.gz", "application/gzip" },
+    { "place-names.json.gz", "application/gzip" },
 };
 
 std::optional<std::string> readFile(const std::string& path)

@@ -138,8 +138,8 @@ const quorixMap = (() => {
     place.hidden = true;
     const scale = caption('', 'map-scale');
     scale.append(node('div', 'map-scale-bar'), node('span', '', s.scale || ''));
-    element.append(caption(formatCentre(lat, lon), 'map-centre'),
-                   caption(`span ${latDelta}° × ${lonDelta}°`, 'map-span'), place, scale);
+    const span = caption(`span ${latDelta}° × ${lonDelta}°`, 'map-span');
+    element.append(caption(formatCentre(lat, lon), 'map-centre'), span, place, scale);
 
     const map = L.map(element, { preferCanvas: true, zoomSnap: 0, zoomDelta: 1, minZoom: 0, maxZoom,
                                  worldCopyJump: false, attributionControl: false, zoomControl: false });
@@ -151,9 +151,11 @@ const quorixMap = (() => {
     const mapScale = L.control.scale({ imperial: false, position: 'bottomright' }).addTo(map);
     const track = () => {
       element.dataset.zoom = map.getZoom().toFixed(2);
-      // The snapshot's scale is the first view's; another zoom shows the map's own.
+      // The snapshot's scale and span are the first view's; another zoom
+      // shows the map's own scale.
       const zoomed = Math.abs(map.getZoom() - firstZoom) > 0.01;
       scale.hidden = zoomed;
+      span.hidden = zoomed;
       mapScale.getContainer().hidden = !zoomed;
     };
     map.on('zoomend', track);
@@ -172,6 +174,7 @@ const quorixMap = (() => {
       return loadBasemap().then(levels => {
         addBasemap(map, levels);
         element.dataset.basemap = 'ready';
+        quorixPlaceLabels.addTo(map, element).catch(error => { element.dataset.placeLabels = 'failed: ' + error.message; });
       });
     }).catch(error => { element.dataset.basemap = 'failed: ' + error.message; });
   }

@@ -1,0 +1,89 @@
+#include "PlacesCommand.h"
+
+#include "CaptureDate.h"
+#include "InfoCommand.h"
+#include "InfoScreen.h"
+#include "LibraryHost.h"
+#include "PathWalk.h"
+#include "PlaceOutput.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <ostream>
+
+namespace quorix::cli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// One feature a line between the collection's opening and closing lines, so
+// the file reads as a list and each photo is one line for grep.
+class GeoJsonListing final : public Listing {
+public:
+    // A photo's feature; empty for a photo without a position.
+    std::optional<std::string> describe(const std::string& path) const override
+    {
+        auto description = readInfoScreen(path);
+        if (!description.image)
+            return std::nullopt;
+        if (!description.location)
+            return std::string();
+        auto date = captureDate(path);
+        json feature {
+            { "type", "Feature" },
+            { "geometry", { { "type", "Point" }, { "coordinates", { description.location->longitude, description.location->latitude } } } },
+            { "properties", { { "path", path }, { "date", date ? json(*date) : json(nullptr) }, { "place", places::placeJson(placeOf(description)) } } },
+        };
+        // Bytes of a path that are not UTF-8 become U+FFFD, as in `info --json`.
+        return feature.dump(-1, ' ', false, json::error_handler_t::replace);
+    }
+
+    void start(std::ostream& out) override { out << "{\"type\":\"FeatureCollection\",\"features\":["; }
+
+    void write(const std::string& description, std::ostream& out) override
+    {
+        if (description.empty())
+            return;
+        out << (first_ ? "\n" : ",\n") << description;
+        first_ = false;
+    }
+
+    void finish(std::ostream& out) override { out << "\n]}\n"; }
+
+private:
+    bool first_ = true;
+};
+
+struct Arguments {
+    std::vector<std::string> paths;
+    bool recursive = false;
+    int jobs = 0; // 0: one per core
+};
+
+} // namespace
+
+Command addPlacesCommand(CLI::App& app)
+{
+    auto arguments = std::make_shared<Arguments>();
+    auto* command = app.add_subcommand("places", "Write the photos with a position as GeoJSON.");
+    command->add_flag("-r,--recursive", arguments->recursive, "Read the files in folders and their subfolders, in name order.");
+    command->add_option("-j,--jobs", arguments->jobs, "Read files in N processes at once (default: one per core).")
+        ->check(CLI::Range(1, 256))
+        ->type_name("N");
+    command->add_option("paths", arguments->paths, "The files to read.")->required();
+    return {
+        command,
+        [arguments](std::ostream& out, std::ostream& err) {
+            if (!libraryClass("QXQuorixViewController", err))
+                return int { ExitFailure };
+            auto items = walkPaths(arguments->paths, arguments->recursive ? FolderHandling::Walk : FolderHandling::Refuse);
+            GeoJsonListing listing;
+            return describePaths(items, listing, arguments->jobs > 0 ? arguments->jobs : defaultJobs(), out, err);
+        },
+    };
+}
+
+} // namespace quorix::cli
