@@ -133,7 +133,7 @@ const quorixMap = (() => {
     const scale = caption('', 'map-scale');
     scale.append(node('div', 'map-scale-bar'), node('span', '', s.scale || ''));
     element.append(caption(formatCentre(lat, lon), 'map-centre'),
-                   caption(`span ${latDelta}° × ${lonDelta}°`, 'map-span'), place, scale);
+                   caption(pageText('span {0}° × {1}°', latDelta, lonDelta), 'map-span'), place, scale);
 
     const map = L.map(element, { preferCanvas: true, zoomSnap: 0, zoomDelta: 1, minZoom: 0, maxZoom,
                                  worldCopyJump: false, attributionControl: false, zoomControl: false });
