@@ -2,10 +2,11 @@
 """The map screen in Debian's chromium, headless, as a person uses it: the
 sample taken in Rio de Janeiro opens on the screen's region with its pin
 and the place's name; the − button zooms out to the whole Earth, where land
-and water are drawn where they are, and + zooms back in. Nothing is fetched
-from anywhere but the viewer, unless the person opted in to a tile server
-with --map-tiles: then the browser asks that server for the tiles around the
-photo, and tells it nothing else. Exits 77 (skipped) only when the browser,
+and water are drawn where they are, and + zooms back in; at the whole Earth
+and at a country's zoom, sea is sea and land is land, with no seam inside a
+country. Nothing is fetched from anywhere but the viewer, unless the person
+opted in to a tile server with --map-tiles: then the browser asks that
+server for the tiles around the photo, and tells it nothing else. Exits 77 (skipped) only when the browser,
 its driver or Selenium is not installed."""
 
 import http.server
@@ -32,9 +33,9 @@ WATER = (0xa9, 0xcf, 0xe6)
 SEAS = [('the North Atlantic', 50.0, -30.0), ('the Norwegian Sea', 68.0, 2.0), ('the Bering Sea', 57.0, -177.0),
         ('the South Atlantic', -30.0, -15.0), ('the Indian Ocean', -20.0, 80.0), ('the Barents Sea', 74.0, 40.0),
         ('the North Pacific', 40.0, 170.0)]
-LANDS = [('Siberia', 62.0, 100.0), ('Chukotka', 66.0, -171.5), ('Chukotka by the 180th meridian', 67.5, -178.5), ('Brazil', -10.0, -50.0),
-         ('Australia', -25.0, 134.0), ('Antarctica', -80.0, 30.0), ('Antarctica near the pole, east', -84.8, 120.0), ('Antarctica near the pole', -84.8, 60.0),
-         ('Greenland', 75.0, -40.0)]
+LANDS = [('Siberia', 62.0, 100.0), ('Chukotka', 66.0, -171.5), ('Chukotka by the 180th meridian', 67.5, -178.5),
+         ('Brazil', -10.0, -50.0), ('Australia', -25.0, 134.0), ('Greenland', 75.0, -40.0), ('Antarctica', -80.0, 30.0),
+         ('Antarctica near the pole', -84.8, 60.0), ('Antarctica near the pole, east', -84.8, 120.0)]
 
 # A box well inside a country at that country's zoom, as (name, south, west,
 # north, east, zoom): nothing of the water's colour may show in it, not even
