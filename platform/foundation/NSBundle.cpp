@@ -249,6 +249,35 @@ std::vector<std::string> NSBundle::localizationSearchOrder() const
     return *searchOrder_;
 }
 
+std::string NSBundle::preferredLocalization() const
+{
+    const std::string resources = resourcePath()->str();
+    for (const auto& folder : localizationSearchOrder()) {
+        std::error_code error;
+        if (std::filesystem::is_directory(resources + "/" + folder + ".lproj", error))
+            return folder;
+    }
+    return "en";
+}
+
+std::string NSBundle::preferredLanguageTag() const
+{
+    std::string folder = preferredLocalization();
+    for (const auto& entry : legacyLocalizations) {
+        if (entry.folder == folder)
+            return std::string(entry.language);
+    }
+    std::replace(folder.begin(), folder.end(), '_', '-');
+    return folder;
+}
+
+foundation::StringsTable NSBundle::localizedTable(std::string_view name) const
+{
+    std::lock_guard guard(lock_);
+    const auto* entries = table(name.empty() ? std::string_view("Localizable") : name);
+    return entries ? *entries : foundation::StringsTable();
+}
+
 void NSBundle::flushLocalizationCache()
 {
     std::lock_guard guard(lock_);

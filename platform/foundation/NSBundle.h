@@ -50,6 +50,15 @@ public:
     // then the English folders (en, English, Base).
     std::vector<std::string> localizationSearchOrder() const;
 
+    // The localization the bundle shows: the first folder of the search
+    // order that it has (FOLDER.lproj in its resources), else "en".
+    std::string preferredLocalization() const;
+    // That localization as a language tag ("ja", "zh-Hans", "de-DE"), as a
+    // page's lang attribute takes it.
+    std::string preferredLanguageTag() const;
+    // Every entry of a table, as localizedString would find them.
+    foundation::StringsTable localizedTable(std::string_view table) const;
+
     // Forgets loaded tables, so the next lookup reads the environment and the
     // files again.
     void flushLocalizationCache();

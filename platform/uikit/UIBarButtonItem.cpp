@@ -3,6 +3,7 @@
 #include "foundation/NSArray.h"
 #include "foundation/NSString.h"
 #include "runtime/TargetAction.h"
+#include "uikit/PlatformText.h"
 #include "uikit/UIControl.h"
 
 QX_DEFINE_CLASS(UIBarButtonItem)
@@ -97,19 +98,19 @@ std::string UIBarButtonItem::visibleText() const
         return title_->str();
     switch (systemItem_) {
     case UIBarButtonSystemItemDone:
-        return "Done";
+        return uikit::platformText("Done");
     case UIBarButtonSystemItemCancel:
-        return "Cancel";
+        return uikit::platformText("Cancel");
     case UIBarButtonSystemItemEdit:
-        return "Edit";
+        return uikit::platformText("Edit");
     case UIBarButtonSystemItemSave:
-        return "Save";
+        return uikit::platformText("Save");
     case UIBarButtonSystemItemAdd:
-        return "Add";
+        return uikit::platformText("Add");
     case UIBarButtonSystemItemTrash:
-        return "Delete";
+        return uikit::platformText("Delete");
     case UIBarButtonSystemItemAction:
-        return "Share";
+        return uikit::platformText("Share");
     default:
         break;
     }

@@ -4,6 +4,7 @@
 #include "foundation/NSString.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIControl.h"
+#include "uikit/PlatformText.h"
 #include "uikit/UIMenuController.h"
 #include "uikit/UITapGestureRecognizer.h"
 #include "uikit/UITableView.h"
@@ -331,7 +332,7 @@ private:
             back.role = "backButton";
             back.text = textOf(stack[stack.size() - 2]->navigationItem()->title());
             if (back.text.empty())
-                back.text = "Back";
+                back.text = uikit::platformText("Back");
             back.frame = CGRectMake(area.minX() + barMargin, y, std::max<CGFloat>(iconItemWidth, 30 + 9 * static_cast<CGFloat>(characterCount(back.text))), height);
             back.onTap = [weak = weakly(navigation)] {
                 if (auto* live = weak.get()) {

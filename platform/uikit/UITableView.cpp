@@ -3,6 +3,7 @@
 #include "foundation/NSArray.h"
 #include "foundation/NSString.h"
 #include "uikit/UIControl.h"
+#include "uikit/PlatformText.h"
 #include "uikit/UIMenuController.h"
 
 #include <algorithm>
@@ -617,7 +618,7 @@ bool UITableView::longPressRowAtIndexPath(const NSIndexPath* indexPath)
     std::vector<UIMenuController::Item> items;
     for (const auto& action : kEditActions) {
         if (objc::send<bool>(delegate, kCanPerformAction, this, SEL(action.selector), path, menu))
-            items.push_back({ action.title, SEL(action.selector) });
+            items.push_back({ uikit::platformText(action.title), SEL(action.selector) });
     }
     if (items.empty())
         return false;

@@ -2,10 +2,11 @@
 """The map screen in Debian's chromium, headless, as a person uses it: the
 sample taken in Rio de Janeiro opens on the screen's region with its pin
 and the place's name; the − button zooms out to the whole Earth, where land
-and water are drawn where they are, and + zooms back in. Nothing is fetched
-from anywhere but the viewer, unless the person opted in to a tile server
-with --map-tiles: then the browser asks that server for the tiles around the
-photo, and tells it nothing else. Exits 77 (skipped) only when the browser,
+and water are drawn where they are, and + zooms back in; at the whole Earth
+and at a country's zoom, sea is sea and land is land, with no seam inside a
+country. Nothing is fetched from anywhere but the viewer, unless the person
+opted in to a tile server with --map-tiles: then the browser asks that
+server for the tiles around the photo, and tells it nothing else. Exits 77 (skipped) only when the browser,
 its driver or Selenium is not installed."""
 
 import http.server
@@ -23,6 +24,27 @@ from viewer_server import ViewerServer, wait_until
 
 # Colours the basemap draws (map.js).
 LAND = (0xef, 0xea, 0xdf)
+WATER = (0xa9, 0xcf, 0xe6)
+
+# Open sea and the inside of continents, as the whole Earth shows them: the
+# rings that cross the 180th meridian (Russia, Fiji, the Aleutians) and
+# Antarctica's around the pole must neither spill over the sea nor leave
+# their land out.
+SEAS = [('the North Atlantic', 50.0, -30.0), ('the Norwegian Sea', 68.0, 2.0), ('the Bering Sea', 57.0, -177.0),
+        ('the South Atlantic', -30.0, -15.0), ('the Indian Ocean', -20.0, 80.0), ('the Barents Sea', 74.0, 40.0),
+        ('the North Pacific', 40.0, 170.0)]
+LANDS = [('Siberia', 62.0, 100.0), ('Chukotka', 66.0, -171.5), ('Chukotka by the 180th meridian', 67.5, -178.5),
+         ('Brazil', -10.0, -50.0), ('Australia', -25.0, 134.0), ('Greenland', 75.0, -40.0), ('Antarctica', -80.0, 30.0),
+         ('Antarctica near the pole', -84.8, 60.0), ('Antarctica near the pole, east', -84.8, 120.0)]
+
+# A box well inside a country at that country's zoom, as (name, south, west,
+# north, east, zoom): nothing of the water's colour may show in it, not even
+# a hairline where two pieces of land meet.
+INLAND = [('Russia by the 180th meridian', 65.5, 176.0, 67.5, 179.9, 5),
+          ('Russia east of the 180th meridian', 67.0, -179.9, 68.0, -178.0, 5),
+          ('Siberia', 58.0, 95.0, 64.0, 110.0, 4),
+          ('Brazil', -14.0, -54.0, -8.0, -46.0, 5),
+          ('Germany', 50.5, 8.5, 52.5, 11.5, 6)]
 
 RIO = (-22.948658, -43.157444)  # the sample's position
 
@@ -75,6 +97,65 @@ class MapScreen(MapDriving):
             const x = Math.round((m.left + point.x * scale - c.left) / scale * canvas.width / canvas.offsetWidth);
             const y = Math.round((m.top + point.y * scale - c.top) / scale * canvas.height / canvas.offsetHeight);
             return Array.from(canvas.getContext('2d').getImageData(x, y, 1, 1).data);""", latitude, longitude)
+
+    def view(self, latitude, longitude, zoom):
+        """Sets the map's view at once and waits until the basemap is drawn for it."""
+        self.browser.execute_async_script("""
+            const done = arguments[3], map = document.querySelector('#screen .map').map;
+            map.setView([arguments[0], arguments[1]], arguments[2], { animate: false });
+            requestAnimationFrame(() => requestAnimationFrame(() => done()));""", latitude, longitude, zoom)
+
+    def drawn(self, boxes):
+        """What the browser shows of each box (south, west, north, east in
+        degrees): [[r, g, b], ...] of every pixel of the page's screenshot
+        inside it, a point's box giving its one pixel."""
+        shot = self.browser.get_screenshot_as_base64()
+        return self.browser.execute_async_script("""
+            const [shot, boxes, done] = arguments;
+            const element = document.querySelector('#screen .map'), map = element.map;
+            const scale = Number(document.getElementById('screen').dataset.scale);
+            const m = element.getBoundingClientRect();
+            const at = (lat, lon) => { const p = map.latLngToContainerPoint([lat, lon]);
+                                       return [Math.round(m.left + p.x * scale), Math.round(m.top + p.y * scale)]; };
+            const image = new Image();
+            image.onload = () => {
+              const canvas = document.createElement('canvas');
+              canvas.width = image.width; canvas.height = image.height;
+              const context = canvas.getContext('2d');
+              context.drawImage(image, 0, 0);
+              done(boxes.map(([south, west, north, east]) => {
+                const [x0, y0] = at(north, west), [x1, y1] = at(south, east);
+                const data = context.getImageData(x0, y0, x1 - x0 + 1, y1 - y0 + 1).data;
+                const pixels = [];
+                for (let i = 0; i < data.length; i += 4) pixels.push([data[i], data[i + 1], data[i + 2]]);
+                return pixels;
+              }));
+            };
+            image.src = 'data:image/png;base64,' + shot;""", shot, boxes)
+
+    def test_the_earth_and_a_country_drawn_as_they_are(self):
+        sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
+        with ViewerServer(ARGS.viewer, ['--device', 'phone', '--system', '7.1.2'], [sample]) as server:
+            self.show_map(server)
+            wait_until(lambda: self.browser.execute_script(
+                "return document.querySelector('#screen .map').dataset.basemap"), PATIENCE, 'the basemap')
+
+            self.view(20, 0, 0)
+            self.shot('map-world')
+            places = SEAS + LANDS
+            colours = self.drawn([[lat, lon, lat, lon] for _, lat, lon in places])
+            for (name, _, _), expected, pixels in zip(places, [WATER] * len(SEAS) + [LAND] * len(LANDS), colours):
+                self.assertEqual(tuple(pixels[0]), expected, name)
+
+            for name, south, west, north, east, zoom in INLAND:
+                self.view((south + north) / 2, (west + east) / 2, zoom)
+                pixels = self.drawn([[south, west, north, east]])[0]
+                self.shot('map-country-' + '-'.join(name.split()[:2]).lower())
+                self.assertGreater(len(pixels), 400, name + ' is a box of pixels')
+                # A seam is a line of blended pixels: anything but land counts.
+                other = [p for p in pixels if tuple(p) != LAND]
+                self.assertEqual(len(other), 0, '%s: %d of %d pixels are not land, e.g. %s'
+                                 % (name, len(other), len(pixels), other[:3]))
 
     def test_the_sample_on_a_map_zoomed_out_to_the_earth_and_back(self):
         sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')

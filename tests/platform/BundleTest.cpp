@@ -184,6 +184,40 @@ TEST_F(BundleTest, FallsBackToTheLegacyFolderAndThenToEnglish)
     EXPECT_EQ(lookUp("Flash"), "Flash (en)");
 }
 
+TEST_F(BundleTest, TheLanguageShownIsThatOfTheFirstLocalizationTheBundleHas)
+{
+    writeTable("en", "Page", "\"Keys\" = \"Keys\";");
+    writeTable("Japanese", "Page", "\"Keys\" = \"キー操作\";");
+    writeTable("zh-Hant", "Page", "\"Keys\" = \"按鍵\";");
+    writeTable("pt_BR", "Page", "\"Keys\" = \"Teclas\";");
+    struct Case {
+        const char* variable;
+        const char* value;
+        const char* tag;
+        const char* keys;
+    };
+    for (const Case& c : std::initializer_list<Case> {
+             { "LANG", "ja_JP.UTF-8", "ja", "キー操作" }, // a legacy folder answers with its language
+             { "LANG", "zh_HK.UTF-8", "zh-Hant", "按鍵" },
+             { "LANG", "pt_BR.UTF-8", "pt-BR", "Teclas" },
+             { "LANGUAGE", "fi:zh_TW", "zh-Hant", "按鍵" }, // a language the bundle lacks is passed over
+             { "LANG", "fi_FI.UTF-8", "en", "Keys" },
+             { "LANG", "C.UTF-8", "en", "Keys" },
+         }) {
+        SCOPED_TRACE(std::string(c.variable) + "=" + c.value);
+        for (const char* variable : { "LANGUAGE", "LANG" })
+            environment_.unset(variable);
+        setLocale(c.variable, c.value);
+        EXPECT_EQ(bundle()->preferredLanguageTag(), c.tag);
+        const auto table = bundle()->localizedTable("Page");
+        ASSERT_EQ(table.size(), 1u);
+        EXPECT_EQ(table.at("Keys"), c.keys);
+    }
+    NSBundle::setMainBundleResourcePath(resources_.path() + "/none");
+    EXPECT_EQ(bundle()->preferredLanguageTag(), "en") << "a bundle without localizations";
+    EXPECT_TRUE(bundle()->localizedTable("Page").empty());
+}
+
 TEST_F(BundleTest, ABrokenTableCountsAsAbsent)
 {
     writeTable("de", "Quorix", "\"Flash\" = \"Blitz\"\n\"Flash\" = \"Blitz\";"); // first entry has no semicolon

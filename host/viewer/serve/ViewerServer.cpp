@@ -8,6 +8,7 @@
 
 #include "ImageRequests.h"
 #include "MapRoutes.h"
+#include "PageTexts.h"
 #include "PageFiles.h"
 #include "ThumbnailBatch.h"
 
@@ -344,6 +345,8 @@ struct ViewerServer::Impl {
             });
         if (url == "/command" && method == MHD_HTTP_METHOD_POST)
             return command(connection, exchange);
+        if (url == "/page-texts" && get)
+            return send(connection, Reply::json(pageTextsJson()));
         const QueryValue query = [connection](const char* name) { return header(connection, MHD_GET_ARGUMENT_KIND, name); };
         if (url.starts_with("/photo/") && get)
             return image(connection, exchange, url.substr(7), photos, photoBox);

@@ -42,7 +42,7 @@ const albumGrid = (() => {
 
   // The server could not decode the photo: say so where it would be.
   function undecodable(cell) {
-    cell.replaceChildren(Object.assign(document.createElement('span'), { textContent: 'Cannot be decoded' }));
+    cell.replaceChildren(Object.assign(document.createElement('span'), { textContent: pageText('Cannot be decoded') }));
     cell.classList.add('undecodable');
   }
 

@@ -26,32 +26,23 @@ const quorixMap = (() => {
     });
   }
 
-  // An arc is a flat list: its first point, then steps, in the level's
-  // quantized units; a ring joins arcs, a negative index (~i) running arc i
-  // backwards. Points come out as Leaflet's [latitude, longitude].
+  // Each ring and line is a flat list: its first point, then steps, in the
+  // level's quantized units. Points come out as Leaflet's [latitude, longitude].
   function decodeLevel(level) {
     const [sx, sy] = level.scale, [tx, ty] = level.translate;
-    const arcs = level.arcs.map(flat => {
-      const points = [];
+    const points = flat => {
+      const result = [];
       let x = 0, y = 0;
       for (let i = 0; i < flat.length; i += 2) {
         x += flat[i]; y += flat[i + 1];
-        points.push([y * sy + ty, x * sx + tx]);
+        result.push([y * sy + ty, x * sx + tx]);
       }
-      return points;
-    });
-    const ring = references => {
-      const points = [];
-      for (const reference of references) {
-        const arc = reference < 0 ? arcs[~reference].slice().reverse() : arcs[reference];
-        points.push(...(points.length ? arc.slice(1) : arc));
-      }
-      return points;
+      return result;
     };
     return {
       minZoom: level.minZoom,
-      land: level.land.map(polygon => polygon.map(ring)),
-      borders: level.borders.map(index => arcs[index]),
+      land: level.land.map(points),
+      borders: level.borders.map(points),
     };
   }
 
@@ -73,11 +64,14 @@ const quorixMap = (() => {
   }
 
   // Each level's land and borders as layers; the finest level whose
-  // minZoom the map has reached is the one on the map.
+  // minZoom the map has reached is the one on the map. The land is one
+  // shape filled at once (outer rings and holes turn opposite ways), so no
+  // seam shows where two of its rings meet, as it would between shapes
+  // filled one by one with smoothed edges.
   function addBasemap(map, levels) {
     const renderer = L.canvas({ padding: 0.5 });
     const groups = levels.map(level => L.layerGroup([
-      ...level.land.map(polygon => L.polygon(polygon, { renderer, stroke: false, fillColor: land, fillOpacity: 1, interactive: false })),
+      L.polygon(level.land, { renderer, stroke: false, fillColor: land, fillOpacity: 1, fillRule: 'nonzero', interactive: false }),
       ...level.borders.map(line => L.polyline(line, { renderer, color: border, weight: 1, dashArray: '4 3', interactive: false })),
     ]));
     const choose = () => {
@@ -138,7 +132,7 @@ const quorixMap = (() => {
     place.hidden = true;
     const scale = caption('', 'map-scale');
     scale.append(node('div', 'map-scale-bar'), node('span', '', s.scale || ''));
-    const span = caption(`span ${latDelta}° × ${lonDelta}°`, 'map-span');
+    const span = caption(pageText('span {0}° × {1}°', latDelta, lonDelta), 'map-span');
     element.append(caption(formatCentre(lat, lon), 'map-centre'), span, place, scale);
 
     const map = L.map(element, { preferCanvas: true, zoomSnap: 0, zoomDelta: 1, minZoom: 0, maxZoom,

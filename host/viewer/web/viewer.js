@@ -13,6 +13,32 @@ let snapshot = null;
 let commands = Promise.resolve();
 let drawCount = 0;
 
+// ---- the person's language -------------------------------------------------
+
+// The page's own words in the viewer's language (/page-texts), looked up by
+// their English; {0}, {1} ... are filled in with `values`.
+let pageTexts = {};
+
+function pageText(english, ...values) {
+  const text = pageTexts[english] || english;
+  return text.replace(/\{(\d+)\}/g, (whole, index) => String(values[Number(index)]));
+}
+
+// The page speaks the viewer's language: its lang attribute (which glyph
+// forms a script is drawn with) and the words written into index.html.
+async function loadTexts() {
+  try {
+    const response = await fetch('/page-texts');
+    if (!response.ok) return;
+    const answer = await response.json();
+    pageTexts = answer.texts || {};
+    if (answer.language) document.documentElement.lang = answer.language;
+  } catch (error) {
+    return; // the English of the page stands
+  }
+  for (const element of document.querySelectorAll('[data-text]')) element.textContent = pageText(element.textContent.trim());
+}
+
 // ---- talking to the viewer ----------------------------------------------
 
 async function refresh() {
@@ -237,6 +263,9 @@ function drawItem(item, origin, context) {
       image.alt = item.label;
       image.src = '/photo/' + context.photo.index;
       image.draggable = false;
+      // A photo the viewer cannot decode is said so, as the album says it,
+      // instead of the browser's broken-image icon.
+      image.addEventListener('error', () => image.replaceWith(node('div', 'photo undecodable', pageText('Cannot be decoded'))));
       element.append(image);
       swipe(element);
       // A click on the photo (not the end of a swipe) taps it: the viewer hides or shows its bars.
@@ -360,12 +389,12 @@ function draw() {
   fit();
 
   const system = snapshot.system;
-  document.getElementById('pasteboard').textContent = system.pasteboard === null ? '(empty)' : system.pasteboard;
+  document.getElementById('pasteboard').textContent = system.pasteboard === null ? pageText('(empty)') : system.pasteboard;
   document.getElementById('opened').replaceChildren(...system.opened.map(url => node('li', '', url)));
   document.getElementById('mails').replaceChildren(...system.mails.map(mail =>
-    node('li', '', `to ${mail.to.join(', ')}: ${mail.subject}${mail.handed ? '' : ' (no mail program)'}`)));
+    node('li', '', pageText('to {0}: {1}', mail.to.join(', '), mail.subject) + (mail.handed ? '' : ' ' + pageText('(no mail program)')))));
   const photo = snapshot.photo;
-  document.getElementById('photo-count').textContent = photo ? `Photo ${photo.position + 1} of ${photo.count}` : 'The album';
+  document.getElementById('photo-count').textContent = photo ? pageText('Photo {0} of {1}', photo.position + 1, photo.count) : pageText('The album');
   document.body.dataset.draws = String(++drawCount);
 }
 
@@ -397,4 +426,4 @@ document.addEventListener('keydown', event => {
 });
 
 window.addEventListener('resize', fit);
-refresh();
+loadTexts().then(refresh);
