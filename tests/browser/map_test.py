@@ -140,6 +140,11 @@ class MapScreen(MapDriving):
             wait_until(lambda: self.browser.execute_script(
                 "return document.querySelector('#screen .map').dataset.basemap"), PATIENCE, 'the basemap')
 
+            # Land and water are read where names would be drawn over them.
+            self.browser.execute_script("""
+                const style = document.createElement('style');
+                style.textContent = '.place-marker, .place-label { visibility: hidden !important; }';
+                document.head.append(style);""")
             self.view(20, 0, 0)
             self.shot('map-world')
             places = SEAS + LANDS
