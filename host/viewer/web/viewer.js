@@ -183,6 +183,10 @@ function drawItem(item, origin, context) {
     return albumGrid.element;
   case 'thumbnail':
     return null; // drawn by its grid
+  case 'places':
+    return placesMap.draw(item, origin);
+  case 'cluster':
+    return null; // drawn by its map
   case 'label':
     element = node('div', 'label', item.text);
     if (item.style) styleLabel(element, item.style);
@@ -311,6 +315,7 @@ function draw() {
   screenEl.replaceChildren(...layers.map(drawLayer));
   [...screenEl.querySelectorAll('.table')].forEach((table, i) => { if (i < scrolls.length) table.scrollTop = scrolls[i]; });
   albumGrid.afterDraw();
+  placesMap.afterDraw(screenEl);
   quorixMap.afterDraw(screenEl);
   fit();
 
