@@ -210,9 +210,9 @@ Answer CommandRunner::run(std::string_view line)
         return {};
     }
     if (name == "pan") {
-        const auto [dx, dy] = panOf(command);
+        const auto distances = panOf(command);
         onMainLoop([&] {
-            if (!placesMap(app_).panBy(dx, dy))
+            if (!placesMap(app_).panBy(distances.first, distances.second))
                 throw CommandError("no photo has a position: the map has nothing to show");
         });
         return {};
