@@ -8,12 +8,40 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 
 namespace {
+
+// One coordinate of a GPS dictionary in signed degrees: the file stores the
+// magnitude and the hemisphere apart. Not a finite number counts as absent.
+std::optional<double> signedDegrees(const NSDictionary* gps, const char* key, const char* referenceKey, char negativeReference)
+{
+    const auto* number = gps->objectOfClassForKey<NSNumber>(key);
+    if (!number || !std::isfinite(number->doubleValue()))
+        return std::nullopt;
+    const auto* reference = gps->objectOfClassForKey<NSString>(referenceKey);
+    const bool negative = reference && reference->str().size() == 1
+        && std::toupper(static_cast<unsigned char>(reference->str()[0])) == negativeReference;
+    return negative ? -std::fabs(number->doubleValue()) : number->doubleValue();
+}
+
+// The position in the properties' GPS dictionary, when it names a place on the globe.
+std::optional<CLLocationCoordinate2D> positionOf(const NSDictionary* properties)
+{
+    const auto* gps = properties->objectOfClassForKey<NSDictionary>(kCGImagePropertyGPSDictionary);
+    if (!gps)
+        return std::nullopt;
+    auto latitude = signedDegrees(gps, kCGImagePropertyGPSLatitude, kCGImagePropertyGPSLatitudeRef, 'S');
+    auto longitude = signedDegrees(gps, kCGImagePropertyGPSLongitude, kCGImagePropertyGPSLongitudeRef, 'W');
+    if (!latitude || !longitude || std::fabs(*latitude) > 90 || std::fabs(*longitude) > 180)
+        return std::nullopt;
+    return CLLocationCoordinate2D { *latitude, *longitude };
+}
 
 Ref<NSNumber> numberOrNil(std::optional<NSInteger> number)
 {
@@ -155,6 +183,13 @@ bool PLManagedAsset::isPhoto() const
     return facts().photo;
 }
 
+std::optional<CLLocationCoordinate2D> PLManagedAsset::filePosition() const
+{
+    if (isVideo() || !isPhoto())
+        return std::nullopt;
+    return facts().position;
+}
+
 bool PLManagedAsset::isJPEG() const
 {
     return facts().type == "public.jpeg";
@@ -245,6 +280,7 @@ const PLManagedAsset::ImageFacts& PLManagedAsset::facts() const
                     found.stored = PixelSize { width->integerValue(), height->integerValue() };
                 if (auto* orientation = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyOrientation))
                     found.orientation = orientation->intValue();
+                found.position = positionOf(properties.get());
             }
         }
     }

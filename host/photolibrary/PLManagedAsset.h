@@ -66,6 +66,10 @@ public:
 
     // Where the picture was taken: this host keeps no positions of its own.
     Ref<CLLocation> location() const { return nullptr; }
+    // Where the file says it was taken (its GPS dictionary, in signed
+    // degrees), read with the other facts; nullopt for a file that is not a
+    // photo or gives no position on the globe.
+    std::optional<CLLocationCoordinate2D> filePosition() const;
     // The file's modification time; nil when the file cannot be examined.
     Ref<NSDate> modificationDate() const;
     // When the photo was taken: the first of EXIF DateTimeOriginal,
@@ -90,6 +94,7 @@ private:
         std::optional<PixelSize> stored;
         long orientation = 1;
         bool videoContent = false;
+        std::optional<CLLocationCoordinate2D> position;
     };
     const ImageFacts& facts() const;
 

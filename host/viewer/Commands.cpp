@@ -2,6 +2,7 @@
 
 #include "CommandError.h"
 #include "WPhotosAppController.h"
+#include "places/WPlacesViewController.h"
 
 #include "foundation/NSRunLoop.h"
 #include "foundation/NSString.h"
@@ -10,6 +11,7 @@
 #include "uikit/UIDriver.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace viewer {
 
@@ -73,6 +75,30 @@ std::string typedText(const CommandLine& command)
     return text;
 }
 
+// Two distances in points, east and south, either may be negative: "pan -40 120".
+std::pair<double, double> panOf(const CommandLine& command)
+{
+    requireText(command, "two distances in points, east and south");
+    const auto space = command.text.find(' ');
+    double distances[2] = {};
+    const std::string_view parts[2] = { std::string_view(command.text).substr(0, space),
+        space == std::string::npos ? std::string_view() : std::string_view(command.text).substr(space + 1) };
+    for (int i = 0; i < 2; ++i) {
+        auto [stop, error] = std::from_chars(parts[i].data(), parts[i].data() + parts[i].size(), distances[i]);
+        if (parts[i].empty() || error != std::errc() || stop != parts[i].data() + parts[i].size() || !std::isfinite(distances[i]))
+            throw CommandError("not two distances in points: " + foundation::quotedText(command.text));
+    }
+    return { distances[0], distances[1] };
+}
+
+WPlacesMapView& placesMap(WPhotosAppController& app)
+{
+    WPlacesViewController* places = app.shownPlaces();
+    if (!places || !places->map())
+        throw CommandError("the Places map is not on screen; 'places' opens it");
+    return *places->map();
+}
+
 Answer indexAnswer(NSInteger index)
 {
     Answer answer;
@@ -106,6 +132,10 @@ const char* CommandRunner::summary()
            "close-viewer        close the viewer (back to the album)\n"
            "open N              open the viewer on photo N, counted from 0\n"
            "scroll POINTS       scroll the list on screen (the album, a table) to POINTS from its top\n"
+           "places              show the album's photos on a map\n"
+           "zoom-in, zoom-out   zoom the Places map in or out one step\n"
+           "pan DX DY           move the Places map DX points east and DY south\n"
+           "place N             tap the Nth cluster or photo the Places map lists\n"
            "pasteboard          the text on the pasteboard\n"
            "opened              the URLs handed to the system, oldest first\n"
            "help                this list\n"
@@ -192,6 +222,36 @@ Answer CommandRunner::run(std::string_view line)
         Answer answer;
         answer.fields["offset"] = offset;
         return answer;
+    }
+    if (name == "places") {
+        requireNoText(command);
+        onMainLoop([&] { app_.showPlaces(); });
+        return {};
+    }
+    if (name == "zoom-in" || name == "zoom-out") {
+        requireNoText(command);
+        onMainLoop([&] {
+            if (!placesMap(app_).zoomBy(name == "zoom-in" ? 1 : -1))
+                throw CommandError(name == "zoom-in" ? "already zoomed in as far as the map goes" : "already zoomed out as far as the map goes");
+        });
+        return {};
+    }
+    if (name == "pan") {
+        const auto distances = panOf(command);
+        onMainLoop([&] {
+            if (!placesMap(app_).panBy(distances.first, distances.second))
+                throw CommandError("no photo has a position: the map has nothing to show");
+        });
+        return {};
+    }
+    if (name == "place") {
+        const NSInteger entry = photoNumber(command);
+        onMainLoop([&] {
+            WPlacesMapView& map = placesMap(app_);
+            if (!map.selectEntry(entry))
+                throw CommandError("no place " + std::to_string(entry) + ": the map lists " + std::to_string(map.clusters().size()));
+        });
+        return {};
     }
     if (name == "pasteboard") {
         requireNoText(command);

@@ -9,6 +9,7 @@ QX_DEFINE_CLASS(WAlbumViewController)
     b.method<&WAlbumViewController::viewDidLoad>("viewDidLoad");
     b.method<&WAlbumViewController::viewDidLayoutSubviews>("viewDidLayoutSubviews");
     b.method<&WAlbumViewController::albumGridDidSelectPhotoAtIndex>("albumGrid:didSelectPhotoAtIndex:");
+    b.method<&WAlbumViewController::showPlaces>("showPlaces:");
 }
 
 WAlbumViewController* WAlbumViewController::initWithNamesApp(std::vector<std::string> names, WPhotosAppController* app)
@@ -17,6 +18,8 @@ WAlbumViewController* WAlbumViewController::initWithNamesApp(std::vector<std::st
     names_ = std::move(names);
     app_ = app;
     setTitle("Photos"_ns.get());
+    navigationItem()->setRightBarButtonItem(
+        UIBarButtonItem::itemWithTitle("Places"_ns.get(), UIBarButtonItemStyleBordered, this, sel_registerName("showPlaces:")).get());
     return this;
 }
 
@@ -42,4 +45,10 @@ void WAlbumViewController::albumGridDidSelectPhotoAtIndex(WAlbumGridView*, NSInt
 {
     if (auto* app = app_.get())
         app->openViewer(index);
+}
+
+void WAlbumViewController::showPlaces(id)
+{
+    if (auto* app = app_.get())
+        app->showPlaces();
 }

@@ -21,6 +21,8 @@ public:
     void viewDidLayoutSubviews();
     // The grid's delegate message.
     void albumGridDidSelectPhotoAtIndex(WAlbumGridView* grid, NSInteger index);
+    // The bar's Places item: the photos on a map.
+    void showPlaces(id sender);
 
     // The grid, made with the view.
     WAlbumGridView* grid() const { return grid_.get(); }

@@ -2,6 +2,8 @@
 
 #include "CommandError.h"
 #include "WAlbumViewController.h"
+#include "places/PhotoPositions.h"
+#include "places/WPlacesViewController.h"
 
 #include "PLManagedAsset.h"
 #include "foundation/NSArray.h"
@@ -31,6 +33,7 @@ WPhotosAppController* WPhotosAppController::initWithViewerClassPaths(Class viewe
         names.push_back(std::filesystem::path(path).filename().string());
     }
     photos_ = photos;
+    names_ = names;
     auto album = objc::create<WAlbumViewController>("init");
     album->initWithNamesApp(std::move(names), this);
     album_ = objc::create<UINavigationController>("initWithRootViewController:", album.get());
@@ -95,6 +98,25 @@ std::optional<NSUInteger> WPhotosAppController::shownPhoto() const
     if (!viewer || !viewer->respondsToSelector(sel_registerName("currentAsset")))
         return std::nullopt;
     return photos_->indexOfObjectIdenticalTo(objc::send<NSObject*>(viewer, "currentAsset"));
+}
+
+WPlacesViewController* WPhotosAppController::shownPlaces() const
+{
+    return isViewerOpen() ? nullptr : objc_cast<WPlacesViewController>(album_->topViewController());
+}
+
+WPlacesViewController* WPhotosAppController::showPlaces()
+{
+    if (isViewerOpen())
+        throw viewer::CommandError("the album is not on screen: the viewer is open; close it first");
+    if (auto* shown = shownPlaces())
+        return shown;
+    if (!places_)
+        places_ = std::make_shared<places::PlaceClusters>(places::positionsOfAssets(*photos_));
+    auto controller = objc::create<WPlacesViewController>("init");
+    controller->initWithClustersNamesApp(places_, names_, this);
+    album_->pushViewControllerAnimated(controller.get(), false);
+    return controller.get();
 }
 
 NSInteger WPhotosAppController::page(NSInteger step)

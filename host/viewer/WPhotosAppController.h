@@ -3,6 +3,7 @@
 #include "runtime/ClassDefinition.h"
 #include "uikit/UIViewController.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@
 // Only the window holds the open viewer (through the navigation controller
 // it is shown in), so closing it releases the viewer controller (and
 // everything a library hung on it).
+class WPlacesViewController;
+namespace places {
+class PlaceClusters;
+}
+
 class WPhotosAppController : public NSObject {
     QX_OBJECT(WPhotosAppController, NSObject)
 public:
@@ -32,6 +38,13 @@ public:
     // when it cannot be done.
     void openViewer(NSInteger index);
     void closeViewer();
+    // Shows the album's Places screen over the album (when it is not shown
+    // already) and answers it. The photos' positions are read the first
+    // time and kept.
+    WPlacesViewController* showPlaces();
+    // The Places screen on top of the album, or nil.
+    WPlacesViewController* shownPlaces() const;
+
     // Pages the open viewer by `step` photos; returns the new index.
     NSInteger page(NSInteger step);
     NSInteger currentIndex() const;
@@ -53,5 +66,7 @@ private:
     Class viewerClass_ = nullptr;
     Ref<NSArray> photos_;
     Ref<UINavigationController> album_;
+    std::vector<std::string> names_;
+    std::shared_ptr<const places::PlaceClusters> places_;
     objc::WeakRef<UIViewController> viewer_;
 };

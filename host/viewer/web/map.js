@@ -210,5 +210,6 @@ const quorixMap = (() => {
     }
   }
 
-  return { draw, afterDraw };
+  // The Places map (places.js) draws the same basemap.
+  return { draw, afterDraw, loadBasemap, addBasemap };
 })();

@@ -226,6 +226,10 @@ function drawItem(item, origin, context) {
     return albumGrid.element;
   case 'thumbnail':
     return null; // drawn by its grid
+  case 'places':
+    return placesMap.draw(item, origin);
+  case 'cluster':
+    return null; // drawn by its map
   case 'label':
     element = node('div', 'label', item.text);
     if (item.style) styleLabel(element, item.style);
@@ -385,6 +389,7 @@ function draw() {
   // Each table shows where the viewer has it scrolled.
   for (const table of screenEl.querySelectorAll('.table')) table.scrollTop = Number(table.dataset.offset);
   albumGrid.afterDraw();
+  placesMap.afterDraw(screenEl);
   quorixMap.afterDraw(screenEl);
   fit();
 
