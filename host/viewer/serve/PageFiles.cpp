@@ -21,6 +21,7 @@ constexpr WebFile webFiles[] = {
     // The map: Leaflet, the page's drawing over it and the basemap.
     { "map.js", "text/javascript; charset=utf-8" },
     { "album.js", "text/javascript; charset=utf-8" },
+    { "access.js", "text/javascript; charset=utf-8" },
     { "map.css", "text/css; charset=utf-8" },
     { "leaflet.js", "text/javascript; charset=utf-8" },
     { "leaflet.css", "text/css; charset=utf-8" },

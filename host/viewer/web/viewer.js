@@ -16,7 +16,7 @@ let drawCount = 0;
 // ---- talking to the viewer ----------------------------------------------
 
 async function refresh() {
-  const response = await fetch('/snapshot');
+  const response = await viewerAccess.ask('/snapshot');
   snapshot = await response.json();
   draw();
 }
@@ -25,7 +25,7 @@ async function refresh() {
 function send(line) {
   commands = commands.then(async () => {
     try {
-      const response = await fetch('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: line });
+      const response = await viewerAccess.ask('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: line });
       const answer = response.ok ? await response.json() : { ok: false, error: await response.text() };
       statusEl.textContent = answer.ok ? '' : line + ': ' + answer.error;
     } catch (error) {
@@ -201,7 +201,7 @@ function drawItem(item, origin, context) {
       element.classList.add('tile');
       const image = node('img', 'photo');
       image.alt = item.label;
-      image.src = '/photo/' + context.photo.index;
+      viewerAccess.showImage(image, '/photo/' + context.photo.index);
       image.draggable = false;
       element.append(image);
       swipe(element);
