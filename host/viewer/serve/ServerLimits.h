@@ -12,6 +12,11 @@ constexpr unsigned maxConnections = 256;
 // Connections waiting for a request (idle or slow) beyond which the one that
 // has waited longest is closed for a new one: the rest is room for the page.
 constexpr size_t maxWaitingConnections = maxConnections - 32;
+// Slots kept free for the next connections. A connection beyond the rest
+// pushes out the one that has waited longest for a request: were every slot
+// taken (slow readers holding some, idle sockets the others), a new one would
+// wait unaccepted in the kernel's queue until an idle one timed out.
+constexpr size_t spareConnections = 16;
 // Per client address, beyond loopback (on loopback every client, the page
 // included, has the same address): one machine cannot take every slot.
 constexpr unsigned maxConnectionsPerAddress = 32;

@@ -450,7 +450,8 @@ struct ViewerServer::Impl {
     bool loopback = true;
     int listenFd = -1;
     std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>();
-    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections };
+    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections,
+        limits::maxConnections - limits::spareConnections };
     UiQueue ui;
     MHD_Daemon* daemon = nullptr;
     std::optional<std::string> mapTiles;
