@@ -57,8 +57,9 @@ constexpr size_t maxThumbnailBytes = 1024 * 1024;
 
 // Memory that decoding photos may take at once, in the whole process: each
 // decode waits for its share (DecodeBudget.h), and a file whose decode alone
-// would take more is refused. A 16-bit interlaced RGBA PNG of 8000 x 8000
-// pixels (512 MiB decoded) still fits; a 24 MP progressive JPEG takes 144 MiB.
+// would take more is refused. A 16-bit interlaced RGBA PNG of 6000 x 6000
+// pixels (288 MB decoded, 432 MB with its decoder's working set) still fits,
+// one at a time; a 24 MP progressive JPEG takes 144 MB.
 constexpr size_t decodeBudgetBytes = 600ull * 1024 * 1024;
 // Rows a decoder that streams (a plain JPEG, PNG or TIFF) holds at once, as
 // counted against that budget.
