@@ -4,7 +4,9 @@
 
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
