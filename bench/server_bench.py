@@ -12,6 +12,10 @@ loopback address; every attack is bounded in count and time.
   big HEIC      8 parallel /photo/0 of a 45 MP HEIC: wall time, peak RSS,
                 and the time from SIGTERM to exit with 8 more in flight
   walk          /photo/N for 300 photos one after another: steady RSS
+  deep PNGs     4 parallel /photo/N of interlaced 16-bit RGBA PNGs of
+                6000 x 6000 (288 MB each decoded): wall time and peak RSS
+  unread rows   220 clients each ask for a row of 32 thumbnails and read
+                none of it: peak RSS, and RSS once they have closed
   first photo   time to the first /photo/0 of a fresh viewer, 24 MP JPEG and
                 12 MP HEIC (median of 5, builds taking turns), beside the
                 page's own viewer.js
@@ -180,6 +184,57 @@ def walk(binary, photo):
     return {'300 photos walk (s)': wall, '300 photos steady RSS (MB)': steady, '300 photos peak RSS (MB)': peak}
 
 
+def deep_pngs(binary, count=4, side=6000):
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'browser'))
+    from server_safety_test import interlaced_rgba16_png
+    with tempfile.TemporaryDirectory() as folder:
+        with open(os.path.join(folder, 'deep0.png'), 'wb') as out:
+            out.write(interlaced_rgba16_png(side, side))
+        for index in range(1, count):  # each its own photo, decoded on its own
+            os.link(os.path.join(folder, 'deep0.png'), os.path.join(folder, 'deep%d.png' % index))
+        viewer = Viewer(binary, [folder])
+        statuses = [None] * count
+
+        def fetch(slot):
+            statuses[slot] = viewer.get('/photo/%d' % slot, timeout=300)[0]
+
+        threads = [threading.Thread(target=fetch, args=(slot,)) for slot in range(count)]
+        started = time.monotonic()
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        wall = time.monotonic() - started
+        peak = viewer.memory_mb('VmHWM')
+        viewer.stop(signal.SIGINT)
+    return {'%d deep PNGs wall (s)' % count: wall, '%d deep PNGs peak RSS (MB)' % count: peak,
+            '  answered 200': statuses.count(200)}
+
+
+def unread_rows(binary, photo, clients=220):
+    with tempfile.TemporaryDirectory() as folder:
+        for index in range(32):
+            os.link(os.path.abspath(photo), os.path.join(folder, 'photo%02d.jpg' % index))
+        viewer = Viewer(binary, [folder])
+        row = '/thumbnails?first=0&count=32&size=256'
+        viewer.get(row, timeout=120)  # the thumbnails made and cached
+        before = viewer.memory_mb('VmRSS')
+        unread = []
+        for _ in range(clients):
+            sock = socket.create_connection(('127.0.0.1', viewer.port), timeout=60)
+            sock.sendall(b'GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n' % (row.encode(), viewer.port))
+            unread.append(sock)
+        for sock in unread:
+            sock.recv(12)  # its answer is under way
+        peak = viewer.memory_mb('VmHWM')
+        for sock in unread:
+            sock.close()
+        viewer.get('/snapshot')  # the server has seen them go
+        after = viewer.memory_mb('VmRSS')
+        viewer.stop(signal.SIGINT)
+    return {'RSS before (MB)': before, '%d unread rows peak RSS (MB)' % clients: peak, 'RSS once closed (MB)': after}
+
+
 def first_photo(binaries, photos):
     """Builds take turns, so a change in the machine's load hits them alike."""
     figures = [{} for _ in binaries]
@@ -204,13 +259,15 @@ def main():
     parser.add_argument('--yardstick')
     parser.add_argument('--photos', required=True, help='the folder quorix_bench_photos wrote')
     parser.add_argument('--samples', default=os.path.join(os.path.dirname(__file__), '..', 'samples'))
-    parser.add_argument('--only', help='run one scenario: slow, heic, walk or first')
+    parser.add_argument('--only', help='run one scenario: slow, heic, walk, deep, unread or first')
     args = parser.parse_args()
 
     scenarios = {
         'slow': lambda binary: slow_clients(binary, args.samples),
         'heic': lambda binary: big_heic(binary, os.path.join(args.photos, 'camera-45mp.heic')),
         'walk': lambda binary: walk(binary, os.path.join(args.photos, 'camera-24mp.jpg')),
+        'deep': lambda binary: deep_pngs(binary),
+        'unread': lambda binary: unread_rows(binary, os.path.join(args.samples, 'quorix-sample.jpg')),
     }
     photos = [('24 MP JPEG', os.path.join(args.photos, 'camera-24mp.jpg')),
               ('12 MP HEIC', os.path.join(args.photos, 'phone-12mp.heic'))]

@@ -126,7 +126,7 @@ for file in bin/quorix bin/quorix-viewer bin/QuorixTool \
     share/quorix/en.lproj/Quorix.strings share/quorix/zh-Hant.lproj/Quorix.strings \
     share/quorix-viewer/de.lproj/Localizable.strings share/quorix-viewer/ja.lproj/Quorix.strings \
     share/quorix-viewer/ja.lproj/UIKit.strings share/quorix-viewer/zh-Hant.lproj/Page.strings \
-    share/quorix-viewer/web/leaflet.js share/quorix-viewer/web/map.js share/quorix-viewer/web/album.js share/quorix-viewer/web/basemap.json.gz \
+    share/quorix-viewer/web/leaflet.js share/quorix-viewer/web/map.js share/quorix-viewer/web/album.js share/quorix-viewer/web/access.js share/quorix-viewer/web/basemap.json.gz \
     share/quorix-viewer/web/place-labels.js share/quorix-viewer/web/place-names.json.gz \
     share/man/man1/quorix.1.gz share/man/man1/quorix-viewer.1.gz share/man/man8/QuorixTool.8.gz \
     share/bash-completion/completions/quorix; do

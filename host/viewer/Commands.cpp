@@ -136,6 +136,7 @@ const char* CommandRunner::summary()
            "zoom-in, zoom-out   zoom the Places map in or out one step\n"
            "pan DX DY           move the Places map DX points east and DY south\n"
            "place N             tap the Nth cluster or photo the Places map lists\n"
+           "tap-photo N         tap photo N's thumbnail in the album on screen\n"
            "pasteboard          the text on the pasteboard\n"
            "opened              the URLs handed to the system, oldest first\n"
            "help                this list\n"
@@ -215,6 +216,25 @@ Answer CommandRunner::run(std::string_view line)
         const NSInteger index = photoNumber(command);
         onMainLoop([&] { app_.openViewer(index); });
         return indexAnswer(index);
+    }
+    if (name == "tap-photo") {
+        // A photo by its number: its name may hold line breaks or bytes a
+        // command line cannot carry.
+        const NSInteger index = photoNumber(command);
+        const UISnapshot shot = driver_.snapshot();
+        std::function<void()> tapIt;
+        std::function<void(const UIElement&)> find = [&](const UIElement& element) {
+            if (element.role == "thumbnail" && !element.hidden && element.state.value("index", NSInteger(-1)) == index)
+                tapIt = element.onTap;
+            for (const auto& child : element.children)
+                find(child);
+        };
+        if (!shot.layers().empty())
+            find(shot.layers().back());
+        if (!tapIt)
+            throw CommandError("no thumbnail of photo " + std::to_string(index) + " in the album on screen");
+        onMainLoop(tapIt);
+        return {};
     }
     if (name == "scroll") {
         const double points = pointsOf(command);

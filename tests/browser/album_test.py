@@ -62,7 +62,8 @@ def album_folder(folder):
     sample = os.path.join(ARGS.samples, 'quorix-sample.jpg')
     photos = []
     for i in range(COUNT):
-        path = os.path.join(folder, 'photo %03d.jpg' % i)
+        # The last name holds a line break, which no command line carries.
+        path = os.path.join(folder, 'photo %03d%s.jpg' % (i, '\nsecond line' if i == COUNT - 1 else ''))
         if i == BROKEN:
             with open(path, 'w') as file:
                 file.write('not a photo')
@@ -149,7 +150,7 @@ class Album(PageTest):
                 viewer = wait_until(lambda: next((l for l in self.snapshot()['screen']['layers']
                                                   if l['role'] == 'viewer' and l.get('text') == '%d of %d' % (COUNT, COUNT)), None),
                                     10, 'the viewer on the last photo')
-                self.assertTrue(any(i.get('label') == os.path.basename(photos[-1]) for i in walk_items(viewer)))
+                self.assertTrue(any(i.get('label', '').startswith('photo %03d' % (COUNT - 1)) for i in walk_items(viewer)), viewer)
                 wait_until(lambda: self.draws() > before + 1, 10, 'the page to draw the viewer')
                 self.assertEqual(self.status(), '')
 

@@ -17,9 +17,10 @@ import re
 import threading
 import urllib.error
 import urllib.request
+import zlib
 
 import page_test
-from page_test import ARGS, PageTest, walk_items
+from page_test import ARGS, By, PageTest, walk_items
 from viewer_server import ViewerServer, wait_until
 
 # Colours the basemap draws (map.js).
@@ -52,6 +53,18 @@ RIO = (-22.948658, -43.157444)  # the sample's position
 # not a pause. A sanitizer build on a busy machine can take many seconds to
 # name a place.
 PATIENCE = 60
+
+
+def grey_png(side):
+    """A square grey PNG: a tile the stand-in tile server answers with."""
+    def part(kind, data):
+        return len(data).to_bytes(4, 'big') + kind + data + zlib.crc32(kind + data).to_bytes(4, 'big')
+    header = side.to_bytes(4, 'big') * 2 + bytes([8, 0, 0, 0, 0])
+    rows = (b'\0' + b'\x80' * side) * side
+    return b'\x89PNG\r\n\x1a\n' + part(b'IHDR', header) + part(b'IDAT', zlib.compress(rows)) + part(b'IEND', b'')
+
+
+TILE = grey_png(256)
 
 
 class MapDriving(PageTest):
@@ -246,8 +259,14 @@ class MapScreen(MapDriving):
         class TileServer(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
                 requests.append((self.path, dict(self.headers)))
-                self.send_response(404)
+                if not self.path.startswith('/tiles/'):
+                    self.send_response(404)
+                    self.end_headers()
+                    return
+                self.send_response(200)
+                self.send_header('Content-Type', 'image/png')
                 self.end_headers()
+                self.wfile.write(TILE)
 
             def log_message(self, *args):
                 pass
@@ -276,6 +295,18 @@ class MapScreen(MapDriving):
                     self.assertNotIn('Referer', headers, 'the tile server is not told which page asks')
                 loaded = self.browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name);")
                 self.assertFalse([r for r in loaded if 'basemap' in r], 'tiles instead of the basemap')
+                self.assertFalse(self.browser.find_elements(By.CSS_SELECTOR, '#screen .map-tiles-failed'))
+
+            # A tile server that answers no tile: the basemap, and a caption that says so.
+            template = 'http://127.0.0.1:%d/missing/{z}/{x}/{y}.png' % tiles.server_address[1]
+            with ViewerServer(ARGS.viewer, ['--device', 'phone', '--map-tiles', template], [sample]) as server:
+                self.show_map(server)
+                wait_until(lambda: self.browser.execute_script(
+                    "return document.querySelector('#screen .map').dataset.basemap") == 'ready', PATIENCE, 'the basemap instead')
+                caption = self.browser.find_element(By.CSS_SELECTOR, '#screen .map-tiles-failed')
+                self.assertTrue(caption.is_displayed())
+                self.assertIn('could not be loaded', caption.text)
+                self.shot('map-tiles-failed')
         finally:
             tiles.shutdown()
             tiles.server_close()

@@ -78,7 +78,7 @@ class PageTest(unittest.TestCase):
 
     def snapshot(self):
         return self.browser.execute_async_script(
-            "const done = arguments[0]; fetch('/snapshot').then(r => r.json()).then(done);")
+            "const done = arguments[0]; viewerAccess.ask('/snapshot').then(r => r.json()).then(done);")
 
     def top_layer(self):
         return self.snapshot()['screen']['layers'][-1]

@@ -13,6 +13,7 @@ import hashlib
 import http.client
 import os
 import select
+import socket
 import struct
 import sys
 import tempfile
@@ -28,6 +29,7 @@ PHOTOS = 40
 BROKEN = 5
 MAX_PER_REQUEST = 32  # limits::maxThumbnailsPerRequest
 MAX_SIDE = 4096  # limits::maxThumbnailSide
+UNREAD_CLIENTS = 40
 MAX_THUMBNAIL_BYTES = 1024 * 1024  # limits::maxThumbnailBytes
 
 
@@ -145,6 +147,26 @@ class ThumbnailBatch(unittest.TestCase):
                 self.assertEqual(list(parts), [str(i) for i in range(MAX_PER_REQUEST)])
             finally:
                 batch.close()
+
+    def test_clients_that_do_not_read_a_row_share_one_copy_of_it(self):
+        with ViewerServer(ARGS.viewer, [], self.photos) as server:
+            row = '/thumbnails?first=0&count=%d&size=256' % MAX_PER_REQUEST
+            status, _, body = get(server, row)
+            self.assertEqual(status, 200)
+            before = server.memory_kb('VmHWM')
+            unread = []
+            try:
+                for _ in range(UNREAD_CLIENTS):
+                    sock = socket.create_connection(('127.0.0.1', server.port), timeout=30)
+                    sock.sendall(b'GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n' % (row.encode(), server.port))
+                    unread.append(sock)
+                for sock in unread:  # each answer under way, left unread
+                    self.assertTrue(sock.recv(12).startswith(b'HTTP/1.1 200'))
+                # Each held its own copy of the row: 40 x 1.4 MB here.
+                self.assertLess(server.memory_kb('VmHWM') - before, len(body) * UNREAD_CLIENTS // 1024 // 4)
+            finally:
+                for sock in unread:
+                    sock.close()
 
     def test_a_huge_file_in_the_shared_cache_is_made_again_not_answered(self):
         # Another program left a "thumbnail" of 3 MiB for photo 0, valid as

@@ -9,10 +9,13 @@
 
 #include <gtest/gtest.h>
 #include <vips/vips.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using viewer::ThumbnailCache;
 
@@ -205,6 +208,88 @@ TEST_F(ThumbnailCacheTest, FailEntriesMarkAFileUntilItChanges)
     EXPECT_FALSE(cache.failed(*ThumbnailCache::sourceOf(broken, error)));
     EXPECT_FALSE(ThumbnailCache::sourceOf(dir.path() + "/missing.jpg", error));
     EXPECT_NE(error.find("missing.jpg"), std::string::npos) << error;
+}
+
+// Other programs of the user write the same folders: what they leave there
+// (a FIFO, a link, a torn or damaged PNG) is neither waited on, followed nor
+// served, and the thumbnail is made again in its place.
+TEST_F(ThumbnailCacheTest, WhatOtherProgramsLeaveIsNeitherWaitedOnFollowedNorServedBroken)
+{
+    const std::string photo = fixtures::writeJpeg(dir.path(), "a.jpg", 64, 48);
+    std::string error;
+    const auto source = ThumbnailCache::sourceOf(photo, error);
+    ASSERT_TRUE(source) << error;
+    const std::filesystem::path root = std::filesystem::path(dir.path()) / "thumbnails";
+    ThumbnailCache cache(root, "quorix-viewer-1.0");
+    const auto flavor = ThumbnailCache::Flavor::Normal;
+    const auto path = cache.thumbnailPath(*source, flavor);
+    ASSERT_TRUE(cache.store(*source, flavor, pngOf(128, 96), error)) << error;
+    const std::string good = readAll(path);
+    ASSERT_TRUE(cache.find(*source, flavor));
+
+    // A FIFO: a reader that waits for a writer would wait forever.
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    auto finding = std::async(std::launch::async, [&] { return cache.find(*source, flavor).has_value(); });
+    if (finding.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK)); // lets the reader go
+        FAIL() << "reading a FIFO in the cache blocked";
+    }
+    EXPECT_FALSE(finding.get());
+    ASSERT_TRUE(cache.store(*source, flavor, pngOf(128, 96), error)) << error;
+    EXPECT_TRUE(cache.find(*source, flavor)) << "made again in the FIFO's place";
+
+    // Torn, damaged or too large, though its chunks name the file: made again.
+    ThumbnailCache elsewhere(std::filesystem::path(dir.path()) / "other", "x");
+    ASSERT_TRUE(elsewhere.store(*source, ThumbnailCache::Flavor::Large, pngOf(256, 256), error)) << error;
+    std::string damaged = good;
+    damaged[damaged.size() - 20] ^= 0x55;
+    // Half its image data, in chunks whose lengths and CRCs are all right.
+    const size_t idat = good.find("IDAT") - 4;
+    const uint32_t dataLength = uint32_t(good[idat]) << 24 | uint32_t(uint8_t(good[idat + 1])) << 16 | uint32_t(uint8_t(good[idat + 2])) << 8 | uint8_t(good[idat + 3]);
+    std::string halfData = good.substr(0, idat);
+    for (const std::string& chunk : { "IDAT" + good.substr(idat + 8, dataLength / 2), std::string("IEND") }) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            halfData.push_back(char((chunk.size() - 4) >> shift));
+        const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(chunk.data()), uInt(chunk.size())));
+        halfData += chunk;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            halfData.push_back(char(crc >> shift));
+    }
+    const struct {
+        const char* what;
+        std::string bytes;
+    } broken[] = {
+        { "torn", good.substr(0, good.size() - 20) },
+        { "a byte of its image data changed", damaged },
+        { "its image data cut short", halfData },
+        { "larger than its flavor", readAll(elsewhere.thumbnailPath(*source, ThumbnailCache::Flavor::Large)) },
+    };
+    for (const auto& [what, bytes] : broken) {
+        SCOPED_TRACE(what);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_FALSE(cache.find(*source, flavor));
+    }
+
+    // A link in place of the thumbnail, even to a sound one, is not followed.
+    std::filesystem::remove(path);
+    const auto target = std::filesystem::path(dir.path()) / "target.png";
+    std::ofstream(target, std::ios::binary) << good;
+    std::filesystem::create_symlink(target, path);
+    EXPECT_FALSE(cache.find(*source, flavor));
+
+    // A link in place of a folder of the cache is not written through.
+    const auto away = std::filesystem::path(dir.path()) / "away";
+    std::filesystem::create_directory(away);
+    std::filesystem::remove_all(root / "normal");
+    std::filesystem::create_directory_symlink(away, root / "normal");
+    EXPECT_FALSE(cache.store(*source, flavor, pngOf(128, 96), error));
+    EXPECT_NE(error.find("normal"), std::string::npos) << error;
+    EXPECT_TRUE(std::filesystem::is_empty(away));
+    std::filesystem::remove(root / "fail");
+    std::filesystem::create_directory_symlink(away, root / "fail");
+    EXPECT_FALSE(cache.storeFailure(*source, error));
+    EXPECT_TRUE(std::filesystem::is_empty(away));
 }
 
 } // namespace

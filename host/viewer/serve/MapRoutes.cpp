@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -20,7 +21,8 @@ std::optional<double> degrees(const QueryValue& query, const char* name)
     double value = 0;
     const char* end = text->data() + text->size();
     auto [stop, error] = std::from_chars(text->data(), end, value);
-    if (error != std::errc() || stop != end)
+    // from_chars reads "nan" and "inf" too, which no range check can refuse.
+    if (error != std::errc() || stop != end || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
@@ -29,6 +31,10 @@ MapAnswer json(const nlohmann::ordered_json& reply)
 {
     return { 200, "application/json", reply.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) };
 }
+
+// The fields a tile address may hold: zoom, column, row, the server's
+// subdomain and its high-resolution suffix.
+constexpr std::string_view tileFields[] = { "{z}", "{x}", "{y}", "{s}", "{r}" };
 
 } // namespace
 
@@ -40,6 +46,22 @@ bool isTileTemplate(std::string_view text)
         if (text.find(field) == std::string_view::npos)
             return false;
     }
+    // The map fills in only the fields it knows; any other leaves it blank.
+    for (size_t open = text.find('{'); open != std::string_view::npos; open = text.find('{', open + 1)) {
+        const size_t close = text.find('}', open);
+        if (close == std::string_view::npos)
+            return false;
+        const std::string_view field = text.substr(open, close + 1 - open);
+        if (std::find(std::begin(tileFields), std::end(tileFields), field) == std::end(tileFields))
+            return false;
+    }
+    if (std::count(text.begin(), text.end(), '}') != std::count(text.begin(), text.end(), '{'))
+        return false;
+    // A user and password in the address: the browser refuses to send them
+    // with an image, so no tile would load, and they would be shown to the page.
+    const std::string_view rest = text.substr(text.find("://") + 3);
+    if (rest.substr(0, rest.find_first_of("/?#")).find('@') != std::string_view::npos)
+        return false;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte <= ' ' || byte == 0x7f || c == '"' || c == '\'' || c == '\\' || c == '<' || c == '>')

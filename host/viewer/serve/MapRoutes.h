@@ -26,8 +26,9 @@ using QueryValue = std::function<std::optional<std::string_view>(const char* nam
 std::optional<MapAnswer> answerMapRequest(std::string_view path, const QueryValue& query, const std::optional<std::string>& tiles);
 
 // Whether `text` is a tile server's address the page can hand to the map:
-// http or https, with the {z}, {x} and {y} it fills in, and no blanks,
-// quotes, backslashes or control characters.
+// http or https, with the {z}, {x} and {y} it fills in and no other field
+// but {s} and {r}, no user information, and no blanks, quotes, backslashes
+// or control characters.
 bool isTileTemplate(std::string_view text);
 
 } // namespace viewer

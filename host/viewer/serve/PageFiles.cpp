@@ -24,6 +24,7 @@ constexpr WebFile webFiles[] = {
     { "album.js", "text/javascript; charset=utf-8" },
     { "places.js", "text/javascript; charset=utf-8" },
     { "places.css", "text/css; charset=utf-8" },
+    { "access.js", "text/javascript; charset=utf-8" },
     { "map.css", "text/css; charset=utf-8" },
     { "leaflet.js", "text/javascript; charset=utf-8" },
     { "leaflet.css", "text/css; charset=utf-8" },

@@ -1,5 +1,7 @@
 #include "PhotoRenderer.h"
 
+#include "DecodeBudget.h"
+
 #include <vips/vips.h>
 
 #include <atomic>
@@ -236,6 +238,10 @@ PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, co
         return failed();
     if (double(size->first) * size->second > PhotoRenderer::maxDecodePixels)
         return { nullptr, path + ": " + std::to_string(size->first) + " x " + std::to_string(size->second) + " pixels are too many to show" };
+    // Its memory, counted against the process's budget: held until it is encoded.
+    auto share = DecodeBudget::reserve(path);
+    if (auto* refused = std::get_if<std::string>(&share))
+        return refused->empty() ? failed() : Result { nullptr, path + ": " + *refused };
     // vips_thumbnail decodes only as much as the box needs: JPEG shrinks on
     // load, HEIC takes its own preview when that is big enough. It applies
     // the EXIF orientation, so a portrait stored rotated stands up.

@@ -4,9 +4,10 @@
 
 namespace viewer {
 
-RequestDeadlines::RequestDeadlines(std::chrono::seconds limit, size_t maxWaiting)
+RequestDeadlines::RequestDeadlines(std::chrono::seconds limit, size_t maxWaiting, size_t maxOpen)
     : limit_(limit)
     , maxWaiting_(maxWaiting)
+    , maxOpen_(maxOpen)
     , watcher_([this] { watch(); })
 {
 }
@@ -33,7 +34,7 @@ void RequestDeadlines::opened(const void* connection, int fd)
             if (!longest || entry.since < longest->since)
                 longest = &entry;
         }
-    if (waiting > maxWaiting_) {
+    if (longest && (waiting > maxWaiting_ || connections_.size() > maxOpen_)) {
         ::shutdown(longest->fd, SHUT_RDWR);
         longest->waiting = false;
     }

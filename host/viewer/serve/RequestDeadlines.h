@@ -17,8 +17,10 @@ namespace viewer {
 // for the server's answer does not count.
 //
 // It also keeps room for the page: once more than `maxWaiting` connections
-// wait for a request, each new one pushes out the one that has waited
-// longest, so idle sockets cannot take every slot the server has.
+// wait for a request, or more than `maxOpen` are open at all, each new one
+// pushes out the one that has waited longest for its request, so idle
+// sockets cannot take every slot the server has, however many others are
+// busy sending answers.
 //
 // The server's thread reports; a thread of its own shuts late sockets down
 // (the server then sees them end and closes them as usual).
@@ -26,7 +28,7 @@ class RequestDeadlines {
 public:
     using Clock = std::chrono::steady_clock;
 
-    RequestDeadlines(std::chrono::seconds limit, size_t maxWaiting);
+    RequestDeadlines(std::chrono::seconds limit, size_t maxWaiting, size_t maxOpen);
     ~RequestDeadlines();
     RequestDeadlines(const RequestDeadlines&) = delete;
     RequestDeadlines& operator=(const RequestDeadlines&) = delete;
@@ -48,6 +50,7 @@ private:
 
     const std::chrono::seconds limit_;
     const size_t maxWaiting_;
+    const size_t maxOpen_;
     std::mutex lock_;
     std::condition_variable wake_;
     bool stopping_ = false;

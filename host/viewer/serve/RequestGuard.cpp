@@ -75,23 +75,6 @@ bool RequestGuard::tokenMatches(std::optional<std::string_view> offered) const
     return offered && offered->size() == token_.size() && CRYPTO_memcmp(offered->data(), token_.data(), token_.size()) == 0;
 }
 
-std::optional<std::string_view> RequestGuard::cookieToken(std::optional<std::string_view> cookies) const
-{
-    if (!cookies)
-        return std::nullopt;
-    std::string_view rest = *cookies;
-    while (!rest.empty()) {
-        const size_t end = std::min(rest.find(';'), rest.size());
-        std::string_view pair = rest.substr(0, end);
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-        while (pair.starts_with(' '))
-            pair.remove_prefix(1);
-        if (pair.starts_with(tokenCookie) && pair.substr(tokenCookie.size()).starts_with('='))
-            return pair.substr(tokenCookie.size() + 1);
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> RequestGuard::refusal(const Request& request) const
 {
     const std::string_view host = request.host.value_or("");
@@ -116,16 +99,9 @@ std::optional<std::string> RequestGuard::refusal(const Request& request) const
                 return "requests from the page '" + std::string(referer) + "' are not accepted";
         }
     }
-    if (!token_.empty() && !tokenMatches(request.tokenArgument) && !tokenMatches(cookieToken(request.cookie)))
+    if (!token_.empty() && !request.pageFile && !tokenMatches(request.token))
         return "the request lacks the viewer's token: open the address it printed";
     return std::nullopt;
-}
-
-std::string RequestGuard::tokenCookieFor(const Request& request) const
-{
-    if (token_.empty() || !tokenMatches(request.tokenArgument))
-        return {};
-    return std::string(tokenCookie) + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict";
 }
 
 std::string RequestGuard::pageAddress() const

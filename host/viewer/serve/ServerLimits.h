@@ -12,6 +12,11 @@ constexpr unsigned maxConnections = 256;
 // Connections waiting for a request (idle or slow) beyond which the one that
 // has waited longest is closed for a new one: the rest is room for the page.
 constexpr size_t maxWaitingConnections = maxConnections - 32;
+// Slots kept free for the next connections. A connection beyond the rest
+// pushes out the one that has waited longest for a request: were every slot
+// taken (slow readers holding some, idle sockets the others), a new one would
+// wait unaccepted in the kernel's queue until an idle one timed out.
+constexpr size_t spareConnections = 16;
 // Per client address, beyond loopback (on loopback every client, the page
 // included, has the same address): one machine cannot take every slot.
 constexpr unsigned maxConnectionsPerAddress = 32;
@@ -49,5 +54,15 @@ constexpr size_t maxThumbnailSide = 4096;
 // write too) or made: a 256-pixel PNG of 16-bit RGBA is 512 KiB unpacked.
 // A larger cached file is not used; it is made again.
 constexpr size_t maxThumbnailBytes = 1024 * 1024;
+
+// Memory that decoding photos may take at once, in the whole process: each
+// decode waits for its share (DecodeBudget.h), and a file whose decode alone
+// would take more is refused. A 16-bit interlaced RGBA PNG of 6000 x 6000
+// pixels (288 MB decoded, 432 MB with its decoder's working set) still fits,
+// one at a time; a 24 MP progressive JPEG takes 144 MB.
+constexpr size_t decodeBudgetBytes = 600ull * 1024 * 1024;
+// Rows a decoder that streams (a plain JPEG, PNG or TIFF) holds at once, as
+// counted against that budget.
+constexpr size_t streamedDecodeRows = 256;
 
 } // namespace viewer::limits

@@ -5,6 +5,10 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
+#include <map>
+#include <mutex>
+
 namespace viewer {
 
 std::variant<ThumbnailBatch, std::string> thumbnailBatch(const QueryValue& query, size_t photos)
@@ -34,13 +38,51 @@ std::string dataUrlOf(const PhotoRenderer::Image& image)
     return url;
 }
 
+namespace {
+
+// The data: URL of each thumbnail that some answer still holds, so that many
+// clients asking for the same row share one encoding instead of each
+// holding a copy until it has read its answer.
+class SharedDataUrls {
+public:
+    std::shared_ptr<const std::string> of(const std::shared_ptr<const PhotoRenderer::Image>& image)
+    {
+        std::lock_guard guard(lock_);
+        auto& entry = urls_[image.get()];
+        // The address may be a later image's, once the first one is gone.
+        if (entry.image.lock() == image) {
+            if (auto url = entry.url.lock())
+                return url;
+        }
+        auto url = std::make_shared<const std::string>(dataUrlOf(*image));
+        entry = { image, url };
+        if (urls_.size() > 2 * kept_) {
+            std::erase_if(urls_, [](const auto& item) { return item.second.url.expired(); });
+            kept_ = std::max(urls_.size(), size_t(64));
+        }
+        return url;
+    }
+
+private:
+    struct Entry {
+        std::weak_ptr<const PhotoRenderer::Image> image;
+        std::weak_ptr<const std::string> url;
+    };
+    std::mutex lock_;
+    std::map<const PhotoRenderer::Image*, Entry> urls_;
+    size_t kept_ = 64;
+};
+
+} // namespace
+
 FormBody thumbnailBatchBody(size_t first, const std::vector<PhotoRenderer::Result>& results)
 {
+    static SharedDataUrls shared;
     std::vector<FormPart> parts;
     parts.reserve(results.size());
     for (size_t i = 0; i < results.size(); ++i) {
         if (results[i].image)
-            parts.push_back({ std::to_string(first + i), "text/plain; charset=us-ascii", std::make_shared<const std::string>(dataUrlOf(*results[i].image)) });
+            parts.push_back({ std::to_string(first + i), "text/plain; charset=us-ascii", shared.of(results[i].image) });
         else
             parts.push_back({ std::to_string(first + i), "text/plain; charset=utf-8", std::make_shared<const std::string>(results[i].error) });
     }

@@ -27,6 +27,7 @@ std::variant<ThumbnailBatch, std::string> thumbnailBatch(const QueryValue& query
 // cannot be shown. Text, not a file: the page gives a data: URL to an image
 // as it is, while a file part becomes a Blob whose object URL Chromium
 // loads through its browser process, several times slower for a screenful.
+// A thumbnail's data: URL is made once and shared by every answer that holds it.
 FormBody thumbnailBatchBody(size_t first, const std::vector<PhotoRenderer::Result>& results);
 
 // "data:TYPE;base64,..." of the image's bytes.

@@ -60,24 +60,86 @@ std::string onePixelPng()
     return png;
 }
 
-// The file's bytes, unless it is longer than a thumbnail may be: the cache
-// is shared with other programs, and a huge file there must not become a
-// huge answer.
+// The file's bytes, unless it is not a regular file or is longer than a
+// thumbnail may be: the cache is shared with every program of the user, so a
+// FIFO there must not block a reader, a link must not lead elsewhere, and a
+// huge file must not become a huge answer.
 std::optional<std::string> readThumbnailFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size_t(size) > limits::maxThumbnailBytes)
-        return std::nullopt;
-    in.seekg(0);
-    // Writers rename a whole file into place, so the size read is the file's.
-    std::string bytes(size_t(size), '\0');
-    if (!in.read(bytes.data(), size))
-        return std::nullopt;
+    struct stat status {};
+    std::optional<std::string> bytes;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0 && size_t(status.st_size) <= limits::maxThumbnailBytes) {
+        // Writers rename a whole file into place, so the size read is the file's.
+        std::string read(size_t(status.st_size), '\0');
+        size_t done = 0;
+        while (done < read.size()) {
+            const ssize_t n = ::read(fd, read.data() + done, read.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += size_t(n);
+        }
+        if (done == read.size())
+            bytes = std::move(read);
+    }
+    ::close(fd);
     return bytes;
+}
+
+// Whether `png` is whole and sound: its header first, at most `maxSide`
+// pixels each way, every chunk's CRC right, image data that inflates to its
+// end, and the end chunk last. A truncated or damaged file in the shared
+// cache is made again rather than served on every run.
+bool isSoundPng(std::string_view png, uint32_t maxSide)
+{
+    if (!png.starts_with(pngSignature))
+        return false;
+    z_stream inflater {};
+    if (inflateInit(&inflater) != Z_OK)
+        return false;
+    bool header = false;
+    int inflated = Z_OK;
+    bool sound = false;
+    for (size_t at = pngSignature.size(); at + 12 <= png.size();) {
+        const uint32_t length = readBigEndian(png, at);
+        if (length > png.size() - at - 12)
+            break;
+        const std::string_view typeAndData = png.substr(at + 4, 4 + length);
+        const std::string_view type = typeAndData.substr(0, 4);
+        const std::string_view data = typeAndData.substr(4);
+        if (readBigEndian(png, at + 8 + length) != crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()), uInt(typeAndData.size())))
+            break;
+        if (!header) {
+            const uint32_t width = type == "IHDR" && length == 13 ? readBigEndian(data, 0) : 0;
+            const uint32_t height = type == "IHDR" && length == 13 ? readBigEndian(data, 4) : 0;
+            if (width == 0 || height == 0 || width > maxSide || height > maxSide)
+                break;
+            header = true;
+        } else if (type == "IDAT") {
+            if (inflated != Z_OK)
+                break; // image data after its stream ended
+            unsigned char room[16 * 1024];
+            inflater.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+            inflater.avail_in = uInt(data.size());
+            while (inflated == Z_OK && inflater.avail_in > 0) {
+                inflater.next_out = room;
+                inflater.avail_out = sizeof room;
+                inflated = inflate(&inflater, Z_NO_FLUSH);
+            }
+            if (inflated != Z_OK && inflated != Z_STREAM_END)
+                break;
+        } else if (type == "IEND") {
+            sound = inflated == Z_STREAM_END && at + 12 == png.size();
+            break;
+        }
+        at += 12 + length;
+    }
+    inflateEnd(&inflater);
+    return sound;
 }
 
 // Makes `folder` and every missing folder above it mode 700.
@@ -93,6 +155,22 @@ bool makeFolders(const std::filesystem::path& folder, std::string& error)
         return false;
     }
     return true;
+}
+
+// A folder of the cache, opened without following a link, and only when
+// it is the user's own: a folder another user owns (or a link put in place
+// of one) would let them read or replace what is written there.
+int openOwnFolder(int parent, const char* name, std::string& error, const std::filesystem::path& shown)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || fstat(fd, &status) != 0 || status.st_uid != geteuid()) {
+        error = shown.string() + ": " + (fd < 0 ? std::strerror(errno == ELOOP ? ENOTDIR : errno) : "not a folder of this user");
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -190,10 +268,10 @@ std::filesystem::path ThumbnailCache::failPath(const Source& source) const
     return root_ / "fail" / program_ / (keyOf(source.uri) + ".png");
 }
 
-bool ThumbnailCache::matches(const std::filesystem::path& path, const Source& source, std::string* png) const
+bool ThumbnailCache::matches(const std::filesystem::path& path, const Source& source, int maxSide, std::string* png) const
 {
     auto bytes = readThumbnailFile(path);
-    if (!bytes)
+    if (!bytes || !isSoundPng(*bytes, uint32_t(maxSide)))
         return false;
     const auto texts = textChunksOf(*bytes);
     const auto uri = texts.find(std::string(uriKey));
@@ -208,12 +286,12 @@ bool ThumbnailCache::matches(const std::filesystem::path& path, const Source& so
 std::optional<std::string> ThumbnailCache::find(const Source& source, Flavor flavor) const
 {
     std::string png;
-    if (!matches(thumbnailPath(source, flavor), source, &png))
+    if (!matches(thumbnailPath(source, flavor), source, pixels(flavor), &png))
         return std::nullopt;
     return png;
 }
 
-bool ThumbnailCache::failed(const Source& source) const { return matches(failPath(source), source, nullptr); }
+bool ThumbnailCache::failed(const Source& source) const { return matches(failPath(source), source, 1, nullptr); }
 
 bool ThumbnailCache::store(const Source& source, Flavor flavor, std::string_view png, std::string& error) const
 {
@@ -232,14 +310,41 @@ bool ThumbnailCache::write(const std::filesystem::path& path, const Source& sour
         error = path.string() + ": not a PNG to store";
         return false;
     }
-    if (!makeFolders(path.parent_path(), error))
+    // The root may be missing with folders above it; below it every folder
+    // is opened one by one, never through a link, and must be the user's.
+    if (!makeFolders(root_, error))
+        return false;
+    int folder = openOwnFolder(AT_FDCWD, root_.c_str(), error, root_);
+    std::filesystem::path shown = root_;
+    for (const auto& part : path.parent_path().lexically_relative(root_)) {
+        if (folder < 0)
+            return false;
+        shown /= part;
+        if (mkdirat(folder, part.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = shown.string() + ": " + std::strerror(errno);
+            ::close(folder);
+            return false;
+        }
+        const int inner = openOwnFolder(folder, part.c_str(), error, shown);
+        ::close(folder);
+        folder = inner;
+    }
+    if (folder < 0)
         return false;
     // Written whole under a temporary name in the same folder, then renamed:
     // a reader sees the old thumbnail or the new one, never half of one.
-    std::string temporary = path.string() + ".XXXXXX";
-    const int fd = mkstemp(temporary.data()); // mode 600
+    const std::string name = path.filename().string();
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        temporary = name + "." + std::to_string(g_random_int());
+        fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0) {
-        error = path.parent_path().string() + ": " + std::strerror(errno);
+        error = shown.string() + ": " + std::strerror(errno);
+        ::close(folder);
         return false;
     }
     size_t written = 0;
@@ -252,12 +357,15 @@ bool ThumbnailCache::write(const std::filesystem::path& path, const Source& sour
         written += size_t(n);
     }
     const int writeErrno = errno;
-    if (close(fd) != 0 || written != marked.size() || fchmodat(AT_FDCWD, temporary.c_str(), 0600, 0) != 0
-        || rename(temporary.c_str(), path.c_str()) != 0) {
+    // The mode is set on the file itself: a umask must not widen or narrow it.
+    const bool fine = fchmod(fd, 0600) == 0 && written == marked.size();
+    if (close(fd) != 0 || !fine || renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
         error = path.string() + ": " + std::strerror(written != marked.size() ? writeErrno : errno);
-        unlink(temporary.c_str());
+        unlinkat(folder, temporary.c_str(), 0);
+        ::close(folder);
         return false;
     }
+    ::close(folder);
     return true;
 }
 

@@ -19,7 +19,8 @@ namespace viewer {
 //   ROOT/fail/APP-VERSION/MD5.png marks a file this program could not
 //   decode, so it is not tried again until the file changes.
 // Files are written to a temporary name in the same folder and renamed, mode
-// 600; folders are made mode 700.
+// 600; folders are made mode 700. Other programs of the user share the cache,
+// so nothing is written through a link or into a folder another user owns.
 class ThumbnailCache {
 public:
     enum class Flavor {
@@ -55,7 +56,8 @@ public:
     std::filesystem::path failPath(const Source& source) const;
 
     // The stored thumbnail's PNG while its Thumb::URI and Thumb::MTime match
-    // the file as it is now; nothing when missing, unreadable or stale.
+    // the file as it is now; nothing when missing, unreadable, stale, not a
+    // regular file (a FIFO, a link) or not a whole, sound PNG of its flavor's size.
     std::optional<std::string> find(const Source& source, Flavor flavor) const;
     // Whether this program failed on the file as it is now.
     bool failed(const Source& source) const;
@@ -66,7 +68,9 @@ public:
 
 private:
     bool write(const std::filesystem::path& path, const Source& source, std::string_view png, std::string& error) const;
-    bool matches(const std::filesystem::path& path, const Source& source, std::string* png) const;
+    // Whether the file at `path` is a sound PNG of at most `maxSide` pixels
+    // each way whose chunks name the file as it is now.
+    bool matches(const std::filesystem::path& path, const Source& source, int maxSide, std::string* png) const;
 
     std::filesystem::path root_;
     std::string program_;

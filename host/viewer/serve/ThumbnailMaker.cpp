@@ -1,5 +1,6 @@
 #include "ThumbnailMaker.h"
 
+#include "DecodeBudget.h"
 #include "ServerLimits.h"
 
 #include <exiv2/exiv2.hpp>
@@ -41,6 +42,9 @@ std::optional<VipsPng> thumbnailOfFile(const std::string& path, int pixels)
     // file can declare a huge image).
     const auto size = PhotoRenderer::declaredSize(path);
     if (!size || double(size->first) * size->second > PhotoRenderer::maxDecodePixels)
+        return std::nullopt;
+    const auto share = DecodeBudget::reserve(path);
+    if (std::holds_alternative<std::string>(share))
         return std::nullopt;
     VipsImage* out = nullptr;
     if (vips_thumbnail(path.c_str(), &out, pixels, "height", pixels, "size", VIPS_SIZE_DOWN, nullptr) != 0)

@@ -40,15 +40,14 @@ struct Reply {
     unsigned status = 200;
     std::string type;
     BodyPieces body;
-    std::string cookie; // Set-Cookie, when the token is handed over
     bool thenQuit = false; // the `quit` command's answer: stop once it is sent
     std::string etag = {}; // a file of the page: kept by the browser and asked again with it
 
     static Reply text(unsigned status, const std::string& text)
     {
-        return { status, "text/plain; charset=utf-8", { std::make_shared<const std::string>(text + "\n") }, {} };
+        return { status, "text/plain; charset=utf-8", { std::make_shared<const std::string>(text + "\n") } };
     }
-    static Reply json(const std::string& text) { return { 200, "application/json", { std::make_shared<const std::string>(text) }, {} }; }
+    static Reply json(const std::string& text) { return { 200, "application/json", { std::make_shared<const std::string>(text) } }; }
 };
 
 // A request waiting, suspended, for work on another thread.
@@ -110,7 +109,6 @@ private:
 struct Exchange {
     std::string body;
     size_t received = 0; // bytes of body, stored or not
-    std::string cookie; // Set-Cookie for the page, when the address carried the token
     std::shared_ptr<Waiting> waiting;
 };
 
@@ -134,6 +132,9 @@ std::vector<std::string> contentLengths(MHD_Connection* connection)
         &values);
     return values;
 }
+
+// The page file an address names: "/" is the page itself.
+std::string pagePath(std::string_view url) { return url == "/" ? "index.html" : std::string(url.substr(1)); }
 
 void freeShared(void* bytes) { delete static_cast<std::shared_ptr<const std::string>*>(bytes); }
 
@@ -201,8 +202,6 @@ MHD_Result send(MHD_Connection* connection, const Reply& reply)
         MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
         MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, reply.etag.c_str());
     }
-    if (!reply.cookie.empty())
-        MHD_add_response_header(response, MHD_HTTP_HEADER_SET_COOKIE, reply.cookie.c_str());
     const MHD_Result queued = MHD_queue_response(connection, reply.status, response);
     MHD_destroy_response(response);
     return queued;
@@ -250,7 +249,7 @@ struct ViewerServer::Impl {
             *requestState = exchange;
             // The head is complete and no byte of the body is read yet: the
             // cheapest moment to refuse.
-            if (auto refused = self.screen(connection, url, method, *exchange)) {
+            if (auto refused = self.screen(connection, url, method)) {
                 self.deadlines.requestArrived(connection);
                 return send(connection, *refused);
             }
@@ -299,7 +298,7 @@ struct ViewerServer::Impl {
     }
 
     // Refusals that need only the request's head.
-    std::optional<Reply> screen(MHD_Connection* connection, const std::string_view url, const std::string_view method, Exchange& exchange)
+    std::optional<Reply> screen(MHD_Connection* connection, const std::string_view url, const std::string_view method)
     {
         if (MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr) > int(limits::maxHeaderCount))
             return Reply::text(431, "a request has at most " + std::to_string(limits::maxHeaderCount) + " header fields");
@@ -314,8 +313,8 @@ struct ViewerServer::Impl {
             header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ORIGIN),
             header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_REFERER),
             header(connection, MHD_HEADER_KIND, "Sec-Fetch-Site"),
-            header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_COOKIE),
-            header(connection, MHD_GET_ARGUMENT_KIND, "token"),
+            header(connection, MHD_HEADER_KIND, RequestGuard::tokenHeader),
+            method == MHD_HTTP_METHOD_GET && files->find(pagePath(url)),
         };
         if (auto refused = guard->refusal(request))
             return Reply::text(403, *refused);
@@ -323,19 +322,16 @@ struct ViewerServer::Impl {
             return Reply::text(405, std::string(method) + " is not served");
         if (!lengths.empty() && std::strtoull(lengths.front().c_str(), nullptr, 10) > limits::maxBodyBytes)
             return Reply::text(413, "a request body is at most 16 KiB");
-        // Kept for the page's own requests after the first one.
-        exchange.cookie = guard->tokenCookieFor(request);
         return std::nullopt;
     }
 
     MHD_Result route(MHD_Connection* connection, const std::string_view url, const std::string_view method, Exchange& exchange)
     {
         const bool get = method == MHD_HTTP_METHOD_GET || method == MHD_HTTP_METHOD_HEAD;
-        const std::string path = url == "/" ? "index.html" : std::string(url.substr(1));
-        if (const PageFile* file = get ? files->find(path) : nullptr) {
+        if (const PageFile* file = get ? files->find(pagePath(url)) : nullptr) {
             const bool kept = etagMatches(header(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH).value_or(""), file->etag);
             static const auto nothing = std::make_shared<const std::string>();
-            Reply reply { kept ? 304u : 200u, file->type, { kept ? nothing : file->body }, exchange.cookie };
+            Reply reply { kept ? 304u : 200u, file->type, { kept ? nothing : file->body } };
             reply.etag = file->etag;
             return send(connection, reply);
         }
@@ -360,7 +356,7 @@ struct ViewerServer::Impl {
             return thumbnailBatch(connection, exchange, query);
         if (get) {
             if (auto answer = answerMapRequest(url, query, mapTiles))
-                return send(connection, { answer->status, answer->type, { std::make_shared<const std::string>(std::move(answer->body)) }, {} });
+                return send(connection, { answer->status, answer->type, { std::make_shared<const std::string>(std::move(answer->body)) } });
         }
         return send(connection, Reply::text(404, "no " + std::string(url) + " here"));
     }
@@ -391,7 +387,7 @@ struct ViewerServer::Impl {
             renderer.render(index, box, [answer](const PhotoRenderer::Result& result) {
                 if (!result.image)
                     return answer(Reply::text(422, result.error));
-                answer({ 200, result.image->contentType, { bytesOf(result.image) }, {} });
+                answer({ 200, result.image->contentType, { bytesOf(result.image) } });
             });
         });
     }
@@ -422,7 +418,7 @@ struct ViewerServer::Impl {
                     if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) > 1)
                         return; // the last thumbnail's answer sends the response
                     FormBody body = thumbnailBatchBody(batch.first, gathering->results);
-                    answer({ 200, std::move(body.contentType), std::move(body.pieces), {} });
+                    answer({ 200, std::move(body.contentType), std::move(body.pieces) });
                 });
         });
     }
@@ -459,7 +455,8 @@ struct ViewerServer::Impl {
     bool loopback = true;
     int listenFd = -1;
     std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>();
-    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections };
+    RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections,
+        limits::maxConnections - limits::spareConnections };
     UiQueue ui;
     MHD_Daemon* daemon = nullptr;
     std::optional<std::string> mapTiles;

@@ -20,7 +20,7 @@ const quorixMap = (() => {
   const droppedPins = new Set(); // pins already dropped on the map on screen
 
   function fetchJson(url) {
-    return fetch(url).then(response => {
+    return viewerAccess.ask(url).then(response => {
       if (!response.ok) throw new Error(url + ': ' + response.status);
       return response.json();
     });
@@ -50,7 +50,7 @@ const quorixMap = (() => {
   // compresses nothing on the fly); the browser inflates it.
   function loadBasemap() {
     if (!basemap) {
-      basemap = fetch('/basemap.json.gz').then(response => {
+      basemap = viewerAccess.ask('/basemap.json.gz').then(response => {
         if (!response.ok) throw new Error('/basemap.json.gz: ' + response.status);
         return new Response(response.body.pipeThrough(new DecompressionStream('gzip'))).json();
       }).then(data => data.levels.map(decodeLevel));
@@ -161,8 +161,21 @@ const quorixMap = (() => {
 
     loadSettings().then(({ tiles }) => {
       if (tiles) {
-        L.tileLayer(tiles, { maxZoom, attribution: '' }).addTo(map);
+        const layer = L.tileLayer(tiles, { maxZoom, attribution: '' }).addTo(map);
         element.dataset.basemap = 'tiles';
+        // A tile server that answers no tile leaves the basemap, and a caption saying why.
+        let loaded = false;
+        layer.on('tileload', () => { loaded = true; });
+        layer.on('tileerror', () => {
+          if (loaded || element.dataset.basemap !== 'tiles') return;
+          element.dataset.basemap = 'falling back';
+          map.removeLayer(layer);
+          element.append(node('div', 'map-tiles-failed', 'The map tiles could not be loaded: the basemap is shown'));
+          loadBasemap().then(levels => {
+            addBasemap(map, levels);
+            element.dataset.basemap = 'ready';
+          }).catch(error => { element.dataset.basemap = 'failed: ' + error.message; });
+        });
         return;
       }
       return loadBasemap().then(levels => {

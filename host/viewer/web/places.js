@@ -32,7 +32,7 @@ const placesMap = (() => {
     const image = document.createElement('img');
     image.alt = '';
     image.draggable = false;
-    image.src = `/thumbnail/${s.photo}?size=${thumbnailSize(cluster.frame)}`;
+    viewerAccess.loadImage(image, `/thumbnail/${s.photo}?size=${thumbnailSize(cluster.frame)}`);
     element.append(image);
     if (s.count > 1) {
       const count = document.createElement('span');

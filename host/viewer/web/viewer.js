@@ -28,7 +28,7 @@ function pageText(english, ...values) {
 // forms a script is drawn with) and the words written into index.html.
 async function loadTexts() {
   try {
-    const response = await fetch('/page-texts');
+    const response = await viewerAccess.ask('/page-texts');
     if (!response.ok) return;
     const answer = await response.json();
     pageTexts = answer.texts || {};
@@ -42,7 +42,7 @@ async function loadTexts() {
 // ---- talking to the viewer ----------------------------------------------
 
 async function refresh() {
-  const response = await fetch('/snapshot');
+  const response = await viewerAccess.ask('/snapshot');
   snapshot = await response.json();
   draw();
 }
@@ -63,12 +63,12 @@ function send(line) {
   commands = commands.then(async () => {
     const table = scrolledTable();
     if (table) {
-      await fetch('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: 'scroll ' + Math.round(table.scrollTop) })
+      await viewerAccess.ask('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: 'scroll ' + Math.round(table.scrollTop) })
         .catch(() => {});
       table.dataset.offset = String(Math.round(table.scrollTop));
     }
     try {
-      const response = await fetch('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: line });
+      const response = await viewerAccess.ask('/command', { method: 'POST', headers: { 'Content-Type': 'text/plain' }, body: line });
       const answer = response.ok ? await response.json() : { ok: false, error: await response.text() };
       statusEl.textContent = answer.ok ? '' : line + ': ' + answer.error;
     } catch (error) {
@@ -265,7 +265,7 @@ function drawItem(item, origin, context) {
       element.classList.add('tile');
       const image = node('img', 'photo');
       image.alt = item.label;
-      image.src = '/photo/' + context.photo.index;
+      viewerAccess.showImage(image, '/photo/' + context.photo.index);
       image.draggable = false;
       // A photo the viewer cannot decode is said so, as the album says it,
       // instead of the browser's broken-image icon.
