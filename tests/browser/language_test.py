@@ -36,7 +36,8 @@ class Language(PageTest):
             const tile = document.querySelector('#screen .tile');
             if (!tile) return null;
             const image = tile.querySelector('img.photo');
-            if (image) return !image.complete ? null : image.naturalWidth ? 'photo' : 'broken';
+            // A picture the page is still fetching has no address yet.
+            if (image) return !image.complete || !image.currentSrc ? null : image.naturalWidth ? 'photo' : 'broken';
             const placeholder = tile.querySelector('.photo.undecodable');
             if (!placeholder) return null;
             // The words must be what a person sees at the middle of the photo.
