@@ -1,7 +1,5 @@
 #include "WAlbumViewController.h"
 
-#include "WPhotosAppController.h"
-
 #include "foundation/NSString.h"
 
 QX_DEFINE_CLASS(WAlbumViewController)
@@ -12,11 +10,10 @@ QX_DEFINE_CLASS(WAlbumViewController)
     b.method<&WAlbumViewController::showPlaces>("showPlaces:");
 }
 
-WAlbumViewController* WAlbumViewController::initWithNamesApp(std::vector<std::string> names, WPhotosAppController* app)
+WAlbumViewController* WAlbumViewController::initWithNames(std::vector<std::string> names)
 {
     initWithNibNameBundle(nullptr, nullptr);
     names_ = std::move(names);
-    app_ = app;
     setTitle("Photos"_ns.get());
     navigationItem()->setRightBarButtonItem(
         UIBarButtonItem::itemWithTitle("Places"_ns.get(), UIBarButtonItemStyleBordered, this, sel_registerName("showPlaces:")).get());
@@ -43,8 +40,8 @@ void WAlbumViewController::viewDidLayoutSubviews()
 
 void WAlbumViewController::albumGridDidSelectPhotoAtIndex(WAlbumGridView*, NSInteger index)
 {
-    if (auto* app = app_.get())
-        app->openViewer(index);
+    if (auto* delegate = delegate_.get())
+        objc::send(delegate, "albumViewController:didSelectPhotoAtIndex:", this, index);
 }
 
 void WAlbumViewController::showPlaces(id)
