@@ -46,6 +46,6 @@ void WAlbumViewController::albumGridDidSelectPhotoAtIndex(WAlbumGridView*, NSInt
 
 void WAlbumViewController::showPlaces(id)
 {
-    if (auto* app = app_.get())
-        app->showPlaces();
+    if (auto* delegate = delegate_.get())
+        objc::send(delegate, "albumViewControllerShowPlaces:", this);
 }

@@ -10,7 +10,7 @@
 // The album the viewer opens from: every photo as a square thumbnail in a
 // scrolling grid (WAlbumGridView). A tap on a thumbnail sends
 // `albumViewController:didSelectPhotoAtIndex:` to the delegate, which opens
-// the photo.
+// the photo; the bar's Places item sends it `albumViewControllerShowPlaces:`.
 class WAlbumViewController : public UIViewController {
     QX_OBJECT(WAlbumViewController, UIViewController)
 public:

@@ -16,6 +16,7 @@ QX_DEFINE_CLASS(WPhotosAppController)
 {
     b.method<&WPhotosAppController::photoViewerDidFinish>("photoViewerDidFinish:");
     b.method<&WPhotosAppController::albumViewControllerDidSelectPhotoAtIndex>("albumViewController:didSelectPhotoAtIndex:");
+    b.method<&WPhotosAppController::albumViewControllerShowPlaces>("albumViewControllerShowPlaces:");
 }
 
 namespace {
@@ -47,6 +48,8 @@ void WPhotosAppController::start() { UIApplication::sharedApplication()->setRoot
 NSUInteger WPhotosAppController::photoCount() const { return photos_->count(); }
 
 void WPhotosAppController::albumViewControllerDidSelectPhotoAtIndex(WAlbumViewController*, NSInteger index) { openViewer(index); }
+
+void WPhotosAppController::albumViewControllerShowPlaces(WAlbumViewController*) { showPlaces(); }
 
 void WPhotosAppController::openViewer(NSInteger index)
 {

@@ -62,6 +62,7 @@ public:
     void photoViewerDidFinish(id viewer);
     // The album's delegate message: the person tapped a photo's thumbnail.
     void albumViewControllerDidSelectPhotoAtIndex(WAlbumViewController* album, NSInteger index);
+    void albumViewControllerShowPlaces(WAlbumViewController* album);
 
 protected:
     WPhotosAppController() = default;
