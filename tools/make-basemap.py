@@ -26,6 +26,8 @@ import math
 import os
 import sys
 
+from topojson import decoded_arcs
+
 # (file, the first zoom level it is drawn at): the coarse one for the world
 # and continents, the detailed one for a country and closer.
 LEVELS = [('countries-50m.json', 0), ('countries-10m.json', 5)]
@@ -43,21 +45,6 @@ def polygons_of(geometry):
     if geometry['type'] == 'MultiPolygon':
         return geometry['arcs']
     return []
-
-
-def decoded_arcs(topology):
-    """Every arc as a list of (longitude, latitude)."""
-    (sx, sy), (tx, ty) = topology['transform']['scale'], topology['transform']['translate']
-    arcs = []
-    for arc in topology['arcs']:
-        x = y = 0
-        points = []
-        for dx, dy in arc:
-            x += dx
-            y += dy
-            points.append((x * sx + tx, y * sy + ty))
-        arcs.append(points)
-    return arcs
 
 
 def joined(arcs, references):

@@ -14,6 +14,8 @@ import re
 import sys
 import zlib
 
+from topojson import decoded_arcs
+
 
 def header_constant(header, name):
     """The value of `constexpr int NAME = VALUE;` in the header's text."""
@@ -37,17 +39,7 @@ def read_layout(header_path):
 
 
 def rings(topology):
-    scale_x, scale_y = topology['transform']['scale']
-    shift_x, shift_y = topology['transform']['translate']
-    arcs = []
-    for arc in topology['arcs']:
-        x = y = 0
-        points = []
-        for dx, dy in arc:
-            x += dx
-            y += dy
-            points.append((x * scale_x + shift_x, y * scale_y + shift_y))
-        arcs.append(points)
+    arcs = decoded_arcs(topology)
     for geometry in topology['objects']['land']['geometries']:
         polygons = [geometry['arcs']] if geometry['type'] == 'Polygon' else geometry['arcs']
         for polygon in polygons:
