@@ -81,9 +81,10 @@ function send(line) {
 
 // ---- drawing --------------------------------------------------------------
 
-// Every text drawn is set apart with dir=auto: a name or a value read from a
+// Every text drawn is isolated with dir=auto: a name or a value read from a
 // file may hold characters that reorder text (an override, an isolate, a
-// mark), and an isolated box reorders only itself, never the words around it.
+// mark) or be written right to left; an isolated box takes its direction
+// from its own first letter and reorders only itself, never its neighbours.
 function node(tag, className, text) {
   const element = document.createElement(tag);
   if (className) element.className = className;
