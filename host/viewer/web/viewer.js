@@ -81,11 +81,25 @@ function send(line) {
 
 // ---- drawing --------------------------------------------------------------
 
+// Every text drawn is isolated with dir=auto: a name or a value read from a
+// file may hold characters that reorder text (an override, an isolate, a
+// mark) or be written right to left; an isolated box takes its direction
+// from its own first letter and reorders only itself, never its neighbours.
 function node(tag, className, text) {
   const element = document.createElement(tag);
   if (className) element.className = className;
-  if (text !== undefined && text !== '') element.textContent = text;
+  if (text !== undefined && text !== '') {
+    element.textContent = text;
+    element.dir = 'auto';
+  }
   return element;
+}
+
+// pageText as nodes, each value in its own <bdi>, for a sentence that
+// carries names: "to {0}: {1}" stays in its order whatever the names hold.
+function pageNodes(english, ...values) {
+  const text = pageTexts[english] || english;
+  return text.split(/\{(\d+)\}/).map((piece, i) => i % 2 ? node('bdi', '', String(values[Number(piece)])) : piece);
 }
 
 // Places `element` at the snapshot's frame, relative to `origin` (the
@@ -394,10 +408,16 @@ function draw() {
   fit();
 
   const system = snapshot.system;
-  document.getElementById('pasteboard').textContent = system.pasteboard === null ? pageText('(empty)') : system.pasteboard;
+  const pasteboard = document.getElementById('pasteboard');
+  pasteboard.textContent = system.pasteboard === null ? pageText('(empty)') : system.pasteboard;
+  pasteboard.dir = 'auto';
   document.getElementById('opened').replaceChildren(...system.opened.map(url => node('li', '', url)));
-  document.getElementById('mails').replaceChildren(...system.mails.map(mail =>
-    node('li', '', pageText('to {0}: {1}', mail.to.join(', '), mail.subject) + (mail.handed ? '' : ' ' + pageText('(no mail program)')))));
+  document.getElementById('mails').replaceChildren(...system.mails.map(mail => {
+    const line = node('li');
+    line.append(...pageNodes('to {0}: {1}', mail.to.join(', '), mail.subject));
+    if (!mail.handed) line.append(' ' + pageText('(no mail program)'));
+    return line;
+  }));
   const photo = snapshot.photo;
   document.getElementById('photo-count').textContent = photo ? pageText('Photo {0} of {1}', photo.position + 1, photo.count) : pageText('The album');
   document.body.dataset.draws = String(++drawCount);
