@@ -4,7 +4,8 @@ namespace places {
 
 // Natural Earth's land at 1:10m in cells of 1/20 degree (about 5.5 km north
 // to south), one bit each, row by row from the north, made at build time by
-// tools/make-land-mask.py. Each band of landMaskBandRows rows is
+// tools/make-land-mask.py, which reads the two constants below from this
+// header (and checks them in what it writes). Each band of landMaskBandRows rows is
 // zlib-compressed on its own: band i is the bytes from landMaskBandOffsets[i]
 // to landMaskBandOffsets[i + 1].
 constexpr int landMaskCellsPerDegree = 20;

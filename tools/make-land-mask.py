@@ -3,18 +3,37 @@
 cells of 1/20 degree, one bit each (1: some land at the cell's middle row),
 and writes it zlib-compressed, in bands of rows, into a C++ source, so the
 place lookup can tell a position at sea without any file to find at run time.
-Usage: make-land-mask.py WORLD-ATLAS-FOLDER OUTPUT.cpp"""
+The cell size and the band's rows are read from LandMask.h, the one place
+they are written, so the lookup and the data cannot disagree.
+Usage: make-land-mask.py WORLD-ATLAS-FOLDER LANDMASK.h OUTPUT.cpp"""
 
 import json
 import math
 import os
+import re
 import sys
 import zlib
 
-CELLS_PER_DEGREE = 20
-WIDTH = 360 * CELLS_PER_DEGREE
-HEIGHT = 180 * CELLS_PER_DEGREE
-BAND_ROWS = 10  # half a degree of latitude; must match LandMask.h
+
+def header_constant(header, name):
+    """The value of `constexpr int NAME = VALUE;` in the header's text."""
+    found = re.search(r'constexpr\s+int\s+' + name + r'\s*=\s*(\d+)\s*;', header)
+    if not found:
+        sys.exit(f'make-land-mask.py: no constant {name} in the header')
+    return int(found.group(1))
+
+
+CELLS_PER_DEGREE = WIDTH = HEIGHT = BAND_ROWS = 0
+
+
+def read_layout(header_path):
+    global CELLS_PER_DEGREE, WIDTH, HEIGHT, BAND_ROWS
+    with open(header_path) as source:
+        header = source.read()
+    CELLS_PER_DEGREE = header_constant(header, 'landMaskCellsPerDegree')
+    BAND_ROWS = header_constant(header, 'landMaskBandRows')
+    WIDTH = 360 * CELLS_PER_DEGREE
+    HEIGHT = 180 * CELLS_PER_DEGREE
 
 
 def rings(topology):
@@ -79,10 +98,11 @@ def mask(topology):
 
 
 def main():
-    if len(sys.argv) != 3:
-        sys.stderr.write('usage: make-land-mask.py WORLD-ATLAS-FOLDER OUTPUT.cpp\n')
+    if len(sys.argv) != 4:
+        sys.stderr.write('usage: make-land-mask.py WORLD-ATLAS-FOLDER LANDMASK.h OUTPUT.cpp\n')
         return 2
-    folder, output = sys.argv[1:]
+    folder, header, output = sys.argv[1:]
+    read_layout(header)
     with open(os.path.join(folder, 'countries-10m.json')) as source:
         bits = mask(json.load(source))
     # Each band of rows compressed on its own, so a lookup inflates only the
@@ -101,6 +121,10 @@ def main():
         lines.append('    ' + ','.join(str(b) for b in data[start:start + 24]) + ',')
     lines += ['};', '', 'const unsigned long landMaskBandOffsets[] = {',
               '    ' + ','.join(str(o) for o in offsets) + ',', '};', '',
+              '// Drawn with the layout below: a header changed since fails here.',
+              f'static_assert(landMaskCellsPerDegree == {CELLS_PER_DEGREE} && landMaskBandRows == {BAND_ROWS});',
+              f'static_assert(sizeof landMaskBandOffsets / sizeof *landMaskBandOffsets'
+              f' == 180 * landMaskCellsPerDegree / landMaskBandRows + 1);', '',
               '} // namespace places', '']
     temporary = output + '.tmp'
     with open(temporary, 'w') as out:
