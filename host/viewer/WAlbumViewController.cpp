@@ -1,7 +1,5 @@
 #include "WAlbumViewController.h"
 
-#include "WPhotosAppController.h"
-
 #include "foundation/NSString.h"
 
 QX_DEFINE_CLASS(WAlbumViewController)
@@ -11,11 +9,10 @@ QX_DEFINE_CLASS(WAlbumViewController)
     b.method<&WAlbumViewController::albumGridDidSelectPhotoAtIndex>("albumGrid:didSelectPhotoAtIndex:");
 }
 
-WAlbumViewController* WAlbumViewController::initWithNamesApp(std::vector<std::string> names, WPhotosAppController* app)
+WAlbumViewController* WAlbumViewController::initWithNames(std::vector<std::string> names)
 {
     initWithNibNameBundle(nullptr, nullptr);
     names_ = std::move(names);
-    app_ = app;
     setTitle("Photos"_ns.get());
     return this;
 }
@@ -40,6 +37,6 @@ void WAlbumViewController::viewDidLayoutSubviews()
 
 void WAlbumViewController::albumGridDidSelectPhotoAtIndex(WAlbumGridView*, NSInteger index)
 {
-    if (auto* app = app_.get())
-        app->openViewer(index);
+    if (auto* delegate = delegate_.get())
+        objc::send(delegate, "albumViewController:didSelectPhotoAtIndex:", this, index);
 }

@@ -7,15 +7,17 @@
 #include <string>
 #include <vector>
 
-class WPhotosAppController;
-
 // The album the viewer opens from: every photo as a square thumbnail in a
-// scrolling grid (WAlbumGridView). A tap on a thumbnail opens the viewer on
-// that photo.
+// scrolling grid (WAlbumGridView). A tap on a thumbnail sends
+// `albumViewController:didSelectPhotoAtIndex:` to the delegate, which opens
+// the photo.
 class WAlbumViewController : public UIViewController {
     QX_OBJECT(WAlbumViewController, UIViewController)
 public:
-    WAlbumViewController* initWithNamesApp(std::vector<std::string> names, WPhotosAppController* app);
+    WAlbumViewController* initWithNames(std::vector<std::string> names);
+
+    NSObject* delegate() const { return delegate_.get(); }
+    void setDelegate(NSObject* delegate) { delegate_ = delegate; }
 
     void viewDidLoad();
     void viewDidLayoutSubviews();
@@ -30,6 +32,6 @@ protected:
 
 private:
     std::vector<std::string> names_;
-    objc::WeakRef<WPhotosAppController> app_;
+    objc::WeakRef<NSObject> delegate_;
     Ref<WAlbumGridView> grid_;
 };

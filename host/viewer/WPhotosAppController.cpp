@@ -13,6 +13,7 @@
 QX_DEFINE_CLASS(WPhotosAppController)
 {
     b.method<&WPhotosAppController::photoViewerDidFinish>("photoViewerDidFinish:");
+    b.method<&WPhotosAppController::albumViewControllerDidSelectPhotoAtIndex>("albumViewController:didSelectPhotoAtIndex:");
 }
 
 namespace {
@@ -32,7 +33,8 @@ WPhotosAppController* WPhotosAppController::initWithViewerClassPaths(Class viewe
     }
     photos_ = photos;
     auto album = objc::create<WAlbumViewController>("init");
-    album->initWithNamesApp(std::move(names), this);
+    album->initWithNames(std::move(names));
+    album->setDelegate(this);
     album_ = objc::create<UINavigationController>("initWithRootViewController:", album.get());
     return this;
 }
@@ -40,6 +42,8 @@ WPhotosAppController* WPhotosAppController::initWithViewerClassPaths(Class viewe
 void WPhotosAppController::start() { UIApplication::sharedApplication()->setRootViewController(album_); }
 
 NSUInteger WPhotosAppController::photoCount() const { return photos_->count(); }
+
+void WPhotosAppController::albumViewControllerDidSelectPhotoAtIndex(WAlbumViewController*, NSInteger index) { openViewer(index); }
 
 void WPhotosAppController::openViewer(NSInteger index)
 {

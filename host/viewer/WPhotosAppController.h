@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class WAlbumViewController;
+
 // The application: its photos, the album it starts from and the full-screen
 // viewer of its generation, opened on one photo and closed again. The viewer
 // class is found by name, as the generation's framework provides it.
@@ -45,6 +47,8 @@ public:
 
     // The viewer's delegate message: the person closed it, or removed its last photo.
     void photoViewerDidFinish(id viewer);
+    // The album's delegate message: the person tapped a photo's thumbnail.
+    void albumViewControllerDidSelectPhotoAtIndex(WAlbumViewController* album, NSInteger index);
 
 protected:
     WPhotosAppController() = default;
