@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include <sys/single_threaded.h>
+
 QX_DEFINE_CLASS(NSBundle)
 {
     b.method<&NSBundle::localizedStringForKey>("localizedStringForKey:value:table:");
@@ -290,28 +292,20 @@ std::string NSBundle::localizedString(std::string_view key, std::string_view val
 
 Ref<NSString> NSBundle::localizedStringObject(std::string_view key, std::string_view value, std::string_view tableName) const
 {
-    // One key for the three parts, joined by NULs and built on the stack;
-    // parts that hold a NUL themselves (never a real label) or that are
-    // unusually long are looked up without the cache.
-    auto holdsNul = [](std::string_view part) { return part.find('\0') != std::string_view::npos; };
-    std::array<char, 256> buffer;
-    const size_t length = tableName.size() + key.size() + value.size() + 2;
-    if (length > buffer.size() || holdsNul(key) || holdsNul(value) || holdsNul(tableName))
-        return NSString::stringWithUTF8String(localizedString(key, value, tableName));
-    char* end = std::copy(tableName.begin(), tableName.end(), buffer.data());
-    *end++ = '\0';
-    end = std::copy(key.begin(), key.end(), end);
-    *end++ = '\0';
-    std::copy(value.begin(), value.end(), end);
-    const std::string_view cacheKey(buffer.data(), length);
+    // Found by views of the three texts and their hash, made once: a label
+    // found copies nothing.
+    const foundation::LabelView wanted(tableName, key, value);
     {
-        std::lock_guard guard(lock_);
-        if (auto found = stringObjects_.find(cacheKey); found != stringObjects_.end())
+        // While the process has one thread nothing else can reach the cache.
+        std::unique_lock guard(lock_, std::defer_lock);
+        if (!__libc_single_threaded)
+            guard.lock();
+        if (auto found = stringObjects_.find(wanted); found != stringObjects_.end())
             return found->second;
     }
     auto text = NSString::stringWithUTF8String(localizedString(key, value, tableName));
     std::lock_guard guard(lock_);
-    return stringObjects_.emplace(std::string(cacheKey), text).first->second;
+    return stringObjects_.try_emplace(foundation::LabelKey(wanted), text).first->second;
 }
 
 Ref<NSString> NSBundle::localizedStringForKey(const NSString* key, const NSString* value, const NSString* tableName) const

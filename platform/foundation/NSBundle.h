@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/NSString.h"
+#include "foundation/LabelKey.h"
 #include "foundation/StringsFile.h"
 #include "runtime/ClassDefinition.h"
 
@@ -60,5 +61,5 @@ private:
     mutable std::map<std::string, std::optional<foundation::StringsTable>, std::less<>> tables_;
     mutable std::optional<std::vector<std::string>> searchOrder_;
     // Strings already made by localizedStringObject, by table, key and value.
-    mutable TextMap<Ref<NSString>> stringObjects_;
+    mutable FlatMap<foundation::LabelKey, Ref<NSString>, foundation::LabelKeyHash, foundation::LabelKeyEqual> stringObjects_;
 };

@@ -54,7 +54,7 @@ private:
     // dictionaries have none.
     void buildIndex();
 
-    FlatMap<std::string_view, const Entry*> index_;
+    FlatMap<std::string_view, const Entry*, TextHash> index_;
 };
 
 class NSMutableDictionary : public NSDictionary {

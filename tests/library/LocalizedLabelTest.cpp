@@ -49,6 +49,8 @@ TEST(LocalizedLabels, ManyKeysKeepTheirOwnTextsAndFollowANewStringsTable)
         EXPECT_EQ(labels(), translated);
         EXPECT_EQ(QXLocalizedString("absent", "Fallback")->str(), "Fallback");
         EXPECT_EQ(QXLocalizedString("absent")->str(), "absent") << "a fallback answers for its own lookup only";
+        EXPECT_EQ(QXLocalizedString("absent", "One")->str(), "One");
+        EXPECT_EQ(QXLocalizedString("absent", "Two")->str(), "Two") << "fallbacks of one length are told apart";
     }
     EXPECT_EQ(labels(), keys());
 }
