@@ -13,7 +13,7 @@ packages=(
   libmicrohttpd-dev libvips-dev
   chromium chromium-driver python3-selenium fonts-dejavu-core fonts-noto-cjk
   libjs-leaflet libgweather-4-dev
-  nlohmann-json3-dev libcli11-dev
+  nlohmann-json3-dev libcli11-dev libboost1.81-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales util-linux
   dpkg-dev file groff-base bash-completion

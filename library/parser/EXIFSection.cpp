@@ -24,10 +24,10 @@ enum class Form {
 };
 
 struct ExifRow {
-    QXLiteralKey label;
+    std::string_view label;
     std::string_view key;
     Form form;
-    QXLiteralKey argument; // "" when the form takes none
+    std::string_view argument; // "" when the form takes none
 };
 
 // The rows in display order, whatever order the dictionary keeps.
@@ -88,7 +88,7 @@ const std::array<SEL, std::size(kExifRows)>& vocabularySelectors()
         std::array<SEL, std::size(kExifRows)> made;
         for (size_t i = 0; i < made.size(); ++i) {
             if (kExifRows[i].form == Form::Vocabulary)
-                made[i] = SEL(kExifRows[i].argument.text());
+                made[i] = SEL(kExifRows[i].argument);
         }
         return made;
     }();
@@ -119,7 +119,7 @@ void QXParser::getEXIFInfo(const NSDictionary* properties)
             value = localizedFormat(row.argument, entry);
             break;
         case Form::FixedFormat:
-            value = NSString::stringWithFormat(row.argument.text(), entry);
+            value = NSString::stringWithFormat(row.argument, entry);
             break;
         case Form::List:
             // A single value where a list belongs reads as a one-element list.

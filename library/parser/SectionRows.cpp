@@ -5,17 +5,17 @@
 
 namespace quorix::parser {
 
-void addRow(NSMutableArray* rows, QXLiteralKey labelKey, const NSObject* value)
+void addRow(NSMutableArray* rows, std::string_view labelKey, const NSObject* value)
 {
     if (!value)
         return;
-    if (auto row = QXRow::rowTakingLabel(QXLocalizedLabel(labelKey), value))
+    if (auto row = QXRow::rowTakingLabel(QXLocalizedString(labelKey), value))
         rows->addObject(std::move(row));
 }
 
-Ref<NSString> localizedFormat(QXLiteralKey format, const NSObject* value)
+Ref<NSString> localizedFormat(std::string_view format, const NSObject* value)
 {
-    return NSString::stringWithFormat(QXLocalizedLabel(format)->str(), value);
+    return NSString::stringWithFormat(QXLocalizedString(format)->str(), value);
 }
 
 } // namespace quorix::parser

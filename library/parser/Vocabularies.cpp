@@ -180,7 +180,7 @@ std::optional<int> wrappedCode(double value)
     return static_cast<int32_t>(static_cast<uint32_t>(remainder));
 }
 
-Ref<NSString> localized(const Entry& entry) { return QXLocalizedLabel(entry.key, entry.fallback); }
+Ref<NSString> localized(const Entry& entry) { return QXLocalizedString(entry.key, entry.fallback); }
 
 } // namespace
 
@@ -240,7 +240,7 @@ Ref<NSString> flashText(const NSObject* value)
         return localized(*entry);
     // Unsigned arithmetic keeps the bit test defined for negative codes.
     bool fired = (static_cast<unsigned>(*code) & 1U) != 0;
-    return fired ? QXLocalizedLabel("flash fired") : QXLocalizedLabel("did not fire");
+    return fired ? QXLocalizedString("flash fired") : QXLocalizedString("did not fire");
 }
 
 } // namespace quorix::vocabulary

@@ -15,8 +15,8 @@ namespace quorix::vocabulary {
 
 struct Entry {
     int code;
-    QXLiteralKey key;
-    QXLiteralKey fallback;
+    std::string_view key;
+    std::string_view fallback;
 };
 
 using Table = std::span<const Entry>;

@@ -2,7 +2,6 @@
 
 #include "foundation/NSString.h"
 #include "foundation/StringsFile.h"
-#include "runtime/MixedSlot.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
+
+#include <sys/single_threaded.h>
 
 QX_DEFINE_CLASS(NSBundle)
 {
@@ -284,8 +285,6 @@ void NSBundle::flushLocalizationCache()
     tables_.clear();
     searchOrder_.reset();
     stringObjects_.clear();
-    recentLookups_.fill({});
-    generation_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 // Called with lock_ held. The first localization folder whose copy of the
@@ -320,67 +319,22 @@ std::string NSBundle::localizedString(std::string_view key, std::string_view val
     return std::string(value.empty() ? key : value);
 }
 
-namespace {
-
-// Whether the joined cache key "TABLE\0KEY\0VALUE" holds these three parts.
-bool joinedKeyHolds(std::string_view joined, std::string_view table, std::string_view key, std::string_view value)
-{
-    auto holdsAt = [&](size_t at, std::string_view part) { return part.empty() || std::memcmp(joined.data() + at, part.data(), part.size()) == 0; };
-    return joined.size() == table.size() + key.size() + value.size() + 2 && holdsAt(0, table)
-        && holdsAt(table.size() + 1, key) && holdsAt(table.size() + key.size() + 2, value);
-}
-
-} // namespace
-
 Ref<NSString> NSBundle::localizedStringObject(std::string_view key, std::string_view value, std::string_view tableName) const
 {
-    // The key's address picks a run of a few slots; a new entry takes the
-    // run's first empty slot, or its first one when all are taken.
-    constexpr size_t kRun = 4;
-    const size_t home = objc::mixedSlot(reinterpret_cast<uintptr_t>(key.data()), 8);
-    RecentLookup* recent = nullptr;
+    // Found by views of the three texts and their hash, made once: a label
+    // found copies nothing.
+    const foundation::LabelView wanted(tableName, key, value);
     {
-        // The same address may hold other text by now: the texts decide.
-        std::lock_guard guard(lock_);
-        for (size_t i = 0; i < kRun; ++i) {
-            RecentLookup& slot = recentLookups_[(home + i) % recentLookups_.size()];
-            if (!slot.entry) {
-                recent = recent ? recent : &slot;
-                continue;
-            }
-            if (slot.key.data() == key.data() && slot.value.data() == value.data() && slot.table.data() == tableName.data()
-                && joinedKeyHolds(slot.entry->first, tableName, key, value))
-                return slot.entry->second;
-        }
-    }
-    if (!recent)
-        recent = &recentLookups_[home];
-    // One key for the three parts, joined by NULs and built on the stack;
-    // parts that hold a NUL themselves (never a real label) or that are
-    // unusually long are looked up without the cache.
-    auto holdsNul = [](std::string_view part) { return part.find('\0') != std::string_view::npos; };
-    std::array<char, 256> buffer;
-    const size_t length = tableName.size() + key.size() + value.size() + 2;
-    if (length > buffer.size() || holdsNul(key) || holdsNul(value) || holdsNul(tableName))
-        return NSString::stringWithUTF8String(localizedString(key, value, tableName));
-    char* end = std::copy(tableName.begin(), tableName.end(), buffer.data());
-    *end++ = '\0';
-    end = std::copy(key.begin(), key.end(), end);
-    *end++ = '\0';
-    std::copy(value.begin(), value.end(), end);
-    const std::string_view cacheKey(buffer.data(), length);
-    auto remember = [&](const auto& entry) {
-        *recent = RecentLookup { key, value, tableName, &entry };
-        return entry.second;
-    };
-    {
-        std::lock_guard guard(lock_);
-        if (auto found = stringObjects_.find(cacheKey); found != stringObjects_.end())
-            return remember(*found);
+        // While the process has one thread nothing else can reach the cache.
+        std::unique_lock guard(lock_, std::defer_lock);
+        if (!__libc_single_threaded)
+            guard.lock();
+        if (auto found = stringObjects_.find(wanted); found != stringObjects_.end())
+            return found->second;
     }
     auto text = NSString::stringWithUTF8String(localizedString(key, value, tableName));
     std::lock_guard guard(lock_);
-    return remember(*stringObjects_.emplace(std::string(cacheKey), text).first);
+    return stringObjects_.try_emplace(foundation::LabelKey(wanted), text).first->second;
 }
 
 Ref<NSString> NSBundle::localizedStringForKey(const NSString* key, const NSString* value, const NSString* tableName) const

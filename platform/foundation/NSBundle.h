@@ -1,18 +1,15 @@
 #pragma once
 
 #include "foundation/NSString.h"
+#include "foundation/LabelKey.h"
 #include "foundation/StringsFile.h"
 #include "runtime/ClassDefinition.h"
 
-#include <array>
-#include <atomic>
-#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // An application bundle: where its resources live and its localized strings.
@@ -62,9 +59,6 @@ public:
     // Forgets loaded tables, so the next lookup reads the environment and the
     // files again.
     void flushLocalizationCache();
-    // Counts the flushes: a text looked up at one count stays the answer for
-    // its key until the count moves, so a caller may keep it that long.
-    uint64_t localizationGeneration() const { return generation_.load(std::memory_order_acquire); }
 
 protected:
     NSBundle() = default;
@@ -73,20 +67,8 @@ private:
     const foundation::StringsTable* table(std::string_view name) const;
 
     mutable std::mutex lock_;
-    std::atomic<uint64_t> generation_ { 1 };
     mutable std::map<std::string, std::optional<foundation::StringsTable>, std::less<>> tables_;
     mutable std::optional<std::vector<std::string>> searchOrder_;
     // Strings already made by localizedStringObject, by table, key and value.
-    mutable std::unordered_map<std::string, Ref<NSString>, foundation::TextHash, std::equal_to<>> stringObjects_;
-    // The entries of stringObjects_ found last, by the address of the key's
-    // text: labels are asked for by the same literals for every photo, so
-    // most lookups are answered here after comparing the texts, without
-    // hashing them. Emptied with stringObjects_.
-    struct RecentLookup {
-        std::string_view key;
-        std::string_view value;
-        std::string_view table;
-        const std::pair<const std::string, Ref<NSString>>* entry = nullptr;
-    };
-    mutable std::array<RecentLookup, 256> recentLookups_ {};
+    mutable FlatMap<foundation::LabelKey, Ref<NSString>, foundation::LabelKeyHash, foundation::LabelKeyEqual> stringObjects_;
 };

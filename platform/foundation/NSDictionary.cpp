@@ -2,7 +2,6 @@
 
 #include "foundation/NSArray.h"
 #include "foundation/NSString.h"
-#include "runtime/MixedSlot.h"
 
 #include <algorithm>
 
@@ -43,65 +42,24 @@ Ref<NSDictionary> NSDictionary::dictionaryWithDictionary(const NSDictionary* oth
     return dictionary;
 }
 
-namespace {
-
 // Fewer entries than this are found as fast by the binary search.
 constexpr size_t kFewestIndexed = 8;
-// Positions are kept in a byte.
-constexpr size_t kMostIndexed = 255;
-
-// The length and four letters spread over the key: property keys that share
-// a long start ("ExposureTime", "ExposureMode") differ further on.
-size_t keyHash(std::string_view key)
-{
-    const size_t length = key.size();
-    uint64_t mixed = length;
-    if (length > 0) {
-        auto at = [&](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(key[i])); };
-        mixed |= at(0) << 8 | at(length / 3) << 16 | at(2 * length / 3) << 24 | at(length - 1) << 32;
-    }
-    return objc::mixedSlot(mixed, 32);
-}
-
-} // namespace
 
 void NSDictionary::buildIndex()
 {
     index_.clear();
-    if (entries_.size() < kFewestIndexed || entries_.size() > kMostIndexed)
+    if (entries_.size() < kFewestIndexed)
         return;
-    size_t slots = 16;
-    while (slots < 2 * entries_.size())
-        slots *= 2;
-    index_.assign(slots, 0);
-    for (size_t position = 0; position < entries_.size(); ++position) {
-        size_t slot = keyHash(entries_[position].first) & (slots - 1);
-        while (index_[slot] != 0)
-            slot = (slot + 1) & (slots - 1);
-        index_[slot] = static_cast<uint8_t>(position + 1);
-    }
-}
-
-// Part of every lookup of an indexed dictionary: made one with it, so a
-// lookup saves and restores its registers once.
-[[gnu::always_inline]] inline const NSDictionary::Entry* NSDictionary::findIndexed(std::string_view key) const
-{
-    const size_t mask = index_.size() - 1;
-    for (size_t slot = keyHash(key) & mask;; slot = (slot + 1) & mask) {
-        const uint8_t held = index_[slot];
-        if (held == 0)
-            return nullptr;
-        const Entry& entry = entries_[held - 1];
-        if (entry.first == key)
-            return &entry;
-    }
+    index_.reserve(entries_.size());
+    for (const Entry& entry : entries_)
+        index_.emplace(entry.first, &entry);
 }
 
 id NSDictionary::objectForKey(std::string_view key) const
 {
     if (!index_.empty()) {
-        const Entry* entry = findIndexed(key);
-        return entry ? entry->second.get() : nullptr;
+        auto found = index_.find(key);
+        return found != index_.end() ? found->second->second.get() : nullptr;
     }
     auto it = lowerBound(key);
     return it != entries_.end() && it->first == key ? it->second.get() : nullptr;

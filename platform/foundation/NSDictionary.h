@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/ClassDefinition.h"
+#include "runtime/FlatMap.h"
 
 #include <cstdint>
 #include <string>
@@ -47,15 +48,13 @@ protected:
 
 private:
     // An immutable dictionary of a few dozen entries (a photo's EXIF section,
-    // looked up key by key for each row) also finds its entries by a hash of
-    // a few letters of the key: one or two comparisons instead of six.
-    // Open addressing over one byte per slot (the entry's position + 1, 0
-    // for an empty slot), at most half full; made once, as the entries never
-    // change afterwards. Mutable dictionaries have none.
+    // looked up key by key for each row) also finds its entries by their
+    // keys' hash: one comparison instead of six. Made once, as the entries
+    // never change afterwards (the keys are views of theirs). Mutable
+    // dictionaries have none.
     void buildIndex();
-    const Entry* findIndexed(std::string_view key) const;
 
-    std::vector<uint8_t> index_;
+    FlatMap<std::string_view, const Entry*, TextHash> index_;
 };
 
 class NSMutableDictionary : public NSDictionary {

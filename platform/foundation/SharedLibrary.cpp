@@ -1,64 +1,27 @@
 #include "foundation/SharedLibrary.h"
 
+#include "foundation/ForkSharedClaims.h"
+
 #include <dlfcn.h>
 #include <errno.h>
 #include <link.h>
-#include <sys/mman.h>
 
-#include <atomic>
-#include <cstdint>
 #include <cstdio>
-#include <new>
 #include <string_view>
 
 namespace foundation {
 
 namespace {
 
-// What has been said of unusable libraries, kept in memory shared with every
-// copy of the process forked after the platform loaded (`quorix info -j`
-// describes files in such copies), so that each is said once for the whole
-// command: a slot holds the hash of a text said, zero when free. Mapped when
-// the platform loads, as a copy must inherit it; without it each process
-// says it once.
-constexpr size_t kSaidSlots = 64;
-
-std::atomic<uint64_t>* mapSaidSlots()
+// What has been said of unusable libraries, so that each is said once for
+// the whole command. Made when the platform loads, as a forked copy must
+// inherit it; never destroyed, as a library may fail while the process exits.
+ForkSharedClaims& saidLosses()
 {
-    void* page = mmap(nullptr, kSaidSlots * sizeof(std::atomic<uint64_t>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (page == MAP_FAILED)
-        return nullptr;
-    auto* slots = static_cast<std::atomic<uint64_t>*>(page);
-    for (size_t slot = 0; slot < kSaidSlots; ++slot)
-        new (&slots[slot]) std::atomic<uint64_t>(0);
-    return slots;
+    static auto* said = new ForkSharedClaims;
+    return *said;
 }
-
-std::atomic<uint64_t>* const saidSlots = mapSaidSlots();
-
-uint64_t textHash(std::string_view text)
-{
-    uint64_t hash = 1469598103934665603ULL; // FNV-1a
-    for (char c : text)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    return hash | 1; // never zero, the free slot's mark
-}
-
-// True for the first process of the command to claim `text`.
-bool claimFirstSaying(std::string_view text)
-{
-    if (!saidSlots)
-        return true;
-    const uint64_t hash = textHash(text);
-    for (size_t slot = 0; slot < kSaidSlots; ++slot) {
-        uint64_t held = 0;
-        if (saidSlots[slot].compare_exchange_strong(held, hash))
-            return true;
-        if (held == hash)
-            return false;
-    }
-    return true; // every slot taken: say it rather than lose it
-}
+[[maybe_unused]] ForkSharedClaims& madeAtLoad = saidLosses();
 
 } // namespace
 
@@ -109,7 +72,7 @@ std::string platformFolder()
 
 void reportUnusableLibrary(const char* loss, const std::string& reason)
 {
-    if (!claimFirstSaying(loss))
+    if (!saidLosses().claim(loss))
         return;
     std::fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, loss, reason.c_str());
 }

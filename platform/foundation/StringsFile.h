@@ -1,22 +1,15 @@
 #pragma once
 
-#include <functional>
+#include "runtime/FlatMap.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace foundation {
 
-// Hashes std::string and std::string_view alike, so a table is searched by a
-// view without making a string of it.
-struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
-};
-
 // A strings table: each key's text.
-using StringsTable = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
+using StringsTable = TextMap<std::string>;
 
 // Reads the platform's strings-file text form: `"key" = "value";` pairs with
 // /* */ and // comments, escapes \" \\ \' \n \t \r \Uxxxx (\uxxxx; a surrogate

@@ -2,14 +2,15 @@
 
 #include "imageio/ImageProperties.h"
 #include "imageio/RawValue.h"
+#include "runtime/FlatMap.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace imageio {
 
@@ -147,79 +148,39 @@ std::optional<PropertyValue> readValue(const RawValue& value, Kind kind)
     return std::nullopt;
 }
 
-// A table's entries by tag and by key, worked out when the program is built.
-// An entry's mapping is found by a hash of its tag into slots that no two of
-// the table's tags share (the multiplier is searched for at build time), so
-// a lookup is a multiplication and a comparison; a section's properties come
-// out in the order of their keys, the order a dictionary keeps them in.
-constexpr size_t kTagSlots = 256;
-
-constexpr size_t slotOf(uint16_t tag, uint32_t multiplier) { return (uint32_t { tag } * multiplier) >> 24; }
-static_assert(kTagSlots == size_t { 1 } << (32 - 24));
-
-template<size_t N>
-struct TableIndex {
-    uint32_t multiplier = 0;
-    std::array<uint8_t, kTagSlots> slots {}; // the mapping's position plus one; 0 for none
-    std::array<uint8_t, N> byKey {};
-};
-
-template<size_t N>
-constexpr TableIndex<N> indexOf(const Mapping (&table)[N])
-{
-    TableIndex<N> index;
-    // Odd multipliers far apart, as neighbours spread the tags alike.
-    for (uint32_t multiplier = 0x9e3779b1;; multiplier = (multiplier + 0x4a8be922u) | 1u) {
-        std::array<uint8_t, kTagSlots> slots {};
-        bool clash = false;
-        for (size_t i = 0; i < N && !clash; ++i) {
-            auto& slot = slots[slotOf(table[i].tag, multiplier)];
-            clash = slot != 0;
-            slot = static_cast<uint8_t>(i + 1);
-        }
-        if (!clash) {
-            index.multiplier = multiplier;
-            index.slots = slots;
-            break;
-        }
-    }
-    for (size_t i = 0; i < N; ++i)
-        index.byKey[i] = static_cast<uint8_t>(i);
-    std::sort(index.byKey.begin(), index.byKey.end(),
-        [&](uint8_t a, uint8_t b) { return std::string_view(table[a].key) < std::string_view(table[b].key); });
-    return index;
-}
-
-constexpr auto tiffIndex = indexOf(tiffMappings);
-constexpr auto exifIndex = indexOf(exifMappings);
-constexpr auto gpsIndex = indexOf(gpsMappings);
-
-// One table and its index.
+// A table's entries by tag and by key, worked out when the table is first
+// used; a section's properties come out in the order of their keys, the
+// order a dictionary keeps them in.
 struct Table {
     std::span<const Mapping> mappings;
-    uint32_t multiplier;
-    const std::array<uint8_t, kTagSlots>* slots;
-    std::span<const uint8_t> byKey;
+    FlatMap<uint16_t, uint8_t> positions; // by tag
+    std::vector<uint8_t> byKey;
+
+    explicit Table(std::span<const Mapping> source)
+        : mappings(source)
+    {
+        static_assert(std::size(tiffMappings) <= 256 && std::size(exifMappings) <= 256 && std::size(gpsMappings) <= 256);
+        for (size_t i = 0; i < mappings.size(); ++i) {
+            positions.emplace(mappings[i].tag, static_cast<uint8_t>(i));
+            byKey.push_back(static_cast<uint8_t>(i));
+        }
+        std::sort(byKey.begin(), byKey.end(),
+            [&](uint8_t a, uint8_t b) { return std::string_view(mappings[a].key) < std::string_view(mappings[b].key); });
+    }
 
     // The position of the tag's mapping in the table, or -1.
     int find(uint16_t tag) const
     {
-        const int slot = (*slots)[slotOf(tag, multiplier)];
-        return slot != 0 && mappings[static_cast<size_t>(slot - 1)].tag == tag ? slot - 1 : -1;
+        auto found = positions.find(tag);
+        return found != positions.end() ? found->second : -1;
     }
 };
 
-template<size_t N>
-constexpr Table tableOf(const Mapping (&mappings)[N], const TableIndex<N>& index)
-{
-    return Table { mappings, index.multiplier, &index.slots, index.byKey };
-}
-
 const Table& tableFor(Directory directory)
 {
-    static constexpr Table tiff = tableOf(tiffMappings, tiffIndex);
-    static constexpr Table exif = tableOf(exifMappings, exifIndex);
-    static constexpr Table gps = tableOf(gpsMappings, gpsIndex);
+    static const Table tiff(tiffMappings);
+    static const Table exif(exifMappings);
+    static const Table gps(gpsMappings);
     switch (directory) {
     case Directory::Image:
         return tiff;

@@ -1,5 +1,6 @@
 #include "runtime/Runtime.h"
 
+#include "runtime/MethodCache.h"
 #include "runtime/NSObject.h"
 
 #include <algorithm>
@@ -43,36 +44,8 @@ objc_method* ownMethod(Class cls, SEL sel)
 }
 
 // The generation of all method tables: a method added anywhere may change
-// what a subclass answers, so it makes every remembered lookup stale. A
-// cache slot holds a method's address in its low 48 bits (user-space
-// addresses fit) and the generation's low 16 bits above them; when those
-// bits come round again, every class's slots are emptied (see forgetLookups).
+// what a subclass answers, so it makes every remembered lookup stale.
 std::atomic<uint64_t> methodTablesGeneration { 1 };
-constexpr unsigned kGenerationShift = 48;
-constexpr uintptr_t kAddressMask = (uintptr_t(1) << kGenerationShift) - 1;
-
-uintptr_t generationTag(uint64_t generation) { return uintptr_t(generation & 0xffff) << kGenerationShift; }
-
-// The class's method cache, made on first use; of two threads that make
-// one at once, the first to install it wins and the other's is freed.
-[[gnu::noinline]] std::atomic<uintptr_t>* makeMethodCache(Class cls)
-{
-    auto* made = new std::atomic<uintptr_t>[objc_class::kMethodCacheSlots]();
-    std::atomic<uintptr_t>* installed = nullptr;
-    if (cls->methodCache.compare_exchange_strong(installed, made, std::memory_order_acq_rel))
-        return made;
-    delete[] made;
-    return installed;
-}
-
-std::atomic<uintptr_t>& cacheSlot(Class cls, SEL sel)
-{
-    std::atomic<uintptr_t>* cache = cls->methodCache.load(std::memory_order_acquire);
-    if (!cache)
-        cache = makeMethodCache(cls);
-    auto key = reinterpret_cast<uintptr_t>(sel.key());
-    return cache[((key >> 4) ^ (key >> 10)) % objc_class::kMethodCacheSlots];
-}
 
 Method lookUpMethod(Class cls, SEL sel)
 {
@@ -84,6 +57,8 @@ Method lookUpMethod(Class cls, SEL sel)
 }
 
 } // namespace
+
+objc_class::~objc_class() { delete methodCache.load(std::memory_order_relaxed); }
 
 Class objc_getClass(std::string_view name)
 {
@@ -195,18 +170,13 @@ Method class_getInstanceMethod(Class cls, SEL sel)
 {
     if (!cls)
         return nullptr;
-    const uintptr_t tag = generationTag(methodTablesGeneration.load(std::memory_order_acquire));
-    std::atomic<uintptr_t>& slot = cacheSlot(cls, sel);
-    const uintptr_t remembered = slot.load(std::memory_order_acquire);
-    // A slot may hold another selector's method (they share slots): its name decides.
-    if ((remembered & ~kAddressMask) == tag) {
-        auto* method = reinterpret_cast<Method>(remembered & kAddressMask);
-        if (method && method->name == sel)
-            return method;
-    }
+    const uint64_t generation = methodTablesGeneration.load(std::memory_order_acquire);
+    objc::MethodCache& cache = objc::MethodCache::of(cls->methodCache);
+    if (Method method = cache.find(sel, generation))
+        return method;
     Method method = lookUpMethod(cls, sel);
-    if (method && (reinterpret_cast<uintptr_t>(method) & ~kAddressMask) == 0)
-        slot.store(tag | reinterpret_cast<uintptr_t>(method), std::memory_order_release);
+    if (method)
+        cache.remember(method, generation);
     return method;
 }
 
@@ -377,17 +347,13 @@ namespace objc {
 void forgetLookups()
 {
     const uint64_t generation = methodTablesGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
-    if (generationTag(generation) != generationTag(1))
+    if (!MethodCache::needsClearing(generation))
         return;
-    // The 16 bits kept in the slots have come round: a slot filled that many
-    // generations ago would pass for current, so all of them go.
     auto& r = registry();
     std::lock_guard guard(r.lock);
     for (const auto& cls : r.all) {
-        if (auto* cache = cls->methodCache.load(std::memory_order_acquire)) {
-            for (size_t i = 0; i < objc_class::kMethodCacheSlots; ++i)
-                cache[i].store(0, std::memory_order_relaxed);
-        }
+        if (auto* cache = cls->methodCache.load(std::memory_order_acquire))
+            cache->clear();
     }
 }
 

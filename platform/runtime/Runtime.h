@@ -18,6 +18,10 @@
 #include <string_view>
 #include <vector>
 
+namespace objc {
+class MethodCache;
+}
+
 struct objc_method {
     SEL name;
     std::string types;
@@ -40,7 +44,7 @@ struct objc_class {
     objc_class() = default;
     objc_class(const objc_class&) = delete;
     objc_class& operator=(const objc_class&) = delete;
-    ~objc_class() { delete[] methodCache.load(std::memory_order_relaxed); }
+    ~objc_class();
 
     std::string name;
     Class superclass = nullptr;
@@ -63,14 +67,8 @@ struct objc_class {
     std::optional<std::deque<objc_method>> methods;
     std::vector<objc_method*> methodsByName; // the same, sorted by selector
     // Methods this class answers (its own or inherited) as found by
-    // class_getInstanceMethod, remembered by selector: a send then costs one
-    // load instead of a walk up the class chain. Each slot packs the method's
-    // address with the generation of the method tables it was found in. The
-    // table is made when the class is first asked for a method, so a class
-    // that only passes methods down to its subclasses, or a metaclass no
-    // message is sent to, has none.
-    static constexpr size_t kMethodCacheSlots = 64;
-    std::atomic<std::atomic<uintptr_t>*> methodCache { nullptr };
+    // class_getInstanceMethod (runtime/MethodCache.h); made on first use.
+    std::atomic<objc::MethodCache*> methodCache { nullptr };
     // The generation of the method tables in which this class was last found
     // to answer `dealloc` with the root class's own implementation (0: never).
     std::atomic<uint64_t> rootDeallocGeneration { 0 };

@@ -1,77 +1,38 @@
 #include "runtime/Selector.h"
 
-#include "runtime/MixedSlot.h"
+#include "runtime/FlatMap.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <deque>
-#include <functional>
 #include <mutex>
-#include <shared_mutex>
-#include <vector>
 
 namespace {
 
 // The interned names: each kept once, at an address that never changes (a
-// deque grows without moving its elements), and found through an open-
-// addressing index of their addresses. A name is hashed once per lookup.
+// deque grows without moving its elements), and found by its text. The one
+// table of selectors; internText below only remembers its answers.
 class SelectorTable {
 public:
-    SelectorTable()
-        : slots_(kFirstCapacity, nullptr)
-    {
-    }
-
-    // Every message send names its selector, so the common case (a name seen
-    // before) takes only a shared lock and allocates nothing.
+    // Every selector made from text comes here, so the common case (a name
+    // seen before) allocates nothing; a plain lock costs less to take than a
+    // readers' one, and is held for one search.
     const std::string* intern(std::string_view name)
     {
-        const size_t hash = std::hash<std::string_view>()(name);
-        {
-            std::shared_lock reading(lock_);
-            if (const std::string* found = *slotFor(name, hash))
-                return found;
-        }
-        std::unique_lock writing(lock_);
-        const std::string** slot = slotFor(name, hash);
-        if (*slot) // interned by another thread meanwhile
-            return *slot;
+        std::lock_guard guard(lock_);
+        if (auto found = byName_.find(name); found != byName_.end())
+            return found->second;
         const std::string* added = &names_.emplace_back(name);
-        *slot = added;
-        if (2 * names_.size() > slots_.size())
-            grow();
+        byName_.emplace(*added, added);
         return added;
     }
 
 private:
-    // Room for the selectors of the classes a command uses, so the index
-    // seldom grows while they register.
-    static constexpr size_t kFirstCapacity = 1024;
-
-    // The slot holding `name`, or the empty one where it belongs.
-    const std::string** slotFor(std::string_view name, size_t hash)
-    {
-        const size_t mask = slots_.size() - 1;
-        for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            const std::string* held = slots_[i];
-            if (!held || *held == name)
-                return &slots_[i];
-        }
-    }
-
-    void grow()
-    {
-        std::vector<const std::string*> old(slots_.size() * 2, nullptr);
-        old.swap(slots_);
-        for (const std::string& name : names_)
-            *slotFor(name, std::hash<std::string_view>()(name)) = &name;
-    }
-
-    std::shared_mutex lock_;
+    std::mutex lock_;
     std::deque<std::string> names_;
-    std::vector<const std::string*> slots_; // a power of two in size, at most half full
+    FlatMap<std::string_view, const std::string*, TextHash> byName_;
 };
 
 const std::string* intern(std::string_view name)
@@ -81,21 +42,24 @@ const std::string* intern(std::string_view name)
 }
 
 // Most selectors are made from the same string literals again and again (a
-// message send names its selector as text), so the names interned last are
-// remembered by the text's address, shared by all threads. A slot's two
-// halves may come from different writers, and the same address may hold
-// other text later: an answer counts only when its name equals the text, and
-// names live as long as the process, so any name read is safe to compare.
+// message send names its selector as text), so the names found last are
+// remembered by the text's address, shared by all threads: hashing the text
+// and taking the table's lock for every send costs 7% of `quorix info` over
+// many photos. A slot's two halves may come from different writers, and the
+// same address may hold other text later: an answer counts only when its
+// name equals the text, and names live as long as the process, so any name
+// read is safe to compare.
 const std::string* internText(const char* text)
 {
     struct Remembered {
         std::atomic<const char*> text { nullptr };
         std::atomic<const std::string*> name { nullptr };
     };
-    // A text's address picks a pair of slots; a new name takes the pair's
-    // first slot, whose entry moves to the second.
+    // A text's address picks a pair of slots (the top bits of its product
+    // with the golden ratio's fraction spread nearby literals); a new name
+    // takes the pair's first slot, whose entry moves to the second.
     static std::array<Remembered, 512> remembered;
-    const size_t first = objc::mixedSlot(reinterpret_cast<uintptr_t>(text), 9) & ~size_t { 1 };
+    const size_t first = static_cast<size_t>((reinterpret_cast<uintptr_t>(text) * 0x9e3779b97f4a7c15ull) >> 55) & ~size_t { 1 };
     for (size_t i = first; i < first + 2; ++i) {
         Remembered& slot = remembered[i];
         if (slot.text.load(std::memory_order_relaxed) == text) {

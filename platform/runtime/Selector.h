@@ -39,13 +39,13 @@ struct SelectorLiteral {
 };
 } // namespace objc
 
-// "name"_sel: the selector of a literal name, interned once per name and
-// library, so a message sent again and again finds its selector in one load.
+// "name"_sel: the selector of a literal name. The literal is a template
+// parameter object, one address per name, so its selector is found as any
+// other text's.
 template<objc::SelectorLiteral Name>
 SEL operator""_sel()
 {
-    static const SEL sel(std::string_view(Name.text, sizeof Name.text - 1));
-    return sel;
+    return SEL(static_cast<const char*>(Name.text));
 }
 
 SEL sel_registerName(std::string_view name);

@@ -169,7 +169,7 @@ TEST(StringsTables, EnglishRepeatsEachKeyOrTheLibrarysFallback)
              v::exposureProgram, v::meteringMode, v::saturation, v::colorSpace, v::lightSource, v::sceneCaptureType,
              v::sensingMethod, v::gainControl, v::customRendered, v::subjectDistanceRange }) {
         for (const auto& entry : vocabulary)
-            expected[std::string(entry.key.text())] = entry.fallback.text().empty() ? entry.key.text() : entry.fallback.text();
+            expected[std::string(entry.key)] = entry.fallback.empty() ? entry.key : entry.fallback;
     }
     expected["flash fired"] = "flash fired"; // the text of flash codes outside the table
 

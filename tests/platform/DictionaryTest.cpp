@@ -3,10 +3,12 @@
 #include "foundation/NSNumber.h"
 #include "foundation/NSString.h"
 #include "runtime/AutoreleasePool.h"
+#include "runtime/FlatMap.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -110,3 +112,23 @@ TEST(Dictionary, ACopyFindsWhatItsOriginalFindsForEveryKey)
 }
 
 } // namespace
+
+// The text hash reads every byte: keys that differ in one byte anywhere,
+// at any length a key has (whole words, the tail's overlapping loads, the
+// short tail), hash apart, and so do texts that differ only in length.
+TEST(TextHash, EveryByteAndTheLengthCount)
+{
+    for (size_t length = 0; length <= 40; ++length) {
+        std::set<size_t> hashes;
+        const std::string text(length, 'a');
+        hashes.insert(textHash(text));
+        for (size_t at = 0; at < length; ++at) {
+            std::string changed = text;
+            changed[at] = 'b';
+            hashes.insert(textHash(changed));
+        }
+        EXPECT_EQ(hashes.size(), length + 1) << "length " << length;
+    }
+    EXPECT_NE(textHash(std::string(3, '\0')), textHash(std::string(4, '\0')));
+    EXPECT_NE(textHash("abc"), textHash("abc", 1)) << "the seed counts";
+}
