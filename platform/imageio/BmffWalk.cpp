@@ -338,13 +338,6 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
                     if (property.type == fourCC("ispe")) {
                         if (dataSize < 12)
                             return std::nullopt;
-                        // The full reader keeps the largest, as ints.
-                        const long long width = static_cast<int>(bigEndian32(data + 4));
-                        const long long height = static_cast<int>(bigEndian32(data + 8));
-                        if (width > contents.largestWidth && height > contents.largestHeight) {
-                            contents.largestWidth = width;
-                            contents.largestHeight = height;
-                        }
                     } else if (property.type == fourCC("colr") && !profileIsWhole(data, dataSize)) {
                         return std::nullopt;
                     }

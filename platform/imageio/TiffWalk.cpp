@@ -40,8 +40,6 @@ constexpr uint16_t kGpsIfd = 0x8825;
 constexpr uint16_t kIccProfile = 0x8773;
 constexpr uint16_t kInteroperabilityIfd = 0xa005;
 constexpr uint16_t kDngVersion = 0xc612;
-constexpr uint16_t kPixelXDimension = 0xa002;
-constexpr uint16_t kPixelYDimension = 0xa003;
 
 struct Entry {
     uint16_t tag = 0;
@@ -261,11 +259,6 @@ std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& c
             }
             if (!collect(walk, *entries, isExif ? Directory::Photo : Directory::GPSInfo, collector))
                 return std::nullopt;
-            if (isExif) {
-                auto asLongLong = [](std::optional<long> value) { return value ? std::optional<long long>(static_cast<int>(*value)) : std::nullopt; };
-                facts.exifPixelWidth = asLongLong(firstLong(walk, firstWithTag(*entries, kPixelXDimension)));
-                facts.exifPixelHeight = asLongLong(firstLong(walk, firstWithTag(*entries, kPixelYDimension)));
-            }
         }
     }
 

@@ -3,6 +3,7 @@
 // TIFF, PNG and WebP files of either byte order, on camera files (HEIC among them), and on
 // thousands of damaged variants.
 
+#include "imageio/ContentsText.h"
 #include "imageio/FullReader.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/LeanReader.h"
@@ -55,46 +56,7 @@ const ExifEdits tableEdits = {
     { "Exif.GPSInfo.GPSLongitude", "43/1 9/1 2680/100" },
 };
 
-std::string describeNumber(const imageio::Number& number)
-{
-    if (const auto* integer = std::get_if<long long>(&number))
-        return std::to_string(*integer);
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g (real)", std::get<double>(number));
-    return text;
-}
-
-std::string describeSection(const char* name, const imageio::Section& section)
-{
-    if (!section)
-        return std::string(name) + ": absent\n";
-    std::string text = std::string(name) + ":\n";
-    for (const auto& property : *section) {
-        text += "  " + std::string(property.key) + " = ";
-        if (const auto* number = std::get_if<imageio::Number>(&property.value)) {
-            text += describeNumber(*number);
-        } else if (const auto* numbers = std::get_if<std::vector<imageio::Number>>(&property.value)) {
-            for (const auto& element : *numbers)
-                text += describeNumber(element) + " ";
-        } else {
-            text += "\"" + std::get<std::string>(property.value) + "\"";
-        }
-        text += "\n";
-    }
-    return text;
-}
-
-// Everything a reader found, as text, so a difference shows as a diff.
-std::string describe(const std::optional<ImageContents>& contents)
-{
-    if (!contents)
-        return "no image\n";
-    const auto& metadata = contents->metadata;
-    auto optional = [](const auto& value) { return value ? std::to_string(*value) : std::string("none"); };
-    return "type " + contents->type + "\nsize " + optional(metadata.pixelWidth) + " x " + optional(metadata.pixelHeight)
-        + "\norientation " + (metadata.orientation ? describeNumber(*metadata.orientation) : "none") + "\n"
-        + describeSection("TIFF", metadata.tiff) + describeSection("Exif", metadata.exif) + describeSection("GPS", metadata.gps);
-}
+std::string describe(const std::optional<ImageContents>& contents) { return imageio::describeContents(contents); }
 
 // Whether the lean reader took the file; where it did, it must agree.
 bool leanAgrees(const std::string& path)
