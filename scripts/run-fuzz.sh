@@ -21,8 +21,9 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-20}
 build=build-fuzz
-targets=(quorix_fuzz_lean_reader quorix_fuzz_bmff_walk quorix_fuzz_info_table)
-declare -A max_len=([quorix_fuzz_lean_reader]=65536 [quorix_fuzz_bmff_walk]=1048576 [quorix_fuzz_info_table]=65536)
+targets=(quorix_fuzz_lean_reader quorix_fuzz_bmff_walk quorix_fuzz_info_table quorix_fuzz_readers_agree)
+declare -A max_len=([quorix_fuzz_lean_reader]=65536 [quorix_fuzz_bmff_walk]=1048576 [quorix_fuzz_info_table]=65536
+  [quorix_fuzz_readers_agree]=65536)
 
 mkdir -p "$build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -32,10 +33,11 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >"$build/build.log
 ((seconds > 0)) || exit 0
 
 # fuzz/seeds holds small files of the formats the samples do not cover (a
-# PNG with an eXIf chunk and a WebP with an EXIF chunk, made from the
-# sample's EXIF data).
+# PNG with an eXIf chunk, a WebP with an EXIF chunk and a HEIF with an EXIF
+# item, made from the sample's EXIF data); ../shared/reproducers holds files
+# the readers once read differently.
 seeds=(samples fuzz/seeds)
-for folder in ../shared/corpus/jpg ../shared/corpus/tiff ../shared/corpus/heic; do
+for folder in ../shared/corpus/jpg ../shared/corpus/tiff ../shared/corpus/heic ../shared/reproducers/lean-full; do
   [[ -d $folder ]] && seeds+=("$folder")
 done
 

@@ -121,7 +121,9 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
                 return std::nullopt;
             foundPhotoshop = true;
         } else if (*marker == kApp2 && startsWith(body, kIccSignature)) {
-            if (size < 2 + 14 + 4)
+            // A profile in several segments is pieced together by the full
+            // reader, which gives up on a file whose pieces do not fit.
+            if (size < 2 + 14 + 4 || foundProfile)
                 return std::nullopt;
             const uint8_t chunk = body[12];
             const uint8_t chunks = body[13];

@@ -585,3 +585,36 @@ TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnDamagedCameraFiles)
     expectAgreementOnMutants(fixtures::readFile((corpus() / "heic/IMG_5195.HEIC").string()), dir, "bad.heic", 300, seed++, taken, 8192);
     EXPECT_GT(taken, 300);
 }
+
+// Files the two readers once read differently, found by fuzzing both on the
+// same bytes; each read in place, with what both now give.
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnFilesTheyOnceReadApart)
+{
+    const auto folder = corpus().parent_path() / "reproducers" / "lean-full";
+    if (!std::filesystem::is_directory(folder))
+        GTEST_SKIP() << "no reproducers at " << folder.string();
+    const std::pair<const char*, const char*> cases[] = {
+        // Junk after its start: no frame header can be told from it.
+        { "jpeg-frame-size.bin", "type public.jpeg\nsize none x none\nshown none x none\norientation none\n"
+                                 "TIFF: absent\nExif: absent\nGPS: absent\n" },
+        // Two colour profiles, each whole: the full reader gives up.
+        { "jpeg-exif-rows.bin", "no image\n" },
+        // The EXIF item's first "MM" is at an odd offset: the full reader gives up.
+        { "heif-tiff-rows.bin", "no image\n" },
+        // An "EXiF" chunk: the full reader reads it, and its date and
+        // software hold control characters, which are no text.
+        { "webp-exif-text.bin", "type org.webmproject.webp\nsize 37 x 21\nshown 37 x 21\norientation 1\nTIFF:\n"
+                                "  Make = \"Quorix Prb\"\n"
+                                "  Model = \"\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\"\n"
+                                "  Orientation = 1\n  ResolutionUnit = 2\n  XResolution = 0.00068057235461188841 (real)\n"
+                                "  YResolution = 0.0045045045045045045 (real)\nExif: absent\nGPS: absent\n" },
+    };
+    for (const auto& [name, expected] : cases) {
+        const std::string path = (folder / name).string();
+        const std::string full = describe(imageio::readFull(path));
+        EXPECT_EQ(full, expected) << name;
+        if (auto lean = imageio::readLean(path)) {
+            EXPECT_EQ(describe(lean), full) << name;
+        }
+    }
+}
