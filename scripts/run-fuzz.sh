@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each one for a bounded time, seeded
-# from the sample photos and, when it is there, the camera files of
-# ../shared/corpus (read in place). Inputs that make a target fail are left
+# from the sample photos and, when they are there, the camera files of
+# ../shared/corpus and the files of ../shared/reproducers (read in place).
+# Each target reads a known photo first and stops with an error when it
+# reaches nothing. quorix_fuzz_readers_agree fails on any input that the two
+# image readers read differently. Inputs that make a target fail are left
 # in the build folder as crash-*, leak-* or timeout-* files.
 #
 #   bash scripts/run-fuzz.sh [SECONDS_PER_TARGET]      (default 20; CI runs this)
