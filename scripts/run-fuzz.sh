@@ -46,6 +46,7 @@ done
 
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp"
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
