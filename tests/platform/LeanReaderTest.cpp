@@ -385,6 +385,27 @@ TEST(LeanReader, LeavesAJpegWhoseSegmentsHideBehindFillerToTheFullReader)
     EXPECT_TRUE(full->metadata.gps);
 }
 
+TEST(LeanReader, LeavesAJpegWhoseNikonMakerNoteIsDamagedToTheFullReader)
+{
+    // The note's own TIFF structure: one entry (the note's version), whose
+    // type is UNDEFINED, or a type no TIFF has.
+    auto note = [](int type) {
+        const int bytes[] = { 'N', 'i', 'k', 'o', 'n', 0, 2, 0x10, 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
+            0, 1, type >> 8, type & 0xff, 0, 0, 0, 4, '0', '2', '1', '0', 0, 0, 0, 0 };
+        std::string text;
+        for (int byte : bytes)
+            text += (text.empty() ? "" : " ") + std::to_string(byte);
+        return text;
+    };
+    TempDir dir;
+    auto withNote = [&](const char* name, int type) {
+        return fixtures::writeJpeg(dir.path(), name, 16, 16,
+            { { "Exif.Image.Make", "NIKON CORPORATION" }, { "Exif.Photo.MakerNote", note(type), "Undefined" } });
+    };
+    EXPECT_TRUE(leanAgrees(withNote("sound.jpg", 7)));
+    EXPECT_FALSE(imageio::readLean(withNote("damaged.jpg", 0x7447)));
+}
+
 TEST(LeanReader, LeavesAPngWhoseOtherChunksMayHoldMetadataToTheFullReader)
 {
     TempDir dir;
