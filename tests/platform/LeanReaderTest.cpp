@@ -406,6 +406,19 @@ TEST(LeanReader, LeavesAJpegWhoseNikonMakerNoteIsDamagedToTheFullReader)
     EXPECT_FALSE(imageio::readLean(withNote("damaged.jpg", 0x7447)));
 }
 
+TEST(LeanReader, LeavesAPngTooShortToHoldAPixelSizeToTheFullReader)
+{
+    // The signature and an end chunk: the full reader reads a pixel size
+    // from bytes 16 to 24 first, and gives up on a file of fewer.
+    TempDir dir;
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IEND", "");
+    for (const std::string& tail : { std::string(2, '\x01'), std::string(4, '\x01') }) {
+        const auto path = fixtures::writeFile(dir.path(), "end.png", png + tail);
+        EXPECT_EQ(imageio::readLean(path).has_value(), tail.size() == 4) << png.size() + tail.size() << " bytes";
+        EXPECT_EQ(describe(imageio::readFull(path)), tail.size() == 4 ? describe(imageio::readLean(path)) : "no image\n");
+    }
+}
+
 TEST(LeanReader, LeavesAPngWhoseOtherChunksMayHoldMetadataToTheFullReader)
 {
     TempDir dir;
