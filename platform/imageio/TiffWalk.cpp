@@ -202,8 +202,9 @@ bool collect(Walk& walk, const std::vector<Entry>& entries, Directory directory,
 
 // Whether a maker note is one the full reader reads without giving up on the
 // file, as far as the walk can tell: a Nikon note (its own TIFF structure
-// after "Nikon\0") must have a directory whose entries all have a known type
-// and a sane count; cameras do point values past the note's end. The full
+// after "Nikon\0") must have a directory, and a preview directory where it
+// names one, whose entries all have a known type and a sane count; cameras
+// do point values past the note's end. The full
 // reader parses such notes and gives up on the whole file when one is
 // damaged.
 bool makerNoteIsSound(Walk& walk, const Entry& entry)
@@ -220,7 +221,19 @@ bool makerNoteIsSound(Walk& walk, const Entry& entry)
     const TiffBytes noteBytes(note);
     Walk noteWalk(noteBytes);
     uint32_t first = 0;
-    return noteWalk.header(first) && noteWalk.directory(first, false).has_value();
+    if (!noteWalk.header(first))
+        return false;
+    auto entries = noteWalk.directory(first, false);
+    if (!entries)
+        return false;
+    // The directory of the note's preview image, which it parses too.
+    constexpr uint16_t kNikonPreview = 0x0011;
+    if (const Entry* preview = firstWithTag(*entries, kNikonPreview)) {
+        auto offsets = noteWalk.pointers(*preview, 1);
+        if (!offsets || !noteWalk.directory(offsets->front(), false))
+            return false;
+    }
+    return true;
 }
 
 bool hasTwice(const std::vector<Entry>& entries, uint16_t tag)

@@ -387,23 +387,27 @@ TEST(LeanReader, LeavesAJpegWhoseSegmentsHideBehindFillerToTheFullReader)
 
 TEST(LeanReader, LeavesAJpegWhoseNikonMakerNoteIsDamagedToTheFullReader)
 {
-    // The note's own TIFF structure: one entry (the note's version), whose
-    // type is UNDEFINED, or a type no TIFF has.
-    auto note = [](int type) {
-        const int bytes[] = { 'N', 'i', 'k', 'o', 'n', 0, 2, 0x10, 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
-            0, 1, type >> 8, type & 0xff, 0, 0, 0, 4, '0', '2', '1', '0', 0, 0, 0, 0 };
+    // The note's own TIFF structure: its version (UNDEFINED, or a type no
+    // TIFF has), and a pointer to a preview directory of one entry (LONG, or
+    // again a type no TIFF has).
+    auto note = [](int versionType, int previewType) {
+        const int bytes[] = { 'N', 'i', 'k', 'o', 'n', 0, 2, 0x10, 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2,
+            0, 1, versionType >> 8, versionType & 0xff, 0, 0, 0, 4, '0', '2', '1', '0',
+            0, 0x11, 0, 4, 0, 0, 0, 1, 0, 0, 0, 38, 0, 0, 0, 0,
+            0, 1, 1, 0x1a, previewType >> 8, previewType & 0xff, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 };
         std::string text;
         for (int byte : bytes)
             text += (text.empty() ? "" : " ") + std::to_string(byte);
         return text;
     };
     TempDir dir;
-    auto withNote = [&](const char* name, int type) {
+    auto withNote = [&](const char* name, int versionType, int previewType) {
         return fixtures::writeJpeg(dir.path(), name, 16, 16,
-            { { "Exif.Image.Make", "NIKON CORPORATION" }, { "Exif.Photo.MakerNote", note(type), "Undefined" } });
+            { { "Exif.Image.Make", "NIKON CORPORATION" }, { "Exif.Photo.MakerNote", note(versionType, previewType), "Undefined" } });
     };
-    EXPECT_TRUE(leanAgrees(withNote("sound.jpg", 7)));
-    EXPECT_FALSE(imageio::readLean(withNote("damaged.jpg", 0x7447)));
+    EXPECT_TRUE(leanAgrees(withNote("sound.jpg", 7, 4)));
+    EXPECT_FALSE(imageio::readLean(withNote("damaged.jpg", 0x7447, 4)));
+    EXPECT_FALSE(imageio::readLean(withNote("damaged-preview.jpg", 7, 0x492a)));
 }
 
 TEST(LeanReader, LeavesAPngTooShortToHoldAPixelSizeToTheFullReader)
