@@ -3,8 +3,9 @@
 # package (dpkg-shlibdeps and file for the package's dependencies, groff to
 # check the manual pages, bash-completion to run the completion, gdal-bin's
 # ogrinfo to read the places export as a GIS does; exiv2's own command,
-# hyperfine, valgrind and perf as the benchmarks' yardstick and profilers),
-# and the locales its tests use. Safe to run again: it only acts on what is missing.
+# hyperfine, valgrind and perf as the benchmarks' yardstick and profilers;
+# libheif and exiftool as independent readings of a picture's size), and the
+# locales its tests use. Safe to run again: it only acts on what is missing.
 set -euo pipefail
 
 packages=(
@@ -19,6 +20,7 @@ packages=(
   dpkg-dev file groff-base bash-completion
   exiv2 hyperfine valgrind linux-perf
   gdal-bin
+  libheif-dev libimage-exiftool-perl
 )
 # npm fetches the basemap's data below; a machine whose node.js already
 # brings npm keeps it.

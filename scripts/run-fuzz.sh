@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each one for a bounded time, seeded
-# from the sample photos and, when it is there, the camera files of
-# ../shared/corpus (read in place). Inputs that make a target fail are left
+# from the sample photos and, when they are there, the camera files of
+# ../shared/corpus and the files of ../shared/reproducers (read in place).
+# Each target reads a known photo first and stops with an error when it
+# reaches nothing. quorix_fuzz_readers_agree fails on any input that the two
+# image readers read differently. Inputs that make a target fail are left
 # in the build folder as crash-*, leak-* or timeout-* files.
 #
 #   bash scripts/run-fuzz.sh [SECONDS_PER_TARGET]      (default 20; CI runs this)
@@ -21,8 +24,9 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-20}
 build=build-fuzz
-targets=(quorix_fuzz_lean_reader quorix_fuzz_bmff_walk quorix_fuzz_info_table)
-declare -A max_len=([quorix_fuzz_lean_reader]=65536 [quorix_fuzz_bmff_walk]=1048576 [quorix_fuzz_info_table]=65536)
+targets=(quorix_fuzz_lean_reader quorix_fuzz_bmff_walk quorix_fuzz_info_table quorix_fuzz_readers_agree)
+declare -A max_len=([quorix_fuzz_lean_reader]=65536 [quorix_fuzz_bmff_walk]=1048576 [quorix_fuzz_info_table]=65536
+  [quorix_fuzz_readers_agree]=65536)
 
 mkdir -p "$build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -32,15 +36,17 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >"$build/build.log
 ((seconds > 0)) || exit 0
 
 # fuzz/seeds holds small files of the formats the samples do not cover (a
-# PNG with an eXIf chunk and a WebP with an EXIF chunk, made from the
-# sample's EXIF data).
+# PNG with an eXIf chunk, a WebP with an EXIF chunk and a HEIF with an EXIF
+# item, made from the sample's EXIF data); ../shared/reproducers holds files
+# the readers once read differently.
 seeds=(samples fuzz/seeds)
-for folder in ../shared/corpus/jpg ../shared/corpus/tiff ../shared/corpus/heic; do
+for folder in ../shared/corpus/jpg ../shared/corpus/tiff ../shared/corpus/heic ../shared/reproducers/lean-full; do
   [[ -d $folder ]] && seeds+=("$folder")
 done
 
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp"
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"

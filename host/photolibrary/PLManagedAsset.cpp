@@ -80,6 +80,16 @@ std::vector<Ref<NSString>> dateTextsOf(const NSDictionary* properties)
     return texts;
 }
 
+// A size of the image properties; nullopt unless both sides are positive.
+std::optional<PLManagedAsset::PixelSize> pixelSize(const NSDictionary* properties, const char* widthKey, const char* heightKey)
+{
+    auto* width = properties->objectOfClassForKey<NSNumber>(widthKey);
+    auto* height = properties->objectOfClassForKey<NSNumber>(heightKey);
+    if (!width || !height || width->longLongValue() <= 0 || height->longLongValue() <= 0)
+        return std::nullopt;
+    return PLManagedAsset::PixelSize { width->integerValue(), height->integerValue() };
+}
+
 std::string readLeadingBytes(const std::string& path, size_t count)
 {
     std::ifstream file(path, std::ios::binary);
@@ -207,13 +217,7 @@ std::optional<PLManagedAsset::PixelSize> PLManagedAsset::storedSize() const
 
 std::optional<PLManagedAsset::PixelSize> PLManagedAsset::displayedSize() const
 {
-    const auto& f = facts();
-    if (!f.stored)
-        return std::nullopt;
-    // Orientations 5 to 8 store the picture turned by a quarter.
-    if (f.orientation >= 5 && f.orientation <= 8)
-        return PixelSize { f.stored->height, f.stored->width };
-    return f.stored;
+    return facts().shown;
 }
 
 Ref<NSDate> PLManagedAsset::modificationDate() const
@@ -274,12 +278,8 @@ const PLManagedAsset::ImageFacts& PLManagedAsset::facts() const
             found.photo = source->isStillImage();
             found.type = source->type();
             if (auto properties = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr)) {
-                auto* width = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyPixelWidth);
-                auto* height = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyPixelHeight);
-                if (width && height && width->longLongValue() > 0 && height->longLongValue() > 0)
-                    found.stored = PixelSize { width->integerValue(), height->integerValue() };
-                if (auto* orientation = properties->objectOfClassForKey<NSNumber>(kCGImagePropertyOrientation))
-                    found.orientation = orientation->intValue();
+                found.stored = pixelSize(properties.get(), kCGImagePropertyPixelWidth, kCGImagePropertyPixelHeight);
+                found.shown = pixelSize(properties.get(), kQXImagePropertyShownWidth, kQXImagePropertyShownHeight);
                 found.position = positionOf(properties.get());
             }
         }

@@ -58,8 +58,9 @@ public:
         NSInteger width = 0;
         NSInteger height = 0;
     };
-    // As displayed: orientations 5 to 8 turn the picture a quarter, so width
-    // and height trade places. nullopt when the file gives no pixel size.
+    // As displayed: after the EXIF orientation (5 to 8 turn the picture a
+    // quarter, so width and height trade places), or a HEIF's own rotation
+    // and crop. nullopt when the file gives no pixel size.
     std::optional<PixelSize> displayedSize() const;
     // As stored in the file.
     std::optional<PixelSize> storedSize() const;
@@ -92,7 +93,7 @@ private:
         bool photo = false;
         std::string type;
         std::optional<PixelSize> stored;
-        long orientation = 1;
+        std::optional<PixelSize> shown;
         bool videoContent = false;
         std::optional<CLLocationCoordinate2D> position;
     };

@@ -338,13 +338,6 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
                     if (property.type == fourCC("ispe")) {
                         if (dataSize < 12)
                             return std::nullopt;
-                        // The full reader keeps the largest, as ints.
-                        const long long width = static_cast<int>(bigEndian32(data + 4));
-                        const long long height = static_cast<int>(bigEndian32(data + 8));
-                        if (width > contents.largestWidth && height > contents.largestHeight) {
-                            contents.largestWidth = width;
-                            contents.largestHeight = height;
-                        }
                     } else if (property.type == fourCC("colr") && !profileIsWhole(data, dataSize)) {
                         return std::nullopt;
                     }
@@ -375,10 +368,13 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     std::vector<uint8_t> item;
     if (exif->length <= 8 || !file.read(exif->offset, static_cast<size_t>(exif->length), item))
         return std::nullopt;
-    // The TIFF header: the first "II" or "MM" at an even offset, as the full
-    // reader finds it (the item starts with the header's offset, usually 6).
-    for (size_t i = 0; i + 8 < item.size(); i += 2) {
+    // The TIFF header: the first "II" or "MM" (the item starts with the
+    // header's offset, usually 6). One at an odd offset may be where the full
+    // reader looks for it, and is left to it.
+    for (size_t i = 0; i + 8 < item.size(); ++i) {
         if (item[i] == item[i + 1] && (item[i] == 'I' || item[i] == 'M')) {
+            if (i % 2 != 0)
+                return std::nullopt;
             item.erase(item.begin(), item.begin() + static_cast<long>(i));
             contents.exif = std::move(item);
             return contents;

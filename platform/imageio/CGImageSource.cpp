@@ -75,13 +75,17 @@ const Ref<NSDictionary>& sharedProperties(CGImageSource::Contents& contents)
 {
     std::call_once(contents.madeProperties, [&contents] {
         const auto& metadata = contents.metadata;
-        auto properties = NSMutableDictionary::dictionaryWithCapacity(6);
+        auto properties = NSMutableDictionary::dictionaryWithCapacity(8);
         if (metadata.pixelWidth)
             properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.pixelWidth), kCGImagePropertyPixelWidth);
         if (metadata.pixelHeight)
             properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.pixelHeight), kCGImagePropertyPixelHeight);
         if (metadata.orientation)
             properties->setObjectForKey(numberObject(*metadata.orientation), kCGImagePropertyOrientation);
+        if (metadata.shownWidth && metadata.shownHeight) {
+            properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.shownWidth), kQXImagePropertyShownWidth);
+            properties->setObjectForKey(NSNumber::numberWithLongLong(*metadata.shownHeight), kQXImagePropertyShownHeight);
+        }
         properties->setObjectForKey(sectionDictionary(metadata.tiff), kCGImagePropertyTIFFDictionary);
         properties->setObjectForKey(sectionDictionary(metadata.exif), kCGImagePropertyExifDictionary);
         properties->setObjectForKey(sectionDictionary(metadata.gps), kCGImagePropertyGPSDictionary);

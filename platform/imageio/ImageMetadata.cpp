@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 #include <vector>
+#include <variant>
 
 namespace imageio {
 
@@ -289,13 +290,23 @@ void EntryCollector::add(Directory directory, uint16_t tag, const RawValue* valu
     }
 }
 
-ImageMetadata EntryCollector::finish(long long pixelWidth, long long pixelHeight)
+ImageMetadata EntryCollector::finish(long long pixelWidth, long long pixelHeight, std::optional<PixelDimensions> shown)
 {
     readers_->tiff.finish();
     readers_->exif.finish();
     readers_->gps.finish();
     metadata_.pixelWidth = positive(pixelWidth);
     metadata_.pixelHeight = positive(pixelHeight);
+    if (!metadata_.pixelWidth || !metadata_.pixelHeight)
+        return std::move(metadata_);
+    if (!shown) {
+        // Orientations 5 to 8 store the picture turned by a quarter.
+        const bool turned = metadata_.orientation
+            && std::visit([](auto number) { return number >= 5 && number < 9; }, *metadata_.orientation);
+        shown = turned ? PixelDimensions { pixelHeight, pixelWidth } : PixelDimensions { pixelWidth, pixelHeight };
+    }
+    metadata_.shownWidth = positive(shown->width);
+    metadata_.shownHeight = positive(shown->height);
     return std::move(metadata_);
 }
 

@@ -29,9 +29,18 @@ struct Property {
 // empty when every entry it had was unreadable.
 using Section = std::optional<std::vector<Property>>;
 
+struct PixelDimensions {
+    long long width = 0;
+    long long height = 0;
+};
+
 struct ImageMetadata {
+    // The picture as stored, and as a person sees it (turned by the EXIF
+    // orientation, or by the container's own rotation and crop).
     std::optional<long long> pixelWidth;
     std::optional<long long> pixelHeight;
+    std::optional<long long> shownWidth;
+    std::optional<long long> shownHeight;
     std::optional<Number> orientation;
     Section tiff;
     Section exif;
@@ -58,8 +67,10 @@ public:
 
     // An entry; `value` is null when the entry has none that can be read.
     void add(Directory directory, uint16_t tag, const RawValue* value);
-    // The metadata gathered, with the pixel size (zero or less: unknown).
-    ImageMetadata finish(long long pixelWidth, long long pixelHeight);
+    // The metadata gathered, with the stored pixel size (zero or less:
+    // unknown) and, where the container turns or crops the picture itself,
+    // the size shown; otherwise the orientation turns the stored size.
+    ImageMetadata finish(long long pixelWidth, long long pixelHeight, std::optional<PixelDimensions> shown = std::nullopt);
 
     // Whether the table reads this entry.
     static bool wanted(Directory directory, uint16_t tag);

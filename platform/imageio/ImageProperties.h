@@ -7,6 +7,10 @@
 inline constexpr const char* kCGImagePropertyPixelWidth = "PixelWidth"; // number
 inline constexpr const char* kCGImagePropertyPixelHeight = "PixelHeight"; // number
 inline constexpr const char* kCGImagePropertyOrientation = "Orientation"; // number, 1 to 8
+// This platform's own: the picture as a person sees it, after the EXIF
+// orientation or the container's own rotation and crop (numbers).
+inline constexpr const char* kQXImagePropertyShownWidth = "QXShownWidth";
+inline constexpr const char* kQXImagePropertyShownHeight = "QXShownHeight";
 inline constexpr const char* kCGImagePropertyTIFFDictionary = "{TIFF}";
 inline constexpr const char* kCGImagePropertyExifDictionary = "{Exif}";
 inline constexpr const char* kCGImagePropertyGPSDictionary = "{GPS}";

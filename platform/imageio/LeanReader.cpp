@@ -2,6 +2,7 @@
 
 #include "imageio/BmffWalk.h"
 #include "imageio/FileWindow.h"
+#include "imageio/PictureSize.h"
 #include "imageio/PngWalk.h"
 #include "imageio/TiffWalk.h"
 #include "imageio/TypeIdentifiers.h"
@@ -67,13 +68,12 @@ std::optional<uint8_t> nextMarker(const FileWindow& file, uint64_t& position)
 }
 
 // A JPEG: the segments before the first scan, walked as the full reader
-// walks them. The first EXIF segment brings the entries, the first frame
-// header with a height the pixel size.
+// walks them. The first EXIF segment brings the entries; the pixel size is
+// the frame header's, read as both readers read it.
 std::optional<ImageContents> readJpeg(const FileWindow& file)
 {
     EntryCollector collector;
-    long long width = 0;
-    long long height = 0;
+    bool foundFrame = false;
     bool foundExif = false;
     bool foundXmp = false;
     bool foundPhotoshop = false;
@@ -121,7 +121,9 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
                 return std::nullopt;
             foundPhotoshop = true;
         } else if (*marker == kApp2 && startsWith(body, kIccSignature)) {
-            if (size < 2 + 14 + 4)
+            // A profile in several segments is pieced together by the full
+            // reader, which gives up on a file whose pieces do not fit.
+            if (size < 2 + 14 + 4 || foundProfile)
                 return std::nullopt;
             const uint8_t chunk = body[12];
             const uint8_t chunks = body[13];
@@ -129,24 +131,24 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
             if (chunk == 1 && chunks == 1 && profileSize > size - 2u - 14u)
                 return std::nullopt;
             foundProfile = true;
-        } else if (height == 0 && isStartOfFrame(*marker)) {
+        } else if (!foundFrame && isStartOfFrame(*marker)) {
             if (size < 8)
                 return std::nullopt;
-            height = bigEndian16(body + 1);
-            width = bigEndian16(body + 3);
+            foundFrame = bigEndian16(body + 1) != 0;
         } else if (*marker == kComment) {
             foundComment = true;
         }
         // The full reader stops looking once it has found one each of six
         // kinds of segment, a complete set of Photoshop resources among them;
         // whether they are complete is left to it.
-        const int kinds = foundExif + foundXmp + foundProfile + foundComment + (height != 0);
+        const int kinds = foundExif + foundXmp + foundProfile + foundComment + foundFrame;
         if (foundPhotoshop && kinds == 5)
             return std::nullopt;
         position += size;
         marker = nextMarker(file, position);
     }
-    return ImageContents { "public.jpeg", collector.finish(width, height) };
+    const auto size = jpegPictureSize(file).value_or(PictureSize {});
+    return ImageContents { "public.jpeg", collector.finish(size.stored.width, size.stored.height) };
 }
 
 bool isTiffHeader(const uint8_t* head)
@@ -168,8 +170,8 @@ std::optional<ImageContents> readTiff(const FileWindow& file, const std::string&
     return ImageContents { tiffTypeIdentifier(facts->hasDngVersion, path), collector.finish(facts->pixelWidth, facts->pixelHeight) };
 }
 
-// A HEIC, HEIF or AVIF still image: its EXIF item, sized by the EXIF pixel
-// dimensions or else the largest image the file describes. Canon's CR3 and
+// A HEIC, HEIF or AVIF still image: its EXIF item, sized by its primary
+// item. Canon's CR3 and
 // JPEG XL share the container but are left to the full reader.
 std::optional<ImageContents> readBmff(const FileWindow& file, const std::string& path)
 {
@@ -188,16 +190,10 @@ std::optional<ImageContents> readBmff(const FileWindow& file, const std::string&
     if (!contents)
         return std::nullopt;
     EntryCollector collector;
-    long long width = contents->largestWidth;
-    long long height = contents->largestHeight;
-    if (!contents->exif.empty()) {
-        auto facts = walkTiff(TiffBytes(contents->exif), collector);
-        if (!facts)
-            return std::nullopt;
-        width = facts->exifPixelWidth.value_or(width);
-        height = facts->exifPixelHeight.value_or(height);
-    }
-    return ImageContents { std::move(*type), collector.finish(width, height) };
+    if (!contents->exif.empty() && !walkTiff(TiffBytes(contents->exif), collector))
+        return std::nullopt;
+    const auto size = heifPictureSize(file).value_or(PictureSize {});
+    return ImageContents { std::move(*type), collector.finish(size.stored.width, size.stored.height, size.shown) };
 }
 
 // The entries of a container's EXIF data (a TIFF structure, or none) and the

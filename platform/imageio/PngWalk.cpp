@@ -53,6 +53,11 @@ bool isPngSignature(const uint8_t* head, size_t length)
 
 std::optional<PngContents> walkPng(const FileWindow& file)
 {
+    // The full reader takes the pixel size from where the header chunk puts
+    // it, before it walks the chunks, and gives up on a file too short to hold it.
+    constexpr uint64_t kShortestReadable = 8 + kHeaderSize + 8;
+    if (file.size() < kShortestReadable)
+        return std::nullopt;
     PngContents contents;
     bool foundExif = false;
     uint64_t position = kSignature.size();

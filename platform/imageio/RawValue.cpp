@@ -1,5 +1,6 @@
 #include "imageio/RawValue.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <climits>
@@ -210,8 +211,16 @@ std::optional<std::string> textOf(const RawValue& value)
         return std::nullopt;
     std::string_view text(reinterpret_cast<const char*>(value.bytes.data()), value.bytes.size());
     text = text.substr(0, text.find('\0'));
+    // Control characters (but tab and line ends) make it no text: a damaged
+    // directory's junk, not a name or a date.
+    auto isControl = [](unsigned char c) { return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7f; };
+    if (std::any_of(text.begin(), text.end(), isControl))
+        return std::nullopt;
     if (isValidUtf8(text))
         return std::string(text);
+    // Read as Latin-1, bytes 0x80 to 0x9F are control characters too.
+    if (std::any_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x80 && c < 0xa0; }))
+        return std::nullopt;
     return latin1ToUtf8(text);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace imageio {
 
@@ -39,9 +40,8 @@ constexpr uint16_t kExifIfd = 0x8769;
 constexpr uint16_t kGpsIfd = 0x8825;
 constexpr uint16_t kIccProfile = 0x8773;
 constexpr uint16_t kInteroperabilityIfd = 0xa005;
+constexpr uint16_t kMakerNote = 0x927c;
 constexpr uint16_t kDngVersion = 0xc612;
-constexpr uint16_t kPixelXDimension = 0xa002;
-constexpr uint16_t kPixelYDimension = 0xa003;
 
 struct Entry {
     uint16_t tag = 0;
@@ -76,8 +76,9 @@ public:
     }
 
     // The entries of the directory at `offset`, every one checked; nothing
-    // when any entry is one the full reader would truncate or skip.
-    std::optional<std::vector<Entry>> directory(uint64_t offset)
+    // when any entry is one the full reader would truncate or skip. Values
+    // outside the bytes pass where `valuesInside` is false.
+    std::optional<std::vector<Entry>> directory(uint64_t offset, bool valuesInside = true)
     {
         if (std::find(starts_.begin(), starts_.end(), offset) != starts_.end())
             return std::nullopt; // a directory read twice: the full reader ignores the second
@@ -105,7 +106,7 @@ public:
                 entry.dataOffset = offset + 2 + i * 12 + 8;
             } else {
                 entry.dataOffset = u32(field + 8);
-                if (entry.dataOffset == 0 || entry.dataOffset >= bytes_.size() || entry.size > bytes_.size() - entry.dataOffset)
+                if (valuesInside && (entry.dataOffset == 0 || entry.dataOffset >= bytes_.size() || entry.size > bytes_.size() - entry.dataOffset))
                     return std::nullopt;
             }
         }
@@ -199,6 +200,42 @@ bool collect(Walk& walk, const std::vector<Entry>& entries, Directory directory,
     return true;
 }
 
+// Whether a maker note is one the full reader reads without giving up on the
+// file, as far as the walk can tell: a Nikon note (its own TIFF structure
+// after "Nikon\0") must have a directory, and a preview directory where it
+// names one, whose entries all have a known type and a sane count; cameras
+// do point values past the note's end. The full
+// reader parses such notes and gives up on the whole file when one is
+// damaged.
+bool makerNoteIsSound(Walk& walk, const Entry& entry)
+{
+    constexpr std::string_view kNikonHeader { "Nikon\0\x02", 7 };
+    constexpr size_t kNikonTiffStart = 10;
+    auto value = walk.value(entry);
+    if (!value)
+        return false;
+    const auto& bytes = value->bytes;
+    if (bytes.size() < kNikonTiffStart + 8 || std::memcmp(bytes.data(), kNikonHeader.data(), kNikonHeader.size()) != 0)
+        return true;
+    const std::vector<uint8_t> note(bytes.begin() + kNikonTiffStart, bytes.end());
+    const TiffBytes noteBytes(note);
+    Walk noteWalk(noteBytes);
+    uint32_t first = 0;
+    if (!noteWalk.header(first))
+        return false;
+    auto entries = noteWalk.directory(first, false);
+    if (!entries)
+        return false;
+    // The directory of the note's preview image, which it parses too.
+    constexpr uint16_t kNikonPreview = 0x0011;
+    if (const Entry* preview = firstWithTag(*entries, kNikonPreview)) {
+        auto offsets = noteWalk.pointers(*preview, 1);
+        if (!offsets || !noteWalk.directory(offsets->front(), false))
+            return false;
+    }
+    return true;
+}
+
 bool hasTwice(const std::vector<Entry>& entries, uint16_t tag)
 {
     return std::count_if(entries.begin(), entries.end(), [tag](const Entry& entry) { return entry.tag == tag; }) > 1;
@@ -259,13 +296,10 @@ std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& c
                         return std::nullopt;
                 }
             }
+            if (const Entry* makerNote = isExif ? firstWithTag(*entries, kMakerNote) : nullptr; makerNote && !makerNoteIsSound(walk, *makerNote))
+                return std::nullopt;
             if (!collect(walk, *entries, isExif ? Directory::Photo : Directory::GPSInfo, collector))
                 return std::nullopt;
-            if (isExif) {
-                auto asLongLong = [](std::optional<long> value) { return value ? std::optional<long long>(static_cast<int>(*value)) : std::nullopt; };
-                facts.exifPixelWidth = asLongLong(firstLong(walk, firstWithTag(*entries, kPixelXDimension)));
-                facts.exifPixelHeight = asLongLong(firstLong(walk, firstWithTag(*entries, kPixelYDimension)));
-            }
         }
     }
 

@@ -54,9 +54,6 @@ struct TiffImageFacts {
     bool hasDngVersion = false; // the first directory carries a DNG version
     long long pixelWidth = 0; // of the primary image; zero when unknown
     long long pixelHeight = 0;
-    // The EXIF directory's pixel dimensions, as the full reader sizes a HEIF.
-    std::optional<long long> exifPixelWidth;
-    std::optional<long long> exifPixelHeight;
 };
 
 // Feeds the entries of the three directories to `collector`. Nothing when

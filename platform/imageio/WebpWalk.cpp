@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <strings.h>
 #include <string_view>
 
 namespace imageio {
@@ -54,6 +55,18 @@ std::optional<size_t> tiffStart(const std::vector<uint8_t>& exif)
 
 bool is(const uint8_t* type, std::string_view name) { return std::memcmp(type, name.data(), 4) == 0; }
 
+// A chunk named like one of the format's own in another letter case: the
+// full reader may take it for that chunk, so the walk leaves the file to it.
+bool isKnownInAnotherCase(const uint8_t* type)
+{
+    constexpr std::string_view known[] = { "VP8X", "VP8 ", "VP8L", "EXIF", "XMP ", "ICCP", "ANIM", "ANMF", "ALPH" };
+    for (std::string_view name : known) {
+        if (!is(type, name) && strncasecmp(reinterpret_cast<const char*>(type), name.data(), 4) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool isWebpSignature(const uint8_t* head, size_t length)
@@ -81,7 +94,7 @@ std::optional<WebpContents> walkWebp(const FileWindow& file)
         const uint8_t* type = header;
         const uint32_t size = littleEndian32(header + 4);
         const uint64_t data = position + kChunkHeaderSize;
-        if (data > end || size > end - data)
+        if (data > end || size > end - data || isKnownInAnotherCase(type))
             return std::nullopt;
         const bool canvas = !foundCanvas && (is(type, "VP8X") || is(type, "VP8 ") || is(type, "VP8L"));
         if (canvas) {

@@ -7,6 +7,7 @@
 
 #include "parser/QXParser.h"
 #include "runtime/AutoreleasePool.h"
+#include "support/HeifFixture.h"
 #include "support/ImageFixtures.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,27 @@ TEST(QUORIX_SIZE_ROWS_SUITE, ShowThePictureSizeAsWidthByHeight)
     auto rows = fileRows(fixtures::writeJpeg(dir.path(), "plain.jpg", 640, 480));
     EXPECT_EQ(rows["Image Size"], "640 x 480");
     EXPECT_EQ(rows["Original Image Size"], "640 x 480");
+}
+
+TEST(QUORIX_SIZE_ROWS_SUITE, ShowAHeifPrimaryPictureAsItsRotationTurnsItNotTheCamerasExifSize)
+{
+    AutoreleasePool pool;
+    fixtures::TempDir dir;
+    // A phone's upright photo: stored 4032 x 3024 and turned a quarter by
+    // its rotation; its EXIF block says 4032 x 3024 and orientation 1, and
+    // the file also holds a larger picture.
+    const std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "camera.jpg", 8, 8,
+        { { "Exif.Image.Orientation", "1" }, { "Exif.Photo.PixelXDimension", "4032" }, { "Exif.Photo.PixelYDimension", "3024" } }));
+    fixtures::HeifPicture picture;
+    picture.width = 4032;
+    picture.height = 3024;
+    picture.quarterTurns = 3;
+    picture.otherWidth = 8064;
+    picture.otherHeight = 6048;
+    picture.exif = fixtures::exifOfJpeg(jpeg);
+    auto rows = fileRows(fixtures::writeFile(dir.path(), "upright.heic", fixtures::heifBytes(picture)));
+    EXPECT_EQ(rows["Image Size"], "3024 x 4032");
+    EXPECT_EQ(rows["Original Image Size"], "4032 x 3024");
 }
 
 TEST(QUORIX_SIZE_ROWS_SUITE, ShowATurnedPictureUprightAndItsStoredSizeAsIs)

@@ -84,7 +84,8 @@ void expectWellFormed(const NSDictionary* properties)
     if (!properties)
         return;
     for (const auto& [key, value] : *properties) {
-        if (key == kCGImagePropertyPixelWidth || key == kCGImagePropertyPixelHeight || key == kCGImagePropertyOrientation) {
+        if (key == kCGImagePropertyPixelWidth || key == kCGImagePropertyPixelHeight || key == kCGImagePropertyOrientation
+            || key == kQXImagePropertyShownWidth || key == kQXImagePropertyShownHeight) {
             EXPECT_NE(objc_cast<NSNumber>(value.get()), nullptr) << key;
             continue;
         }
@@ -443,6 +444,9 @@ TEST_F(ImageSourceProperties, ReportsThePixelSizeOfEachFormat)
         auto properties = propertiesOf(row.path);
         expectInteger(properties, kCGImagePropertyPixelWidth, row.width);
         expectInteger(properties, kCGImagePropertyPixelHeight, row.height);
+        // Unturned: shown as stored.
+        expectInteger(properties, kQXImagePropertyShownWidth, row.width);
+        expectInteger(properties, kQXImagePropertyShownHeight, row.height);
     }
 }
 
@@ -494,7 +498,7 @@ TEST_F(ImageSourceProperties, HasNoSectionsForAnImageWithoutMetadata)
 {
     auto properties = propertiesOf(fixtures::writeJpeg(dir.path(), "bare.jpg", 12, 9));
     ASSERT_NE(properties, nullptr);
-    EXPECT_EQ(properties->count(), 2u); // the pixel size only
+    EXPECT_EQ(properties->count(), 4u); // the pixel size only, stored and shown
 }
 
 // The {Exif} and {GPS} sections come with their directories, even when these
@@ -959,12 +963,16 @@ TEST_F(ImageSourceCorpus, ReadsEachFormatWithItsTypeAndPixelSize)
         const char* type;
         long long width;
         long long height;
+        long long shownWidth;
+        long long shownHeight;
     };
     const Row rows[] = {
-        { "jpg/gps/DSCN0010.jpg", "public.jpeg", 640, 480 },
-        { "heic/IMG_5195.HEIC", "public.heic", 4032, 3024 },
-        { "heic/samplefilehub.heif", "public.heic", 640, 426 }, // its major brand is 'heic'
-        { "tiff/Arbitro.tiff", "public.tiff", 174, 38 },
+        { "jpg/gps/DSCN0010.jpg", "public.jpeg", 640, 480, 640, 480 },
+        { "jpg/orientation/portrait_8.jpg", "public.jpeg", 600, 450, 450, 600 },
+        // An edited photo: its EXIF block keeps the camera's 4032 x 3024.
+        { "heic/IMG_5195.HEIC", "public.heic", 2566, 3313, 2566, 3313 },
+        { "heic/samplefilehub.heif", "public.heic", 640, 426, 640, 426 }, // its major brand is 'heic'
+        { "tiff/Arbitro.tiff", "public.tiff", 174, 38, 174, 38 },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
@@ -974,6 +982,8 @@ TEST_F(ImageSourceCorpus, ReadsEachFormatWithItsTypeAndPixelSize)
         auto properties = CGImageSourceCopyPropertiesAtIndex(source, 0, nullptr);
         expectInteger(properties, kCGImagePropertyPixelWidth, row.width);
         expectInteger(properties, kCGImagePropertyPixelHeight, row.height);
+        expectInteger(properties, kQXImagePropertyShownWidth, row.shownWidth);
+        expectInteger(properties, kQXImagePropertyShownHeight, row.shownHeight);
     }
 }
 

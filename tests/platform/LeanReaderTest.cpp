@@ -3,6 +3,7 @@
 // TIFF, PNG and WebP files of either byte order, on camera files (HEIC among them), and on
 // thousands of damaged variants.
 
+#include "imageio/ContentsText.h"
 #include "imageio/FullReader.h"
 #include "imageio/ImageProperties.h"
 #include "imageio/LeanReader.h"
@@ -55,46 +56,7 @@ const ExifEdits tableEdits = {
     { "Exif.GPSInfo.GPSLongitude", "43/1 9/1 2680/100" },
 };
 
-std::string describeNumber(const imageio::Number& number)
-{
-    if (const auto* integer = std::get_if<long long>(&number))
-        return std::to_string(*integer);
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g (real)", std::get<double>(number));
-    return text;
-}
-
-std::string describeSection(const char* name, const imageio::Section& section)
-{
-    if (!section)
-        return std::string(name) + ": absent\n";
-    std::string text = std::string(name) + ":\n";
-    for (const auto& property : *section) {
-        text += "  " + std::string(property.key) + " = ";
-        if (const auto* number = std::get_if<imageio::Number>(&property.value)) {
-            text += describeNumber(*number);
-        } else if (const auto* numbers = std::get_if<std::vector<imageio::Number>>(&property.value)) {
-            for (const auto& element : *numbers)
-                text += describeNumber(element) + " ";
-        } else {
-            text += "\"" + std::get<std::string>(property.value) + "\"";
-        }
-        text += "\n";
-    }
-    return text;
-}
-
-// Everything a reader found, as text, so a difference shows as a diff.
-std::string describe(const std::optional<ImageContents>& contents)
-{
-    if (!contents)
-        return "no image\n";
-    const auto& metadata = contents->metadata;
-    auto optional = [](const auto& value) { return value ? std::to_string(*value) : std::string("none"); };
-    return "type " + contents->type + "\nsize " + optional(metadata.pixelWidth) + " x " + optional(metadata.pixelHeight)
-        + "\norientation " + (metadata.orientation ? describeNumber(*metadata.orientation) : "none") + "\n"
-        + describeSection("TIFF", metadata.tiff) + describeSection("Exif", metadata.exif) + describeSection("GPS", metadata.gps);
-}
+std::string describe(const std::optional<ImageContents>& contents) { return imageio::describeContents(contents); }
 
 // Whether the lean reader took the file; where it did, it must agree.
 bool leanAgrees(const std::string& path)
@@ -423,6 +385,44 @@ TEST(LeanReader, LeavesAJpegWhoseSegmentsHideBehindFillerToTheFullReader)
     EXPECT_TRUE(full->metadata.gps);
 }
 
+TEST(LeanReader, LeavesAJpegWhoseNikonMakerNoteIsDamagedToTheFullReader)
+{
+    // The note's own TIFF structure: its version (UNDEFINED, or a type no
+    // TIFF has), and a pointer to a preview directory of one entry (LONG, or
+    // again a type no TIFF has).
+    auto note = [](int versionType, int previewType) {
+        const int bytes[] = { 'N', 'i', 'k', 'o', 'n', 0, 2, 0x10, 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2,
+            0, 1, versionType >> 8, versionType & 0xff, 0, 0, 0, 4, '0', '2', '1', '0',
+            0, 0x11, 0, 4, 0, 0, 0, 1, 0, 0, 0, 38, 0, 0, 0, 0,
+            0, 1, 1, 0x1a, previewType >> 8, previewType & 0xff, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 };
+        std::string text;
+        for (int byte : bytes)
+            text += (text.empty() ? "" : " ") + std::to_string(byte);
+        return text;
+    };
+    TempDir dir;
+    auto withNote = [&](const char* name, int versionType, int previewType) {
+        return fixtures::writeJpeg(dir.path(), name, 16, 16,
+            { { "Exif.Image.Make", "NIKON CORPORATION" }, { "Exif.Photo.MakerNote", note(versionType, previewType), "Undefined" } });
+    };
+    EXPECT_TRUE(leanAgrees(withNote("sound.jpg", 7, 4)));
+    EXPECT_FALSE(imageio::readLean(withNote("damaged.jpg", 0x7447, 4)));
+    EXPECT_FALSE(imageio::readLean(withNote("damaged-preview.jpg", 7, 0x492a)));
+}
+
+TEST(LeanReader, LeavesAPngTooShortToHoldAPixelSizeToTheFullReader)
+{
+    // The signature and an end chunk: the full reader reads a pixel size
+    // from bytes 16 to 24 first, and gives up on a file of fewer.
+    TempDir dir;
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IEND", "");
+    for (const std::string& tail : { std::string(2, '\x01'), std::string(4, '\x01') }) {
+        const auto path = fixtures::writeFile(dir.path(), "end.png", png + tail);
+        EXPECT_EQ(imageio::readLean(path).has_value(), tail.size() == 4) << png.size() + tail.size() << " bytes";
+        EXPECT_EQ(describe(imageio::readFull(path)), tail.size() == 4 ? describe(imageio::readLean(path)) : "no image\n");
+    }
+}
+
 TEST(LeanReader, LeavesAPngWhoseOtherChunksMayHoldMetadataToTheFullReader)
 {
     TempDir dir;
@@ -622,4 +622,37 @@ TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnDamagedCameraFiles)
     // A phone's HEIC: its boxes, and the EXIF item that follows them.
     expectAgreementOnMutants(fixtures::readFile((corpus() / "heic/IMG_5195.HEIC").string()), dir, "bad.heic", 300, seed++, taken, 8192);
     EXPECT_GT(taken, 300);
+}
+
+// Files the two readers once read differently, found by fuzzing both on the
+// same bytes; each read in place, with what both now give.
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnFilesTheyOnceReadApart)
+{
+    const auto folder = corpus().parent_path() / "reproducers" / "lean-full";
+    if (!std::filesystem::is_directory(folder))
+        GTEST_SKIP() << "no reproducers at " << folder.string();
+    const std::pair<const char*, const char*> cases[] = {
+        // Junk after its start: no frame header can be told from it.
+        { "jpeg-frame-size.bin", "type public.jpeg\nsize none x none\nshown none x none\norientation none\n"
+                                 "TIFF: absent\nExif: absent\nGPS: absent\n" },
+        // Two colour profiles, each whole: the full reader gives up.
+        { "jpeg-exif-rows.bin", "no image\n" },
+        // The EXIF item's first "MM" is at an odd offset: the full reader gives up.
+        { "heif-tiff-rows.bin", "no image\n" },
+        // An "EXiF" chunk: the full reader reads it, and its date and
+        // software hold control characters, which are no text.
+        { "webp-exif-text.bin", "type org.webmproject.webp\nsize 37 x 21\nshown 37 x 21\norientation 1\nTIFF:\n"
+                                "  Make = \"Quorix Prb\"\n"
+                                "  Model = \"\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\xC3\xBF\"\n"
+                                "  Orientation = 1\n  ResolutionUnit = 2\n  XResolution = 0.00068057235461188841 (real)\n"
+                                "  YResolution = 0.0045045045045045045 (real)\nExif: absent\nGPS: absent\n" },
+    };
+    for (const auto& [name, expected] : cases) {
+        const std::string path = (folder / name).string();
+        const std::string full = describe(imageio::readFull(path));
+        EXPECT_EQ(full, expected) << name;
+        if (auto lean = imageio::readLean(path)) {
+            EXPECT_EQ(describe(lean), full) << name;
+        }
+    }
 }

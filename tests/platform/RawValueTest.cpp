@@ -159,4 +159,10 @@ TEST(RawValue, ReadsAsciiTextToItsFirstNulAndLatin1AsSuch)
     EXPECT_EQ(text("trailing blanks  "), "trailing blanks  ");
     EXPECT_FALSE(text("Nikon", imageio::kTiffUndefined));
     EXPECT_FALSE(text("Nikon", imageio::kTiffByte));
+    // A damaged directory's junk is no text; tabs and line ends are.
+    EXPECT_FALSE(text(";\xF1\x0B" "4YB\x19" "c}"));
+    EXPECT_FALSE(text("%\x88\x04"));
+    EXPECT_FALSE(text("2004:02:26\x7F"));
+    EXPECT_FALSE(text("Latin-1 \x85 control"));
+    EXPECT_EQ(text("line\tone\r\nline two"), "line\tone\r\nline two");
 }

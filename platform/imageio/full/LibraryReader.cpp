@@ -1,6 +1,8 @@
 #include "imageio/FullReader.h"
 
 #include "imageio/full/LibraryValue.h"
+#include "imageio/FileWindow.h"
+#include "imageio/PictureSize.h"
 #include "imageio/TypeIdentifiers.h"
 
 #include <exiv2/exiv2.hpp>
@@ -87,8 +89,25 @@ const char* baseIdentifier(int imageType)
     return nullptr;
 }
 
+// The picture's own size where the library would take another: a JPEG's
+// frame header, found as the lean reader finds it (the library finds one in
+// a damaged file's junk), and a HEIF's primary item (the library takes the
+// EXIF block's size, or the largest item's). Nothing for other formats,
+// whose size the library reads from their own header.
+std::optional<PictureSize> structuralSize(const Exiv2::Image& image, const std::string& path)
+{
+    const int type = image.imageType();
+    if (type != Exiv2::ImageType::jpeg && type != Exiv2::ImageType::bmff)
+        return std::nullopt;
+    auto file = FileWindow::open(path);
+    if (!file)
+        return PictureSize {};
+    auto size = type == Exiv2::ImageType::jpeg ? jpegPictureSize(*file) : heifPictureSize(*file);
+    return size.value_or(PictureSize {});
+}
+
 // The table's values of an image whose metadata has been read.
-ImageMetadata extractMetadata(Exiv2::Image& image)
+ImageMetadata extractMetadata(Exiv2::Image& image, const std::string& path)
 {
     EntryCollector collector;
     std::vector<uint8_t> bytes;
@@ -113,6 +132,8 @@ ImageMetadata extractMetadata(Exiv2::Image& image)
         }
         collector.add(*directory, datum.tag(), value ? &*value : nullptr);
     }
+    if (auto size = structuralSize(image, path))
+        return collector.finish(size->stored.width, size->stored.height, size->shown);
     return collector.finish(image.pixelWidth(), image.pixelHeight());
 }
 
@@ -145,7 +166,7 @@ std::optional<ImageContents> readWithLibrary(const std::string& path)
     image->readMetadata();
 
     ImageContents contents;
-    contents.metadata = extractMetadata(*image);
+    contents.metadata = extractMetadata(*image, path);
     if (image->imageType() == Exiv2::ImageType::tiff)
         type = tiffIdentifier(*image, path);
     contents.type = std::move(type);

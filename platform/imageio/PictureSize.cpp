@@ -1,0 +1,259 @@
+#include "imageio/PictureSize.h"
+
+#include <array>
+#include <cstring>
+#include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace imageio {
+
+namespace {
+
+// A photo has a few dozen segments before its frame header; a file with
+// thousands (each a read of its own) gives no size.
+constexpr int kMostJpegSegments = 4096;
+// A 'meta' box larger than this is no photo's; its picture is not sized.
+constexpr uint64_t kLargestMeta = 4 << 20;
+
+bool isStartOfFrame(uint8_t marker)
+{
+    // SOF0 to SOF15 but DHT (c4), JPG (c8) and DAC (cc).
+    return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+}
+
+// Markers without a length: TEM and the restart markers.
+bool standsAlone(uint8_t marker) { return marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7); }
+
+// One box of an in-memory range: its type and body.
+struct Box {
+    std::string_view type;
+    std::span<const uint8_t> body;
+};
+
+// The boxes that exactly fill `bytes`; nothing when one overruns the range
+// or the range ends inside a header.
+std::optional<std::vector<Box>> boxesOf(std::span<const uint8_t> bytes)
+{
+    std::vector<Box> boxes;
+    while (!bytes.empty()) {
+        if (bytes.size() < 8)
+            return std::nullopt;
+        uint64_t size = bigEndian32(bytes.data());
+        uint64_t header = 8;
+        if (size == 1) {
+            if (bytes.size() < 16)
+                return std::nullopt;
+            size = bigEndian64(bytes.data() + 8);
+            header = 16;
+        } else if (size == 0) {
+            size = bytes.size(); // to the end of its parent
+        }
+        if (size < header || size > bytes.size())
+            return std::nullopt;
+        boxes.push_back({ std::string_view(reinterpret_cast<const char*>(bytes.data() + 4), 4), bytes.subspan(header, size - header) });
+        bytes = bytes.subspan(size);
+    }
+    return boxes;
+}
+
+const Box* firstOfType(const std::vector<Box>& boxes, std::string_view type)
+{
+    for (const Box& box : boxes) {
+        if (box.type == type)
+            return &box;
+    }
+    return nullptr;
+}
+
+// The 'meta' box's body (after its version and flags), read from the file.
+std::optional<std::vector<uint8_t>> metaBody(const FileWindow& file)
+{
+    for (uint64_t at = 0; at + 8 <= file.size();) {
+        uint8_t header[16] {};
+        const uint64_t room = file.size() - at;
+        if (!file.read(at, static_cast<size_t>(std::min<uint64_t>(room, sizeof header)), header))
+            return std::nullopt;
+        uint64_t size = bigEndian32(header);
+        uint64_t headerSize = 8;
+        if (size == 1) {
+            if (room < 16)
+                return std::nullopt;
+            size = bigEndian64(header + 8);
+            headerSize = 16;
+        } else if (size == 0) {
+            size = room;
+        }
+        if (size < headerSize || size > room)
+            return std::nullopt;
+        if (std::memcmp(header + 4, "meta", 4) == 0) {
+            if (size - headerSize < 4 || size > kLargestMeta)
+                return std::nullopt;
+            std::vector<uint8_t> body;
+            if (!file.read(at + headerSize + 4, static_cast<size_t>(size - headerSize - 4), body))
+                return std::nullopt;
+            return body;
+        }
+        at += size;
+    }
+    return std::nullopt;
+}
+
+// The primary item's number from 'pitm'.
+std::optional<uint32_t> primaryItem(const Box& pitm)
+{
+    const auto& body = pitm.body;
+    if (body.size() < 6)
+        return std::nullopt;
+    if (body[0] == 0)
+        return bigEndian16(body.data() + 4);
+    if (body.size() < 8)
+        return std::nullopt;
+    return bigEndian32(body.data() + 4);
+}
+
+// The property numbers (1-based, into 'ipco') of `item`, in the order the
+// 'ipma' boxes list them. Nothing when a table is cut short.
+std::optional<std::vector<uint32_t>> propertiesOf(uint32_t item, const std::vector<Box>& inProperties)
+{
+    std::vector<uint32_t> found;
+    for (const Box& box : inProperties) {
+        if (box.type != "ipma")
+            continue;
+        const auto& body = box.body;
+        if (body.size() < 8)
+            return std::nullopt;
+        const uint8_t version = body[0];
+        const bool wideIndex = body[3] & 1;
+        const uint32_t entries = bigEndian32(body.data() + 4);
+        size_t at = 8;
+        for (uint32_t i = 0; i < entries; ++i) {
+            const size_t idSize = version < 1 ? 2 : 4;
+            if (body.size() - at < idSize + 1)
+                return std::nullopt;
+            const uint32_t id = idSize == 2 ? bigEndian16(body.data() + at) : bigEndian32(body.data() + at);
+            const uint8_t count = body[at + idSize];
+            at += idSize + 1;
+            const size_t indexSize = wideIndex ? 2 : 1;
+            if (body.size() - at < size_t { count } * indexSize)
+                return std::nullopt;
+            for (uint8_t j = 0; j < count; ++j, at += indexSize) {
+                const uint32_t index = wideIndex ? (bigEndian16(body.data() + at) & 0x7fff) : (body[at] & 0x7f);
+                if (id == item)
+                    found.push_back(index);
+            }
+        }
+    }
+    return found;
+}
+
+// A clean-aperture side: the fraction rounded to the nearest pixel.
+std::optional<long long> roundedSide(const uint8_t* fraction)
+{
+    const long long numerator = static_cast<int32_t>(bigEndian32(fraction));
+    const long long denominator = static_cast<int32_t>(bigEndian32(fraction + 4));
+    if (denominator <= 0 || numerator <= 0)
+        return std::nullopt;
+    return (numerator + denominator / 2) / denominator;
+}
+
+} // namespace
+
+std::optional<PictureSize> jpegPictureSize(const FileWindow& file)
+{
+    // Segments follow one another without a gap (fill bytes of 0xFF aside):
+    // a file whose next marker is not where its last segment ended is
+    // damaged, and its frame header cannot be told from its junk.
+    uint64_t position = 2;
+    for (int segments = 0; segments < kMostJpegSegments; ++segments) {
+        uint8_t byte = 0;
+        if (!file.read(position++, 1, &byte) || byte != 0xff)
+            return std::nullopt;
+        while (byte == 0xff) {
+            if (!file.read(position++, 1, &byte))
+                return std::nullopt;
+        }
+        const uint8_t marker = byte;
+        if (marker == 0xda || marker == 0xd9)
+            return std::nullopt; // the scan, or the end, before any frame header
+        if (standsAlone(marker))
+            continue;
+        uint8_t head[7] {};
+        if (!file.read(position, 2, head))
+            return std::nullopt;
+        const uint16_t length = bigEndian16(head);
+        if (length < 2 || !file.contains(position, length))
+            return std::nullopt;
+        if (isStartOfFrame(marker)) {
+            // Length, precision, height, width.
+            if (length < sizeof head || !file.read(position, sizeof head, head))
+                return std::nullopt;
+            const long long height = bigEndian16(head + 3);
+            const long long width = bigEndian16(head + 5);
+            if (width == 0 || height == 0)
+                return std::nullopt; // a height given later (DNL) is not read
+            return PictureSize { { width, height }, std::nullopt };
+        }
+        position += length;
+    }
+    return std::nullopt;
+}
+
+std::optional<PictureSize> heifPictureSize(const FileWindow& file)
+{
+    auto meta = metaBody(file);
+    if (!meta)
+        return std::nullopt;
+    auto inMeta = boxesOf(*meta);
+    if (!inMeta)
+        return std::nullopt;
+    const Box* pitm = firstOfType(*inMeta, "pitm");
+    const Box* iprp = firstOfType(*inMeta, "iprp");
+    if (!pitm || !iprp)
+        return std::nullopt;
+    auto item = primaryItem(*pitm);
+    auto inProperties = boxesOf(iprp->body);
+    if (!item || !inProperties)
+        return std::nullopt;
+    const Box* ipco = firstOfType(*inProperties, "ipco");
+    auto properties = ipco ? boxesOf(ipco->body) : std::nullopt;
+    auto associated = propertiesOf(*item, *inProperties);
+    if (!properties || !associated)
+        return std::nullopt;
+
+    // The properties apply in the order they are listed: the stored size
+    // first, then each turn and crop to the picture as it stands.
+    std::optional<PixelDimensions> stored;
+    PixelDimensions shown;
+    for (uint32_t index : *associated) {
+        if (index == 0 || index > properties->size())
+            continue; // no property, or one that is not there
+        const Box& property = (*properties)[index - 1];
+        const auto& body = property.body;
+        if (property.type == "ispe" && !stored) {
+            if (body.size() < 12)
+                return std::nullopt;
+            stored = PixelDimensions { bigEndian32(body.data() + 4), bigEndian32(body.data() + 8) };
+            shown = *stored;
+        } else if (property.type == "irot" && stored) {
+            if (body.empty())
+                return std::nullopt;
+            if (body[0] & 1)
+                std::swap(shown.width, shown.height); // a quarter or three quarters of a turn
+        } else if (property.type == "clap" && stored) {
+            if (body.size() < 32)
+                return std::nullopt;
+            auto width = roundedSide(body.data());
+            auto height = roundedSide(body.data() + 8);
+            if (!width || !height)
+                return std::nullopt;
+            shown = PixelDimensions { *width, *height };
+        }
+    }
+    if (!stored || stored->width <= 0 || stored->height <= 0)
+        return std::nullopt;
+    return PictureSize { *stored, shown };
+}
+
+} // namespace imageio
