@@ -198,6 +198,10 @@ class MapScreen(MapDriving):
             self.assertLess(bounds[3] - bounds[1], 2 * item['state']['longitudeDelta'], 'no wider than it needs')
             pin = self.one('pin')
             pin_item = next(i for i in walk_items(item) if i['role'] == 'pin')
+            # The pin drops onto the map; its tip is measured where it lands.
+            wait_until(lambda: self.browser.execute_script(
+                "return arguments[0].getAnimations({ subtree: true }).every(a => a.playState === 'finished');", pin),
+                PATIENCE, 'the pin to land')
             tip = self.browser.execute_script("""
                 const screen = document.getElementById('screen'), s = Number(screen.dataset.scale);
                 const o = screen.getBoundingClientRect(), r = arguments[0].getBoundingClientRect();
