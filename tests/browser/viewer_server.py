@@ -4,6 +4,7 @@ import argparse
 import os
 import re
 import signal
+import sys
 import subprocess
 import tempfile
 import time
@@ -93,7 +94,10 @@ class ViewerServer:
 
     def __exit__(self, kind, *exc):
         status = self.stop()
-        # A sanitizer's report or a crash while stopping fails the test too.
+        # A sanitizer's report or a crash while stopping fails the test too;
+        # when the test failed already, the viewer's end is told beside it.
+        if kind is not None and status != 0:
+            sys.stderr.write('the viewer ended with status %s: %s\n' % (status, getattr(self, 'stderr', '')))
         if kind is None and status != 0:
             raise AssertionError('the viewer ended with status %s: %s' % (status, getattr(self, 'stderr', '')))
 
