@@ -19,6 +19,17 @@ loopback address; every attack is bounded in count and time.
   first photo   time to the first /photo/0 of a fresh viewer, 24 MP JPEG and
                 12 MP HEIC (median of 5, builds taking turns), beside the
                 page's own viewer.js
+  fling         an album of 10,000 photos, cold, flung one screen (11 rows
+                of 9) every 150 ms for 60 s, down and back up, by a client
+                that behaves as the page in a browser: six requests at
+                most, a row's request abandoned (its connection closed) once
+                the row leaves the view. /snapshot latency meanwhile, the
+                sockets left half closed (CLOSE_WAIT), the time the last
+                screen takes to fill once the fling stops, and the
+                thumbnails made in all
+  slow readers  /snapshot latency while 40 clients read a row of 32
+                thumbnails a byte a second and 240 idle sockets are opened
+                again as fast as the server closes them
 
 Photos come from quorix_bench_photos (built with -DQUORIX_BUILD_BENCH=ON):
   build-rel/bin/quorix_bench_photos build-rel/bench-photos
@@ -41,9 +52,10 @@ import http.client
 
 
 class Viewer:
-    def __init__(self, binary, photos):
+    def __init__(self, binary, photos, environment=None):
         self.process = subprocess.Popen([binary, '--serve', '--port', '0', *photos],
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                        env=dict(os.environ, **(environment or {})))
         match = re.search(r'http://127\.0\.0\.1:(\d+)/', self.process.stdout.readline())
         if not match:
             self.process.kill()
@@ -235,6 +247,207 @@ def unread_rows(binary, photo, clients=220):
     return {'RSS before (MB)': before, '%d unread rows peak RSS (MB)' % clients: peak, 'RSS once closed (MB)': after}
 
 
+FLING_COLUMNS = 9  # a tablet's album
+FLING_ROWS = 11  # rows a screen shows; the page asks one more either side
+
+
+def close_waits(port):
+    """Sockets of the server on `port` whose client has closed and that the
+    server has not (state 08 in /proc/net/tcp)."""
+    count = 0
+    for table in ('/proc/net/tcp', '/proc/net/tcp6'):
+        try:
+            with open(table) as lines:
+                next(lines)
+                for line in lines:
+                    fields = line.split()
+                    if int(fields[1].rsplit(':', 1)[1], 16) == port and fields[3] == '08':
+                        count += 1
+        except OSError:
+            pass
+    return count
+
+
+class RowRequest:
+    """One row's /thumbnails request on a socket of its own, read without blocking."""
+
+    def __init__(self, port, row, photos):
+        first = row * FLING_COLUMNS
+        count = min(FLING_COLUMNS, photos - first)
+        self.row = row
+        self.sock = socket.create_connection(('127.0.0.1', port))
+        self.sock.setblocking(False)
+        self.sock.sendall(b'GET /thumbnails?first=%d&count=%d&size=256 HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n'
+                          b'Connection: close\r\n\r\n' % (first, count, port))
+        self.data = b''
+
+    def read(self):
+        """True once the whole answer is in (or the server closed)."""
+        try:
+            chunk = self.sock.recv(1 << 20)
+        except BlockingIOError:
+            return False
+        except OSError:
+            return True
+        self.data += chunk
+        return not chunk
+
+
+def fling(binary, photo, seconds=60, photos=10000, step=0.15, browser_connections=6):
+    """The page's album flung screen after screen: see the module's text."""
+    import selectors
+    with tempfile.TemporaryDirectory() as folder:
+        for index in range(photos):
+            os.link(os.path.abspath(photo), os.path.join(folder, 'photo%05d.jpg' % index))
+        cache = os.path.join(folder, 'cache')
+        viewer = Viewer(binary, [folder], {'XDG_CACHE_HOME': cache})
+        rows = (photos + FLING_COLUMNS - 1) // FLING_COLUMNS
+        screens = rows // FLING_ROWS
+        latencies = []
+        done = threading.Event()
+
+        def ask_screen():
+            while not done.is_set():
+                latencies.append(timed(lambda: viewer.get('/snapshot', timeout=30)))
+                done.wait(0.1)
+
+        asker = threading.Thread(target=ask_screen)
+        asker.start()
+        selector = selectors.DefaultSelector()
+        in_flight = {}  # row -> RowRequest
+        queued = []
+        shown = set()
+        most_close_waits = 0
+        started = time.monotonic()
+        screen = 0
+        view = set()
+        last_change = started
+        filled = None
+        while True:
+            now = time.monotonic()
+            flinging = now - started < seconds
+            if flinging and (now - last_change >= step or not view):
+                # The next screen, down the album and back up again.
+                position = screen % (2 * screens)
+                top = (position if position < screens else 2 * screens - position) * FLING_ROWS
+                screen += 1
+                last_change = now
+                view = set(range(max(0, top - 1), min(rows, top + FLING_ROWS + 1)))
+                shown = set()
+                for row in [row for row in in_flight if row not in view]:
+                    request = in_flight.pop(row)
+                    selector.unregister(request.sock)
+                    request.sock.close()  # abandoned, as the page's AbortController does
+                queued = [row for row in sorted(view) if row not in in_flight]
+                most_close_waits = max(most_close_waits, close_waits(viewer.port))
+            while queued and len(in_flight) < browser_connections:
+                row = queued.pop(0)
+                request = RowRequest(viewer.port, row, photos)
+                in_flight[row] = request
+                selector.register(request.sock, selectors.EVENT_READ, request)
+            for key, _ in selector.select(timeout=0.01):
+                request = key.data
+                if request.read():
+                    selector.unregister(request.sock)
+                    request.sock.close()
+                    del in_flight[request.row]
+                    if request.data.startswith(b'HTTP/1.1 200'):
+                        shown.add(request.row)
+                    else:
+                        queued.append(request.row)  # asked again, as the page does when it next draws
+            if not flinging:
+                if filled is None and shown >= view:
+                    filled = time.monotonic() - last_change
+                    break
+                if time.monotonic() - last_change > 300:
+                    filled = float('inf')
+                    break
+        at_end = close_waits(viewer.port)
+        done.set()
+        asker.join()
+        for request in in_flight.values():
+            request.sock.close()
+        made = sum(len(files) for _, _, files in os.walk(os.path.join(cache, 'thumbnails')))
+        viewer.stop(signal.SIGINT)
+    return {
+        'fling: /snapshot p50 (ms)': percentile(latencies, 0.50) * 1000,
+        'fling: /snapshot p99 (ms)': percentile(latencies, 0.99) * 1000,
+        'fling: CLOSE_WAIT sockets, most seen': most_close_waits,
+        'fling: CLOSE_WAIT sockets as it stops': at_end,
+        'fling: last screen filled after (s)': filled,
+        'fling: thumbnails made': made,
+    }
+
+
+def slow_readers(binary, photo, readers=40, idle=240, seconds=20):
+    with tempfile.TemporaryDirectory() as folder:
+        for index in range(32):
+            os.link(os.path.abspath(photo), os.path.join(folder, 'photo%02d.jpg' % index))
+        viewer = Viewer(binary, [folder])
+        row = '/thumbnails?first=0&count=32&size=256'
+        viewer.get(row, timeout=120)  # the thumbnails made and cached
+        done = threading.Event()
+
+        def read_slowly():
+            while not done.is_set():
+                try:
+                    with socket.create_connection(('127.0.0.1', viewer.port), timeout=30) as sock:
+                        sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+                        sock.sendall(b'GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n' % (row.encode(), viewer.port))
+                        while not done.wait(1):
+                            if not sock.recv(1):
+                                break
+                except OSError:
+                    pass
+
+        def keep_idle():
+            sockets = []
+            while not done.is_set():
+                sockets = [sock for sock in sockets if sock.fileno() >= 0]
+                alive = []
+                for sock in sockets:
+                    try:
+                        sock.setblocking(False)
+                        if sock.recv(1) == b'':
+                            sock.close()
+                            continue
+                    except BlockingIOError:
+                        pass
+                    except OSError:
+                        sock.close()
+                        continue
+                    alive.append(sock)
+                sockets = alive
+                while len(sockets) < idle and not done.is_set():
+                    try:
+                        sockets.append(socket.create_connection(('127.0.0.1', viewer.port), timeout=1))
+                    except OSError:
+                        break
+                done.wait(0.05)
+            for sock in sockets:
+                sock.close()
+
+        threads = [threading.Thread(target=read_slowly) for _ in range(readers)] + [threading.Thread(target=keep_idle)]
+        for thread in threads:
+            thread.start()
+        time.sleep(2)  # every slow reader has its answer under way
+        latencies = []
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            latencies.append(timed(lambda: viewer.get('/snapshot', timeout=10)))
+            time.sleep(0.05)
+        done.set()
+        for thread in threads:
+            thread.join()
+        viewer.stop(signal.SIGINT)
+    answered = sum(1 for value in latencies if value != float('inf'))
+    return {
+        'slow readers: /snapshot p50 (ms)': percentile(latencies, 0.50) * 1000,
+        'slow readers: /snapshot p99 (ms)': percentile(latencies, 0.99) * 1000,
+        'slow readers: /snapshot answered (%)': 100.0 * answered / len(latencies),
+    }
+
+
 def first_photo(binaries, photos):
     """Builds take turns, so a change in the machine's load hits them alike."""
     figures = [{} for _ in binaries]
@@ -259,7 +472,7 @@ def main():
     parser.add_argument('--yardstick')
     parser.add_argument('--photos', required=True, help='the folder quorix_bench_photos wrote')
     parser.add_argument('--samples', default=os.path.join(os.path.dirname(__file__), '..', 'samples'))
-    parser.add_argument('--only', help='run one scenario: slow, heic, walk, deep, unread or first')
+    parser.add_argument('--only', help='run one scenario: slow, heic, walk, deep, unread, fling, readers or first')
     args = parser.parse_args()
 
     scenarios = {
@@ -268,6 +481,8 @@ def main():
         'walk': lambda binary: walk(binary, os.path.join(args.photos, 'camera-24mp.jpg')),
         'deep': lambda binary: deep_pngs(binary),
         'unread': lambda binary: unread_rows(binary, os.path.join(args.samples, 'quorix-sample.jpg')),
+        'fling': lambda binary: fling(binary, os.path.join(args.samples, 'quorix-sample.jpg')),
+        'readers': lambda binary: slow_readers(binary, os.path.join(args.samples, 'quorix-sample.jpg')),
     }
     photos = [('24 MP JPEG', os.path.join(args.photos, 'camera-24mp.jpg')),
               ('12 MP HEIC', os.path.join(args.photos, 'phone-12mp.heic'))]

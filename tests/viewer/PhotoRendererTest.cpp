@@ -10,6 +10,7 @@
 
 #include <future>
 #include <latch>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -112,6 +113,53 @@ TEST_F(PhotoRendererTest, ASizeIsPartOfTheRequestAndBadPhotosSayWhy)
     EXPECT_FALSE(broken.image);
     EXPECT_NE(broken.error.find("broken.jpg"), std::string::npos) << broken.error;
     EXPECT_EQ(renderer.renderAndWait(2, screen).error, "no photo 2");
+}
+
+
+// The page asks for the rows in view now: a later group is decoded before an
+// earlier one, and a group whose client has gone is never decoded for it. A
+// photo both a withdrawn group and an older one wait for moves back to the
+// older one's place.
+TEST_F(PhotoRendererTest, TheNewestGroupIsDecodedFirstAndAWithdrawnOneNotAtAll)
+{
+    std::promise<void> gate;
+    std::shared_future<void> open = gate.get_future().share();
+    std::mutex lock;
+    std::vector<std::string> decoded;
+    auto record = [&](const std::string& path, PhotoRenderer::Box, const std::atomic<bool>&) {
+        if (path == "0")
+            open.wait(); // the first decode holds the only thread until every request is in
+        std::lock_guard guard(lock);
+        decoded.push_back(path);
+        return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
+    };
+    PhotoRenderer renderer({ "0", "1", "2", "3", "4", "5", "6" }, { 1 << 20, 1 }, record);
+    std::atomic<int> answered = 0;
+    std::atomic<bool> withdrawnAnswered = false;
+    auto count = [&answered](const PhotoRenderer::Result&) { ++answered; };
+
+    renderer.render(0, screen, count, renderer.newGroup());
+    const auto older = renderer.newGroup();
+    const auto newer = renderer.newGroup();
+    const auto gone = renderer.newGroup();
+    renderer.render(1, screen, count, older);
+    renderer.render(2, screen, count, older);
+    renderer.render(3, screen, count, newer);
+    renderer.render(4, screen, count, newer);
+    renderer.render(5, screen, [&](const PhotoRenderer::Result&) { withdrawnAnswered = true; }, gone);
+    renderer.render(6, screen, [&](const PhotoRenderer::Result&) { withdrawnAnswered = true; }, gone);
+    renderer.render(6, screen, count, older);
+    renderer.withdraw(gone);
+    gate.set_value();
+
+    renderer.renderAndWait(0, screen); // cached: no decode
+    while (answered < 6)
+        std::this_thread::yield();
+    renderer.stop(std::chrono::seconds(10));
+    std::lock_guard guard(lock);
+    EXPECT_EQ(decoded, (std::vector<std::string> { "0", "3", "4", "1", "2", "6" }));
+    EXPECT_FALSE(withdrawnAnswered);
+    EXPECT_EQ(answered, 6);
 }
 
 } // namespace

@@ -6,12 +6,12 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <future>
 #include <list>
 #include <malloc.h>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <tuple>
 
@@ -54,6 +54,27 @@ struct PhotoRenderer::State {
         std::shared_ptr<const Image> image;
         std::list<Key>::iterator recent;
     };
+    struct Waiter {
+        Group group;
+        Done done;
+    };
+    // A decode asked for and not yet finished, and who waits for it.
+    struct Pending {
+        std::vector<Waiter> waiters;
+        Group rank = 0; // the newest group among its waiters: where it stands in the queue
+        unsigned long long order = 0; // when it was asked for: first come, first served within a group
+        bool running = false;
+    };
+    // Place in the queue: the newest group first, then the first asked.
+    struct Queued {
+        Group rank;
+        unsigned long long order;
+        Key key;
+        bool operator<(const Queued& other) const
+        {
+            return rank != other.rank ? rank > other.rank : order < other.order;
+        }
+    };
 
     State(std::vector<std::string> photos, Limits bounds, Decoder maker)
         : paths(std::move(photos))
@@ -64,6 +85,8 @@ struct PhotoRenderer::State {
 
     void decodeLoop();
     void remember(const Key& key, const std::shared_ptr<const Image>& image);
+    // Moves a queued decode to the place its waiters' newest group gives it.
+    void requeue(const Key& key, Pending& pending, Group rank);
 
     const std::vector<std::string> paths;
     const Limits limits;
@@ -72,8 +95,10 @@ struct PhotoRenderer::State {
     std::condition_variable work; // a decode is queued, or stopping
     std::condition_variable idle; // a decoding thread has ended
     std::atomic<bool> stopping = false;
-    std::deque<Key> queue;
-    std::map<Key, std::vector<Done>> waiting; // decodes queued or running, and who waits for each
+    std::set<Queued> queue; // decodes not begun, the next one first
+    std::map<Key, Pending> waiting; // decodes queued or running
+    std::atomic<Group> groups = 0;
+    unsigned long long asked = 0;
     std::map<Key, Cached> cache;
     std::list<Key> recent; // most recently used first
     size_t cachedBytes = 0;
@@ -99,17 +124,19 @@ PhotoRenderer::~PhotoRenderer()
 bool PhotoRenderer::stop(std::chrono::milliseconds grace)
 {
     State& state = *state_;
-    std::map<State::Key, std::vector<Done>> unanswered;
+    std::vector<State::Waiter> unanswered;
     std::unique_lock guard(state.lock);
     state.stopping = true;
-    for (const auto& key : state.queue)
-        unanswered[key] = std::move(state.waiting[key]);
+    for (const auto& queued : state.queue) {
+        auto& waiters = state.waiting[queued.key].waiters;
+        std::move(waiters.begin(), waiters.end(), std::back_inserter(unanswered));
+        state.waiting.erase(queued.key);
+    }
     state.queue.clear();
     guard.unlock();
     state.work.notify_all();
-    for (auto& [key, callers] : unanswered)
-        for (auto& done : callers)
-            done({ nullptr, "the viewer is stopping" });
+    for (auto& waiter : unanswered)
+        waiter.done({ nullptr, "the viewer is stopping" });
     guard.lock();
     return state.idle.wait_for(guard, grace, [&state] { return state.threads == 0; });
 }
@@ -137,7 +164,9 @@ void PhotoRenderer::finish() { vips_shutdown(); }
 
 size_t PhotoRenderer::count() const { return state_->paths.size(); }
 
-void PhotoRenderer::render(size_t index, Box box, Done done)
+PhotoRenderer::Group PhotoRenderer::newGroup() { return ++state_->groups; }
+
+void PhotoRenderer::render(size_t index, Box box, Done done, Group group)
 {
     State& state = *state_;
     if (index >= state.paths.size())
@@ -155,12 +184,47 @@ void PhotoRenderer::render(size_t index, Box box, Done done)
         return done({ nullptr, "the viewer is stopping" });
     }
     auto [entry, first] = state.waiting.try_emplace(key);
-    entry->second.push_back(std::move(done));
+    State::Pending& pending = entry->second;
+    pending.waiters.push_back({ group, std::move(done) });
     if (first) {
-        state.queue.push_back(key);
+        pending = { std::move(pending.waiters), group, ++state.asked, false };
+        state.queue.insert({ group, pending.order, key });
         guard.unlock();
         state.work.notify_one();
+    } else if (!pending.running && group > pending.rank) {
+        state.requeue(key, pending, group);
     }
+}
+
+void PhotoRenderer::withdraw(Group group)
+{
+    State& state = *state_;
+    std::vector<State::Waiter> dropped; // destroyed once the lock is free
+    std::lock_guard guard(state.lock);
+    for (auto entry = state.waiting.begin(); entry != state.waiting.end();) {
+        auto& [key, pending] = *entry;
+        auto& waiters = pending.waiters;
+        const auto mine = std::stable_partition(waiters.begin(), waiters.end(), [group](const auto& w) { return w.group != group; });
+        std::move(mine, waiters.end(), std::back_inserter(dropped));
+        waiters.erase(mine, waiters.end());
+        if (pending.running || pending.rank != group) {
+            ++entry;
+        } else if (waiters.empty()) {
+            state.queue.erase({ pending.rank, pending.order, key });
+            entry = state.waiting.erase(entry);
+        } else {
+            const auto newest = std::max_element(waiters.begin(), waiters.end(), [](const auto& a, const auto& b) { return a.group < b.group; });
+            state.requeue(key, pending, newest->group);
+            ++entry;
+        }
+    }
+}
+
+void PhotoRenderer::State::requeue(const Key& key, Pending& pending, Group rank)
+{
+    queue.erase({ pending.rank, pending.order, key });
+    pending.rank = rank;
+    queue.insert({ rank, pending.order, key });
 }
 
 PhotoRenderer::Result PhotoRenderer::renderAndWait(size_t index, Box box)
@@ -183,8 +247,9 @@ void PhotoRenderer::State::decodeLoop()
         work.wait(guard, [this] { return stopping || !queue.empty(); });
         if (queue.empty())
             break;
-        const Key key = queue.front();
-        queue.pop_front();
+        const Key key = queue.begin()->key;
+        queue.erase(queue.begin());
+        waiting[key].running = true;
         ++decodes;
         guard.unlock();
 
@@ -194,11 +259,11 @@ void PhotoRenderer::State::decodeLoop()
         guard.lock();
         if (result.image)
             remember(key, result.image);
-        auto callers = std::move(waiting[key]);
+        auto callers = std::move(waiting[key].waiters);
         waiting.erase(key);
         guard.unlock();
-        for (auto& done : callers)
-            done(result);
+        for (auto& waiter : callers)
+            waiter.done(result);
         // A decode leaves its large buffers free in this thread's malloc
         // arena; hand them back (once the answers are out), or the viewer
         // keeps its peak for good.

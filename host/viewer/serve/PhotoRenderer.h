@@ -25,6 +25,12 @@ namespace viewer {
 // most one decoding thread per core, and a cache of results bounded in bytes
 // that forgets the least recently used first. The size is part of the
 // request, so a page of small thumbnails and the full-screen photo share it.
+//
+// Renders asked for together (one request's) form a group. The newest
+// group's decodes run first: the page asks for the rows it shows now, so a
+// row asked for earlier (likely scrolled away) waits. A group whose client
+// has gone is withdrawn: its decodes that no other group waits for leave
+// the queue undone.
 class PhotoRenderer {
 public:
     struct Box {
@@ -58,6 +64,9 @@ public:
         std::string error;
     };
     using Done = std::function<void(const Result&)>;
+    // Renders asked for together; a later group is decoded before an
+    // earlier one. Group 0 is the oldest of all.
+    using Group = unsigned long long;
     // Makes the image of the photo at `path` fitted into the box; checks
     // `stopping` where it can. Runs on a decoding thread.
     using Decoder = std::function<Result(const std::string& path, Box box, const std::atomic<bool>& stopping)>;
@@ -79,9 +88,15 @@ public:
     // Frees what libvips holds for the process; no rendering after it.
     static void finish();
 
+    // A group newer than every one before it.
+    Group newGroup();
     // Photo `index` fitted into `box`: `done` is called once, at once from
-    // the cache or later on a decoding thread.
-    void render(size_t index, Box box, Done done);
+    // the cache or later on a decoding thread (unless its group is withdrawn first).
+    void render(size_t index, Box box, Done done, Group group = 0);
+    // The group's renders still waiting are forgotten: their `done` is
+    // never called, and a decode no other group waits for is not begun.
+    // A decode under way finishes (and is cached) all the same.
+    void withdraw(Group group);
     // The same, waiting for the result.
     Result renderAndWait(size_t index, Box box);
 

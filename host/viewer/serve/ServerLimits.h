@@ -55,6 +55,14 @@ constexpr size_t maxThumbnailSide = 4096;
 // A larger cached file is not used; it is made again.
 constexpr size_t maxThumbnailBytes = 1024 * 1024;
 
+// Bytes of photos' and thumbnails' answers waiting to be read, across every
+// client (UnreadAnswers.h; a text several answers share counts once). A
+// client that asks and never reads holds its answer until its connection
+// closes; past this, photos and thumbnails are answered 503 until some are
+// read. The page reads at once and needs a few MiB: a row of thumbnails is
+// about 300 KB, a photo 1 to 2 MB.
+constexpr size_t maxUnreadAnswerBytes = 128ull * 1024 * 1024;
+
 // Memory that decoding photos may take at once, in the whole process: each
 // decode waits for its share (DecodeBudget.h), and a file whose decode alone
 // would take more is refused. A 16-bit interlaced RGBA PNG of 6000 x 6000

@@ -1,10 +1,12 @@
 #include "ViewerServer.h"
 
+#include "HangupWatch.h"
 #include "ListenSocket.h"
 #include "RequestDeadlines.h"
 #include "RequestGuard.h"
 #include "ServerLimits.h"
 #include "UiQueue.h"
+#include "UnreadAnswers.h"
 
 #include "ImageRequests.h"
 #include "MapRoutes.h"
@@ -42,6 +44,7 @@ struct Reply {
     BodyPieces body;
     bool thenQuit = false; // the `quit` command's answer: stop once it is sent
     std::string etag = {}; // a file of the page: kept by the browser and asked again with it
+    bool unread = false; // a photo's or thumbnails' bytes: counted among the answers waiting to be read
 
     static Reply text(unsigned status, const std::string& text)
     {
@@ -55,13 +58,20 @@ struct Waiting {
     MHD_Connection* connection = nullptr;
     bool suspended = false;
     std::optional<Reply> reply;
+    bool gone = false; // its client hung up meanwhile: the connection is closed, unanswered
+    HangupWatch::Id watch = 0;
 };
 
 // The requests suspended now. Work on other threads answers them through
 // here; once the server stops, every one left is answered with 503 and later
 // answers are dropped, so no thread touches a connection that is gone.
-class Suspended {
+class Suspended : public std::enable_shared_from_this<Suspended> {
 public:
+    explicit Suspended(HangupWatch& hangups)
+        : hangups_(&hangups)
+    {
+    }
+
     // Suspends the connection of the request being handled; false when the
     // server is stopping and it must be answered at once.
     bool suspend(const std::shared_ptr<Waiting>& waiting)
@@ -82,17 +92,44 @@ public:
             resume(waiting, std::move(reply));
     }
 
+    // Once the request's client hangs up while it still waits, its
+    // connection is closed and `gone` is called (on the watch's thread).
+    void watch(const std::shared_ptr<Waiting>& waiting, int fd, std::function<void()> gone)
+    {
+        std::lock_guard guard(lock_);
+        if (!waiting->suspended || !hangups_)
+            return; // answered already
+        waiting->watch = hangups_->watch(fd, [self = shared_from_this(), waiting, gone = std::move(gone)] {
+            if (self->abandon(waiting))
+                gone();
+        });
+    }
+
     void stop()
     {
         std::lock_guard guard(lock_);
         stopping_ = true;
         for (const auto& waiting : std::set(waiting_))
             resume(waiting, Reply::text(503, "the viewer is stopping"));
+        hangups_ = nullptr; // nothing is watched any more
     }
 
 private:
+    // True when the request still waited: it will be closed unanswered.
+    bool abandon(const std::shared_ptr<Waiting>& waiting)
+    {
+        std::lock_guard guard(lock_);
+        if (!waiting->suspended)
+            return false;
+        waiting->gone = true;
+        resume(waiting, Reply::text(503, "the client has gone"));
+        return true;
+    }
+
     void resume(const std::shared_ptr<Waiting>& waiting, Reply reply)
     {
+        if (waiting->watch && hangups_)
+            hangups_->forget(waiting->watch);
         waiting->reply = std::move(reply);
         waiting->suspended = false;
         waiting_.erase(waiting);
@@ -103,6 +140,7 @@ private:
     std::mutex lock_;
     bool stopping_ = false;
     std::set<std::shared_ptr<Waiting>> waiting_;
+    HangupWatch* hangups_;
 };
 
 // The state of one request across the calls libmicrohttpd makes for it.
@@ -136,12 +174,19 @@ std::vector<std::string> contentLengths(MHD_Connection* connection)
 // The page file an address names: "/" is the page itself.
 std::string pagePath(std::string_view url) { return url == "/" ? "index.html" : std::string(url.substr(1)); }
 
-void freeShared(void* bytes) { delete static_cast<std::shared_ptr<const std::string>*>(bytes); }
+// A body of one piece, with what it holds, kept until the response is gone.
+struct OnePiece {
+    std::shared_ptr<const std::string> bytes;
+    UnreadAnswers::Hold hold;
+
+    static void free(void* cls) { delete static_cast<OnePiece*>(cls); }
+};
 
 // A body of many pieces, copied piece by piece into libmicrohttpd's buffer
 // as it sends; it holds the pieces until the response is gone.
 struct PieceReader {
     BodyPieces pieces;
+    UnreadAnswers::Hold hold;
     size_t piece = 0; // where the last read ended
     size_t offset = 0;
 
@@ -166,13 +211,15 @@ struct PieceReader {
     static void free(void* cls) { delete static_cast<PieceReader*>(cls); }
 };
 
-MHD_Response* responseFor(const BodyPieces& body)
+// `hold` counts the body among the answers waiting to be read until the
+// response is gone: sent whole, or its connection closed.
+MHD_Response* responseFor(const BodyPieces& body, UnreadAnswers::Hold hold)
 {
     if (body.size() == 1) {
         // The response keeps its bytes alive through a shared pointer of its own.
-        auto* keep = new std::shared_ptr<const std::string>(body.front());
+        auto* keep = new OnePiece { body.front(), std::move(hold) };
         MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
-            body.front()->size(), const_cast<char*>(body.front()->data()), freeShared, keep);
+            body.front()->size(), const_cast<char*>(body.front()->data()), &OnePiece::free, keep);
         if (!response)
             delete keep;
         return response;
@@ -180,20 +227,22 @@ MHD_Response* responseFor(const BodyPieces& body)
     uint64_t size = 0;
     for (const auto& piece : body)
         size += piece->size();
-    auto* reader = new PieceReader { body };
+    auto* reader = new PieceReader { body, std::move(hold) };
     MHD_Response* response = MHD_create_response_from_callback(size, 64 * 1024, &PieceReader::read, reader, &PieceReader::free);
     if (!response)
         delete reader;
     return response;
 }
 
-MHD_Result send(MHD_Connection* connection, const Reply& reply)
+MHD_Result send(MHD_Connection* connection, const Reply& reply, UnreadAnswers::Hold hold = nullptr)
 {
-    MHD_Response* response = responseFor(reply.body);
+    MHD_Response* response = responseFor(reply.body, std::move(hold));
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type.c_str());
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    if (reply.status == 503)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, "1");
     if (reply.etag.empty()) {
         // The screen, photos and answers change under the same address.
         MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
@@ -256,8 +305,10 @@ struct ViewerServer::Impl {
             return MHD_YES;
         }
         auto& exchange = *static_cast<Exchange*>(*requestState);
+        if (exchange.waiting && exchange.waiting->gone)
+            return MHD_NO; // its client hung up: the connection is closed
         if (exchange.waiting && exchange.waiting->reply)
-            return send(connection, *exchange.waiting->reply);
+            return self.sendCounted(connection, *exchange.waiting->reply);
         if (*uploadSize) {
             // Counted whatever the encoding (a chunked body has no length to
             // check up front) and never stored beyond the limit. An answer
@@ -377,19 +428,47 @@ struct ViewerServer::Impl {
         });
     }
 
+    // Sends an answer, counting a photo's or thumbnails' bytes among those
+    // waiting to be read; one that does not fit beside them is refused.
+    MHD_Result sendCounted(MHD_Connection* connection, const Reply& reply)
+    {
+        if (!reply.unread)
+            return send(connection, reply);
+        auto hold = unread.hold(reply.body);
+        if (!hold)
+            return send(connection, tooMuchUnread());
+        return send(connection, reply, std::move(hold));
+    }
+
+    static Reply tooMuchUnread()
+    {
+        return Reply::text(503, "answers waiting to be read hold " + std::to_string(limits::maxUnreadAnswerBytes >> 20) + " MiB already");
+    }
+
     // Photo N from `renderer`, fitted into `box`.
     MHD_Result image(MHD_Connection* connection, Exchange& exchange, std::string_view digits, PhotoRenderer& renderer, PhotoRenderer::Box box)
     {
         const auto index = numberBelow(digits, renderer.count());
         if (!index)
             return send(connection, Reply::text(404, "no photo " + std::string(digits)));
-        return later(connection, exchange, [&renderer, index = *index, box](auto answer) {
-            renderer.render(index, box, [answer](const PhotoRenderer::Result& result) {
-                if (!result.image)
-                    return answer(Reply::text(422, result.error));
-                answer({ 200, result.image->contentType, { bytesOf(result.image) } });
-            });
-        });
+        if (unread.full())
+            return send(connection, tooMuchUnread());
+        const auto group = renderer.newGroup();
+        return later(
+            connection, exchange,
+            [&renderer, index = *index, box, group](auto answer) {
+                renderer.render(
+                    index, box,
+                    [answer](const PhotoRenderer::Result& result) {
+                        if (!result.image)
+                            return answer(Reply::text(422, result.error));
+                        Reply reply { 200, result.image->contentType, { bytesOf(result.image) } };
+                        reply.unread = true;
+                        answer(std::move(reply));
+                    },
+                    group);
+            },
+            [&renderer, group] { renderer.withdraw(group); });
     }
 
     // A row of thumbnails in one response (ThumbnailBatch.h). Each comes
@@ -401,7 +480,10 @@ struct ViewerServer::Impl {
         if (auto* refused = std::get_if<std::string>(&asked))
             return send(connection, Reply::text(400, *refused));
         const ThumbnailBatch batch = std::get<ThumbnailBatch>(asked);
-        return later(connection, exchange, [this, batch](auto answer) {
+        if (unread.full())
+            return send(connection, tooMuchUnread());
+        const auto group = thumbnails.newGroup();
+        auto start = [this, batch, group](auto answer) {
             struct Gathering {
                 explicit Gathering(size_t count)
                     : results(count)
@@ -413,14 +495,22 @@ struct ViewerServer::Impl {
             };
             auto gathering = std::make_shared<Gathering>(batch.count);
             for (size_t i = 0; i < batch.count; ++i)
-                thumbnails.render(batch.first + i, batch.box, [gathering, i, batch, answer](const PhotoRenderer::Result& result) {
-                    gathering->results[i] = result;
-                    if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) > 1)
-                        return; // the last thumbnail's answer sends the response
-                    FormBody body = thumbnailBatchBody(batch.first, gathering->results);
-                    answer({ 200, std::move(body.contentType), std::move(body.pieces) });
-                });
-        });
+                thumbnails.render(
+                    batch.first + i, batch.box,
+                    [gathering, i, batch, answer](const PhotoRenderer::Result& result) {
+                        gathering->results[i] = result;
+                        if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) > 1)
+                            return; // the last thumbnail's answer sends the response
+                        FormBody body = thumbnailBatchBody(batch.first, gathering->results);
+                        Reply reply { 200, std::move(body.contentType), std::move(body.pieces) };
+                        reply.unread = true;
+                        answer(std::move(reply));
+                    },
+                    group);
+        };
+        // A row the page scrolled away from is abandoned: its connection
+        // closes, and the thumbnails not yet begun for it are not made.
+        return later(connection, exchange, start, [this, group] { thumbnails.withdraw(group); });
     }
 
     // An alias of a rendered image's bytes: no copy per request.
@@ -430,9 +520,12 @@ struct ViewerServer::Impl {
     }
 
     // Suspends the request and hands `start` a function that answers it
-    // from any thread.
+    // from any thread. With `gone`, a client that hangs up meanwhile has its
+    // connection closed and `gone` called, to drop the work begun for it;
+    // without, it is answered all the same (a command is carried out, and a
+    // client that only closed its sending side still reads the answer).
     template<class Start>
-    MHD_Result later(MHD_Connection* connection, Exchange& exchange, Start start)
+    MHD_Result later(MHD_Connection* connection, Exchange& exchange, Start start, std::function<void()> gone = {})
     {
         exchange.waiting = std::make_shared<Waiting>();
         exchange.waiting->connection = connection;
@@ -441,6 +534,8 @@ struct ViewerServer::Impl {
         // The answer may come after the server is gone (a decode finishing
         // late): it holds what it needs, and is dropped then.
         start([waiting = exchange.waiting, hub = suspended](Reply reply) { hub->answer(waiting, std::move(reply)); });
+        if (gone)
+            suspended->watch(exchange.waiting, MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd, std::move(gone));
         return MHD_YES;
     }
 
@@ -454,7 +549,10 @@ struct ViewerServer::Impl {
     std::optional<PageFiles> files;
     bool loopback = true;
     int listenFd = -1;
-    std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>();
+    // Before `suspended`, which watches through it (and is gone first).
+    HangupWatch hangups;
+    std::shared_ptr<Suspended> suspended = std::make_shared<Suspended>(hangups);
+    UnreadAnswers unread { limits::maxUnreadAnswerBytes };
     RequestDeadlines deadlines { std::chrono::seconds(limits::requestSeconds), limits::maxWaitingConnections,
         limits::maxConnections - limits::spareConnections };
     UiQueue ui;
