@@ -19,7 +19,7 @@ loopback address; every attack is bounded in count and time.
   first photo   time to the first /photo/0 of a fresh viewer, 24 MP JPEG and
                 12 MP HEIC (median of 5, builds taking turns), beside the
                 page's own viewer.js
-  fling         an album of 10,000 photos, cold, flung one screen (11 rows
+  fling         an album of 10,000 photos (links to one album photo), cold, flung one screen (11 rows
                 of 9) every 150 ms for 60 s, down and back up, by a client
                 that behaves as the page in a browser: six requests at
                 most, a row's request abandoned (its connection closed) once
@@ -31,8 +31,10 @@ loopback address; every attack is bounded in count and time.
                 thumbnails a byte a second and 240 idle sockets are opened
                 again as fast as the server closes them
 
-Photos come from quorix_bench_photos (built with -DQUORIX_BUILD_BENCH=ON):
+Photos come from quorix_bench_photos (built with -DQUORIX_BUILD_BENCH=ON),
+the fling's from its first album photo:
   build-rel/bin/quorix_bench_photos build-rel/bench-photos
+  build-rel/bin/quorix_bench_photos --album 1 build-rel/bench-photos
   bench/server_bench.py --viewer build-rel/bin/quorix-viewer \\
       --yardstick OLD/bin/quorix-viewer --photos build-rel/bench-photos
 """
@@ -323,6 +325,7 @@ def fling(binary, photo, seconds=60, photos=10000, step=0.15, browser_connection
         view = set()
         last_change = started
         filled = None
+        at_end = None
         while True:
             now = time.monotonic()
             flinging = now - started < seconds
@@ -334,12 +337,13 @@ def fling(binary, photo, seconds=60, photos=10000, step=0.15, browser_connection
                 last_change = now
                 view = set(range(max(0, top - 1), min(rows, top + FLING_ROWS + 1)))
                 shown = set()
+                # Those abandoned a step ago, which the server has had a step's time to close.
+                most_close_waits = max(most_close_waits, close_waits(viewer.port))
                 for row in [row for row in in_flight if row not in view]:
                     request = in_flight.pop(row)
                     selector.unregister(request.sock)
                     request.sock.close()  # abandoned, as the page's AbortController does
                 queued = [row for row in sorted(view) if row not in in_flight]
-                most_close_waits = max(most_close_waits, close_waits(viewer.port))
             while queued and len(in_flight) < browser_connections:
                 row = queued.pop(0)
                 request = RowRequest(viewer.port, row, photos)
@@ -356,13 +360,15 @@ def fling(binary, photo, seconds=60, photos=10000, step=0.15, browser_connection
                     else:
                         queued.append(request.row)  # asked again, as the page does when it next draws
             if not flinging:
+                if at_end is None:
+                    time.sleep(step)
+                    at_end = close_waits(viewer.port)
                 if filled is None and shown >= view:
                     filled = time.monotonic() - last_change
                     break
                 if time.monotonic() - last_change > 300:
                     filled = float('inf')
                     break
-        at_end = close_waits(viewer.port)
         done.set()
         asker.join()
         for request in in_flight.values():
@@ -373,7 +379,7 @@ def fling(binary, photo, seconds=60, photos=10000, step=0.15, browser_connection
         'fling: /snapshot p50 (ms)': percentile(latencies, 0.50) * 1000,
         'fling: /snapshot p99 (ms)': percentile(latencies, 0.99) * 1000,
         'fling: CLOSE_WAIT sockets, most seen': most_close_waits,
-        'fling: CLOSE_WAIT sockets as it stops': at_end,
+        'fling: CLOSE_WAIT sockets a step after it stops': at_end,
         'fling: last screen filled after (s)': filled,
         'fling: thumbnails made': made,
     }
@@ -472,6 +478,7 @@ def main():
     parser.add_argument('--yardstick')
     parser.add_argument('--photos', required=True, help='the folder quorix_bench_photos wrote')
     parser.add_argument('--samples', default=os.path.join(os.path.dirname(__file__), '..', 'samples'))
+    parser.add_argument('--fling-seconds', type=float, default=60, help='how long the fling lasts (default 60)')
     parser.add_argument('--only', help='run one scenario: slow, heic, walk, deep, unread, fling, readers or first')
     args = parser.parse_args()
 
@@ -481,7 +488,7 @@ def main():
         'walk': lambda binary: walk(binary, os.path.join(args.photos, 'camera-24mp.jpg')),
         'deep': lambda binary: deep_pngs(binary),
         'unread': lambda binary: unread_rows(binary, os.path.join(args.samples, 'quorix-sample.jpg')),
-        'fling': lambda binary: fling(binary, os.path.join(args.samples, 'quorix-sample.jpg')),
+        'fling': lambda binary: fling(binary, os.path.join(args.photos, 'photo-00000.jpg'), args.fling_seconds),
         'readers': lambda binary: slow_readers(binary, os.path.join(args.samples, 'quorix-sample.jpg')),
     }
     photos = [('24 MP JPEG', os.path.join(args.photos, 'camera-24mp.jpg')),

@@ -22,7 +22,7 @@ import urllib.parse
 import zlib
 
 from server_safety_test import one_bit_png
-from viewer_server import ViewerServer, parse_paths
+from viewer_server import ViewerServer, close_waits, parse_paths, wait_until
 
 ARGS = None
 PHOTOS = 40
@@ -31,6 +31,7 @@ MAX_PER_REQUEST = 32  # limits::maxThumbnailsPerRequest
 MAX_SIDE = 4096  # limits::maxThumbnailSide
 UNREAD_CLIENTS = 40
 MAX_THUMBNAIL_BYTES = 1024 * 1024  # limits::maxThumbnailBytes
+MAX_UNREAD_BYTES = 128 * 1024 * 1024  # limits::maxUnreadAnswerBytes
 
 
 def get(server, path):
@@ -167,6 +168,84 @@ class ThumbnailBatch(unittest.TestCase):
             finally:
                 for sock in unread:
                     sock.close()
+
+    def slow_photos(self, count):
+        """`count` names of one PNG of 100 megapixels at one bit each: a few
+        KB that take libvips most of a second each to make a thumbnail of."""
+        slow = [os.path.join(self.folder.name, 'large %d.png' % i) for i in range(count)]
+        with open(slow[0], 'wb') as out:
+            out.write(one_bit_png(10000, 10000))
+        for path in slow[1:]:
+            os.link(slow[0], path)
+        return slow
+
+    def test_rows_scrolled_past_are_dropped_and_the_row_in_view_comes_first(self):
+        # A fast scroll: eight rows asked for and abandoned (the page closes
+        # their connections), tens of seconds of decoding for two cores,
+        # then the row in view.
+        with ViewerServer(ARGS.viewer, [], self.slow_photos(72)) as server:
+            abandoned = []
+            for row in range(8):
+                sock = socket.create_connection(('127.0.0.1', server.port), timeout=30)
+                sock.sendall(b'GET /thumbnails?first=%d&count=8&size=84 HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n'
+                             % (row * 8, server.port))
+                abandoned.append(sock)
+            for sock in abandoned:
+                sock.close()
+            # The server sees each client go and closes its end at once,
+            # rather than once the row is made: no socket is left half closed.
+            wait_until(lambda: close_waits(server.port) == 0, timeout=5, what='the abandoned connections to be closed')
+            status, _, body = get(server, '/thumbnails?first=64&count=8&size=84')
+            self.assertEqual(status, 200, body[:80])
+            # Made before it: at most the thumbnails under way when the rows
+            # were abandoned, not the 64 asked for.
+            made = os.listdir(os.path.join(server.scratch.name, 'cache', 'thumbnails', 'normal'))
+            self.assertLess(len(made), 8 + 8)
+
+    def test_answers_left_unread_are_bounded_in_all(self):
+        # Another program's thumbnails of 64 photos, of 512 KiB each: a row
+        # of 32 is a 21 MiB answer. The renderer keeps fewer than 32 of
+        # them, so a client that asks for the other row than the one before
+        # has an answer made of copies of its own, shared with none:
+        # 32 clients that ask in turn and never read would hold 680 MiB.
+        photos = [os.path.join(self.folder.name, 'big %02d.jpg' % i) for i in range(2 * MAX_PER_REQUEST)]
+        for path in photos:
+            os.link(self.photos[0], path)
+        with ViewerServer(ARGS.viewer, [], photos) as server:
+            folder = os.path.join(server.scratch.name, 'cache', 'thumbnails', 'large')
+            os.makedirs(folder, mode=0o700)
+            header = struct.pack('>IIBBBBB', 1, 1, 8, 0, 0, 0, 0)
+            for path in photos:
+                uri = 'file://' + urllib.parse.quote(path)
+                texts = {'Thumb::URI': uri, 'Thumb::MTime': str(int(os.stat(path).st_mtime))}
+                with open(os.path.join(folder, hashlib.md5(uri.encode()).hexdigest() + '.png'), 'wb') as file:
+                    file.write(b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', header)
+                               + b''.join(png_chunk(b'tEXt', key.encode() + b'\0' + value.encode()) for key, value in texts.items())
+                               + png_chunk(b'quRx', os.urandom(MAX_THUMBNAIL_BYTES // 2))
+                               + png_chunk(b'IDAT', zlib.compress(b'\0\0')) + png_chunk(b'IEND', b''))
+            rows = ['/thumbnails?first=%d&count=%d&size=256' % (first, MAX_PER_REQUEST) for first in (0, MAX_PER_REQUEST)]
+            status, _, body = get(server, rows[1])
+            self.assertEqual(status, 200)
+            self.assertGreater(len(body), 20 * 1024 * 1024)
+            before = server.memory_kb('VmHWM')
+            unread = []
+            try:
+                statuses = []
+                for client in range(32):  # in turn: answers asked for at once would share one making
+                    sock = socket.create_connection(('127.0.0.1', server.port), timeout=60)
+                    sock.sendall(b'GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n' % (rows[client % 2].encode(), server.port))
+                    unread.append(sock)
+                    statuses.append(sock.recv(12))  # its answer under way, left unread
+                # What the answers hold, the row being made and the renderer's cache.
+                self.assertLess(server.memory_kb('VmHWM') - before, (MAX_UNREAD_BYTES + 128 * 1024 * 1024) // 1024)
+                self.assertIn(b'HTTP/1.1 200', statuses)
+                self.assertIn(b'HTTP/1.1 503', statuses)
+                self.assertEqual(get(server, '/snapshot')[0], 200)
+            finally:
+                for sock in unread:
+                    sock.close()
+            # Once they are gone, so is what they held.
+            wait_until(lambda: get(server, rows[0])[0] == 200, timeout=30, what='a row to be served again')
 
     def test_a_huge_file_in_the_shared_cache_is_made_again_not_answered(self):
         # Another program left a "thumbnail" of 3 MiB for photo 0, valid as

@@ -102,6 +102,20 @@ class ViewerServer:
             raise AssertionError('the viewer ended with status %s: %s' % (status, getattr(self, 'stderr', '')))
 
 
+def close_waits(port):
+    """The server's sockets on `port` whose client has closed the connection
+    and that the server has not closed yet (CLOSE_WAIT, state 08)."""
+    count = 0
+    for table in ('/proc/net/tcp', '/proc/net/tcp6'):
+        with open(table) as lines:
+            next(lines)
+            for line in lines:
+                fields = line.split()
+                if int(fields[1].rsplit(':', 1)[1], 16) == port and fields[3] == '08':
+                    count += 1
+    return count
+
+
 def wait_until(condition, timeout=10, what='condition'):
     deadline = time.time() + timeout
     while time.time() < deadline:

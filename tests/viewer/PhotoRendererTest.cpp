@@ -122,13 +122,15 @@ TEST_F(PhotoRendererTest, ASizeIsPartOfTheRequestAndBadPhotosSayWhy)
 // older one's place.
 TEST_F(PhotoRendererTest, TheNewestGroupIsDecodedFirstAndAWithdrawnOneNotAtAll)
 {
-    std::promise<void> gate;
+    std::promise<void> gate, running;
     std::shared_future<void> open = gate.get_future().share();
     std::mutex lock;
     std::vector<std::string> decoded;
     auto record = [&](const std::string& path, PhotoRenderer::Box, const std::atomic<bool>&) {
-        if (path == "0")
+        if (path == "0") {
+            running.set_value();
             open.wait(); // the first decode holds the only thread until every request is in
+        }
         std::lock_guard guard(lock);
         decoded.push_back(path);
         return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
@@ -139,6 +141,7 @@ TEST_F(PhotoRendererTest, TheNewestGroupIsDecodedFirstAndAWithdrawnOneNotAtAll)
     auto count = [&answered](const PhotoRenderer::Result&) { ++answered; };
 
     renderer.render(0, screen, count, renderer.newGroup());
+    running.get_future().wait();
     const auto older = renderer.newGroup();
     const auto newer = renderer.newGroup();
     const auto gone = renderer.newGroup();
