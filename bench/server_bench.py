@@ -366,7 +366,7 @@ def fling(binary, photo, seconds=60, photos=10000, step=0.15, browser_connection
                 if filled is None and shown >= view:
                     filled = time.monotonic() - last_change
                     break
-                if time.monotonic() - last_change > 300:
+                if time.monotonic() - last_change > 120:
                     filled = float('inf')
                     break
         done.set()

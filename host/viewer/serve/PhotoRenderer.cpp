@@ -9,6 +9,8 @@
 #include <future>
 #include <list>
 #include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <map>
 #include <mutex>
 #include <set>
@@ -43,6 +45,9 @@ void killWhenStopping(VipsImage* image, VipsProgress*, const std::atomic<bool>* 
 }
 
 PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>& stopping);
+
+// The niceness of decoding threads, above the server's and the UI's 0.
+constexpr int decodeNiceness = 5;
 
 } // namespace
 
@@ -242,6 +247,10 @@ size_t PhotoRenderer::decodeCount() const
 
 void PhotoRenderer::State::decodeLoop()
 {
+    // Decoding yields the cores to the threads that answer the page: with
+    // one decoding thread per core busy through a fast scroll, the screen's
+    // answer would otherwise wait for its turn behind them.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), decodeNiceness);
     std::unique_lock guard(lock);
     for (;;) {
         work.wait(guard, [this] { return stopping || !queue.empty(); });
