@@ -186,9 +186,9 @@ class Album(PageTest):
 
     def shows(self):
         """What each cell in view shows: "preview", "thumbnail", or nothing yet."""
-        return self.browser.execute_script("""
-            return Object.fromEntries([...document.querySelectorAll('#screen .thumbnail')].map(c => [Number(c.dataset.index),
-              (c.querySelector('img') && c.querySelector('img').naturalWidth && c.dataset.shows) || '']));""")
+        return dict(self.browser.execute_script("""
+            return [...document.querySelectorAll('#screen .thumbnail')].map(c => [Number(c.dataset.index),
+              (c.querySelector('img') && c.querySelector('img').naturalWidth && c.dataset.shows) || '']);"""))
 
     def test_cells_show_the_photos_previews_until_their_thumbnails_come(self):
         self.browser.get('about:blank')
@@ -196,7 +196,7 @@ class Album(PageTest):
         with open(os.path.join(ARGS.samples, 'quorix-sample.jpg'), 'rb') as file:
             sample = file.read()  # 640 x 480
         with tempfile.TemporaryDirectory(prefix='quorix album ') as folder:
-            kinds = ['preview'] * 6 + ['bare', 'wide']  # a row of four is two rows here
+            kinds = ['preview'] * 4 + ['bare', 'wide'] * 2  # two rows of four, the second without a usable preview
             photos = []
             for i, kind in enumerate(kinds):
                 path = os.path.join(folder, 'photo %d.jpg' % i)
