@@ -67,6 +67,11 @@ GOALS = {  # name: (goal, unit)
 SHOWN = """
 const shown = c => c.classList.contains('undecodable') || (i => i && i.complete && i.naturalWidth)(c.querySelector('img'));
 """
+# The whole album is scrolled as thumbnails are made: a cell counts once it
+# shows its thumbnail, not its preview.
+THUMBNAIL_SHOWN = SHOWN + """
+const thumbnailShown = c => shown(c) && c.dataset.shows !== 'preview';
+"""
 
 # Taps Photos and reports, in milliseconds from the tap, when the grid was
 # drawn and when every thumbnail in view had been shown.
@@ -95,7 +100,7 @@ button.click();
 
 # Scrolls the grid one screen down and reports when its thumbnails in view
 # are shown, and whether the end was reached.
-SCROLL_ONE_SCREEN = SHOWN + """
+SCROLL_ONE_SCREEN = THUMBNAIL_SHOWN + """
 const limit = arguments[0], count = arguments[1], done = arguments[arguments.length - 1];
 const grid = document.querySelector('#screen .grid');
 const started = performance.now();
@@ -111,7 +116,7 @@ const covers = (cells, y) => cells.some(c => {
   const last = grid.scrollTop + grid.clientHeight >= grid.scrollHeight - 1;
   const made = covers(cells, grid.scrollTop)
     && (covers(cells, grid.scrollTop + grid.clientHeight - 1) || cells.some(c => Number(c.dataset.index) === count - 1));
-  if (made && inView.length && inView.every(shown))
+  if (made && inView.length && inView.every(thumbnailShown))
     return done({ end: last, shown: inView.length,
                   last: Math.max(...inView.map(c => Number(c.dataset.index))),
                   undecodable: inView.filter(c => c.classList.contains('undecodable')).length });

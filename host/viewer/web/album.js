@@ -27,7 +27,6 @@ const albumGrid = (() => {
   let asked = new Map(); // row -> the AbortController of its request under way
   let previewing = new Map(); // row -> the AbortController of the /previews request it is in
   let previewed = new Set(); // rows in view whose /previews request was answered
-  const previewsPerRequest = 32; // the server's bound on photos in one request
   let frame = 0;
   const margin = 1; // rows drawn beyond the visible ones
 
@@ -174,17 +173,11 @@ const albumGrid = (() => {
       if (row < firstRow || row > lastRow) previewed.delete(row);
     for (let index = first; index < end; ++index)
       if (!cells.has(index)) { const cell = makeCell(index); cells.set(index, cell); content.append(cell); }
-    // What the cells can show at once first, a few rows per request...
+    // What the cells can show at once first, a row per request: each is
+    // drawn as it arrives, while the server reads the next...
     const lastShown = Math.floor((end - 1) / g.columns);
-    const perRequest = Math.max(1, Math.floor(previewsPerRequest / g.columns));
-    let run = [];
-    const flush = () => { if (run.length) askPreviews(run[0], run[run.length - 1]); run = []; };
-    for (let row = firstRow; row <= lastShown; ++row) {
-      if (previewed.has(row) || previewing.has(row) || rowSettled(row)) { flush(); continue; }
-      run.push(row);
-      if (run.length === perRequest) flush();
-    }
-    flush();
+    for (let row = firstRow; row <= lastShown; ++row)
+      if (!previewed.has(row) && !previewing.has(row) && !rowSettled(row)) askPreviews(row, row);
     // ...then the thumbnails, top to bottom: the browser sends them in this
     // order as connections free up.
     if (previewing.size) return;
