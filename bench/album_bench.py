@@ -7,14 +7,24 @@ against the album's goals: Debian's chromium, headless, on the page of
   first screen, cold    from that tap to every thumbnail in view shown, with
                         an empty thumbnail cache (a fresh XDG_CACHE_HOME)
   first screen, warm    the same in a fresh viewer whose cache holds them
+  jump to the middle    right after the cold first screen, the grid set to
+                        the middle of the album: until every cell in view
+                        shows a picture (an embedded preview or a thumbnail)
   whole album           the grid scrolled screen by screen to its end, each
                         screen's thumbnails shown before the next (made cold)
   RSS                   the viewer's resident memory after that, and its peak
 
+A cell counts as filled once it shows a picture, its photo's embedded
+preview or its thumbnail. After the whole album, the thumbnails each viewer
+left in its cache are compared (the same names and the same bytes).
+
 Each figure is printed beside its goal and their ratio (below 1 meets it);
 the first-screen figures are medians over --runs fresh viewers. With
 --yardstick-page the same viewer serving another album page (the previous
-design's) is measured too, turn by turn with this one, and the ratios printed.
+design's) is measured too, turn by turn with this one, and the ratios
+printed; with --yardstick-viewer, another build's viewer the same way.
+With --preview-bench, quorix_preview_bench reads and decodes just the first
+screen's previews in one process: how close the first screen gets to that.
 The page, the viewer and the photos stay on this machine: every request goes
 to the loopback address, and every wait is bounded.
 
@@ -25,6 +35,7 @@ written into a temporary folder unless --photos names one to keep:
 """
 
 import argparse
+import math
 import os
 import re
 import shutil
@@ -46,6 +57,8 @@ GOALS = {  # name: (goal, unit)
     'album on screen': (1.0, 's'),
     'first screen of thumbnails, cold': (2.0, 's'),
     'first screen of thumbnails, warm': (0.2, 's'),
+    'first screen, cold / warm': (3.0, 'x'),
+    'jump to the middle, cold': (0.5, 's'),
     'RSS after scrolling the whole album': (200, 'MB'),
 }
 
@@ -53,6 +66,11 @@ GOALS = {  # name: (goal, unit)
 # says that its photo cannot be decoded.
 SHOWN = """
 const shown = c => c.classList.contains('undecodable') || (i => i && i.complete && i.naturalWidth)(c.querySelector('img'));
+"""
+# The whole album is scrolled as thumbnails are made: a cell counts once it
+# shows its thumbnail, not its preview.
+THUMBNAIL_SHOWN = SHOWN + """
+const thumbnailShown = c => shown(c) && c.dataset.shows !== 'preview';
 """
 
 # Taps Photos and reports, in milliseconds from the tap, when the grid was
@@ -73,7 +91,7 @@ button.click();
     const view = grid.getBoundingClientRect();
     const inView = cells.filter(c => { const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
     if (inView.length && inView.every(shown))
-      return done({ album: album, thumbnails: now - started, shown: inView.length });
+      return done({ album: album, thumbnails: now - started, shown: inView.length, side: parseFloat(inView[0].style.width) });
   }
   if (now - started > limit) return done({ error: 'timed out', album: album, cells: cells.length });
   requestAnimationFrame(poll);
@@ -82,7 +100,7 @@ button.click();
 
 # Scrolls the grid one screen down and reports when its thumbnails in view
 # are shown, and whether the end was reached.
-SCROLL_ONE_SCREEN = SHOWN + """
+SCROLL_ONE_SCREEN = THUMBNAIL_SHOWN + """
 const limit = arguments[0], count = arguments[1], done = arguments[arguments.length - 1];
 const grid = document.querySelector('#screen .grid');
 const started = performance.now();
@@ -98,10 +116,31 @@ const covers = (cells, y) => cells.some(c => {
   const last = grid.scrollTop + grid.clientHeight >= grid.scrollHeight - 1;
   const made = covers(cells, grid.scrollTop)
     && (covers(cells, grid.scrollTop + grid.clientHeight - 1) || cells.some(c => Number(c.dataset.index) === count - 1));
-  if (made && inView.length && inView.every(shown))
+  if (made && inView.length && inView.every(thumbnailShown))
     return done({ end: last, shown: inView.length,
                   last: Math.max(...inView.map(c => Number(c.dataset.index))),
                   undecodable: inView.filter(c => c.classList.contains('undecodable')).length });
+  if (performance.now() - started > limit) return done({ error: 'timed out at ' + grid.scrollTop });
+  requestAnimationFrame(poll);
+})();
+"""
+
+
+# Sets the grid to the middle of the album and reports, in milliseconds, when
+# every cell in view showed a picture.
+JUMP_TO_THE_MIDDLE = SHOWN + """
+const limit = arguments[0], done = arguments[arguments.length - 1];
+const grid = document.querySelector('#screen .grid');
+const started = performance.now();
+grid.scrollTop = Math.floor((grid.scrollHeight - grid.clientHeight) / 2);
+const middle = grid.scrollTop;
+(function poll() {
+  const view = grid.getBoundingClientRect();
+  const inView = [...grid.querySelectorAll('.thumbnail')].filter(c => {
+    const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
+  const top = Math.min(...inView.map(c => parseFloat(c.style.top)));
+  if (inView.length && top <= middle + 1 && inView.every(shown))
+    return done({ jump: performance.now() - started, shown: inView.length });
   if (performance.now() - started > limit) return done({ error: 'timed out at ' + grid.scrollTop });
   requestAnimationFrame(poll);
 })();
@@ -176,7 +215,29 @@ def tap_photos(browser):
     return result
 
 
+def jump_to_the_middle(browser):
+    result = browser.execute_async_script(JUMP_TO_THE_MIDDLE, STEP_SECONDS * 1000)
+    if 'error' in result:
+        raise RuntimeError('jump: %s' % result)
+    return result
+
+
+def cached_thumbnails(cache):
+    """The thumbnails in a cache folder: {flavor/name: bytes}."""
+    found = {}
+    root = os.path.join(cache, 'thumbnails')
+    for flavor in ('normal', 'large'):
+        folder = os.path.join(root, flavor)
+        for name in os.listdir(folder) if os.path.isdir(folder) else []:
+            with open(os.path.join(folder, name), 'rb') as file:
+                found[flavor + '/' + name] = file.read()
+    return found
+
+
 def scroll_whole_album(browser, count):
+    browser.execute_async_script("""
+        document.querySelector('#screen .grid').scrollTop = 0;
+        requestAnimationFrame(() => requestAnimationFrame(arguments[0]));""")
     started = time.monotonic()
     screens = undecodable = 0
     while time.monotonic() - started < SCROLL_SECONDS:
@@ -203,7 +264,13 @@ def main():
     parser.add_argument('--yardstick-page', metavar='ALBUM.JS',
                         help="measure the same viewer serving this album.js too, turn by turn, e.g. "
                              "the previous design's: git show COMMIT:host/viewer/web/album.js")
+    parser.add_argument('--yardstick-viewer', metavar='QUORIX-VIEWER',
+                        help="measure another build's viewer too, turn by turn, e.g. the previous commit's")
+    parser.add_argument('--preview-bench', metavar='QUORIX_PREVIEW_BENCH',
+                        help="read and decode the first screen's previews alone with this program")
     args = parser.parse_args()
+    if args.yardstick_page and args.yardstick_viewer:
+        parser.error('one yardstick at a time: --yardstick-page or --yardstick-viewer')
     if webdriver is None or not shutil.which(CHROMIUM) or not shutil.which(CHROMEDRIVER):
         print('album_bench: needs chromium, chromium-driver and python3-selenium (scripts/install-deps.sh)', file=sys.stderr)
         return 1
@@ -233,13 +300,16 @@ def main():
         viewers = {'this page': args.viewer}
         if args.yardstick_page:
             viewers['yardstick'] = viewer_with_page(args.viewer, args.yardstick_page, os.path.join(scratch, 'yardstick'))
+        if args.yardstick_viewer:
+            viewers['yardstick'] = args.yardstick_viewer
 
         # Each first screen is measured in turns of fresh viewers (cold: each
         # with an empty cache of its own), and the median is the figure.
         cold = {name: [] for name in viewers}
         warm = {name: [] for name in viewers}
+        jumps = {name: [] for name in viewers}
         caches = {}
-        rss = None
+        rss = {}
         browser = start_browser()
 
         def first_screen(name, binary, cache, results, then=None):
@@ -252,42 +322,67 @@ def main():
                     name, 'cold' if results is cold else 'warm', results[name][-1]['album'] / 1000,
                     results[name][-1]['shown'], results[name][-1]['thumbnails'] / 1000), flush=True)
                 if then:
-                    then(viewer)
+                    then(name, viewer)
             finally:
                 viewer.stop()
 
-        def scroll_through(viewer):
-            nonlocal rss
+        def jump(name, viewer):
+            jumps[name].append(jump_to_the_middle(browser))
+            print('%s: jump to the middle, %d cells filled in %.3f s' % (
+                name, jumps[name][-1]['shown'], jumps[name][-1]['jump'] / 1000), flush=True)
+
+        def jump_and_scroll_through(name, viewer):
+            jump(name, viewer)
             seconds, screens, undecodable = scroll_whole_album(browser, args.count)
-            rss, peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
-            print('whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
-                  % (screens, seconds, args.count / seconds, undecodable, peak), flush=True)
+            rss[name], peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
+            print('%s, whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
+                  % (name, screens, seconds, args.count / seconds, undecodable, peak), flush=True)
 
         try:
             for turn in range(args.runs):
                 for name, binary in viewers.items():
                     caches[name] = os.path.join(scratch, 'cache-%s-%d' % (name.replace(' ', '-'), turn))
-                    last = turn == args.runs - 1 and name == 'this page'
-                    first_screen(name, binary, caches[name], cold, scroll_through if last else None)
+                    last = turn == args.runs - 1
+                    first_screen(name, binary, caches[name], cold, jump_and_scroll_through if last else jump)
             for turn in range(args.runs):
                 for name, binary in viewers.items():
                     first_screen(name, binary, caches[name], warm)
         finally:
             browser.quit()
 
+        # The thumbnails each viewer left after the whole album, side by side.
+        if 'yardstick' in viewers:
+            ours, theirs = cached_thumbnails(caches['this page']), cached_thumbnails(caches['yardstick'])
+            same = sum(1 for key in ours if theirs.get(key) == ours[key])
+            print('cached thumbnails after the whole album: %d here, %d in the yardstick\'s cache, %d the same bytes'
+                  % (len(ours), len(theirs), same), flush=True)
+
+        if args.preview_bench:
+            screen = int(statistics.median(r['shown'] for r in cold['this page']))
+            points = math.ceil(cold['this page'][0]['side'])  # the cell's side, as the page asks previews for it
+            for line in subprocess.run([args.preview_bench, str(points), *[os.path.join(folder, n) for n in names[:screen]]],
+                                       check=True, capture_output=True, text=True).stdout.splitlines():
+                print('first screen\'s previews alone: ' + line, flush=True)
+
         def figures(name):
+            cold_screen = statistics.median(r['thumbnails'] for r in cold[name]) / 1000
+            warm_screen = statistics.median(r['thumbnails'] for r in warm[name]) / 1000
             return {
                 'album on screen': statistics.median(r['album'] for r in cold[name] + warm[name]) / 1000,
-                'first screen of thumbnails, cold': statistics.median(r['thumbnails'] for r in cold[name]) / 1000,
-                'first screen of thumbnails, warm': statistics.median(r['thumbnails'] for r in warm[name]) / 1000,
-                'RSS after scrolling the whole album': rss if name == 'this page' else None,
+                'first screen of thumbnails, cold': cold_screen,
+                'first screen of thumbnails, warm': warm_screen,
+                'first screen, cold / warm': cold_screen / warm_screen,
+                'jump to the middle, cold': statistics.median(r['jump'] for r in jumps[name]) / 1000,
+                'RSS after scrolling the whole album': rss.get(name),
             }
 
         def shown(value, unit):
-            return '' if value is None else ('%.0f %s' % (value, unit)) if unit == 'MB' else ('%.0f ms' % (value * 1000))
+            if value is None:
+                return ''
+            return {'MB': '%.0f MB' % value, 'x': '%.1f x' % value}.get(unit, '%.0f ms' % (value * 1000))
 
         measured = figures('this page')
-        yardstick = figures('yardstick') if args.yardstick_page else None
+        yardstick = figures('yardstick') if 'yardstick' in viewers else None
         print()
         print('load average at the end %.1f' % os.getloadavg()[0])
         print('| | measured | goal | measured / goal |' + (' yardstick | measured / yardstick |' if yardstick else ''))

@@ -7,6 +7,7 @@ chunks the freedesktop standard gives (in the test's own XDG_CACHE_HOME);
 scrolled to the end and the last photo opened. Exits 77 (skipped) only
 when the browser, its driver or Selenium is not installed."""
 
+import base64
 import hashlib
 import os
 import struct
@@ -71,6 +72,35 @@ def album_folder(folder):
             os.link(sample, path)
         photos.append(path)
     return photos
+
+
+def with_preview(jpeg, preview, orientation=1):
+    """The JPEG `jpeg` with its EXIF block replaced by one that holds
+    `preview` as its second directory's JPEG, as a camera writes it."""
+    ifd0 = 8
+    ifd1 = ifd0 + 2 + 12 + 4
+    data = ifd1 + 2 + 2 * 12 + 4
+    tiff = (b'II*\0' + struct.pack('<I', ifd0)
+            + struct.pack('<H', 1) + struct.pack('<HHIHH', 0x0112, 3, 1, orientation, 0) + struct.pack('<I', ifd1)
+            + struct.pack('<H', 2) + struct.pack('<HHII', 0x0201, 4, 1, data)
+            + struct.pack('<HHII', 0x0202, 4, 1, len(preview)) + struct.pack('<I', 0) + preview)
+    body = b'Exif\0\0' + tiff
+    out, at = [jpeg[:2], b'\xff\xe1' + struct.pack('>H', len(body) + 2) + body], 2
+    while jpeg[at + 1] != 0xda:  # the segments up to the scan, but the old EXIF block
+        length = struct.unpack('>H', jpeg[at + 2:at + 4])[0]
+        if not (jpeg[at + 1] == 0xe1 and jpeg[at + 4:at + 10] == b'Exif\0\0'):
+            out.append(jpeg[at:at + 2 + length])
+        at += 2 + length
+    return b''.join(out) + jpeg[at:]
+
+
+# A JPEG of WIDTH x HEIGHT in one colour, as the browser encodes it.
+CANVAS_JPEG = """
+const canvas = Object.assign(document.createElement('canvas'), { width: arguments[0], height: arguments[1] });
+const context = canvas.getContext('2d');
+context.fillStyle = arguments[2];
+context.fillRect(0, 0, canvas.width, canvas.height);
+return canvas.toDataURL('image/jpeg', 0.9).split(',')[1];"""
 
 
 class Album(PageTest):
@@ -154,6 +184,49 @@ class Album(PageTest):
                 wait_until(lambda: self.draws() > before + 1, 10, 'the page to draw the viewer')
                 self.assertEqual(self.status(), '')
 
+    def shows(self):
+        """What each cell in view shows: "preview", "thumbnail", or nothing yet."""
+        return dict(self.browser.execute_script("""
+            return [...document.querySelectorAll('#screen .thumbnail')].map(c => [Number(c.dataset.index),
+              (c.querySelector('img') && c.querySelector('img').naturalWidth && c.dataset.shows) || '']);"""))
+
+    def test_cells_show_the_photos_previews_until_their_thumbnails_come(self):
+        self.browser.get('about:blank')
+        jpeg = lambda width, height: base64.b64decode(self.browser.execute_script(CANVAS_JPEG, width, height, '#2a8'))
+        with open(os.path.join(ARGS.samples, 'quorix-sample.jpg'), 'rb') as file:
+            sample = file.read()  # 640 x 480
+        with tempfile.TemporaryDirectory(prefix='quorix album ') as folder:
+            kinds = ['preview'] * 4 + ['bare', 'wide'] * 2  # two rows of four, the second without a usable preview
+            photos = []
+            for i, kind in enumerate(kinds):
+                path = os.path.join(folder, 'photo %d.jpg' % i)
+                with open(path, 'wb') as file:
+                    # No preview at all, one of another aspect ratio (16:9), or a 4:3 one.
+                    file.write(sample if kind == 'bare' else with_preview(sample, jpeg(160, 90) if kind == 'wide' else jpeg(160, 120)))
+                photos.append(path)
+            cache = {'XDG_CACHE_HOME': os.path.join(folder, 'cache')}
+            with ViewerServer(ARGS.viewer, ['--device', 'phone'], photos, cache) as server:
+                self.open(server)
+                self.browser.execute_script(HOLD_ROWS)
+                self.click('barButton', 'Photos')
+                # The thumbnails held back, each photo with a preview of its
+                # own picture shows it; the others wait for their thumbnails.
+                wait_until(lambda: self.held(), 10, 'the thumbnails asked')
+                expected = {i: ('preview' if kind == 'preview' else '') for i, kind in enumerate(kinds)}
+                wait_until(lambda: self.shows() == expected, 10, 'the previews')
+                # Let through, every cell takes its thumbnail, the bare and the wide one too.
+                self.browser.execute_script("window.heldRows.forEach(h => h.release());")
+                wait_until(lambda: self.shows() == {i: 'thumbnail' for i in range(len(kinds))}, 20, 'the thumbnails')
+
+            # Opened again, the cells take their thumbnails from the shared
+            # cache at once, without asking for a single row of them.
+            with ViewerServer(ARGS.viewer, ['--device', 'phone'], photos, cache) as server:
+                self.open(server)
+                self.browser.execute_script(HOLD_ROWS)
+                self.click('barButton', 'Photos')
+                wait_until(lambda: self.shows() == {i: 'thumbnail' for i in range(len(kinds))}, 20, 'the cached thumbnails')
+                self.assertEqual(self.held(), [])
+
     def held(self):
         return self.browser.execute_script("""
             return window.heldRows.map(h => ({ first: Number(new URL(h.url, location.href).searchParams.get('first')),
@@ -175,11 +248,12 @@ class Album(PageTest):
                 self.browser.execute_async_script("""
                     document.querySelector('#screen .grid').scrollTop = 1e6;
                     requestAnimationFrame(() => requestAnimationFrame(arguments[0]));""")
-                held = self.held()
+                # (The rows now in view ask what their cells can show at once first.)
+                last_row = (COUNT - 1) // 4 * 4
+                held = wait_until(lambda: (lambda held: held if any(h['first'] == last_row and not h['aborted'] for h in held)
+                                           else None)(self.held()), 10, 'the last row asked')
                 left = [h for h in held if h['first'] in top_rows]
                 self.assertTrue(left and all(h['aborted'] for h in left), held)
-                last_row = (COUNT - 1) // 4 * 4
-                self.assertTrue(any(h['first'] == last_row and not h['aborted'] for h in held), held)
 
                 # Let through, the rows in view fill; the abandoned ones stay gone.
                 self.browser.execute_script("window.heldRows.filter(h => !h.signal.aborted).forEach(h => h.release());")
@@ -190,7 +264,8 @@ class Album(PageTest):
                 self.browser.execute_async_script("""
                     document.querySelector('#screen .grid').scrollTop = 0;
                     requestAnimationFrame(() => requestAnimationFrame(arguments[0]));""")
-                again = [h for h in self.held() if h['first'] == 0]
+                again = wait_until(lambda: (lambda again: again if len(again) >= 2 else None)(
+                    [h for h in self.held() if h['first'] == 0]), 10, 'the first row asked again')
                 self.assertEqual(len(again), 2, again)
                 self.assertFalse(again[1]['aborted'])
                 self.browser.execute_script("window.heldRows.filter(h => !h.signal.aborted).forEach(h => h.release());")

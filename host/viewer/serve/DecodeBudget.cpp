@@ -96,15 +96,20 @@ std::variant<DecodeBudget::Share, std::string> DecodeBudget::reserve(const std::
     const auto need = needOf(path);
     if (!need)
         return std::string();
-    if (need->bytes > limits::decodeBudgetBytes)
-        return std::to_string(need->width) + " x " + std::to_string(need->height) + " pixels would take "
-            + std::to_string(need->bytes >> 20) + " MiB to decode, more than the " + std::to_string(limits::decodeBudgetBytes >> 20)
+    return reserve(*need);
+}
+
+std::variant<DecodeBudget::Share, std::string> DecodeBudget::reserve(const Need& need)
+{
+    if (need.bytes > limits::decodeBudgetBytes)
+        return std::to_string(need.width) + " x " + std::to_string(need.height) + " pixels would take "
+            + std::to_string(need.bytes >> 20) + " MiB to decode, more than the " + std::to_string(limits::decodeBudgetBytes >> 20)
             + " MiB the viewer decodes with";
     auto& book = ledger();
     std::unique_lock guard(book.lock);
-    book.freed.wait(guard, [&] { return book.used + need->bytes <= limits::decodeBudgetBytes; });
-    book.used += need->bytes;
-    return Share(need->bytes);
+    book.freed.wait(guard, [&] { return book.used + need.bytes <= limits::decodeBudgetBytes; });
+    book.used += need.bytes;
+    return Share(need.bytes);
 }
 
 size_t DecodeBudget::inUse()

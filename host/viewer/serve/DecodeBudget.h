@@ -42,6 +42,8 @@ public:
     // share; or why it cannot be decoded (unreadable, or too big for the
     // whole budget).
     static std::variant<Share, std::string> reserve(const std::string& path);
+    // The same for a decode whose need is known already.
+    static std::variant<Share, std::string> reserve(const Need& need);
 
     // Bytes held by decodes under way now.
     static size_t inUse();

@@ -56,6 +56,7 @@ public:
         int width = 0;
         int height = 0;
         std::string contentType = "image/jpeg";
+        bool fromPreview = false; // cut from the photo's embedded preview, not its pixels
     };
     // The rendered photo (shared with the cache, never changed), or the
     // reason it could not be rendered.

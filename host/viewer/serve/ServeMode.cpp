@@ -2,6 +2,7 @@
 
 #include "BrowserOpener.h"
 #include "PhotoRenderer.h"
+#include "PreviewMaker.h"
 #include "ThumbnailMaker.h"
 #include "ViewerServer.h"
 
@@ -82,7 +83,13 @@ ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& d
         std::cerr << program << ": cannot catch stop signals: " << reason << '\n';
         return { 1 };
     }
-    ViewerServer server(runner, app, photos, thumbnails);
+    // What the album's cells show before their thumbnails are made: cheap
+    // (a small preview each), by threads of their own so a screen of them
+    // never waits behind thumbnails. Not kept: a photo's answer changes once
+    // its thumbnail is made.
+    PhotoRenderer previews(photoPaths, { 0, PhotoRenderer::defaultLimits().decoders },
+        previewDecoder(ThumbnailCache(ThumbnailCache::defaultRoot(), "quorix-viewer-" QUORIX_VERSION)));
+    ViewerServer server(runner, app, photos, thumbnails, previews);
     ViewerServer::Setup setup;
     setup.address = settings.address;
     setup.port = settings.port;
@@ -134,7 +141,8 @@ ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& d
     stopper.join();
     // The server is gone; no request waits for a photo any more.
     const bool photosStopped = photos.stop(decodeGrace);
-    if (!thumbnails.stop(decodeGrace) || !photosStopped)
+    const bool previewsStopped = previews.stop(decodeGrace);
+    if (!thumbnails.stop(decodeGrace) || !photosStopped || !previewsStopped)
         return { status, true };
     PhotoRenderer::finish();
     return { status };

@@ -27,6 +27,17 @@ std::variant<ThumbnailBatch, std::string> thumbnailBatch(const QueryValue& query
     return ThumbnailBatch { *first, *count, *box };
 }
 
+std::variant<PreviewBatch, std::string> previewBatch(const QueryValue& query, size_t photos)
+{
+    auto asked = thumbnailBatch(query, photos);
+    if (auto* refused = std::get_if<std::string>(&asked))
+        return *refused;
+    const auto side = numberBelow(query("side").value_or(""), limits::maxThumbnailSide + 1);
+    if (!side || *side == 0)
+        return "side= is the cell's side in points, up to " + std::to_string(limits::maxThumbnailSide);
+    return PreviewBatch { std::get<ThumbnailBatch>(asked), int(*side) };
+}
+
 std::string dataUrlOf(const PhotoRenderer::Image& image)
 {
     const std::string prefix = "data:" + image.contentType + ";base64,";
@@ -73,11 +84,17 @@ private:
     size_t kept_ = 64;
 };
 
+SharedDataUrls& sharedUrls()
+{
+    static SharedDataUrls shared;
+    return shared;
+}
+
 } // namespace
 
 FormBody thumbnailBatchBody(size_t first, const std::vector<PhotoRenderer::Result>& results)
 {
-    static SharedDataUrls shared;
+    auto& shared = sharedUrls();
     std::vector<FormPart> parts;
     parts.reserve(results.size());
     for (size_t i = 0; i < results.size(); ++i) {
@@ -85,6 +102,18 @@ FormBody thumbnailBatchBody(size_t first, const std::vector<PhotoRenderer::Resul
             parts.push_back({ std::to_string(first + i), "text/plain; charset=us-ascii", shared.of(results[i].image) });
         else
             parts.push_back({ std::to_string(first + i), "text/plain; charset=utf-8", std::make_shared<const std::string>(results[i].error) });
+    }
+    return encodeFormData(parts);
+}
+
+FormBody previewBatchBody(size_t first, const std::vector<PhotoRenderer::Result>& results)
+{
+    auto& shared = sharedUrls();
+    std::vector<FormPart> parts;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (const auto& image = results[i].image)
+            parts.push_back({ (image->fromPreview ? "preview " : "thumbnail ") + std::to_string(first + i), "text/plain; charset=us-ascii",
+                shared.of(image) });
     }
     return encodeFormData(parts);
 }

@@ -30,6 +30,18 @@ std::variant<ThumbnailBatch, std::string> thumbnailBatch(const QueryValue& query
 // A thumbnail's data: URL is made once and shared by every answer that holds it.
 FormBody thumbnailBatchBody(size_t first, const std::vector<PhotoRenderer::Result>& results);
 
+// GET /previews?first=N&count=M&size=PX&side=POINTS: what the cells of
+// photos N to N+M-1 can show at once, before their thumbnails are made: a
+// part "thumbnail N" where the shared cache holds photo N's thumbnail of PX
+// pixels, else "preview N" with the square cut from its embedded preview
+// for a cell of POINTS (PreviewMaker.h), else no part at all.
+struct PreviewBatch {
+    ThumbnailBatch photos;
+    int side = 0; // the cell's side in points
+};
+std::variant<PreviewBatch, std::string> previewBatch(const QueryValue& query, size_t photos);
+FormBody previewBatchBody(size_t first, const std::vector<PhotoRenderer::Result>& results);
+
 // "data:TYPE;base64,..." of the image's bytes.
 std::string dataUrlOf(const PhotoRenderer::Image& image);
 

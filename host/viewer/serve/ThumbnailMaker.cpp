@@ -7,12 +7,16 @@
 #include <vips/vips.h>
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace viewer {
 
 namespace {
 
 constexpr const char* cannotDecode = "cannot be decoded";
+// How much lower a thumbnail's decoding thread runs than the rest of the viewer.
+constexpr int kThumbnailNiceness = 10;
 
 struct VipsPng {
     std::string bytes;
@@ -90,6 +94,12 @@ PhotoRenderer::Result answer(std::string png, int width, int height)
 PhotoRenderer::Decoder thumbnailDecoder(ThumbnailCache cache)
 {
     return [cache = std::move(cache)](const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>&) -> PhotoRenderer::Result {
+        // Thumbnails are made in the background while the cells show their
+        // previews: a decoding thread yields the cores to the previews'
+        // threads (and the page's), so a jump through the album fills at
+        // once however many thumbnails are still to make.
+        thread_local const bool yielding = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kThumbnailNiceness) == 0;
+        (void)yielding;
         std::string error;
         const auto source = ThumbnailCache::sourceOf(path, error);
         if (!source)

@@ -259,11 +259,13 @@ MHD_Result send(MHD_Connection* connection, const Reply& reply, UnreadAnswers::H
 } // namespace
 
 struct ViewerServer::Impl {
-    Impl(CommandRunner& commandRunner, WPhotosAppController& application, PhotoRenderer& renderer, PhotoRenderer& thumbnailRenderer)
+    Impl(CommandRunner& commandRunner, WPhotosAppController& application, PhotoRenderer& renderer, PhotoRenderer& thumbnailRenderer,
+        PhotoRenderer& previewRenderer)
         : runner(commandRunner)
         , app(application)
         , photos(renderer)
         , thumbnails(thumbnailRenderer)
+        , previews(previewRenderer)
     {
     }
 
@@ -405,6 +407,8 @@ struct ViewerServer::Impl {
         }
         if (url == "/thumbnails" && get)
             return thumbnailBatch(connection, exchange, query);
+        if (url == "/previews" && get)
+            return previewBatch(connection, exchange, query);
         if (get) {
             if (auto answer = answerMapRequest(url, query, mapTiles))
                 return send(connection, { answer->status, answer->type, { std::make_shared<const std::string>(std::move(answer->body)) } });
@@ -513,6 +517,49 @@ struct ViewerServer::Impl {
         return later(connection, exchange, start, [this, group] { thumbnails.withdraw(group); });
     }
 
+    // What a screen's cells can show at once (ThumbnailBatch.h), gathered
+    // from the preview renderer as a row of thumbnails is.
+    MHD_Result previewBatch(MHD_Connection* connection, Exchange& exchange, const QueryValue& query)
+    {
+        auto asked = viewer::previewBatch(query, previews.count());
+        if (auto* refused = std::get_if<std::string>(&asked))
+            return send(connection, Reply::text(400, *refused));
+        const PreviewBatch batch = std::get<PreviewBatch>(asked);
+        if (unread.full())
+            return send(connection, tooMuchUnread());
+        const auto group = previews.newGroup();
+        auto start = [this, batch, group](auto answer) {
+            struct Gathering {
+                explicit Gathering(size_t count)
+                    : results(count)
+                    , left(count)
+                {
+                }
+                std::vector<PhotoRenderer::Result> results;
+                std::atomic<size_t> left;
+            };
+            const size_t count = batch.photos.count;
+            auto gathering = std::make_shared<Gathering>(count);
+            // The renderer's box carries the thumbnail's pixels and the cell's points.
+            const PhotoRenderer::Box box { batch.photos.box.width, batch.side };
+            for (size_t i = 0; i < count; ++i)
+                previews.render(
+                    batch.photos.first + i, box,
+                    [gathering, i, first = batch.photos.first, answer](const PhotoRenderer::Result& result) {
+                        gathering->results[i] = result;
+                        if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) > 1)
+                            return;
+                        FormBody body = previewBatchBody(first, gathering->results);
+                        Reply reply { 200, std::move(body.contentType), std::move(body.pieces) };
+                        reply.unread = true;
+                        answer(std::move(reply));
+                    },
+                    group);
+        };
+        // As a row of thumbnails: a screen scrolled past is dropped.
+        return later(connection, exchange, start, [this, group] { previews.withdraw(group); });
+    }
+
     // An alias of a rendered image's bytes: no copy per request.
     static std::shared_ptr<const std::string> bytesOf(const std::shared_ptr<const PhotoRenderer::Image>& image)
     {
@@ -543,6 +590,7 @@ struct ViewerServer::Impl {
     WPhotosAppController& app;
     PhotoRenderer& photos;
     PhotoRenderer& thumbnails;
+    PhotoRenderer& previews;
     PhotoRenderer::Box photoBox;
     std::function<void()> onQuit;
     std::optional<RequestGuard> guard;
@@ -560,8 +608,9 @@ struct ViewerServer::Impl {
     std::optional<std::string> mapTiles;
 };
 
-ViewerServer::ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos, PhotoRenderer& thumbnails)
-    : impl_(std::make_unique<Impl>(runner, app, photos, thumbnails))
+ViewerServer::ViewerServer(
+    CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos, PhotoRenderer& thumbnails, PhotoRenderer& previews)
+    : impl_(std::make_unique<Impl>(runner, app, photos, thumbnails, previews))
 {
 }
 

@@ -43,7 +43,10 @@ public:
         std::function<void()> onQuit;
     };
 
-    ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos, PhotoRenderer& thumbnails);
+    // `previews` answers what the album's cells show before their
+    // thumbnails are made (PreviewMaker.h).
+    ViewerServer(CommandRunner& runner, WPhotosAppController& app, PhotoRenderer& photos, PhotoRenderer& thumbnails,
+        PhotoRenderer& previews);
     ~ViewerServer();
     ViewerServer(const ViewerServer&) = delete;
     ViewerServer& operator=(const ViewerServer&) = delete;

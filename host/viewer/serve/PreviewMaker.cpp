@@ -1,0 +1,180 @@
+#include "PreviewMaker.h"
+
+#include "DecodeBudget.h"
+
+#include "imageio/EmbeddedPreview.h"
+
+#include <vips/vips.h>
+
+#include <cmath>
+#include <memory>
+
+namespace viewer {
+
+namespace {
+
+struct ObjectUnref {
+    void operator()(VipsImage* image) const { g_object_unref(image); }
+};
+using ImageRef = std::unique_ptr<VipsImage, ObjectUnref>;
+
+struct GFree {
+    void operator()(void* memory) const { g_free(memory); }
+};
+
+// The part of a decoded preview that is picture, not black bar.
+struct Area {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Trims the rows and columns along each edge whose mean is at most
+// kBarLevel. `pixels` are `width` x `height` samples of `bands` bytes.
+Area pictureArea(const uint8_t* pixels, int width, int height, int bands)
+{
+    auto rowMean = [&](int y, int from, int to) {
+        double sum = 0;
+        for (int x = from; x < to; ++x)
+            for (int b = 0; b < bands; ++b)
+                sum += pixels[(size_t(y) * width + x) * bands + b];
+        return sum / (double(to - from) * bands);
+    };
+    auto columnMean = [&](int x, int from, int to) {
+        double sum = 0;
+        for (int y = from; y < to; ++y)
+            for (int b = 0; b < bands; ++b)
+                sum += pixels[(size_t(y) * width + x) * bands + b];
+        return sum / (double(to - from) * bands);
+    };
+    int top = 0, bottom = height;
+    while (top < bottom && rowMean(top, 0, width) <= kBarLevel)
+        ++top;
+    while (bottom > top && rowMean(bottom - 1, 0, width) <= kBarLevel)
+        --bottom;
+    int left = 0, right = width;
+    if (top < bottom) {
+        while (left < right && columnMean(left, top, bottom) <= kBarLevel)
+            ++left;
+        while (right > left && columnMean(right - 1, top, bottom) <= kBarLevel)
+            --right;
+    }
+    return { left, top, right - left, bottom - top };
+}
+
+PhotoRenderer::Result image(std::string bytes, int width, int height, const char* type, bool fromPreview)
+{
+    auto made = std::make_shared<PhotoRenderer::Image>();
+    made->bytes = std::move(bytes);
+    made->width = width;
+    made->height = height;
+    made->contentType = type;
+    made->fromPreview = fromPreview;
+    return { std::move(made), {} };
+}
+
+} // namespace
+
+std::optional<PreviewSquare> previewSquare(const std::string& path, int points)
+{
+    const auto preview = imageio::readEmbeddedPreview(path);
+    if (!preview || points <= 0)
+        return std::nullopt;
+    // The declared size is bounded by the reader; a preview never has more
+    // than three bands of 8 bits, and is decoded whole.
+    const DecodeBudget::Need need { size_t(preview->size.width * preview->size.height * 3), int(preview->size.width),
+        int(preview->size.height) };
+    auto share = DecodeBudget::reserve(need);
+    if (std::holds_alternative<std::string>(share))
+        return std::nullopt;
+
+    VipsImage* loaded = nullptr;
+    if (vips_jpegload_buffer(const_cast<uint8_t*>(preview->jpeg.data()), preview->jpeg.size(), &loaded, "fail", TRUE, nullptr) != 0) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    ImageRef decoded(loaded);
+    const int width = vips_image_get_width(loaded);
+    const int height = vips_image_get_height(loaded);
+    const int bands = vips_image_get_bands(loaded);
+    // The stream's header was read before: a decoder that disagrees with it
+    // is not to be trusted with the rest.
+    if (width != preview->size.width || height != preview->size.height || vips_image_get_format(loaded) != VIPS_FORMAT_UCHAR
+        || (bands != 1 && bands != 3)) {
+        return std::nullopt;
+    }
+    size_t length = 0;
+    std::unique_ptr<void, GFree> memory(vips_image_write_to_memory(loaded, &length));
+    if (!memory || length != size_t(width) * height * bands) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    const Area area = pictureArea(static_cast<const uint8_t*>(memory.get()), width, height, bands);
+    if (area.width <= 0 || area.height <= 0)
+        return std::nullopt;
+
+    // Both as stored: the orientation turns the photo and its preview alike.
+    const double shown = double(area.width) / area.height;
+    const double photo = double(preview->picture.width) / double(preview->picture.height);
+    if (std::abs(shown / photo - 1) > kMostAspectDifference)
+        return std::nullopt;
+    const int side = std::min(area.width, area.height);
+    if (side < points)
+        return std::nullopt;
+
+    VipsImage* in = vips_image_new_from_memory(memory.get(), length, width, height, bands, VIPS_FORMAT_UCHAR);
+    if (!in) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    ImageRef current(in);
+    VipsImage* next = nullptr;
+    if (vips_extract_area(current.get(), &next, area.left + (area.width - side) / 2, area.top + (area.height - side) / 2, side, side,
+            nullptr)
+        != 0) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    current.reset(next);
+    if (preview->orientation != 1) {
+        // A copy to carry the orientation: images are shared, never changed.
+        if (vips_copy(current.get(), &next, nullptr) != 0) {
+            vips_error_clear();
+            return std::nullopt;
+        }
+        current.reset(next);
+        vips_image_set_int(current.get(), VIPS_META_ORIENTATION, preview->orientation);
+        if (vips_autorot(current.get(), &next, nullptr) != 0) {
+            vips_error_clear();
+            return std::nullopt;
+        }
+        current.reset(next);
+    }
+    void* buffer = nullptr;
+    size_t size = 0;
+    if (vips_jpegsave_buffer(current.get(), &buffer, &size, "Q", 85, "strip", TRUE, nullptr) != 0) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    PreviewSquare square { std::string(static_cast<const char*>(buffer), size), side };
+    g_free(buffer);
+    return square;
+}
+
+PhotoRenderer::Decoder previewDecoder(ThumbnailCache cache)
+{
+    return [cache = std::move(cache)](const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>&) -> PhotoRenderer::Result {
+        std::string error;
+        const auto source = ThumbnailCache::sourceOf(path, error);
+        if (!source)
+            return { nullptr, error };
+        if (auto stored = cache.find(*source, ThumbnailCache::flavorFor(box.width)))
+            return image(std::move(*stored), 0, 0, "image/png", false);
+        if (auto square = previewSquare(path, box.height))
+            return image(std::move(square->jpeg), square->side, square->side, "image/jpeg", true);
+        return { nullptr, path + ": no preview to show" };
+    };
+}
+
+} // namespace viewer

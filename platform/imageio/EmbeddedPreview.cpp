@@ -1,0 +1,243 @@
+#include "imageio/EmbeddedPreview.h"
+
+#include "imageio/PictureSize.h"
+#include "imageio/TiffWalk.h"
+
+#include <cstring>
+
+namespace imageio {
+
+namespace {
+
+// A photo has a few dozen segments before its first scan; past this many
+// the walk gives up rather than read on, one small read per segment.
+constexpr int kMostSegments = 1024;
+// A directory of more entries than this is none a camera writes.
+constexpr uint16_t kMostEntries = 512;
+
+constexpr uint8_t kApp1 = 0xe1;
+constexpr uint16_t kCompression = 0x0103;
+constexpr uint16_t kOrientation = 0x0112;
+constexpr uint16_t kJpegInterchangeFormat = 0x0201;
+constexpr uint16_t kJpegInterchangeFormatLength = 0x0202;
+constexpr uint16_t kTiffShort = 3;
+constexpr uint16_t kTiffLong = 4;
+// The Compression value of a JPEG-compressed preview (old-style JPEG).
+constexpr uint32_t kJpegCompression = 6;
+
+bool isStartOfFrame(uint8_t marker)
+{
+    // SOF0 to SOF15 but DHT (c4), JPG (c8) and DAC (cc).
+    return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+}
+
+// Markers without a length: TEM and the restart markers.
+bool standsAlone(uint8_t marker) { return marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7); }
+
+// Where the first EXIF segment's TIFF structure lies in the file: its start
+// and length. Segments are followed by their lengths up to the first scan.
+std::optional<std::pair<uint64_t, uint64_t>> exifSegment(const FileWindow& file)
+{
+    uint8_t start[2] {};
+    if (!file.read(0, 2, start) || start[0] != 0xff || start[1] != 0xd8)
+        return std::nullopt;
+    uint64_t position = 2;
+    for (int segments = 0; segments < kMostSegments; ++segments) {
+        uint8_t byte = 0;
+        if (!file.read(position++, 1, &byte) || byte != 0xff)
+            return std::nullopt;
+        while (byte == 0xff) {
+            if (!file.read(position++, 1, &byte))
+                return std::nullopt;
+        }
+        if (byte == 0xda || byte == 0xd9)
+            return std::nullopt;
+        if (standsAlone(byte))
+            continue;
+        uint8_t head[8] {};
+        if (!file.read(position, 2, head))
+            return std::nullopt;
+        const uint16_t length = bigEndian16(head);
+        if (length < 2 || !file.contains(position, length))
+            return std::nullopt;
+        constexpr size_t kSignature = 6; // "Exif\0\0"
+        if (byte == kApp1 && length >= 2 + kSignature + 8 && file.read(position + 2, kSignature, head)
+            && std::memcmp(head, "Exif\0\0", kSignature) == 0)
+            return std::pair { position + 2 + kSignature, uint64_t { length } - 2 - kSignature };
+        position += length;
+    }
+    return std::nullopt;
+}
+
+// The TIFF structure's byte order, and the few entries a preview needs.
+class Directories {
+public:
+    explicit Directories(const TiffBytes& bytes)
+        : bytes_(bytes)
+    {
+    }
+
+    // The first directory's offset, from the header.
+    std::optional<uint32_t> first()
+    {
+        uint8_t head[8];
+        if (!bytes_.read(0, sizeof head, head))
+            return std::nullopt;
+        if (head[0] == 'I' && head[1] == 'I')
+            little_ = true;
+        else if (head[0] == 'M' && head[1] == 'M')
+            little_ = false;
+        else
+            return std::nullopt;
+        if (u16(head + 2) != 42)
+            return std::nullopt;
+        return u32(head + 4);
+    }
+
+    struct Entry {
+        uint16_t tag = 0;
+        uint16_t type = 0;
+        uint32_t count = 0;
+        uint32_t value = 0; // the first SHORT or LONG, held in the entry
+    };
+    struct Directory {
+        std::vector<Entry> entries;
+        uint32_t next = 0; // the next directory's offset; zero for none
+    };
+
+    std::optional<Directory> at(uint32_t offset)
+    {
+        uint8_t countBytes[2];
+        if (offset < 8 || !bytes_.read(offset, 2, countBytes))
+            return std::nullopt;
+        const uint16_t count = u16(countBytes);
+        if (count == 0 || count > kMostEntries)
+            return std::nullopt;
+        std::vector<uint8_t> raw(size_t { count } * 12 + 4);
+        if (!bytes_.read(uint64_t { offset } + 2, raw.size(), raw.data()))
+            return std::nullopt;
+        Directory directory;
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* field = raw.data() + i * 12;
+            Entry entry { u16(field), u16(field + 2), u32(field + 4), 0 };
+            if (entry.type == kTiffShort)
+                entry.value = u16(field + 8);
+            else if (entry.type == kTiffLong)
+                entry.value = u32(field + 8);
+            directory.entries.push_back(entry);
+        }
+        directory.next = u32(raw.data() + size_t { count } * 12);
+        return directory;
+    }
+
+private:
+    uint16_t u16(const uint8_t* p) const { return little_ ? static_cast<uint16_t>(p[0] | (p[1] << 8)) : bigEndian16(p); }
+    uint32_t u32(const uint8_t* p) const { return little_ ? littleEndian32(p) : bigEndian32(p); }
+
+    const TiffBytes& bytes_;
+    bool little_ = true;
+};
+
+// The single SHORT or LONG value of `tag`; nothing when it is missing, of
+// another type, or given twice.
+std::optional<uint32_t> valueOf(const Directories::Directory& directory, uint16_t tag)
+{
+    std::optional<uint32_t> found;
+    for (const auto& entry : directory.entries) {
+        if (entry.tag != tag)
+            continue;
+        if (found || entry.count != 1 || (entry.type != kTiffShort && entry.type != kTiffLong))
+            return std::nullopt;
+        found = entry.value;
+    }
+    return found;
+}
+
+} // namespace
+
+std::optional<PixelDimensions> jpegStreamSize(std::span<const uint8_t> jpeg)
+{
+    if (jpeg.size() < 4 || jpeg[0] != 0xff || jpeg[1] != 0xd8)
+        return std::nullopt;
+    size_t position = 2;
+    for (int segments = 0; segments < kMostSegments; ++segments) {
+        if (position >= jpeg.size() || jpeg[position] != 0xff)
+            return std::nullopt;
+        while (position < jpeg.size() && jpeg[position] == 0xff)
+            ++position;
+        if (position >= jpeg.size())
+            return std::nullopt;
+        const uint8_t marker = jpeg[position++];
+        if (marker == 0xda || marker == 0xd9)
+            return std::nullopt;
+        if (standsAlone(marker))
+            continue;
+        if (jpeg.size() - position < 2)
+            return std::nullopt;
+        const uint16_t length = bigEndian16(jpeg.data() + position);
+        if (length < 2 || length > jpeg.size() - position)
+            return std::nullopt;
+        if (isStartOfFrame(marker)) {
+            if (length < 7)
+                return std::nullopt;
+            const long long height = bigEndian16(jpeg.data() + position + 3);
+            const long long width = bigEndian16(jpeg.data() + position + 5);
+            if (width == 0 || height == 0)
+                return std::nullopt;
+            return PixelDimensions { width, height };
+        }
+        position += length;
+    }
+    return std::nullopt;
+}
+
+std::optional<EmbeddedPreview> readEmbeddedPreview(const FileWindow& file)
+{
+    const auto segment = exifSegment(file);
+    if (!segment)
+        return std::nullopt;
+    const TiffBytes bytes(file, segment->first, segment->second);
+    Directories directories(bytes);
+    const auto firstOffset = directories.first();
+    const auto first = firstOffset ? directories.at(*firstOffset) : std::nullopt;
+    if (!first || first->next == 0 || first->next == *firstOffset)
+        return std::nullopt;
+    const auto second = directories.at(first->next);
+    if (!second)
+        return std::nullopt;
+    const auto compression = valueOf(*second, kCompression);
+    if (compression && *compression != kJpegCompression)
+        return std::nullopt;
+    const auto offset = valueOf(*second, kJpegInterchangeFormat);
+    const auto length = valueOf(*second, kJpegInterchangeFormatLength);
+    // Its bytes must lie wholly inside the EXIF segment, as the format has it.
+    if (!offset || !length || *offset < 8 || *length < 4 || *length > kLargestEmbeddedPreview
+        || *offset > bytes.size() || *length > bytes.size() - *offset)
+        return std::nullopt;
+
+    EmbeddedPreview preview;
+    preview.jpeg.resize(*length);
+    if (!bytes.read(*offset, preview.jpeg.size(), preview.jpeg.data()))
+        return std::nullopt;
+    const auto size = jpegStreamSize(preview.jpeg);
+    if (!size || size->width > kLargestEmbeddedPreviewSide || size->height > kLargestEmbeddedPreviewSide)
+        return std::nullopt;
+    preview.size = *size;
+    const auto picture = jpegPictureSize(file);
+    if (!picture || picture->stored.width <= 0 || picture->stored.height <= 0)
+        return std::nullopt;
+    preview.picture = picture->stored;
+    const auto orientation = valueOf(*first, kOrientation);
+    preview.orientation = orientation && *orientation >= 1 && *orientation <= 8 ? int(*orientation) : 1;
+    return preview;
+}
+
+std::optional<EmbeddedPreview> readEmbeddedPreview(const std::string& path)
+{
+    const auto file = FileWindow::open(path);
+    if (!file)
+        return std::nullopt;
+    return readEmbeddedPreview(*file);
+}
+
+} // namespace imageio

@@ -1,0 +1,237 @@
+// What an album cell shows before its thumbnail is made: the square of the
+// preview a camera embeds in the photo, only where that preview shows the
+// same picture, turned as the photo is turned.
+
+#include "support/ImageFixtures.h"
+
+#include "../host/viewer/serve/PreviewMaker.h"
+#include "imageio/EmbeddedPreview.h"
+
+#include <exiv2/exiv2.hpp>
+#include <gtest/gtest.h>
+#include <vips/vips.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+
+using viewer::PhotoRenderer;
+using viewer::ThumbnailCache;
+
+namespace {
+
+struct Rgb {
+    uint8_t red, green, blue;
+};
+constexpr Rgb kRed { 230, 30, 30 };
+constexpr Rgb kBlue { 30, 30, 230 };
+constexpr Rgb kBlack { 0, 0, 0 };
+constexpr Rgb kGrey { 128, 128, 128 };
+
+// A JPEG of `width` x `height` whose pixel at (x, y) is `paint(x, y)`.
+std::string jpegOf(int width, int height, const std::function<Rgb(int, int)>& paint)
+{
+    std::vector<uint8_t> pixels(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Rgb colour = paint(x, y);
+            uint8_t* at = &pixels[(size_t(y) * width + x) * 3];
+            at[0] = colour.red, at[1] = colour.green, at[2] = colour.blue;
+        }
+    VipsImage* image = vips_image_new_from_memory_copy(pixels.data(), pixels.size(), width, height, 3, VIPS_FORMAT_UCHAR);
+    void* buffer = nullptr;
+    size_t length = 0;
+    if (!image || vips_jpegsave_buffer(image, &buffer, &length, "Q", 95, "strip", TRUE, nullptr) != 0)
+        throw std::runtime_error(std::string("cannot make a JPEG: ") + vips_error_buffer());
+    g_object_unref(image);
+    std::string jpeg(static_cast<const char*>(buffer), length);
+    g_free(buffer);
+    return jpeg;
+}
+
+// Red on the left half, blue on the right: where a turn takes the halves shows.
+Rgb halves(int x, int width) { return x < width / 2 ? kRed : kBlue; }
+
+// A photo of `width` x `height` with `preview` in its EXIF block and the
+// given orientation.
+std::string writePhoto(const std::string& dir, const std::string& name, int width, int height, const std::string& preview,
+    int orientation = 1)
+{
+    const std::string path = fixtures::writeFile(dir, name, jpegOf(width, height, [](int, int) { return kGrey; }));
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    Exiv2::ExifData exif = image->exifData();
+    exif["Exif.Image.Orientation"] = uint16_t(orientation);
+    if (!preview.empty())
+        Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(preview.data()), preview.size());
+    image->setExifData(exif);
+    image->writeMetadata();
+    return path;
+}
+
+struct Seen {
+    int width = 0;
+    int height = 0;
+    Rgb topLeft {}, bottomRight {}; // a pixel near each corner
+};
+
+Seen decode(const std::string& encoded)
+{
+    Seen seen;
+    VipsImage* image = vips_image_new_from_buffer(encoded.data(), encoded.size(), "", nullptr);
+    EXPECT_NE(image, nullptr) << vips_error_buffer();
+    if (!image)
+        return seen;
+    seen.width = vips_image_get_width(image);
+    seen.height = vips_image_get_height(image);
+    double* values = nullptr;
+    int count = 0;
+    auto pixel = [&](int x, int y) {
+        Rgb colour {};
+        if (vips_getpoint(image, &values, &count, x, y, nullptr) == 0 && count >= 3) {
+            colour = { uint8_t(values[0]), uint8_t(values[1]), uint8_t(values[2]) };
+            g_free(values);
+        }
+        return colour;
+    };
+    seen.topLeft = pixel(8, 8);
+    seen.bottomRight = pixel(seen.width - 9, seen.height - 9);
+    g_object_unref(image);
+    return seen;
+}
+
+void expectColour(Rgb seen, Rgb wanted, const char* where)
+{
+    EXPECT_NEAR(seen.red, wanted.red, 30) << where;
+    EXPECT_NEAR(seen.green, wanted.green, 30) << where;
+    EXPECT_NEAR(seen.blue, wanted.blue, 30) << where;
+}
+
+class PreviewMakerTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(VIPS_INIT("preview_maker_tests"), 0); }
+
+    fixtures::TempDir dir;
+    const std::filesystem::path root = std::filesystem::path(dir.path()) / "thumbnails";
+    PhotoRenderer::Decoder previews = viewer::previewDecoder(ThumbnailCache(root, "quorix-viewer-1.0"));
+    const std::atomic<bool> running { false };
+};
+
+TEST_F(PreviewMakerTest, ACellShowsTheSquareOfAPreviewOfTheSamePictureUntilItsThumbnailIsMade)
+{
+    // 4:3 photo, 4:3 preview, a cell of 96 points: the centre 120 x 120, as is.
+    const std::string path = writePhoto(dir.path(), "a.jpg", 400, 300, jpegOf(160, 120, [](int x, int) { return halves(x, 160); }));
+    const auto result = previews(path, { 256, 96 }, running);
+    ASSERT_TRUE(result.image) << result.error;
+    EXPECT_TRUE(result.image->fromPreview);
+    const Seen seen = decode(result.image->bytes);
+    EXPECT_EQ(seen.width, 120);
+    EXPECT_EQ(seen.height, 120);
+    expectColour(seen.topLeft, kRed, "left");
+    expectColour(seen.bottomRight, kBlue, "right");
+
+    // Too small for a larger cell: the cell waits for its thumbnail.
+    EXPECT_FALSE(previews(path, { 256, 121 }, running).image);
+
+    // Once the shared cache holds the thumbnail, that is the answer.
+    std::string error;
+    const auto source = ThumbnailCache::sourceOf(path, error);
+    ASSERT_TRUE(source) << error;
+    const std::string thumbnail = jpegOf(256, 192, [](int, int) { return kGrey; });
+    VipsImage* image = vips_image_new_from_buffer(thumbnail.data(), thumbnail.size(), "", nullptr);
+    void* png = nullptr;
+    size_t length = 0;
+    ASSERT_EQ(vips_pngsave_buffer(image, &png, &length, nullptr), 0);
+    g_object_unref(image);
+    ASSERT_TRUE(ThumbnailCache(root, "quorix-viewer-1.0").store(*source, ThumbnailCache::Flavor::Large,
+        std::string_view(static_cast<const char*>(png), length), error))
+        << error;
+    g_free(png);
+    const auto later = previews(path, { 256, 96 }, running);
+    ASSERT_TRUE(later.image) << later.error;
+    EXPECT_FALSE(later.image->fromPreview);
+    EXPECT_EQ(later.image->contentType, "image/png");
+}
+
+TEST_F(PreviewMakerTest, APreviewOfAnotherAspectRatioIsNotShown)
+{
+    const std::string fourByThree = jpegOf(160, 120, [](int, int) { return kGrey; });
+    // A 16:9 crop of a 4:3 photo keeps the camera's 4:3 preview.
+    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "cropped.jpg", 400, 225, fourByThree), 64));
+    // A preview 2.5 % wider than the photo, past the 2 % allowed.
+    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "wider.jpg", 400, 300, jpegOf(164, 120, [](int, int) { return kGrey; })), 64));
+    // One 1.25 % wider passes.
+    EXPECT_TRUE(viewer::previewSquare(writePhoto(dir.path(), "close.jpg", 400, 300, jpegOf(162, 120, [](int, int) { return kGrey; })), 64));
+    // A photo with no preview at all has none to show.
+    const std::string bare = writePhoto(dir.path(), "bare.jpg", 400, 300, "");
+    EXPECT_FALSE(viewer::previewSquare(bare, 64));
+    EXPECT_FALSE(previews(bare, { 256, 64 }, running).image);
+}
+
+TEST_F(PreviewMakerTest, TheBlackBarsOfAPreviewAreTrimmedBeforeItIsCompared)
+{
+    // A 3:2 photo's 160 x 120 preview: the picture in the middle 106 rows,
+    // black bars above and below. Untrimmed it would be 4:3, and refused.
+    const auto barred = [](int x, int y) { return y < 7 || y >= 113 ? kBlack : halves(x, 160); };
+    const std::string path = writePhoto(dir.path(), "three-by-two.jpg", 300, 200, jpegOf(160, 120, barred));
+    const auto square = viewer::previewSquare(path, 96);
+    ASSERT_TRUE(square);
+    EXPECT_NEAR(square->side, 106, 2);
+    const Seen seen = decode(square->jpeg);
+    // No bar in the square.
+    expectColour(seen.topLeft, kRed, "top left");
+    expectColour(seen.bottomRight, kBlue, "bottom right");
+    // The same preview for a 4:3 photo is not that photo's.
+    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "four-by-three.jpg", 400, 300, jpegOf(160, 120, barred)), 96));
+}
+
+TEST_F(PreviewMakerTest, ARotatedPhotosPreviewIsTurnedAsThePhotoIs)
+{
+    const std::string preview = jpegOf(160, 120, [](int x, int) { return halves(x, 160); });
+    // Orientation 6: turned a quarter clockwise to stand up, the left half goes to the top.
+    const auto clockwise = viewer::previewSquare(writePhoto(dir.path(), "six.jpg", 400, 300, preview, 6), 96);
+    ASSERT_TRUE(clockwise);
+    Seen seen = decode(clockwise->jpeg);
+    expectColour(seen.topLeft, kRed, "top after a clockwise turn");
+    expectColour(seen.bottomRight, kBlue, "bottom after a clockwise turn");
+    // Orientation 8: a quarter the other way, the left half goes to the bottom.
+    const auto counter = viewer::previewSquare(writePhoto(dir.path(), "eight.jpg", 400, 300, preview, 8), 96);
+    ASSERT_TRUE(counter);
+    seen = decode(counter->jpeg);
+    expectColour(seen.topLeft, kBlue, "top after a counter-clockwise turn");
+    expectColour(seen.bottomRight, kRed, "bottom after a counter-clockwise turn");
+}
+
+// The file's bytes with the first `from` replaced by `to` (same length).
+void patch(const std::string& path, std::string_view from, std::string_view to)
+{
+    std::string bytes = fixtures::readFile(path);
+    const auto at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos) << "no such bytes in " << path;
+    bytes.replace(at, to.size(), to);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+TEST_F(PreviewMakerTest, APreviewsPlaceAndSizeAreBoundedBeforeItIsRead)
+{
+    const std::string preview = jpegOf(160, 120, [](int, int) { return kGrey; });
+    const std::string path = writePhoto(dir.path(), "sound.jpg", 400, 300, preview);
+    ASSERT_TRUE(imageio::readEmbeddedPreview(path));
+
+    // A length running past the EXIF segment (the entry as exiv2 writes it:
+    // little-endian, tag 0x0202, one LONG).
+    const std::string lengthEntry("\x02\x02\x04\x00\x01\x00\x00\x00", 8);
+    const std::string longer = fixtures::writeFile(dir.path(), "longer.jpg", fixtures::readFile(path));
+    patch(longer, lengthEntry, lengthEntry + std::string("\x00\x00\x10\x00", 4));
+    EXPECT_FALSE(imageio::readEmbeddedPreview(longer));
+
+    // A preview declaring 4000 x 4000 pixels in its frame header (the first
+    // one in the file: the preview sits before the photo's own).
+    const std::string huge = fixtures::writeFile(dir.path(), "huge.jpg", fixtures::readFile(path));
+    patch(huge, std::string("\xff\xc0\x00\x11\x08\x00\x78\x00\xa0", 9), std::string("\xff\xc0\x00\x11\x08\x0f\xa0\x0f\xa0", 9));
+    EXPECT_FALSE(imageio::readEmbeddedPreview(huge));
+    EXPECT_FALSE(viewer::previewSquare(huge, 64));
+}
+
+} // namespace
