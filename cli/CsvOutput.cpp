@@ -1,6 +1,6 @@
 #include "CsvOutput.h"
 
-#include "InfoCommand.h"
+#include "InfoJson.h"
 #include "LocalizedText.h"
 #include "PlaceOutput.h"
 
