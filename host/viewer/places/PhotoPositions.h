@@ -2,7 +2,7 @@
 
 #include "PlaceClusters.h"
 
-class NSArray;
+#include "foundation/Forward.h"
 
 namespace places {
 
