@@ -1,13 +1,13 @@
-#include "InfoCommand.h"
+#include "cli/InfoCommand.h"
 
-#include "CsvOutput.h"
-#include "InfoJson.h"
-#include "InfoScreen.h"
-#include "InfoTable.h"
-#include "LibraryHost.h"
-#include "Listing.h"
-#include "PathOptions.h"
-#include "PlaceOutput.h"
+#include "cli/CsvOutput.h"
+#include "cli/InfoJson.h"
+#include "cli/InfoScreen.h"
+#include "cli/InfoTable.h"
+#include "cli/LibraryHost.h"
+#include "cli/Listing.h"
+#include "cli/PathOptions.h"
+#include "cli/PlaceOutput.h"
 
 #include <CLI/CLI.hpp>
 

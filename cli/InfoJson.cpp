@@ -1,6 +1,6 @@
-#include "InfoJson.h"
+#include "cli/InfoJson.h"
 
-#include "PlaceOutput.h"
+#include "cli/PlaceOutput.h"
 
 #include <nlohmann/json.hpp>
 #include <unicode/utf8.h>

@@ -1,7 +1,7 @@
-#include "InfoTable.h"
+#include "cli/InfoTable.h"
 
-#include "LocalizedText.h"
-#include "PlaceOutput.h"
+#include "cli/LocalizedText.h"
+#include "cli/PlaceOutput.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "InfoScreen.h"
-#include "PlaceJson.h"
+#include "cli/InfoScreen.h"
+#include "places/PlaceJson.h"
 
 #include <iosfwd>
 #include <optional>

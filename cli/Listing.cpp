@@ -1,9 +1,9 @@
-#include "Listing.h"
+#include "cli/Listing.h"
 
-#include "Command.h"
-#include "DescriptionWorkers.h"
-#include "LocalizedText.h"
-#include "PathCheck.h"
+#include "cli/Command.h"
+#include "cli/DescriptionWorkers.h"
+#include "cli/LocalizedText.h"
+#include "cli/PathCheck.h"
 
 #include <ostream>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PathWalk.h"
+#include "cli/PathWalk.h"
 
 #include <iosfwd>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "PathOptions.h"
+#include "cli/PathOptions.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,11 +1,11 @@
-#include "PlacesCommand.h"
+#include "cli/PlacesCommand.h"
 
-#include "CaptureDate.h"
-#include "InfoScreen.h"
-#include "LibraryHost.h"
-#include "Listing.h"
-#include "PathOptions.h"
-#include "PlaceOutput.h"
+#include "cli/CaptureDate.h"
+#include "cli/InfoScreen.h"
+#include "cli/LibraryHost.h"
+#include "cli/Listing.h"
+#include "cli/PathOptions.h"
+#include "cli/PlaceOutput.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

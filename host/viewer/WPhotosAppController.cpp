@@ -1,11 +1,11 @@
-#include "WPhotosAppController.h"
+#include "viewer/WPhotosAppController.h"
 
-#include "CommandError.h"
-#include "WAlbumViewController.h"
-#include "places/PhotoPositions.h"
-#include "places/WPlacesViewController.h"
+#include "viewer/CommandError.h"
+#include "viewer/WAlbumViewController.h"
+#include "viewer/places/PhotoPositions.h"
+#include "viewer/places/WPlacesViewController.h"
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 #include "foundation/NSArray.h"
 #include "foundation/NSRunLoop.h"
 #include "uikit/UIApplication.h"

@@ -1,4 +1,4 @@
-#include "WPlacesViewController.h"
+#include "viewer/places/WPlacesViewController.h"
 
 #include "foundation/NSString.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WPlacesMapView.h"
+#include "viewer/places/WPlacesMapView.h"
 
 #include "uikit/UIViewController.h"
 
