@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include <sys/single_threaded.h>
 
 QX_DEFINE_CLASS(NSBundle)
 {
@@ -324,7 +325,10 @@ Ref<NSString> NSBundle::localizedStringObject(std::string_view key, std::string_
     // found copies nothing.
     const foundation::LabelView wanted(tableName, key, value);
     {
-        std::lock_guard guard(lock_);
+        // While the process has one thread nothing else can reach the cache.
+        std::unique_lock guard(lock_, std::defer_lock);
+        if (!__libc_single_threaded)
+            guard.lock();
         if (auto found = stringObjects_.find(wanted); found != stringObjects_.end())
             return found->second;
     }

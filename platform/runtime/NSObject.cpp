@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstdio>
 
+#include <sys/single_threaded.h>
+
 namespace {
 
 // The root class's own `dealloc`, as defined, before anything could replace
@@ -60,12 +62,21 @@ std::string NSObject::describe() const
     return std::string("<") + class_getName(isa_) + ": " + address + ">";
 }
 
+// Until a process starts its first thread (the C library keeps the flag,
+// and never sets it back), no other thread can see an object, so its count
+// is changed by a plain load and store rather than a locked instruction,
+// as libstdc++'s shared_ptr does: the command forks for its jobs and never
+// starts a thread, and the parse of a photo retains and releases a few
+// hundred times.
 NSObject* NSObject::retain()
 {
     // An object on its way out stays on its way out: a retain/release pair
     // made by its own `dealloc` must not start a second one.
     if (!immortal_ && !deallocating_.load(std::memory_order_relaxed)) {
-        refs_.fetch_add(1, std::memory_order_relaxed);
+        if (__libc_single_threaded)
+            refs_.store(refs_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        else
+            refs_.fetch_add(1, std::memory_order_relaxed);
     }
     return this;
 }
@@ -92,7 +103,13 @@ void NSObject::release()
 {
     if (immortal_ || deallocating_.load(std::memory_order_relaxed))
         return;
-    const int before = refs_.fetch_sub(1, std::memory_order_acq_rel);
+    int before;
+    if (__libc_single_threaded) {
+        before = refs_.load(std::memory_order_relaxed);
+        refs_.store(before - 1, std::memory_order_relaxed);
+    } else {
+        before = refs_.fetch_sub(1, std::memory_order_acq_rel);
+    }
     if (before == 1) [[unlikely]] {
         deallocating_.store(true, std::memory_order_relaxed);
         sendDealloc(this);

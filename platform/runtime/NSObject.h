@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/Forward.h"
+#include "runtime/ObjectMemory.h"
 #include "runtime/Ref.h"
 #include "runtime/Runtime.h"
 
@@ -48,6 +49,10 @@ public:
     {
         return objc::send<R>(this, sel, std::forward<A>(args)...);
     }
+
+    // Every object's memory comes from the runtime's object memory.
+    static void* operator new(size_t size) { return objc::allocateObject(size); }
+    static void operator delete(void* block, size_t size) { objc::freeObject(block, size); }
 
 protected:
     NSObject() = default;
