@@ -12,7 +12,9 @@ the including file, then in the root, then in each --search folder. A header
 found in a layer the including one does not build on, or anywhere under a
 --forbid folder, is reported with the file and line; the exit status is then
 1. A name that resolves to no file of the tree (a system header written with
-quotes) is left alone.
+quotes) is left alone. An include that climbs out of its folder ("../") or
+names no folder is reported too: every header is named from the root, so one
+name means one file wherever it is written.
 """
 
 import argparse
@@ -94,6 +96,8 @@ def main():
                         if not found:
                             continue
                         shown = os.path.relpath(path, args.root)
+                        if match.group(1).startswith("../") or "/" not in match.group(1):
+                            problems.append(f"{shown}:{number}: {match.group(1)} is not named from its folder")
                         target = layer_of(found, args.root, allowed)
                         if target and target not in allowed[layer]:
                             problems.append(f"{shown}:{number}: {layer} includes {match.group(1)} of {target}, a layer above it or beside it")

@@ -33,7 +33,7 @@ class IncludeLayers(unittest.TestCase):
         write(self.root, "middle/Middle.h", "base/Base.h")
         write(self.root, "side/Side.h", "base/Base.h")
         # Reaches base through middle's own dependency: allowed.
-        write(self.root, "top/Top.cpp", "middle/Middle.h", "side/Side.h", "base/Base.h", "Top.h")
+        write(self.root, "top/Top.cpp", "middle/Middle.h", "side/Side.h", "base/Base.h", "top/Top.h")
         write(self.root, "top/Top.h")
 
     def tearDown(self):
@@ -51,16 +51,25 @@ class IncludeLayers(unittest.TestCase):
         self.assertIn(os.path.join("base", "Up.cpp") + ":2: base includes middle/Middle.h of middle", errors)
         self.assertIn(os.path.join("middle", "Aside.cpp") + ":2: middle includes ../side/Side.h of side", errors)
         self.assertIn(os.path.join("side", "deep", "Bare.cpp") + ":2: side includes ../../top/Top.h of top", errors)
-        self.assertEqual(len(errors.splitlines()), 3)
+        self.assertEqual(len(errors.splitlines()), 5)
+
+    def test_a_header_named_without_its_folder_is_reported(self):
+        write(self.root, "top/Bare.cpp", "Top.h", "string.h")
+        write(self.root, "middle/Climbs.cpp", "../base/Base.h")
+        status, errors = check(self.root)
+        self.assertEqual(status, 1)
+        self.assertIn(os.path.join("top", "Bare.cpp") + ":2: Top.h is not named from its folder", errors)
+        self.assertIn(os.path.join("middle", "Climbs.cpp") + ":2: ../base/Base.h is not named from its folder", errors)
+        self.assertEqual(len(errors.splitlines()), 2)
 
     def test_a_header_from_a_forbidden_folder_is_reported(self):
         elsewhere = os.path.join(self.folder.name, "application")
-        write(elsewhere, "App.h")
-        write(self.root, "top/UsesApp.cpp", "App.h")
+        write(elsewhere, "app/App.h")
+        write(self.root, "top/UsesApp.cpp", "app/App.h")
         self.assertEqual(check(self.root, "--search", elsewhere)[0], 0)
         status, errors = check(self.root, "--search", elsewhere, "--forbid", elsewhere)
         self.assertEqual(status, 1)
-        self.assertIn("top includes App.h from", errors)
+        self.assertIn("top includes app/App.h from", errors)
 
     def test_an_unknown_layer_or_an_empty_tree_is_an_error(self):
         self.assertNotEqual(check(self.root, "--layer", "extra=nowhere")[0], 0)
