@@ -11,7 +11,7 @@
 // child's exit status is the number of sections it got (0 to 4), which shows
 // that the parse read the file, and wait4 gives its peak resident size.
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 #include "parser/QXParser.h"
 #include "runtime/AutoreleasePool.h"
 

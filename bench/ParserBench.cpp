@@ -20,7 +20,7 @@
 // The files are camera pictures of the shared corpus; a missing one is
 // skipped with a message.
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 #include "imageio/FullReader.h"
 #include "imageio/LeanReader.h"
 #include "parser/QXParser.h"

@@ -9,7 +9,7 @@
 //                           each in ms, and their ratio (with / without)
 //   NearestPlace/warm       one lookup once the database is read, in process
 
-#include "NearestPlace.h"
+#include "places/NearestPlace.h"
 
 #include <benchmark/benchmark.h>
 #include <exiv2/exiv2.hpp>

@@ -5,7 +5,7 @@
 // pass, on one thread and then on every core.
 // Usage: quorix_preview_bench POINTS FILE...
 
-#include "../host/viewer/serve/PreviewMaker.h"
+#include "viewer/serve/PreviewMaker.h"
 
 #include <vips/vips.h>
 

@@ -1,4 +1,4 @@
-#include "CaptureDate.h"
+#include "cli/CaptureDate.h"
 
 #include "foundation/NSDictionary.h"
 #include "foundation/NSString.h"

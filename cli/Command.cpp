@@ -1,4 +1,4 @@
-#include "Command.h"
+#include "cli/Command.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,8 +1,8 @@
-#include "CsvOutput.h"
+#include "cli/CsvOutput.h"
 
-#include "InfoCommand.h"
-#include "LocalizedText.h"
-#include "PlaceOutput.h"
+#include "cli/InfoJson.h"
+#include "cli/LocalizedText.h"
+#include "cli/PlaceOutput.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Listing.h"
+#include "cli/Listing.h"
 
 #include <memory>
 

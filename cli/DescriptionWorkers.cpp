@@ -1,4 +1,4 @@
-#include "DescriptionWorkers.h"
+#include "cli/DescriptionWorkers.h"
 
 #include "foundation/FileDescriptor.h"
 

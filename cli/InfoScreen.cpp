@@ -1,6 +1,6 @@
-#include "InfoScreen.h"
+#include "cli/InfoScreen.h"
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 #include "foundation/NSArray.h"
 #include "foundation/NSDate.h"
 #include "foundation/NSDateFormatter.h"

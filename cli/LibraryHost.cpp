@@ -1,6 +1,6 @@
-#include "LibraryHost.h"
+#include "cli/LibraryHost.h"
 
-#include "DynamicLibraryLoader.h"
+#include "loader/DynamicLibraryLoader.h"
 #include "foundation/NSString.h"
 
 #include <ostream>

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "cli/PathWalk.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorix::cli {
 
@@ -22,5 +25,10 @@ public:
     // After the last file, even when none could be described.
     virtual void finish(std::ostream&) { }
 };
+
+// Describes the described items in `jobs` processes at once (one: in this
+// process), writing them through the listing and reporting the others in the
+// items' order; the command's exit status.
+int describePaths(const std::vector<WalkItem>& items, Listing& listing, int jobs, std::ostream& out, std::ostream& err);
 
 } // namespace quorix::cli

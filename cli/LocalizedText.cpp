@@ -1,4 +1,4 @@
-#include "LocalizedText.h"
+#include "cli/LocalizedText.h"
 
 #include "foundation/NSBundle.h"
 #include "foundation/NSString.h"

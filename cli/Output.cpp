@@ -1,6 +1,6 @@
-#include "Output.h"
+#include "cli/Output.h"
 
-#include "Command.h"
+#include "cli/Command.h"
 
 #include "foundation/FileDescriptor.h"
 

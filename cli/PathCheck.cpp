@@ -1,4 +1,4 @@
-#include "PathCheck.h"
+#include "cli/PathCheck.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "PathWalk.h"
+#include "cli/PathWalk.h"
 
-#include "PathCheck.h"
+#include "cli/PathCheck.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "PlaceOutput.h"
+#include "cli/PlaceOutput.h"
 
 #include <charconv>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "InfoScreen.h"
+#include "cli/InfoScreen.h"
 
-#include "PlaceJson.h"
+#include "places/PlaceJson.h"
 
 #include <optional>
 #include <string>

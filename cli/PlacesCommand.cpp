@@ -1,11 +1,11 @@
-#include "PlacesCommand.h"
+#include "cli/PlacesCommand.h"
 
-#include "CaptureDate.h"
-#include "InfoCommand.h"
-#include "InfoScreen.h"
-#include "LibraryHost.h"
-#include "PathWalk.h"
-#include "PlaceOutput.h"
+#include "cli/CaptureDate.h"
+#include "cli/InfoScreen.h"
+#include "cli/LibraryHost.h"
+#include "cli/Listing.h"
+#include "cli/PathOptions.h"
+#include "cli/PlaceOutput.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -57,31 +57,20 @@ private:
     bool first_ = true;
 };
 
-struct Arguments {
-    std::vector<std::string> paths;
-    bool recursive = false;
-    int jobs = 0; // 0: one per core
-};
-
 } // namespace
 
 Command addPlacesCommand(CLI::App& app)
 {
-    auto arguments = std::make_shared<Arguments>();
+    auto files = std::make_shared<PathOptions>();
     auto* command = app.add_subcommand("places", "Write the photos with a position as GeoJSON.");
-    command->add_flag("-r,--recursive", arguments->recursive, "Read the files in folders and their subfolders, in name order.");
-    command->add_option("-j,--jobs", arguments->jobs, "Read files in N processes at once (default: one per core).")
-        ->check(CLI::Range(1, 256))
-        ->type_name("N");
-    command->add_option("paths", arguments->paths, "The files to read.")->required();
+    addPathOptions(*command, *files, "Read");
     return {
         command,
-        [arguments](std::ostream& out, std::ostream& err) {
+        [files](std::ostream& out, std::ostream& err) {
             if (!libraryClass("QXQuorixViewController", err))
                 return int { ExitFailure };
-            auto items = walkPaths(arguments->paths, arguments->recursive ? FolderHandling::Walk : FolderHandling::Refuse);
             GeoJsonListing listing;
-            return describePaths(items, listing, arguments->jobs > 0 ? arguments->jobs : defaultJobs(), out, err);
+            return describePaths(files->walk(), listing, files->jobCount(), out, err);
         },
     };
 }

@@ -1,6 +1,6 @@
-#include "SettingsCommand.h"
+#include "cli/SettingsCommand.h"
 
-#include "LibraryHost.h"
+#include "cli/LibraryHost.h"
 
 #include "foundation/NSUserDefaults.h"
 

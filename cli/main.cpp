@@ -2,12 +2,12 @@
 // at a terminal. It is itself a host application, so its settings live in its
 // own user defaults, and it loads the library as the viewer does.
 
-#include "Command.h"
-#include "InfoCommand.h"
-#include "LibraryHost.h"
-#include "Output.h"
-#include "PlacesCommand.h"
-#include "SettingsCommand.h"
+#include "cli/Command.h"
+#include "cli/InfoCommand.h"
+#include "cli/LibraryHost.h"
+#include "cli/Output.h"
+#include "cli/PlacesCommand.h"
+#include "cli/SettingsCommand.h"
 
 #include "runtime/AutoreleasePool.h"
 

@@ -2,8 +2,8 @@
 // EXIF item it finds handed on to the TIFF walk, and the primary item's
 // size, on any bytes.
 
-#include "KnownPhoto.h"
-#include "MemoryFile.h"
+#include "fuzz/KnownPhoto.h"
+#include "fuzz/MemoryFile.h"
 
 #include "imageio/BmffWalk.h"
 #include "imageio/PictureSize.h"

@@ -2,11 +2,11 @@
 // info screen built for the file's asset, every row asked for, and the date
 // stamp. The file goes through whichever reader takes it, exiv2 included.
 
-#include "KnownPhoto.h"
-#include "MemoryFile.h"
+#include "fuzz/KnownPhoto.h"
+#include "fuzz/MemoryFile.h"
 
-#include "InfoScreen.h"
-#include "LibraryHost.h"
+#include "cli/InfoScreen.h"
+#include "cli/LibraryHost.h"
 #include "runtime/AutoreleasePool.h"
 
 #include <iostream>

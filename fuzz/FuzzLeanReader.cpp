@@ -2,8 +2,8 @@
 // leaves the file to the full reader, and never reads outside the file,
 // crashes, hangs or leaks.
 
-#include "KnownPhoto.h"
-#include "MemoryFile.h"
+#include "fuzz/KnownPhoto.h"
+#include "fuzz/MemoryFile.h"
 
 #include "imageio/LeanReader.h"
 

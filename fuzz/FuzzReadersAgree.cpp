@@ -3,8 +3,8 @@
 // order) must be the full reader's. Any difference stops the run with both
 // readings.
 
-#include "KnownPhoto.h"
-#include "MemoryFile.h"
+#include "fuzz/KnownPhoto.h"
+#include "fuzz/MemoryFile.h"
 
 #include "imageio/ContentsText.h"
 #include "imageio/FullReader.h"

@@ -1,4 +1,4 @@
-#include "GWeatherLibrary.h"
+#include "places/GWeatherLibrary.h"
 
 #include "foundation/SharedLibrary.h"
 

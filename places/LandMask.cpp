@@ -1,4 +1,4 @@
-#include "LandMask.h"
+#include "places/LandMask.h"
 
 #include <zlib.h>
 

@@ -1,8 +1,8 @@
-#include "NearestPlace.h"
+#include "places/NearestPlace.h"
 
-#include "CityTable.h"
-#include "GWeatherLibrary.h"
-#include "LandMask.h"
+#include "places/CityTable.h"
+#include "places/GWeatherLibrary.h"
+#include "places/LandMask.h"
 
 #include <libintl.h>
 

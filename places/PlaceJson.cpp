@@ -1,4 +1,4 @@
-#include "PlaceJson.h"
+#include "places/PlaceJson.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NearestPlace.h"
+#include "places/NearestPlace.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "DeprecatedLocalizations.h"
+#include "tool/DeprecatedLocalizations.h"
 
 #include "foundation/NSArray.h"
 #include "foundation/NSFileManager.h"

@@ -2,7 +2,7 @@
 // the package left in the Camera and Photos application bundles. It takes no
 // arguments, prints nothing and always exits with status 0.
 
-#include "DeprecatedLocalizations.h"
+#include "tool/DeprecatedLocalizations.h"
 
 #include "runtime/AutoreleasePool.h"
 

@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     const std::string output = argv[1];
     std::ofstream out(output + ".tmp");
     out << "// Made by tools/MakeCityTable.cpp from libgweather's world locations database.\n"
-        << "#include \"CityTable.h\"\n\nnamespace places {\n\nconst CityEntry cityTable[] = {\n";
+        << "#include \"places/CityTable.h\"\n\nnamespace places {\n\nconst CityEntry cityTable[] = {\n";
     // Every name once, in one block of text the entries point into by offset.
     std::string names;
     std::map<std::string, size_t> offsets;

@@ -107,7 +107,7 @@ def main():
         data += zlib.compress(bits[start:start + band_bytes], 9)
     offsets.append(len(data))
     lines = ['// Made by tools/make-land-mask.py from Natural Earth (public domain), via world-atlas.',
-             '#include "LandMask.h"', '', 'namespace places {', '',
+             '#include "places/LandMask.h"', '', 'namespace places {', '',
              'const unsigned char landMaskCompressed[] = {']
     for start in range(0, len(data), 24):
         lines.append('    ' + ','.join(str(b) for b in data[start:start + 24]) + ',')

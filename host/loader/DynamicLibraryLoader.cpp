@@ -1,4 +1,4 @@
-#include "DynamicLibraryLoader.h"
+#include "loader/DynamicLibraryLoader.h"
 
 #include <algorithm>
 #include <cstdlib>

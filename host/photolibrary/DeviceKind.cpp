@@ -1,4 +1,4 @@
-#include "DeviceKind.h"
+#include "photolibrary/DeviceKind.h"
 
 #include "uikit/UIDevice.h"
 

@@ -1,4 +1,4 @@
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 
 #include "foundation/ExifDateFields.h"
 #include "foundation/NSDateFormatter.h"

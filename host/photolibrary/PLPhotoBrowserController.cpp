@@ -1,4 +1,4 @@
-#include "PLPhotoBrowserController.h"
+#include "photolibrary/PLPhotoBrowserController.h"
 
 QX_DEFINE_CLASS(PLPhotoBrowserController)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PLPhotoViewerController.h"
+#include "photolibrary/PLPhotoViewerController.h"
 
 // The older generation's photo browser on a tablet, which the application
 // subclasses for its own bar. Its popovers are closed by `_dismissPopovers`,

@@ -1,4 +1,4 @@
-#include "PLPhotoScrollerViewController.h"
+#include "photolibrary/PLPhotoScrollerViewController.h"
 
 QX_DEFINE_CLASS(PLPhotoScrollerViewController)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PLPhotoViewerController.h"
+#include "photolibrary/PLPhotoViewerController.h"
 
 // The older generation's viewer on a phone. Its bar is the bottom toolbar,
 // rebuilt by `_updateToolbar:` (the argument says whether to animate):

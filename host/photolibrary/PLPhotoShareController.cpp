@@ -1,4 +1,4 @@
-#include "PLPhotoShareController.h"
+#include "photolibrary/PLPhotoShareController.h"
 
 #include "foundation/NSString.h"
 #include "uikit/UIApplication.h"

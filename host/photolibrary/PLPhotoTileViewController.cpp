@@ -1,4 +1,4 @@
-#include "PLPhotoTileViewController.h"
+#include "photolibrary/PLPhotoTileViewController.h"
 
 #include "foundation/NSString.h"
 #include "uikit/UIApplication.h"

@@ -1,7 +1,7 @@
-#include "PLPhotoViewerController.h"
+#include "photolibrary/PLPhotoViewerController.h"
 
-#include "DeviceKind.h"
-#include "PLPhotoShareController.h"
+#include "photolibrary/DeviceKind.h"
+#include "photolibrary/PLPhotoShareController.h"
 
 #include "foundation/NSString.h"
 

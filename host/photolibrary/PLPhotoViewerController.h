@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PhotoPager.h"
+#include "photolibrary/PhotoPager.h"
 
 #include "runtime/WeakRef.h"
 #include "uikit/UIApplication.h"

@@ -1,6 +1,6 @@
-#include "PhotoPager.h"
+#include "photolibrary/PhotoPager.h"
 
-#include "PLPhotoTileViewController.h"
+#include "photolibrary/PLPhotoTileViewController.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "PUPhotoBrowserController.h"
+#include "photosui/PUPhotoBrowserController.h"
 
-#include "PUPopoverController.h"
+#include "photosui/PUPopoverController.h"
 
-#include "DeviceKind.h"
+#include "photolibrary/DeviceKind.h"
 
 QX_DEFINE_CLASS(PUPhotoBrowserController)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PLPhotoViewerController.h"
+#include "photolibrary/PLPhotoViewerController.h"
 
 // The version 7 viewer, phone and tablet. Its bars are rebuilt by
 // `_updateBarItemsAnimated:`. On a tablet (and only there) they are the

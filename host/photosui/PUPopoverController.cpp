@@ -1,3 +1,3 @@
-#include "PUPopoverController.h"
+#include "photosui/PUPopoverController.h"
 
 QX_DEFINE_CLASS(PUPopoverController) { }

@@ -1,8 +1,8 @@
-#include "Commands.h"
+#include "viewer/Commands.h"
 
-#include "CommandError.h"
-#include "WPhotosAppController.h"
-#include "places/WPlacesViewController.h"
+#include "viewer/CommandError.h"
+#include "viewer/WPhotosAppController.h"
+#include "viewer/places/WPlacesViewController.h"
 
 #include "foundation/NSRunLoop.h"
 #include "foundation/NSString.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uikit/Forward.h"
+
 #include <nlohmann/json.hpp>
 
 #include <functional>
@@ -7,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-class UIDriver;
 class WPhotosAppController;
 
 namespace viewer {

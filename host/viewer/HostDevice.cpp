@@ -1,7 +1,7 @@
-#include "HostDevice.h"
+#include "viewer/HostDevice.h"
 
-#include "DeviceKind.h"
-#include "PLManagedAsset.h"
+#include "photolibrary/DeviceKind.h"
+#include "photolibrary/PLManagedAsset.h"
 
 #include "foundation/NSString.h"
 #include "uikit/UIDevice.h"

@@ -1,4 +1,4 @@
-#include "LineOutput.h"
+#include "viewer/LineOutput.h"
 
 #include "foundation/FileDescriptor.h"
 

@@ -1,4 +1,4 @@
-#include "PhotoArguments.h"
+#include "viewer/PhotoArguments.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
-#include "Session.h"
+#include "viewer/Session.h"
 
-#include "Commands.h"
-#include "LineOutput.h"
+#include "viewer/Commands.h"
+#include "viewer/LineOutput.h"
 
 #include "runtime/AutoreleasePool.h"
 #include "uikit/UISnapshot.h"

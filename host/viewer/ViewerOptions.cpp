@@ -1,4 +1,4 @@
-#include "ViewerOptions.h"
+#include "viewer/ViewerOptions.h"
 
 #include "uikit/UIDevice.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HostDevice.h"
-#include "serve/ServeMode.h"
+#include "viewer/HostDevice.h"
+#include "viewer/serve/ServeMode.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "WAlbumGridView.h"
+#include "viewer/WAlbumGridView.h"
 
 #include "foundation/NSString.h"
 #include "uikit/UISnapshot.h"

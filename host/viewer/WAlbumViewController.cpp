@@ -1,4 +1,4 @@
-#include "WAlbumViewController.h"
+#include "viewer/WAlbumViewController.h"
 
 #include "foundation/NSString.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WAlbumGridView.h"
+#include "viewer/WAlbumGridView.h"
 
 #include "uikit/UIViewController.h"
 

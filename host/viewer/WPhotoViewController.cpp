@@ -1,4 +1,4 @@
-#include "WPhotoViewController.h"
+#include "viewer/WPhotoViewController.h"
 
 #include "foundation/NSNull.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PLPhotoBrowserController.h"
+#include "photolibrary/PLPhotoBrowserController.h"
 
 // The application's own viewer for the older generation on a tablet. Its
 // bar items come from `_navigationButtonItemsForMode:`: Share, a gap and the

@@ -1,11 +1,11 @@
-#include "WPhotosAppController.h"
+#include "viewer/WPhotosAppController.h"
 
-#include "CommandError.h"
-#include "WAlbumViewController.h"
-#include "places/PhotoPositions.h"
-#include "places/WPlacesViewController.h"
+#include "viewer/CommandError.h"
+#include "viewer/WAlbumViewController.h"
+#include "viewer/places/PhotoPositions.h"
+#include "viewer/places/WPlacesViewController.h"
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 #include "foundation/NSArray.h"
 #include "foundation/NSRunLoop.h"
 #include "uikit/UIApplication.h"
@@ -17,6 +17,7 @@ QX_DEFINE_CLASS(WPhotosAppController)
     b.method<&WPhotosAppController::photoViewerDidFinish>("photoViewerDidFinish:");
     b.method<&WPhotosAppController::albumViewControllerDidSelectPhotoAtIndex>("albumViewController:didSelectPhotoAtIndex:");
     b.method<&WPhotosAppController::albumViewControllerShowPlaces>("albumViewControllerShowPlaces:");
+    b.method<&WPhotosAppController::placesViewControllerDidSelectPhotoAtIndex>("placesViewController:didSelectPhotoAtIndex:");
 }
 
 namespace {
@@ -50,6 +51,8 @@ NSUInteger WPhotosAppController::photoCount() const { return photos_->count(); }
 void WPhotosAppController::albumViewControllerDidSelectPhotoAtIndex(WAlbumViewController*, NSInteger index) { openViewer(index); }
 
 void WPhotosAppController::albumViewControllerShowPlaces(WAlbumViewController*) { showPlaces(); }
+
+void WPhotosAppController::placesViewControllerDidSelectPhotoAtIndex(WPlacesViewController*, NSInteger index) { openViewer(index); }
 
 void WPhotosAppController::openViewer(NSInteger index)
 {
@@ -121,7 +124,8 @@ WPlacesViewController* WPhotosAppController::showPlaces()
     if (!places_)
         places_ = std::make_shared<places::PlaceClusters>(places::positionsOfAssets(*photos_));
     auto controller = objc::create<WPlacesViewController>("init");
-    controller->initWithClustersNamesApp(places_, names_, this);
+    controller->initWithClustersNames(places_, names_);
+    controller->setDelegate(this);
     album_->pushViewControllerAnimated(controller.get(), false);
     return controller.get();
 }

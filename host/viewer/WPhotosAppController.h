@@ -63,6 +63,8 @@ public:
     // The album's delegate message: the person tapped a photo's thumbnail.
     void albumViewControllerDidSelectPhotoAtIndex(WAlbumViewController* album, NSInteger index);
     void albumViewControllerShowPlaces(WAlbumViewController* album);
+    // The Places screen's delegate message: the person tapped a single photo on the map.
+    void placesViewControllerDidSelectPhotoAtIndex(WPlacesViewController* places, NSInteger index);
 
 protected:
     WPhotosAppController() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "runtime/ClassDefinition.h"
 #include "runtime/WeakRef.h"
 

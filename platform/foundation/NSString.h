@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "foundation/Format.h"
 #include "runtime/ClassDefinition.h"
 

@@ -3,6 +3,7 @@
 // The image-properties reader: what an image file says about itself, read
 // from its metadata only (pixels are never decoded), for image 0.
 
+#include "foundation/Forward.h"
 #include "imageio/ImageProperties.h"
 #include "runtime/ClassDefinition.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "uikit/UIView.h"
 
 // The view a map shows for one annotation. The map places it so that its

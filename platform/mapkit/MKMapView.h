@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "mapkit/MKAnnotationView.h"
 #include "mapkit/MKGeometry.h"
 #include "runtime/WeakRef.h"

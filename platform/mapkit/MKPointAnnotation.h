@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "corelocation/CLLocation.h"
 #include "runtime/ClassDefinition.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "runtime/WeakRef.h"
+#include "uikit/Forward.h"
 #include "uikit/UIViewController.h"
 
 #include <string>
 
-class UITextView;
 
 // The one screen of the mail form: "To:" and "Subject:" lines and the body,
 // which keeps its line breaks and is edited in place, all set in from the

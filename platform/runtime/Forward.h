@@ -1,19 +1,10 @@
 #pragma once
 
-// Names that headers only point to. The object model follows the platform's:
-// every object is an NSObject, `id` is a plain non-owning pointer to one, and
-// owning references are Ref<T>.
+// The runtime's names that headers only point to. The object model follows
+// the platform's: every object is an NSObject, `id` is a plain non-owning
+// pointer to one, and owning references are Ref<T>. Each framework above
+// has a Forward.h of its own names (foundation/Forward.h, uikit/Forward.h).
 class NSObject;
-class NSString;
-class NSNumber;
-class NSArray;
-class NSMutableArray;
-class NSDictionary;
-class NSMutableDictionary;
-class NSDate;
-class NSNull;
-class NSURL;
-class NSNotification;
 
 struct objc_class;
 struct objc_method;

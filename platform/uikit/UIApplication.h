@@ -1,13 +1,12 @@
 #pragma once
 
 #include "runtime/WeakRef.h"
+#include "uikit/Forward.h"
 #include "uikit/UIViewController.h"
 
 #include <string>
 #include <vector>
 
-class UIAlertView;
-class UIPopoverController;
 
 enum UIStatusBarAnimation : NSInteger {
     UIStatusBarAnimationNone = 0,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/NSString.h"
 #include "runtime/ClassDefinition.h"
 
 #include <string>

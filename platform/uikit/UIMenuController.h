@@ -2,13 +2,12 @@
 
 #include "runtime/ClassDefinition.h"
 #include "runtime/WeakRef.h"
+#include "uikit/Forward.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-class NSIndexPath;
-class UITableView;
 
 // The one edit menu of the application (Cut, Copy, Paste), shown over a
 // table row after a long press. Choosing an item sends the item's action to

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/Forward.h"
+#include "uikit/Forward.h"
 #include "uikit/CGGeometry.h"
 
 #include <nlohmann/json.hpp>
@@ -45,8 +45,6 @@ struct UIElement {
     const std::string& name() const { return text.empty() ? label : text; }
 };
 
-class UIColor;
-class UIFont;
 
 // How a text is drawn, as a snapshot's "style": "font" {"name", "size",
 // "weight"}, "textColor" and, when there is one, "backgroundColor", and

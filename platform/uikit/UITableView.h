@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "runtime/WeakRef.h"
 #include "uikit/NSIndexPath.h"
 #include "uikit/UITableViewCell.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "uikit/UIView.h"
 
 enum UITableViewCellStyle : NSInteger {

@@ -2,10 +2,10 @@
 
 #include "runtime/ClassDefinition.h"
 #include "runtime/WeakRef.h"
+#include "uikit/Forward.h"
 
 #include <vector>
 
-class UIView;
 
 // Recognizes a person's single tap on the view it is added to and sends its
 // targets their action, with the recognizer as the one argument. The view

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Forward.h"
 #include "uikit/UIView.h"
 
 // Room between a text view's edges and its text.

@@ -2,13 +2,13 @@
 
 #include "runtime/ClassDefinition.h"
 #include "uikit/CGGeometry.h"
+#include "uikit/Forward.h"
 #include "uikit/UIColor.h"
 #include "uikit/UITapGestureRecognizer.h"
 
 #include <string>
 #include <vector>
 
-struct UIElement;
 
 enum UIViewAutoresizing : NSUInteger {
     UIViewAutoresizingNone = 0,

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "runtime/WeakRef.h"
+#include "uikit/Forward.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIView.h"
 
 #include <vector>
 
-class UINavigationController;
-class UIPopoverController;
 
 // A screen: a root view loaded on first use, callbacks as it appears and
 // goes, a navigation item and toolbar items, modal presentation.

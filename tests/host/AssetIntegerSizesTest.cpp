@@ -2,7 +2,7 @@
 // kind is read when the host library loads, before main, so this program
 // starts itself again with the setting when it was started without it.
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 
 #include "runtime/AutoreleasePool.h"
 

@@ -1,6 +1,6 @@
 // The host declaring its size properties as number objects (the default).
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 
 #include "foundation/NSNumber.h"
 #include "runtime/AutoreleasePool.h"

@@ -1,4 +1,4 @@
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 
 #include "foundation/NSDate.h"
 #include "parser/QXParser.h"

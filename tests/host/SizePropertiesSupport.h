@@ -3,7 +3,7 @@
 // What the programs for the two declaration kinds of the host's size
 // properties share: the four properties, and assets to ask for them.
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 
 #include "support/ImageFixtures.h"
 

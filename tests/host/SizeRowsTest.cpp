@@ -3,7 +3,7 @@
 // the same rows. The suite takes its name from the program
 // (QUORIX_SIZE_ROWS_SUITE), so the two sets of results stay apart.
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 
 #include "parser/QXParser.h"
 #include "runtime/AutoreleasePool.h"

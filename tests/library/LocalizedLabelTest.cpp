@@ -3,7 +3,7 @@
 
 #include "util/Localization.h"
 
-#include "../parser/ParserTestSupport.h"
+#include "parser/ParserTestSupport.h"
 
 #include <gtest/gtest.h>
 

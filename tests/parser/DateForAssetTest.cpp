@@ -1,5 +1,5 @@
-#include "ParserTestSupport.h"
-#include "TestAssets.h"
+#include "parser/ParserTestSupport.h"
+#include "parser/TestAssets.h"
 
 #include <filesystem>
 #include <fstream>

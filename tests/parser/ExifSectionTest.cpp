@@ -1,4 +1,4 @@
-#include "ParserTestSupport.h"
+#include "parser/ParserTestSupport.h"
 
 #include "imageio/ImageProperties.h"
 

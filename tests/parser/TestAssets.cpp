@@ -1,4 +1,4 @@
-#include "TestAssets.h"
+#include "parser/TestAssets.h"
 
 QX_DEFINE_CLASS(PLManagedAsset)
 {

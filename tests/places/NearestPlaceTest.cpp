@@ -4,8 +4,8 @@
 // database is opened to translate them (the database is read, and its
 // language chosen, at the first lookup).
 
-#include "GWeatherLibrary.h"
-#include "NearestPlace.h"
+#include "places/GWeatherLibrary.h"
+#include "places/NearestPlace.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "foundation/NSString.h"
 #include "runtime/AutoreleasePool.h"
 
-#include "ScopedDateDefaults.h"
+#include "platform/ScopedDateDefaults.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "foundation/DateText.h"
 
-#include "ScopedDateDefaults.h"
+#include "platform/ScopedDateDefaults.h"
 
 #include <gtest/gtest.h>
 

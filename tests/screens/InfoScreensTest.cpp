@@ -1,4 +1,4 @@
-#include "ScreensTestSupport.h"
+#include "screens/ScreensTestSupport.h"
 
 #include "foundation/NSNotificationCenter.h"
 #include "mapkit/MKMapView.h"

@@ -1,6 +1,6 @@
-#include "ScreensTestSupport.h"
+#include "screens/ScreensTestSupport.h"
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 #include "foundation/NSBundle.h"
 #include "foundation/NSUserDefaults.h"
 #include "settings/Quorix.h"

@@ -5,7 +5,7 @@
 // photo with chosen metadata, and a PATH holding recording stand-ins for the
 // desktop's opener and mail program.
 
-#include "ImageFixtures.h"
+#include "support/ImageFixtures.h"
 
 #include "uikit/UIApplication.h"
 #include "uikit/UIDriver.h"

@@ -1,4 +1,4 @@
-#include "HeifFixture.h"
+#include "support/HeifFixture.h"
 
 #include <stdexcept>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "DeprecatedLocalizations.h"
+#include "tool/DeprecatedLocalizations.h"
 
 #include "cli/ChildProcess.h"
 #include "runtime/AutoreleasePool.h"

@@ -3,7 +3,7 @@
 // only the cells on screen listed; a tap on a photo far down scrolls to it
 // and opens the viewer there; scrolling to the end shows the last photos.
 
-#include "ViewerSession.h"
+#include "viewer/ViewerSession.h"
 
 #include <filesystem>
 

@@ -4,7 +4,7 @@
 
 #include "support/ImageFixtures.h"
 
-#include "../host/viewer/serve/PhotoRenderer.h"
+#include "viewer/serve/PhotoRenderer.h"
 
 #include <gtest/gtest.h>
 

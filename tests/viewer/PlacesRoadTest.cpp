@@ -4,7 +4,7 @@
 // in the region the map says it shows, counted here from the positions
 // written into the files.
 
-#include "ViewerSession.h"
+#include "viewer/ViewerSession.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,7 +4,7 @@
 
 #include "support/ImageFixtures.h"
 
-#include "../host/viewer/serve/PreviewMaker.h"
+#include "viewer/serve/PreviewMaker.h"
 #include "imageio/EmbeddedPreview.h"
 
 #include <exiv2/exiv2.hpp>

@@ -3,7 +3,7 @@
 // Each connection is one end of a socket pair; the other end sees the
 // server's shutdown as the end of its stream.
 
-#include "../host/viewer/serve/RequestDeadlines.h"
+#include "viewer/serve/RequestDeadlines.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "support/ImageFixtures.h"
 
-#include "../host/viewer/serve/ThumbnailCache.h"
+#include "viewer/serve/ThumbnailCache.h"
 
 #include <gtest/gtest.h>
 #include <vips/vips.h>

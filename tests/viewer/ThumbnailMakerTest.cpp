@@ -5,7 +5,7 @@
 
 #include "support/ImageFixtures.h"
 
-#include "../host/viewer/serve/ThumbnailMaker.h"
+#include "viewer/serve/ThumbnailMaker.h"
 
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "PhotoPositions.h"
+#include "viewer/places/PhotoPositions.h"
 
-#include "PLManagedAsset.h"
+#include "photolibrary/PLManagedAsset.h"
 #include "foundation/NSArray.h"
 
 namespace places {

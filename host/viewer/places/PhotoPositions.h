@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PlaceClusters.h"
+#include "viewer/places/PlaceClusters.h"
 
-class NSArray;
+#include "foundation/Forward.h"
 
 namespace places {
 

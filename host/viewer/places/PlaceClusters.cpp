@@ -1,4 +1,4 @@
-#include "PlaceClusters.h"
+#include "viewer/places/PlaceClusters.h"
 
 #include <algorithm>
 #include <cmath>

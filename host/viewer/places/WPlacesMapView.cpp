@@ -1,4 +1,4 @@
-#include "WPlacesMapView.h"
+#include "viewer/places/WPlacesMapView.h"
 
 #include "foundation/NSString.h"
 #include "uikit/UISnapshot.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlaceClusters.h"
+#include "viewer/places/PlaceClusters.h"
 
 #include "uikit/UIView.h"
 

@@ -1,6 +1,4 @@
-#include "WPlacesViewController.h"
-
-#include "../WPhotosAppController.h"
+#include "viewer/places/WPlacesViewController.h"
 
 #include "foundation/NSString.h"
 
@@ -11,13 +9,12 @@ QX_DEFINE_CLASS(WPlacesViewController)
     b.method<&WPlacesViewController::placesMapDidSelectPhotoAtIndex>("placesMap:didSelectPhotoAtIndex:");
 }
 
-WPlacesViewController* WPlacesViewController::initWithClustersNamesApp(std::shared_ptr<const places::PlaceClusters> clusters,
-    std::vector<std::string> names, WPhotosAppController* app)
+WPlacesViewController* WPlacesViewController::initWithClustersNames(std::shared_ptr<const places::PlaceClusters> clusters,
+    std::vector<std::string> names)
 {
     initWithNibNameBundle(nullptr, nullptr);
     clusters_ = std::move(clusters);
     names_ = std::move(names);
-    app_ = app;
     setTitle("Places"_ns.get());
     return this;
 }
@@ -42,6 +39,6 @@ void WPlacesViewController::viewDidLayoutSubviews()
 
 void WPlacesViewController::placesMapDidSelectPhotoAtIndex(WPlacesMapView*, NSInteger index)
 {
-    if (auto* app = app_.get())
-        app->openViewer(index);
+    if (auto* delegate = delegate_.get())
+        objc::send(delegate, "placesViewController:didSelectPhotoAtIndex:", this, index);
 }

@@ -1,20 +1,22 @@
 #pragma once
 
-#include "WPlacesMapView.h"
+#include "viewer/places/WPlacesMapView.h"
 
 #include "uikit/UIViewController.h"
 
-class WPhotosAppController;
-
 // The album's Places screen: every photo with a position, as clusters on
-// the map (WPlacesMapView). A tap on a single photo opens the viewer on it;
-// the screen stays where it was under the viewer, so closing the viewer
-// comes back to the same map.
+// the map (WPlacesMapView). A tap on a single photo sends
+// `placesViewController:didSelectPhotoAtIndex:` to the delegate, which opens
+// the viewer on it; the screen stays where it was under the viewer, so
+// closing the viewer comes back to the same map.
 class WPlacesViewController : public UIViewController {
     QX_OBJECT(WPlacesViewController, UIViewController)
 public:
-    WPlacesViewController* initWithClustersNamesApp(std::shared_ptr<const places::PlaceClusters> clusters,
-        std::vector<std::string> names, WPhotosAppController* app);
+    WPlacesViewController* initWithClustersNames(std::shared_ptr<const places::PlaceClusters> clusters,
+        std::vector<std::string> names);
+
+    NSObject* delegate() const { return delegate_.get(); }
+    void setDelegate(NSObject* delegate) { delegate_ = delegate; }
 
     void viewDidLoad();
     void viewDidLayoutSubviews();
@@ -29,6 +31,6 @@ protected:
 private:
     std::shared_ptr<const places::PlaceClusters> clusters_;
     std::vector<std::string> names_;
-    objc::WeakRef<WPhotosAppController> app_;
+    objc::WeakRef<NSObject> delegate_;
     Ref<WPlacesMapView> map_;
 };

@@ -1,4 +1,4 @@
-#include "BrowserOpener.h"
+#include "viewer/serve/BrowserOpener.h"
 
 #include "foundation/SystemCommand.h"
 

@@ -1,6 +1,6 @@
-#include "DecodeBudget.h"
+#include "viewer/serve/DecodeBudget.h"
 
-#include "ServerLimits.h"
+#include "viewer/serve/ServerLimits.h"
 
 #include <vips/vips.h>
 

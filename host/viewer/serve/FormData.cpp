@@ -1,4 +1,4 @@
-#include "FormData.h"
+#include "viewer/serve/FormData.h"
 
 #include <openssl/rand.h>
 

@@ -1,4 +1,4 @@
-#include "HangupWatch.h"
+#include "viewer/serve/HangupWatch.h"
 
 #include <sys/epoll.h>
 #include <sys/eventfd.h>

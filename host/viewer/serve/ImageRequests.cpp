@@ -1,7 +1,7 @@
-#include "ImageRequests.h"
+#include "viewer/serve/ImageRequests.h"
 
-#include "ServerLimits.h"
-#include "ThumbnailCache.h"
+#include "viewer/serve/ServerLimits.h"
+#include "viewer/serve/ThumbnailCache.h"
 
 #include <charconv>
 

@@ -1,6 +1,6 @@
-#include "ListenSocket.h"
+#include "viewer/serve/ListenSocket.h"
 
-#include "RequestGuard.h"
+#include "viewer/serve/RequestGuard.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "MapRoutes.h"
+#include "viewer/serve/MapRoutes.h"
 
-#include "PlaceJson.h"
+#include "places/PlaceJson.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "PageFiles.h"
+#include "viewer/serve/PageFiles.h"
 
 #include <glib.h>
 

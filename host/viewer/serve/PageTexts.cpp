@@ -1,4 +1,4 @@
-#include "PageTexts.h"
+#include "viewer/serve/PageTexts.h"
 
 #include "foundation/NSBundle.h"
 

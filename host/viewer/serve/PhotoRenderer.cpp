@@ -1,6 +1,6 @@
-#include "PhotoRenderer.h"
+#include "viewer/serve/PhotoRenderer.h"
 
-#include "DecodeBudget.h"
+#include "viewer/serve/DecodeBudget.h"
 
 #include <vips/vips.h>
 

@@ -1,6 +1,6 @@
-#include "PreviewMaker.h"
+#include "viewer/serve/PreviewMaker.h"
 
-#include "DecodeBudget.h"
+#include "viewer/serve/DecodeBudget.h"
 
 #include "imageio/EmbeddedPreview.h"
 

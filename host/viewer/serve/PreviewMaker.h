@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PhotoRenderer.h"
-#include "ThumbnailCache.h"
+#include "viewer/serve/PhotoRenderer.h"
+#include "viewer/serve/ThumbnailCache.h"
 
 #include <optional>
 #include <string>

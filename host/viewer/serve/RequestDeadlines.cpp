@@ -1,4 +1,4 @@
-#include "RequestDeadlines.h"
+#include "viewer/serve/RequestDeadlines.h"
 
 #include <sys/socket.h>
 

@@ -1,4 +1,4 @@
-#include "RequestGuard.h"
+#include "viewer/serve/RequestGuard.h"
 
 #include <openssl/crypto.h>
 #include <openssl/rand.h>

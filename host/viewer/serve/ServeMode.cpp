@@ -1,12 +1,12 @@
-#include "ServeMode.h"
+#include "viewer/serve/ServeMode.h"
 
-#include "BrowserOpener.h"
-#include "PhotoRenderer.h"
-#include "PreviewMaker.h"
-#include "ThumbnailMaker.h"
-#include "ViewerServer.h"
+#include "viewer/serve/BrowserOpener.h"
+#include "viewer/serve/PhotoRenderer.h"
+#include "viewer/serve/PreviewMaker.h"
+#include "viewer/serve/ThumbnailMaker.h"
+#include "viewer/serve/ViewerServer.h"
 
-#include "../LineOutput.h"
+#include "viewer/LineOutput.h"
 
 #include "foundation/NSBundle.h"
 #include "foundation/NSRunLoop.h"

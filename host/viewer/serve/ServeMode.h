@@ -1,10 +1,11 @@
 #pragma once
 
+#include "uikit/Forward.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
-class UIDriver;
 class WPhotosAppController;
 
 namespace viewer {

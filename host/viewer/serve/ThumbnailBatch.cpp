@@ -1,7 +1,7 @@
-#include "ThumbnailBatch.h"
+#include "viewer/serve/ThumbnailBatch.h"
 
-#include "ImageRequests.h"
-#include "ServerLimits.h"
+#include "viewer/serve/ImageRequests.h"
+#include "viewer/serve/ServerLimits.h"
 
 #include <openssl/evp.h>
 

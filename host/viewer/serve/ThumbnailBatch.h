@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FormData.h"
-#include "MapRoutes.h"
-#include "PhotoRenderer.h"
+#include "viewer/serve/FormData.h"
+#include "viewer/serve/MapRoutes.h"
+#include "viewer/serve/PhotoRenderer.h"
 
 #include <string>
 #include <variant>

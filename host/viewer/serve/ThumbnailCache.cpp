@@ -1,6 +1,6 @@
-#include "ThumbnailCache.h"
+#include "viewer/serve/ThumbnailCache.h"
 
-#include "ServerLimits.h"
+#include "viewer/serve/ServerLimits.h"
 
 #include <glib.h>
 #include <zlib.h>

@@ -1,7 +1,7 @@
-#include "ThumbnailMaker.h"
+#include "viewer/serve/ThumbnailMaker.h"
 
-#include "DecodeBudget.h"
-#include "ServerLimits.h"
+#include "viewer/serve/DecodeBudget.h"
+#include "viewer/serve/ServerLimits.h"
 
 #include <exiv2/exiv2.hpp>
 #include <vips/vips.h>

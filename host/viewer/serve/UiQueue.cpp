@@ -1,4 +1,4 @@
-#include "UiQueue.h"
+#include "viewer/serve/UiQueue.h"
 
 #include "foundation/NSRunLoop.h"
 #include "runtime/AutoreleasePool.h"

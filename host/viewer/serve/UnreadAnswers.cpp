@@ -1,4 +1,4 @@
-#include "UnreadAnswers.h"
+#include "viewer/serve/UnreadAnswers.h"
 
 namespace viewer {
 

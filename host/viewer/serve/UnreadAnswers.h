@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FormData.h"
+#include "viewer/serve/FormData.h"
 
 #include <cstddef>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PhotoRenderer.h"
+#include "viewer/serve/PhotoRenderer.h"
 
 #include <functional>
 #include <memory>
