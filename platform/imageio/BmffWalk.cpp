@@ -63,24 +63,10 @@ bool isOneOf(FourCC type, const FourCC (&types)[N])
 // on such a file.
 std::optional<Box> boxAt(const uint8_t* header, uint64_t room, uint64_t start)
 {
-    if (room < 8)
+    auto head = boxHeaderAt(header, room, SizeZero::Refused);
+    if (!head)
         return std::nullopt;
-    Box box;
-    box.start = start;
-    uint64_t size = bigEndian32(header);
-    box.type = bigEndian32(header + 4);
-    uint64_t headerSize = 8;
-    if (size == 1) {
-        if (room < 16)
-            return std::nullopt;
-        size = bigEndian64(header + 8);
-        headerSize = 16;
-    }
-    if (size < headerSize || size > room)
-        return std::nullopt;
-    box.bodyStart = start + headerSize;
-    box.end = start + size;
-    return box;
+    return Box { head->type, start, start + head->headerSize, start + head->size };
 }
 
 // Reads the boxes of a byte range held in memory (the 'meta' box), or the
@@ -261,6 +247,24 @@ bool profileIsWhole(const uint8_t* body, uint64_t size)
 }
 
 } // namespace
+
+std::optional<BoxHeader> boxHeaderAt(const uint8_t* header, uint64_t room, SizeZero sizeZero)
+{
+    if (room < 8)
+        return std::nullopt;
+    BoxHeader box { bigEndian32(header + 4), 8, bigEndian32(header) };
+    if (box.size == 1) {
+        if (room < 16)
+            return std::nullopt;
+        box.size = bigEndian64(header + 8);
+        box.headerSize = 16;
+    } else if (box.size == 0 && sizeZero == SizeZero::ToTheEnd) {
+        box.size = room;
+    }
+    if (box.size < box.headerSize || box.size > room)
+        return std::nullopt;
+    return box;
+}
 
 std::optional<BmffContents> walkBmff(const FileWindow& file)
 {

@@ -222,6 +222,31 @@ std::optional<ImageContents> readWebp(const FileWindow& file)
 
 } // namespace
 
+std::vector<uint64_t> jpegXmpSignatures(const FileWindow& file)
+{
+    std::vector<uint64_t> signatures;
+    uint64_t position = 2;
+    constexpr int kMostSegments = 4096;
+    for (int segments = 0; segments <= kMostSegments; ++segments) {
+        auto marker = nextMarker(file, position);
+        if (!marker || *marker == kStartOfScan || *marker == kEndOfImage)
+            break;
+        if (!hasLength(*marker))
+            continue;
+        std::array<uint8_t, 2 + kXmpSignature.size()> head {};
+        const uint64_t available = file.size() - position;
+        if (available < 2 || !file.read(position, static_cast<size_t>(std::min<uint64_t>(available, head.size())), head.data()))
+            break;
+        const uint16_t size = bigEndian16(head.data());
+        if (size < 2 || size > available)
+            break;
+        if (*marker == kApp1 && size >= head.size() && startsWith(head.data() + 2, kXmpSignature))
+            signatures.push_back(position + 2);
+        position += size;
+    }
+    return signatures;
+}
+
 std::optional<ImageContents> readLean(const std::string& path)
 {
     try {

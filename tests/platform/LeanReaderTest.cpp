@@ -410,6 +410,56 @@ TEST(LeanReader, LeavesAJpegWhoseNikonMakerNoteIsDamagedToTheFullReader)
     EXPECT_FALSE(imageio::readLean(withNote("damaged-preview.jpg", 7, 0x492a)));
 }
 
+// An APP1 segment holding an XMP packet whose one property has the text
+// given (a text starting "type=" names a type the packet's reader must know).
+std::string xmpSegment(const std::string& creatorTool)
+{
+    const std::string packet = std::string("http://ns.adobe.com/xap/1.0/") + '\0'
+        + "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+          "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"><xmp:CreatorTool>"
+        + creatorTool + "</xmp:CreatorTool></rdf:Description></rdf:RDF></x:xmpmeta>";
+    const size_t length = packet.size() + 2;
+    return std::string("\xff\xe1", 2) + static_cast<char>(length >> 8) + static_cast<char>(length & 0xff) + packet;
+}
+
+TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhoseXmpPacketCannotBeDecoded)
+{
+    // A damaged XMP packet, before or after the EXIF segment, costs the
+    // photo none of its EXIF facts, whichever reader takes it.
+    TempDir dir;
+    const std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 64, 48, tableEdits));
+    const size_t exifStart = jpeg.find(std::string("\xff\xe1", 2));
+    ASSERT_NE(exifStart, std::string::npos);
+    const size_t afterExif = exifStart + 2 + ((uint8_t(jpeg[exifStart + 2]) << 8) | uint8_t(jpeg[exifStart + 3]));
+    const std::string sound = describe(imageio::readLean(fixtures::writeFile(dir.path(), "sound.jpg", jpeg)));
+    ASSERT_NE(sound.find("GPS:\n  Latitude"), std::string::npos) << sound;
+    for (const char* text : { "Quorix 1.0", "type=Unknown value", "type=\"Seq\" none" }) {
+        for (size_t at : { size_t { 2 }, afterExif }) {
+            SCOPED_TRACE(std::string(text) + " at " + std::to_string(at));
+            std::string bytes = jpeg;
+            bytes.insert(at, xmpSegment(text));
+            const auto path = fixtures::writeFile(dir.path(), "xmp.jpg", bytes);
+            EXPECT_EQ(describe(imageio::readFull(path)), sound);
+            EXPECT_TRUE(leanAgrees(path));
+        }
+    }
+}
+
+TEST(LeanReader, LeavesAWebpWhoseColourProfileIsDamagedToTheFullReader)
+{
+    // A profile states its size in its first four bytes; the full reader
+    // gives up on a file whose profile does not, or is too short to.
+    TempDir dir;
+    const std::string exif = riffChunk("EXIF", exifPayload(fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits))));
+    const std::string profile = bigEndian32(132) + std::string(128, '\x11');
+    EXPECT_TRUE(leanAgrees(writeWebp(dir, "whole.webp", kExtended + riffChunk("ICCP", profile) + kLossless + exif)));
+    for (const std::string& damaged : { bigEndian32(131) + std::string(128, '\x11'), exif.substr(8), bigEndian32(4), std::string() }) {
+        const auto path = writeWebp(dir, "damaged.webp", kExtended + riffChunk("ICCP", damaged) + kLossless + exif);
+        EXPECT_FALSE(imageio::readLean(path)) << damaged.size() << " bytes";
+        EXPECT_FALSE(imageio::readFull(path)) << damaged.size() << " bytes";
+    }
+}
+
 TEST(LeanReader, LeavesAPngTooShortToHoldAPixelSizeToTheFullReader)
 {
     // The signature and an end chunk: the full reader reads a pixel size

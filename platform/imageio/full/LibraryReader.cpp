@@ -2,6 +2,7 @@
 
 #include "imageio/full/LibraryValue.h"
 #include "imageio/FileWindow.h"
+#include "imageio/LeanReader.h"
 #include "imageio/PictureSize.h"
 #include "imageio/TypeIdentifiers.h"
 
@@ -12,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -106,6 +108,54 @@ std::optional<PictureSize> structuralSize(const Exiv2::Image& image, const std::
     return size.value_or(PictureSize {});
 }
 
+// Whether the library gave up on decoding an XMP packet: a value of a type
+// it does not know, a language alternative it cannot read, or an error of
+// its XMP toolkit.
+bool isXmpError(const Exiv2::AnyError& error)
+{
+    switch (error.code()) {
+    case Exiv2::kerXMPToolkitError:
+    case Exiv2::kerDecodeLangAltPropertyFailed:
+    case Exiv2::kerDecodeLangAltQualifierFailed:
+    case Exiv2::kerInvalidXmpText:
+    case Exiv2::kerInvalidLangAltValue:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A JPEG larger than this is not read into memory again.
+constexpr uint64_t kLargestJpegReread = 256 << 20;
+
+// Reads the image's metadata. The library gives up on a JPEG at an XMP
+// packet it cannot decode, wherever the packet is, before or after the EXIF
+// segment; such a file is read again from a copy in memory whose XMP
+// segments carry no signature, so that a damaged packet, which the table
+// never shows, costs the photo none of its entries. The copy is returned
+// then; otherwise nothing.
+std::unique_ptr<Exiv2::Image> readMetadata(Exiv2::Image& image, const std::string& path)
+{
+    try {
+        image.readMetadata();
+        return nullptr;
+    } catch (const Exiv2::AnyError& error) {
+        if (image.imageType() != Exiv2::ImageType::jpeg || !isXmpError(error))
+            throw;
+    }
+    auto file = FileWindow::open(path);
+    std::vector<uint8_t> bytes;
+    if (!file || file->size() > kLargestJpegReread || !file->read(0, static_cast<size_t>(file->size()), bytes))
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    for (uint64_t signature : jpegXmpSignatures(*file))
+        bytes[signature] = 0;
+    auto copy = Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
+    if (!copy.get() || copy->imageType() != Exiv2::ImageType::jpeg)
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    copy->readMetadata();
+    return std::unique_ptr<Exiv2::Image>(copy.release());
+}
+
 // The table's values of an image whose metadata has been read.
 ImageMetadata extractMetadata(Exiv2::Image& image, const std::string& path)
 {
@@ -163,12 +213,13 @@ std::optional<ImageContents> readWithLibrary(const std::string& path)
             return std::nullopt;
         type = std::move(*brandType);
     }
-    image->readMetadata();
+    auto reread = readMetadata(*image, path);
+    Exiv2::Image& read = reread ? *reread : *image;
 
     ImageContents contents;
-    contents.metadata = extractMetadata(*image, path);
-    if (image->imageType() == Exiv2::ImageType::tiff)
-        type = tiffIdentifier(*image, path);
+    contents.metadata = extractMetadata(read, path);
+    if (read.imageType() == Exiv2::ImageType::tiff)
+        type = tiffIdentifier(read, path);
     contents.type = std::move(type);
     return contents;
 }
