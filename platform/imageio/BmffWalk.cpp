@@ -192,6 +192,7 @@ std::optional<Locations> readLocations(const uint8_t* body, uint64_t size)
 struct ItemKinds {
     std::optional<uint32_t> exif;
     std::optional<uint32_t> mime; // the full reader reads any 'mime' item as XMP
+    std::vector<uint64_t> mimeTypes; // where that item's type is in the file
 };
 
 bool readItemInfo(std::span<const uint8_t> meta, uint64_t base, const Box& box, Walk& walk, ItemKinds& kinds)
@@ -225,6 +226,8 @@ bool readItemInfo(std::span<const uint8_t> meta, uint64_t base, const Box& box, 
         if (slot)
             return false; // two of a kind: which one counts is the full reader's affair
         slot = id;
+        if (type == "mime")
+            kinds.mimeTypes.push_back(entry.bodyStart + 8);
     }
     return true;
 }
@@ -285,6 +288,7 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     BmffContents contents;
     if (!metaBox)
         return contents;
+    ItemKinds kinds;
     if (metaBox->end - metaBox->start > kLargestMeta)
         return std::nullopt;
 
@@ -301,7 +305,6 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     if (!inMeta)
         return std::nullopt;
 
-    ItemKinds kinds;
     std::optional<Locations> locations;
     for (const Box& box : *inMeta) {
         const uint8_t* body = meta.data() + (box.bodyStart - base);
@@ -362,6 +365,7 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     auto xmp = locate(kinds.mime);
     if (xmp && (!xmp->asTheFullReaderReadsIt || !file.contains(xmp->offset, xmp->length)))
         return std::nullopt;
+    contents.xmpItemTypes = std::move(kinds.mimeTypes);
     auto exif = locate(kinds.exif);
     if (!exif)
         return contents;

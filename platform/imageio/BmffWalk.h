@@ -35,6 +35,7 @@ std::optional<BoxHeader> boxHeaderAt(const uint8_t* header, uint64_t room, SizeZ
 
 struct BmffContents {
     std::vector<uint8_t> exif; // the EXIF item from its TIFF header on; empty when none
+    std::vector<uint64_t> xmpItemTypes; // where the type of each 'mime' item (read as XMP) is
 };
 
 std::optional<BmffContents> walkBmff(const FileWindow& file);

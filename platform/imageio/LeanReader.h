@@ -24,9 +24,16 @@ struct ImageContents {
 // Nothing when the full reader is to read the file. Never throws.
 std::optional<ImageContents> readLean(const std::string& path);
 
-// Where the XMP signature of each of a JPEG's APP1 segments starts, the
-// segments before the first scan walked as both readers walk them; the walk
-// ends early at a segment that overruns the file.
-std::vector<uint64_t> jpegXmpSignatures(const FileWindow& file);
+// The bytes that make the full reader (exiv2) decode an XMP packet, found by
+// the lean reader's own walks: a JPEG's XMP signatures, the tags of the
+// XMP packet entries of a TIFF structure's first directory (a TIFF file's,
+// a JPEG's EXIF segment's), a HEIF's 'mime' item types. With them cleared
+// the library reads the file as one without XMP. Empty for other formats,
+// or where a walk stops early.
+struct XmpMark {
+    uint64_t offset;
+    size_t length;
+};
+std::vector<XmpMark> xmpMarks(const FileWindow& file);
 
 } // namespace imageio

@@ -21,6 +21,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using fixtures::ExifEdits;
@@ -460,6 +461,31 @@ TEST(LeanReader, LeavesAWebpWhoseColourProfileIsDamagedToTheFullReader)
     }
 }
 
+TEST(LeanReader, LeavesAJpegWhoseFujifilmMakerNotePointsOutsideItToTheFullReader)
+{
+    // The note's directory (little-endian, offsets from the note's start)
+    // of one signed rational, its value at `valueAt`.
+    auto note = [](uint32_t valueAt) {
+        std::vector<int> bytes = { 'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M', 12, 0, 0, 0, 1, 0, 0x11, 0x10, 10, 0, 1, 0, 0, 0 };
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes.push_back(static_cast<int>((valueAt >> shift) & 0xff));
+        for (int byte : { 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0 })
+            bytes.push_back(byte);
+        std::string text;
+        for (int byte : bytes)
+            text += (text.empty() ? "" : " ") + std::to_string(byte);
+        return text;
+    };
+    TempDir dir;
+    auto withNote = [&](const char* name, uint32_t valueAt) {
+        return fixtures::writeJpeg(dir.path(), name, 16, 16,
+            { { "Exif.Image.Make", "FUJIFILM" }, { "Exif.Photo.MakerNote", note(valueAt), "Undefined" } });
+    };
+    EXPECT_TRUE(leanAgrees(withNote("sound.jpg", 30)));
+    EXPECT_FALSE(imageio::readLean(withNote("outside.jpg", 31)));
+    EXPECT_FALSE(imageio::readLean(withNote("far-outside.jpg", 0xfffffff0)));
+}
+
 TEST(LeanReader, LeavesAPngTooShortToHoldAPixelSizeToTheFullReader)
 {
     // The signature and an end chunk: the full reader reads a pixel size
@@ -672,6 +698,31 @@ TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnDamagedCameraFiles)
     // A phone's HEIC: its boxes, and the EXIF item that follows them.
     expectAgreementOnMutants(fixtures::readFile((corpus() / "heic/IMG_5195.HEIC").string()), dir, "bad.heic", 300, seed++, taken, 8192);
     EXPECT_GT(taken, 300);
+}
+
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnCameraFilesWhoseXmpPacketCannotBeDecoded)
+{
+    // One XMP value of each file made one of a type no packet has, in as
+    // many bytes: a TIFF's packet entry, a phone's XMP item.
+    if (!std::filesystem::is_directory(corpus()))
+        GTEST_SKIP() << "no sample corpus at " << corpus().string() << "; camera-file tests skipped";
+    TempDir dir;
+    const std::tuple<const char*, std::string, std::string> cases[] = {
+        { "tiff/Arbitro.tiff", "<tiff:Compression>5</tiff:Compression>", "<tiff:Software>type=X1</tiff:Software>" },
+        { "heic/IMG_5195.HEIC", "xmp:CreatorTool=\"14.4.2\"", "xmp:CreatorTool=\"type=X\"" },
+    };
+    for (const auto& [file, sound, damaged] : cases) {
+        SCOPED_TRACE(file);
+        std::string bytes = fixtures::readFile((corpus() / file).string());
+        const size_t at = bytes.find(sound);
+        ASSERT_NE(at, std::string::npos);
+        bytes.replace(at, sound.size(), damaged);
+        const auto path = fixtures::writeFile(dir.path(), std::filesystem::path(file).filename().string(), bytes);
+        auto full = imageio::readFull(path);
+        ASSERT_TRUE(full);
+        EXPECT_TRUE(full->metadata.tiff);
+        EXPECT_TRUE(leanAgrees(path));
+    }
 }
 
 // Files the two readers once read differently, found by fuzzing both on the

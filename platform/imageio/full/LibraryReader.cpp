@@ -108,49 +108,35 @@ std::optional<PictureSize> structuralSize(const Exiv2::Image& image, const std::
     return size.value_or(PictureSize {});
 }
 
-// Whether the library gave up on decoding an XMP packet: a value of a type
-// it does not know, a language alternative it cannot read, or an error of
-// its XMP toolkit.
-bool isXmpError(const Exiv2::AnyError& error)
-{
-    switch (error.code()) {
-    case Exiv2::kerXMPToolkitError:
-    case Exiv2::kerDecodeLangAltPropertyFailed:
-    case Exiv2::kerDecodeLangAltQualifierFailed:
-    case Exiv2::kerInvalidXmpText:
-    case Exiv2::kerInvalidLangAltValue:
-        return true;
-    default:
-        return false;
-    }
-}
+// A file larger than this is not read into memory again.
+constexpr uint64_t kLargestReread = 256 << 20;
 
-// A JPEG larger than this is not read into memory again.
-constexpr uint64_t kLargestJpegReread = 256 << 20;
-
-// Reads the image's metadata. The library gives up on a JPEG at an XMP
-// packet it cannot decode, wherever the packet is, before or after the EXIF
-// segment; such a file is read again from a copy in memory whose XMP
-// segments carry no signature, so that a damaged packet, which the table
-// never shows, costs the photo none of its entries. The copy is returned
-// then; otherwise nothing.
+// Reads the image's metadata. The library gives up on a file at an XMP
+// packet it cannot decode (a value of a type it does not know, a language
+// alternative it cannot read), wherever the packet is: before a JPEG's EXIF
+// segment, in a TIFF's first directory, in a HEIF's item, where it reports
+// the file's data as unreadable. A file it gives up on is read again from a
+// copy in memory whose XMP is unmarked, so that a damaged packet, which the
+// table never shows, costs the photo none of its entries; damage elsewhere
+// fails the copy too. The copy is returned then; otherwise nothing.
 std::unique_ptr<Exiv2::Image> readMetadata(Exiv2::Image& image, const std::string& path)
 {
     try {
         image.readMetadata();
         return nullptr;
-    } catch (const Exiv2::AnyError& error) {
-        if (image.imageType() != Exiv2::ImageType::jpeg || !isXmpError(error))
-            throw;
+    } catch (const Exiv2::AnyError&) {
     }
     auto file = FileWindow::open(path);
     std::vector<uint8_t> bytes;
-    if (!file || file->size() > kLargestJpegReread || !file->read(0, static_cast<size_t>(file->size()), bytes))
+    if (!file || file->size() > kLargestReread || !file->read(0, static_cast<size_t>(file->size()), bytes))
         throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
-    for (uint64_t signature : jpegXmpSignatures(*file))
-        bytes[signature] = 0;
+    const auto marks = xmpMarks(*file);
+    if (marks.empty())
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    for (const XmpMark& mark : marks)
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(mark.offset), mark.length, uint8_t { 0 });
     auto copy = Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
-    if (!copy.get() || copy->imageType() != Exiv2::ImageType::jpeg)
+    if (!copy.get() || copy->imageType() != image.imageType())
         throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
     copy->readMetadata();
     return std::unique_ptr<Exiv2::Image>(copy.release());
