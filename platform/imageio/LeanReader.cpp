@@ -179,9 +179,11 @@ std::optional<ImageContents> readBmff(const FileWindow& file, const std::string&
     // looks for this container.
     if (path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".tga") == 0)
         return std::nullopt;
+    // The full reader gives up on such a file shorter than this.
+    constexpr uint64_t kShortestContainer = 80;
     uint8_t head[64] {};
     const size_t length = static_cast<size_t>(std::min<uint64_t>(file.size(), sizeof head));
-    if (!file.read(0, length, head))
+    if (file.size() < kShortestContainer || !file.read(0, length, head))
         return std::nullopt;
     auto type = bmffTypeIdentifier(head, length);
     if (!type || (*type != "public.heic" && *type != "public.heif" && *type != "public.avif"))

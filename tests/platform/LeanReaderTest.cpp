@@ -486,6 +486,21 @@ TEST(LeanReader, LeavesAJpegWhoseFujifilmMakerNotePointsOutsideItToTheFullReader
     EXPECT_FALSE(imageio::readLean(withNote("far-outside.jpg", 0xfffffff0)));
 }
 
+TEST(LeanReader, LeavesAHeifTooShortForTheFullReaderToIt)
+{
+    // A file type box and a free box, 79 and 80 bytes: the full reader
+    // gives up on the shorter.
+    TempDir dir;
+    auto box = [](const std::string& type, const std::string& body) { return bigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body; };
+    const std::string fileType = box("ftyp", std::string("heic\0\0\0\0mif1heic", 16));
+    for (size_t free : { 47, 48 }) {
+        const auto path = fixtures::writeFile(dir.path(), "short.heic", fileType + box("free", std::string(free, '\0')));
+        EXPECT_EQ(imageio::readLean(path).has_value(), free == 48) << free;
+        EXPECT_EQ(imageio::readFull(path).has_value(), free == 48) << free;
+        leanAgrees(path);
+    }
+}
+
 TEST(LeanReader, LeavesAPngTooShortToHoldAPixelSizeToTheFullReader)
 {
     // The signature and an end chunk: the full reader reads a pixel size
