@@ -37,8 +37,8 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >"$build/build.log
 
 # fuzz/seeds holds small files of the formats the samples do not cover (a
 # PNG with an eXIf chunk, a WebP with an EXIF chunk and a HEIF with an EXIF
-# item, made from the sample's EXIF data); ../shared/reproducers holds files
-# the readers once read differently.
+# item, made from the sample's EXIF data) and files the readers once read
+# differently; ../shared/reproducers holds more of those.
 seeds=(samples fuzz/seeds)
 for folder in ../shared/corpus/jpg ../shared/corpus/tiff ../shared/corpus/heic ../shared/reproducers/lean-full; do
   [[ -d $folder ]] && seeds+=("$folder")

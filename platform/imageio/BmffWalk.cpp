@@ -63,24 +63,10 @@ bool isOneOf(FourCC type, const FourCC (&types)[N])
 // on such a file.
 std::optional<Box> boxAt(const uint8_t* header, uint64_t room, uint64_t start)
 {
-    if (room < 8)
+    auto head = boxHeaderAt(header, room, SizeZero::Refused);
+    if (!head)
         return std::nullopt;
-    Box box;
-    box.start = start;
-    uint64_t size = bigEndian32(header);
-    box.type = bigEndian32(header + 4);
-    uint64_t headerSize = 8;
-    if (size == 1) {
-        if (room < 16)
-            return std::nullopt;
-        size = bigEndian64(header + 8);
-        headerSize = 16;
-    }
-    if (size < headerSize || size > room)
-        return std::nullopt;
-    box.bodyStart = start + headerSize;
-    box.end = start + size;
-    return box;
+    return Box { head->type, start, start + head->headerSize, start + head->size };
 }
 
 // Reads the boxes of a byte range held in memory (the 'meta' box), or the
@@ -206,6 +192,7 @@ std::optional<Locations> readLocations(const uint8_t* body, uint64_t size)
 struct ItemKinds {
     std::optional<uint32_t> exif;
     std::optional<uint32_t> mime; // the full reader reads any 'mime' item as XMP
+    std::vector<uint64_t> mimeTypes; // where that item's type is in the file
 };
 
 bool readItemInfo(std::span<const uint8_t> meta, uint64_t base, const Box& box, Walk& walk, ItemKinds& kinds)
@@ -239,6 +226,8 @@ bool readItemInfo(std::span<const uint8_t> meta, uint64_t base, const Box& box, 
         if (slot)
             return false; // two of a kind: which one counts is the full reader's affair
         slot = id;
+        if (type == "mime")
+            kinds.mimeTypes.push_back(entry.bodyStart + 8);
     }
     return true;
 }
@@ -262,6 +251,24 @@ bool profileIsWhole(const uint8_t* body, uint64_t size)
 
 } // namespace
 
+std::optional<BoxHeader> boxHeaderAt(const uint8_t* header, uint64_t room, SizeZero sizeZero)
+{
+    if (room < 8)
+        return std::nullopt;
+    BoxHeader box { bigEndian32(header + 4), 8, bigEndian32(header) };
+    if (box.size == 1) {
+        if (room < 16)
+            return std::nullopt;
+        box.size = bigEndian64(header + 8);
+        box.headerSize = 16;
+    } else if (box.size == 0 && sizeZero == SizeZero::ToTheEnd) {
+        box.size = room;
+    }
+    if (box.size < box.headerSize || box.size > room)
+        return std::nullopt;
+    return box;
+}
+
 std::optional<BmffContents> walkBmff(const FileWindow& file)
 {
     Walk walk(file);
@@ -281,6 +288,7 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     BmffContents contents;
     if (!metaBox)
         return contents;
+    ItemKinds kinds;
     if (metaBox->end - metaBox->start > kLargestMeta)
         return std::nullopt;
 
@@ -297,7 +305,6 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     if (!inMeta)
         return std::nullopt;
 
-    ItemKinds kinds;
     std::optional<Locations> locations;
     for (const Box& box : *inMeta) {
         const uint8_t* body = meta.data() + (box.bodyStart - base);
@@ -358,6 +365,7 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
     auto xmp = locate(kinds.mime);
     if (xmp && (!xmp->asTheFullReaderReadsIt || !file.contains(xmp->offset, xmp->length)))
         return std::nullopt;
+    contents.xmpItemTypes = std::move(kinds.mimeTypes);
     auto exif = locate(kinds.exif);
     if (!exif)
         return contents;

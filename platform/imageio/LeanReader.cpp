@@ -179,9 +179,11 @@ std::optional<ImageContents> readBmff(const FileWindow& file, const std::string&
     // looks for this container.
     if (path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".tga") == 0)
         return std::nullopt;
+    // The full reader gives up on such a file shorter than this.
+    constexpr uint64_t kShortestContainer = 80;
     uint8_t head[64] {};
     const size_t length = static_cast<size_t>(std::min<uint64_t>(file.size(), sizeof head));
-    if (!file.read(0, length, head))
+    if (file.size() < kShortestContainer || !file.read(0, length, head))
         return std::nullopt;
     auto type = bmffTypeIdentifier(head, length);
     if (!type || (*type != "public.heic" && *type != "public.heif" && *type != "public.avif"))
@@ -221,6 +223,70 @@ std::optional<ImageContents> readWebp(const FileWindow& file)
 }
 
 } // namespace
+
+namespace {
+
+// The marks of a JPEG's segments before its first scan: its XMP signatures,
+// and the XMP packet entries of its first EXIF segment.
+void addJpegXmpMarks(const FileWindow& file, std::vector<XmpMark>& marks)
+{
+    uint64_t position = 2;
+    bool foundExif = false;
+    constexpr int kMostSegments = 4096;
+    for (int segments = 0; segments <= kMostSegments; ++segments) {
+        auto marker = nextMarker(file, position);
+        if (!marker || *marker == kStartOfScan || *marker == kEndOfImage)
+            return;
+        if (!hasLength(*marker))
+            continue;
+        std::array<uint8_t, 2 + kXmpSignature.size()> head {};
+        const uint64_t available = file.size() - position;
+        if (available < 2 || !file.read(position, static_cast<size_t>(std::min<uint64_t>(available, head.size())), head.data()))
+            return;
+        const uint16_t size = bigEndian16(head.data());
+        if (size < 2 || size > available)
+            return;
+        if (*marker == kApp1 && size >= head.size() && startsWith(head.data() + 2, kXmpSignature)) {
+            marks.push_back({ position + 2, 1 });
+        } else if (*marker == kApp1 && !foundExif && size >= 8 && startsWith(head.data() + 2, kExifSignature)) {
+            foundExif = true;
+            EntryCollector unused;
+            if (auto facts = walkTiff(TiffBytes(file, position + 8, size - 8u), unused)) {
+                for (uint64_t tag : facts->xmpTags)
+                    marks.push_back({ position + 8 + tag, 2 });
+            }
+        }
+        position += size;
+    }
+}
+
+} // namespace
+
+std::vector<XmpMark> xmpMarks(const FileWindow& file)
+{
+    std::vector<XmpMark> marks;
+    try {
+        uint8_t head[12] {};
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(file.size(), sizeof head));
+        if (length < 4 || !file.read(0, length, head))
+            return marks;
+        if (head[0] == 0xff && head[1] == 0xd8) {
+            addJpegXmpMarks(file, marks);
+        } else if (isTiffHeader(head)) {
+            EntryCollector unused;
+            if (auto facts = walkTiff(TiffBytes(file), unused)) {
+                for (uint64_t tag : facts->xmpTags)
+                    marks.push_back({ tag, 2 });
+            }
+        } else if (auto contents = walkBmff(file)) {
+            for (uint64_t type : contents->xmpItemTypes)
+                marks.push_back({ type, 4 });
+        }
+    } catch (...) {
+        // Out of memory: no marks, and the full reader gives up as before.
+    }
+    return marks;
+}
 
 std::optional<ImageContents> readLean(const std::string& path)
 {

@@ -1,5 +1,7 @@
 #include "imageio/PictureSize.h"
 
+#include "imageio/BmffWalk.h"
+
 #include <array>
 #include <cstring>
 #include <span>
@@ -38,22 +40,12 @@ std::optional<std::vector<Box>> boxesOf(std::span<const uint8_t> bytes)
 {
     std::vector<Box> boxes;
     while (!bytes.empty()) {
-        if (bytes.size() < 8)
+        auto head = boxHeaderAt(bytes.data(), bytes.size(), SizeZero::ToTheEnd);
+        if (!head)
             return std::nullopt;
-        uint64_t size = bigEndian32(bytes.data());
-        uint64_t header = 8;
-        if (size == 1) {
-            if (bytes.size() < 16)
-                return std::nullopt;
-            size = bigEndian64(bytes.data() + 8);
-            header = 16;
-        } else if (size == 0) {
-            size = bytes.size(); // to the end of its parent
-        }
-        if (size < header || size > bytes.size())
-            return std::nullopt;
-        boxes.push_back({ std::string_view(reinterpret_cast<const char*>(bytes.data() + 4), 4), bytes.subspan(header, size - header) });
-        bytes = bytes.subspan(size);
+        boxes.push_back({ std::string_view(reinterpret_cast<const char*>(bytes.data() + 4), 4),
+            bytes.subspan(head->headerSize, head->size - head->headerSize) });
+        bytes = bytes.subspan(head->size);
     }
     return boxes;
 }
@@ -75,27 +67,18 @@ std::optional<std::vector<uint8_t>> metaBody(const FileWindow& file)
         const uint64_t room = file.size() - at;
         if (!file.read(at, static_cast<size_t>(std::min<uint64_t>(room, sizeof header)), header))
             return std::nullopt;
-        uint64_t size = bigEndian32(header);
-        uint64_t headerSize = 8;
-        if (size == 1) {
-            if (room < 16)
-                return std::nullopt;
-            size = bigEndian64(header + 8);
-            headerSize = 16;
-        } else if (size == 0) {
-            size = room;
-        }
-        if (size < headerSize || size > room)
+        auto head = boxHeaderAt(header, room, SizeZero::ToTheEnd);
+        if (!head)
             return std::nullopt;
         if (std::memcmp(header + 4, "meta", 4) == 0) {
-            if (size - headerSize < 4 || size > kLargestMeta)
+            if (head->size - head->headerSize < 4 || head->size > kLargestMeta)
                 return std::nullopt;
             std::vector<uint8_t> body;
-            if (!file.read(at + headerSize + 4, static_cast<size_t>(size - headerSize - 4), body))
+            if (!file.read(at + head->headerSize + 4, static_cast<size_t>(head->size - head->headerSize - 4), body))
                 return std::nullopt;
             return body;
         }
-        at += size;
+        at += head->size;
     }
     return std::nullopt;
 }

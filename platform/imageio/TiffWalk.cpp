@@ -42,6 +42,7 @@ constexpr uint16_t kIccProfile = 0x8773;
 constexpr uint16_t kInteroperabilityIfd = 0xa005;
 constexpr uint16_t kMakerNote = 0x927c;
 constexpr uint16_t kDngVersion = 0xc612;
+constexpr uint16_t kXmlPacket = 0x02bc;
 
 struct Entry {
     uint16_t tag = 0;
@@ -49,6 +50,7 @@ struct Entry {
     uint32_t count = 0;
     uint64_t size = 0; // count times the component size
     uint64_t dataOffset = 0; // where the value is, inline or not
+    uint64_t at = 0; // where the entry is
 };
 
 class Walk {
@@ -96,6 +98,7 @@ public:
         for (size_t i = 0; i < count; ++i) {
             const uint8_t* field = raw.data() + i * 12;
             Entry& entry = entries[i];
+            entry.at = offset + 2 + i * 12;
             entry.tag = u16(field);
             entry.type = u16(field + 2);
             entry.count = u32(field + 4);
@@ -201,7 +204,8 @@ bool collect(Walk& walk, const std::vector<Entry>& entries, Directory directory,
 }
 
 // Whether a maker note is one the full reader reads without giving up on the
-// file, as far as the walk can tell: a Nikon note (its own TIFF structure
+// file, as far as the walk can tell: a Fujifilm note must have a directory
+// whose values are all inside it; a Nikon note (its own TIFF structure
 // after "Nikon\0") must have a directory, and a preview directory where it
 // names one, whose entries all have a known type and a sane count; cameras
 // do point values past the note's end. The full
@@ -215,6 +219,17 @@ bool makerNoteIsSound(Walk& walk, const Entry& entry)
     if (!value)
         return false;
     const auto& bytes = value->bytes;
+    // A Fujifilm note: its directory (little-endian, offsets from the note's
+    // start) at the offset after "FUJIFILM". The full reader gives up on a
+    // file whose note points a value far outside it; one that points outside
+    // at all is left to it.
+    constexpr std::string_view kFujifilmHeader { "FUJIFILM", 8 };
+    if (bytes.size() >= kFujifilmHeader.size() + 4 && std::memcmp(bytes.data(), kFujifilmHeader.data(), kFujifilmHeader.size()) == 0) {
+        const std::vector<uint8_t> note(bytes.begin(), bytes.end());
+        const TiffBytes noteBytes(note);
+        Walk noteWalk(noteBytes);
+        return noteWalk.directory(littleEndian32(note.data() + kFujifilmHeader.size())).has_value();
+    }
     if (bytes.size() < kNikonTiffStart + 8 || std::memcmp(bytes.data(), kNikonHeader.data(), kNikonHeader.size()) != 0)
         return true;
     const std::vector<uint8_t> note(bytes.begin() + kNikonTiffStart, bytes.end());
@@ -262,6 +277,10 @@ std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& c
 
     TiffImageFacts facts;
     facts.hasDngVersion = firstWithTag(*first, kDngVersion) != nullptr;
+    for (const Entry& entry : *first) {
+        if (entry.tag == kXmlPacket)
+            facts.xmpTags.push_back(entry.at);
+    }
     if (!collect(walk, *first, Directory::Image, collector))
         return std::nullopt;
 

@@ -54,6 +54,9 @@ struct TiffImageFacts {
     bool hasDngVersion = false; // the first directory carries a DNG version
     long long pixelWidth = 0; // of the primary image; zero when unknown
     long long pixelHeight = 0;
+    // Where the tag of each XMP packet entry (XMLPacket) of the first
+    // directory is, counted from the structure's header.
+    std::vector<uint64_t> xmpTags;
 };
 
 // Feeds the entries of the three directories to `collector`. Nothing when

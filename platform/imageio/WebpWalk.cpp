@@ -15,6 +15,8 @@ constexpr size_t kChunkHeaderSize = 8; // type, size
 constexpr int kMostChunks = 4096;
 // EXIF data is a few KiB in photos; a larger chunk is not read into memory.
 constexpr uint32_t kLargestExif = 1 << 20;
+// A colour profile shorter than this is damaged to the full reader.
+constexpr uint32_t kShortestProfile = 8;
 
 constexpr std::string_view kExifHeader { "Exif\0\0", 6 };
 constexpr std::string_view kLittleEndianTiff { "II*\0", 4 };
@@ -124,6 +126,13 @@ std::optional<WebpContents> walkWebp(const FileWindow& file)
                 return std::nullopt;
             contents.exif.assign(exif.begin() + static_cast<std::ptrdiff_t>(*start), exif.end());
             foundExif = true;
+        } else if (is(type, "ICCP")) {
+            // A colour profile must state its own size, as a profile's
+            // first four bytes do: the full reader gives up on a file whose
+            // profile does not.
+            uint8_t stated[4] {};
+            if (size < kShortestProfile || !file.read(data, sizeof stated, stated) || bigEndian32(stated) != size)
+                return std::nullopt;
         } else if (is(type, "XMP ") || (!foundCanvas && is(type, "ANMF"))) {
             return std::nullopt;
         }

@@ -21,6 +21,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using fixtures::ExifEdits;
@@ -410,6 +411,96 @@ TEST(LeanReader, LeavesAJpegWhoseNikonMakerNoteIsDamagedToTheFullReader)
     EXPECT_FALSE(imageio::readLean(withNote("damaged-preview.jpg", 7, 0x492a)));
 }
 
+// An APP1 segment holding an XMP packet whose one property has the text
+// given (a text starting "type=" names a type the packet's reader must know).
+std::string xmpSegment(const std::string& creatorTool)
+{
+    const std::string packet = std::string("http://ns.adobe.com/xap/1.0/") + '\0'
+        + "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+          "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"><xmp:CreatorTool>"
+        + creatorTool + "</xmp:CreatorTool></rdf:Description></rdf:RDF></x:xmpmeta>";
+    const size_t length = packet.size() + 2;
+    return std::string("\xff\xe1", 2) + static_cast<char>(length >> 8) + static_cast<char>(length & 0xff) + packet;
+}
+
+TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhoseXmpPacketCannotBeDecoded)
+{
+    // A damaged XMP packet, before or after the EXIF segment, costs the
+    // photo none of its EXIF facts, whichever reader takes it.
+    TempDir dir;
+    const std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 64, 48, tableEdits));
+    const size_t exifStart = jpeg.find(std::string("\xff\xe1", 2));
+    ASSERT_NE(exifStart, std::string::npos);
+    const size_t afterExif = exifStart + 2 + ((uint8_t(jpeg[exifStart + 2]) << 8) | uint8_t(jpeg[exifStart + 3]));
+    const std::string sound = describe(imageio::readLean(fixtures::writeFile(dir.path(), "sound.jpg", jpeg)));
+    ASSERT_NE(sound.find("GPS:\n  Latitude"), std::string::npos) << sound;
+    for (const char* text : { "Quorix 1.0", "type=Unknown value", "type=\"Seq\" none" }) {
+        for (size_t at : { size_t { 2 }, afterExif }) {
+            SCOPED_TRACE(std::string(text) + " at " + std::to_string(at));
+            std::string bytes = jpeg;
+            bytes.insert(at, xmpSegment(text));
+            const auto path = fixtures::writeFile(dir.path(), "xmp.jpg", bytes);
+            EXPECT_EQ(describe(imageio::readFull(path)), sound);
+            EXPECT_TRUE(leanAgrees(path));
+        }
+    }
+}
+
+TEST(LeanReader, LeavesAWebpWhoseColourProfileIsDamagedToTheFullReader)
+{
+    // A profile states its size in its first four bytes; the full reader
+    // gives up on a file whose profile does not, or is too short to.
+    TempDir dir;
+    const std::string exif = riffChunk("EXIF", exifPayload(fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits))));
+    const std::string profile = bigEndian32(132) + std::string(128, '\x11');
+    EXPECT_TRUE(leanAgrees(writeWebp(dir, "whole.webp", kExtended + riffChunk("ICCP", profile) + kLossless + exif)));
+    for (const std::string& damaged : { bigEndian32(131) + std::string(128, '\x11'), exif.substr(8), bigEndian32(4), std::string() }) {
+        const auto path = writeWebp(dir, "damaged.webp", kExtended + riffChunk("ICCP", damaged) + kLossless + exif);
+        EXPECT_FALSE(imageio::readLean(path)) << damaged.size() << " bytes";
+        EXPECT_FALSE(imageio::readFull(path)) << damaged.size() << " bytes";
+    }
+}
+
+TEST(LeanReader, LeavesAJpegWhoseFujifilmMakerNotePointsOutsideItToTheFullReader)
+{
+    // The note's directory (little-endian, offsets from the note's start)
+    // of one signed rational, its value at `valueAt`.
+    auto note = [](uint32_t valueAt) {
+        std::vector<int> bytes = { 'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M', 12, 0, 0, 0, 1, 0, 0x11, 0x10, 10, 0, 1, 0, 0, 0 };
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes.push_back(static_cast<int>((valueAt >> shift) & 0xff));
+        for (int byte : { 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0 })
+            bytes.push_back(byte);
+        std::string text;
+        for (int byte : bytes)
+            text += (text.empty() ? "" : " ") + std::to_string(byte);
+        return text;
+    };
+    TempDir dir;
+    auto withNote = [&](const char* name, uint32_t valueAt) {
+        return fixtures::writeJpeg(dir.path(), name, 16, 16,
+            { { "Exif.Image.Make", "FUJIFILM" }, { "Exif.Photo.MakerNote", note(valueAt), "Undefined" } });
+    };
+    EXPECT_TRUE(leanAgrees(withNote("sound.jpg", 30)));
+    EXPECT_FALSE(imageio::readLean(withNote("outside.jpg", 31)));
+    EXPECT_FALSE(imageio::readLean(withNote("far-outside.jpg", 0xfffffff0)));
+}
+
+TEST(LeanReader, LeavesAHeifTooShortForTheFullReaderToIt)
+{
+    // A file type box and a free box, 79 and 80 bytes: the full reader
+    // gives up on the shorter.
+    TempDir dir;
+    auto box = [](const std::string& type, const std::string& body) { return bigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body; };
+    const std::string fileType = box("ftyp", std::string("heic\0\0\0\0mif1heic", 16));
+    for (size_t free : { 47, 48 }) {
+        const auto path = fixtures::writeFile(dir.path(), "short.heic", fileType + box("free", std::string(free, '\0')));
+        EXPECT_EQ(imageio::readLean(path).has_value(), free == 48) << free;
+        EXPECT_EQ(imageio::readFull(path).has_value(), free == 48) << free;
+        leanAgrees(path);
+    }
+}
+
 TEST(LeanReader, LeavesAPngTooShortToHoldAPixelSizeToTheFullReader)
 {
     // The signature and an end chunk: the full reader reads a pixel size
@@ -622,6 +713,31 @@ TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnDamagedCameraFiles)
     // A phone's HEIC: its boxes, and the EXIF item that follows them.
     expectAgreementOnMutants(fixtures::readFile((corpus() / "heic/IMG_5195.HEIC").string()), dir, "bad.heic", 300, seed++, taken, 8192);
     EXPECT_GT(taken, 300);
+}
+
+TEST(LeanReaderCorpus, AgreesWithTheFullReaderOnCameraFilesWhoseXmpPacketCannotBeDecoded)
+{
+    // One XMP value of each file made one of a type no packet has, in as
+    // many bytes: a TIFF's packet entry, a phone's XMP item.
+    if (!std::filesystem::is_directory(corpus()))
+        GTEST_SKIP() << "no sample corpus at " << corpus().string() << "; camera-file tests skipped";
+    TempDir dir;
+    const std::tuple<const char*, std::string, std::string> cases[] = {
+        { "tiff/Arbitro.tiff", "<tiff:Compression>5</tiff:Compression>", "<tiff:Software>type=X1</tiff:Software>" },
+        { "heic/IMG_5195.HEIC", "xmp:CreatorTool=\"14.4.2\"", "xmp:CreatorTool=\"type=X\"" },
+    };
+    for (const auto& [file, sound, damaged] : cases) {
+        SCOPED_TRACE(file);
+        std::string bytes = fixtures::readFile((corpus() / file).string());
+        const size_t at = bytes.find(sound);
+        ASSERT_NE(at, std::string::npos);
+        bytes.replace(at, sound.size(), damaged);
+        const auto path = fixtures::writeFile(dir.path(), std::filesystem::path(file).filename().string(), bytes);
+        auto full = imageio::readFull(path);
+        ASSERT_TRUE(full);
+        EXPECT_TRUE(full->metadata.tiff);
+        EXPECT_TRUE(leanAgrees(path));
+    }
 }
 
 // Files the two readers once read differently, found by fuzzing both on the

@@ -4,7 +4,10 @@
 // formats; on every camera file, and on HEIF files made to mislead a reader
 // that sizes a picture by its EXIF block or by its largest item.
 
+#include "imageio/BmffWalk.h"
+#include "imageio/FileWindow.h"
 #include "imageio/FullReader.h"
+#include "imageio/PictureSize.h"
 #include "imageio/LeanReader.h"
 #include "support/HeifFixture.h"
 #include "support/ImageFixtures.h"
@@ -143,6 +146,49 @@ TEST(PictureSize, IsTheHeifPrimaryItemsOwnAsLibheifReadsIt)
         EXPECT_EQ(libheifSizes(path), c.expected) << c.name;
         ASSERT_TRUE(imageio::readLean(path)) << "the lean reader takes a plain HEIF: " << c.name;
         expectBothReadersGive(path, c.expected);
+    }
+}
+
+TEST(PictureSize, TakesABoxOfSizeZeroToTheEndOfItsParentWhereTheLeanWalkRefusesIt)
+{
+    // The 'meta' box, then its last child, given the size "to the end of
+    // the parent". The size is read as the format says; the lean walk
+    // leaves such a file alone.
+    TempDir dir;
+    fixtures::HeifPicture picture;
+    picture.width = 4032;
+    picture.height = 3024;
+    picture.quarterTurns = 1;
+    const std::string whole = fixtures::heifBytes(picture);
+    auto sizeZero = [&](std::string bytes, size_t typeAt) {
+        bytes.replace(typeAt - 4, 4, std::string(4, '\0'));
+        return fixtures::writeFile(dir.path(), "to-the-end.heic", bytes);
+    };
+    const size_t meta = whole.find("meta");
+    const size_t lastInMeta = whole.find("iprp");
+    ASSERT_NE(lastInMeta, std::string::npos);
+    ASSERT_EQ(whole.find("mdat"), lastInMeta + (uint8_t(whole[lastInMeta - 2]) << 8) + uint8_t(whole[lastInMeta - 1]))
+        << "'iprp' is the last box of 'meta'";
+    const Sizes expected { 4032, 3024, 3024, 4032 };
+    for (const std::string& path : { fixtures::writeFile(dir.path(), "whole.heic", whole), sizeZero(whole, meta) }) {
+        auto file = imageio::FileWindow::open(path);
+        ASSERT_TRUE(file);
+        auto size = imageio::heifPictureSize(*file);
+        ASSERT_TRUE(size && size->shown) << path;
+        EXPECT_EQ((Sizes { size->stored.width, size->stored.height, size->shown->width, size->shown->height }), expected);
+        EXPECT_EQ(imageio::walkBmff(*file).has_value(), path.ends_with("whole.heic"));
+    }
+    // 'iprp' to the end of 'meta' (whose size stays): its properties are all
+    // there, so the size is read.
+    {
+        std::string bytes = whole;
+        bytes.replace(lastInMeta - 4, 4, std::string(4, '\0'));
+        auto file = imageio::FileWindow::open(fixtures::writeFile(dir.path(), "iprp.heic", bytes));
+        ASSERT_TRUE(file);
+        auto size = imageio::heifPictureSize(*file);
+        ASSERT_TRUE(size);
+        EXPECT_EQ(size->stored.width, 4032);
+        EXPECT_FALSE(imageio::walkBmff(*file));
     }
 }
 

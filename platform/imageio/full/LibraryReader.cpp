@@ -2,6 +2,7 @@
 
 #include "imageio/full/LibraryValue.h"
 #include "imageio/FileWindow.h"
+#include "imageio/LeanReader.h"
 #include "imageio/PictureSize.h"
 #include "imageio/TypeIdentifiers.h"
 
@@ -12,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -106,6 +108,40 @@ std::optional<PictureSize> structuralSize(const Exiv2::Image& image, const std::
     return size.value_or(PictureSize {});
 }
 
+// A file larger than this is not read into memory again.
+constexpr uint64_t kLargestReread = 256 << 20;
+
+// Reads the image's metadata. The library gives up on a file at an XMP
+// packet it cannot decode (a value of a type it does not know, a language
+// alternative it cannot read), wherever the packet is: before a JPEG's EXIF
+// segment, in a TIFF's first directory, in a HEIF's item, where it reports
+// the file's data as unreadable. A file it gives up on is read again from a
+// copy in memory whose XMP is unmarked, so that a damaged packet, which the
+// table never shows, costs the photo none of its entries; damage elsewhere
+// fails the copy too. The copy is returned then; otherwise nothing.
+std::unique_ptr<Exiv2::Image> readMetadata(Exiv2::Image& image, const std::string& path)
+{
+    try {
+        image.readMetadata();
+        return nullptr;
+    } catch (const Exiv2::AnyError&) {
+    }
+    auto file = FileWindow::open(path);
+    std::vector<uint8_t> bytes;
+    if (!file || file->size() > kLargestReread || !file->read(0, static_cast<size_t>(file->size()), bytes))
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    const auto marks = xmpMarks(*file);
+    if (marks.empty())
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    for (const XmpMark& mark : marks)
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(mark.offset), mark.length, uint8_t { 0 });
+    auto copy = Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
+    if (!copy.get() || copy->imageType() != image.imageType())
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    copy->readMetadata();
+    return std::unique_ptr<Exiv2::Image>(copy.release());
+}
+
 // The table's values of an image whose metadata has been read.
 ImageMetadata extractMetadata(Exiv2::Image& image, const std::string& path)
 {
@@ -163,12 +199,13 @@ std::optional<ImageContents> readWithLibrary(const std::string& path)
             return std::nullopt;
         type = std::move(*brandType);
     }
-    image->readMetadata();
+    auto reread = readMetadata(*image, path);
+    Exiv2::Image& read = reread ? *reread : *image;
 
     ImageContents contents;
-    contents.metadata = extractMetadata(*image, path);
-    if (image->imageType() == Exiv2::ImageType::tiff)
-        type = tiffIdentifier(*image, path);
+    contents.metadata = extractMetadata(read, path);
+    if (read.imageType() == Exiv2::ImageType::tiff)
+        type = tiffIdentifier(read, path);
     contents.type = std::move(type);
     return contents;
 }
