@@ -331,4 +331,29 @@ TEST_F(PreviewMakerTest, AHeifThumbnailOfAnotherAspectRatioIsNotShown)
     EXPECT_TRUE(viewer::previewSquare(writeHeif(dir.path(), "close.heic", 400, 300, 162, 120, grey), 64));
 }
 
+TEST_F(PreviewMakerTest, AHeifThumbnailIsReadOnlyWhenItsStructureHolds)
+{
+    const std::string sound = writeHeif(dir.path(), "sound.heic", 400, 300, 160, 120, halvesOf);
+    ASSERT_TRUE(imageio::readHeifThumbnail(sound));
+    auto variant = [&](const std::string& name, std::string_view from, std::string_view to) {
+        const std::string path = fixtures::writeFile(dir.path(), name, fixtures::readFile(sound));
+        patch(path, from, to);
+        return path;
+    };
+    // The reference (from item 2, one item, to item 1) names another item
+    // than the primary: a thumbnail of something else.
+    EXPECT_FALSE(imageio::readHeifThumbnail(variant("other.heic", std::string("thmb\0\2\0\1\0\1", 10), std::string("thmb\0\2\0\1\0\3", 10))));
+    // The thumbnail item is of a type no HEIF decoder reads as a picture.
+    EXPECT_FALSE(imageio::readHeifThumbnail(variant("type.heic", std::string("\0\2\0\0hvc1", 8), std::string("\0\2\0\0mime", 8))));
+    // Its bytes run past the file: item 2's entry as the encoder writes it
+    // (item, data reference, base offset, one extent of offset and length),
+    // its length made 64 KiB, within the largest allowed but past the end.
+    const std::string bytes = fixtures::readFile(sound);
+    const auto entry = bytes.find(std::string("\0\2\0\0", 4), bytes.find("iloc") + 16);
+    ASSERT_NE(entry, std::string::npos);
+    const std::string past = variant("past.heic", bytes.substr(entry, 18), bytes.substr(entry, 14) + std::string("\0\1\0\0", 4));
+    EXPECT_FALSE(imageio::readHeifThumbnail(past));
+    EXPECT_FALSE(viewer::previewSquare(past, 64));
+}
+
 } // namespace
