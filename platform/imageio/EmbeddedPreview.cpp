@@ -3,7 +3,9 @@
 #include "imageio/PictureSize.h"
 #include "imageio/TiffWalk.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace imageio {
 
@@ -153,6 +155,113 @@ std::optional<uint32_t> valueOf(const Directories::Directory& directory, uint16_
     return found;
 }
 
+// A big-endian number of `size` bytes (0, 2, 4 or 8) at `at` in `bytes`,
+// moving `at` past it; nothing when the bytes run out.
+std::optional<uint64_t> number(std::span<const uint8_t> bytes, size_t& at, unsigned size)
+{
+    if (bytes.size() < at || bytes.size() - at < size)
+        return std::nullopt;
+    uint64_t value = 0;
+    for (unsigned i = 0; i < size; ++i)
+        value = (value << 8) | bytes[at + i];
+    at += size;
+    return value;
+}
+
+// The items that refer to `to` by a reference of `type`, in the order the
+// 'iref' box lists them.
+std::optional<std::vector<uint32_t>> referringTo(std::span<const uint8_t> iref, std::string_view type, uint32_t to)
+{
+    if (iref.size() < 4 || iref[0] > 1)
+        return std::nullopt;
+    const unsigned idSize = iref[0] == 0 ? 2 : 4;
+    auto references = HeifMeta::boxes(iref.subspan(4));
+    if (!references)
+        return std::nullopt;
+    std::vector<uint32_t> from;
+    for (const HeifBox& reference : *references) {
+        size_t at = 0;
+        const auto item = number(reference.body, at, idSize);
+        const auto count = number(reference.body, at, 2);
+        if (!item || !count)
+            return std::nullopt;
+        for (uint64_t i = 0; i < *count; ++i) {
+            const auto target = number(reference.body, at, idSize);
+            if (!target)
+                return std::nullopt;
+            if (reference.type == type && *target == to)
+                from.push_back(uint32_t(*item));
+        }
+    }
+    return from;
+}
+
+// The item type of `item`, from its 'infe' (versions 2 and 3).
+std::optional<std::string_view> itemType(std::span<const uint8_t> iinf, uint32_t item)
+{
+    if (iinf.size() < 6)
+        return std::nullopt;
+    auto entries = HeifMeta::boxes(iinf.subspan(iinf[0] == 0 ? 6 : 8));
+    if (!entries)
+        return std::nullopt;
+    for (const HeifBox& entry : *entries) {
+        const auto& body = entry.body;
+        if (entry.type != "infe" || body.size() < 4 || (body[0] != 2 && body[0] != 3))
+            continue;
+        size_t at = 4;
+        const auto id = number(body, at, body[0] == 2 ? 2 : 4);
+        if (!id || *id != item || !number(body, at, 2) || body.size() - at < 4)
+            continue;
+        return std::string_view(reinterpret_cast<const char*>(body.data() + at), 4);
+    }
+    return std::nullopt;
+}
+
+// The length of `item`'s coded bytes, by its 'iloc' entry: the sum of its
+// extents. Nothing when an extent lies outside the file, or the bytes are
+// anywhere but in this file (another file, 'idat', another item).
+std::optional<uint64_t> itemLength(std::span<const uint8_t> iloc, uint32_t item, uint64_t fileSize)
+{
+    if (iloc.size() < 8 || iloc[0] > 2)
+        return std::nullopt;
+    const unsigned version = iloc[0];
+    const unsigned offsetSize = iloc[4] >> 4, lengthSize = iloc[4] & 0xf, baseSize = iloc[5] >> 4;
+    const unsigned indexSize = version == 0 ? 0 : (iloc[5] & 0xf);
+    for (unsigned size : { offsetSize, lengthSize, baseSize, indexSize })
+        if (size != 0 && size != 4 && size != 8)
+            return std::nullopt;
+    size_t at = 6;
+    const auto count = number(iloc, at, version < 2 ? 2 : 4);
+    if (!count)
+        return std::nullopt;
+    for (uint64_t i = 0; i < *count; ++i) {
+        const auto id = number(iloc, at, version < 2 ? 2 : 4);
+        const auto method = version == 0 ? std::optional<uint64_t> { 0 } : number(iloc, at, 2);
+        const auto reference = number(iloc, at, 2);
+        const auto base = number(iloc, at, baseSize);
+        const auto extents = number(iloc, at, 2);
+        if (!id || !method || !reference || !base || !extents)
+            return std::nullopt;
+        uint64_t total = 0;
+        bool inFile = (*method & 0xf) == 0 && *reference == 0;
+        for (uint64_t e = 0; e < *extents; ++e) {
+            const auto index = number(iloc, at, indexSize);
+            const auto offset = number(iloc, at, offsetSize);
+            const auto length = number(iloc, at, lengthSize);
+            if (!index || !offset || !length)
+                return std::nullopt;
+            // A length of zero runs to the end of the file.
+            if (*base > fileSize || *offset > fileSize - *base || *length > fileSize - *base - *offset)
+                inFile = false;
+            // Summed no further than past the largest allowed, so it cannot wrap.
+            total = std::min(total + (*length == 0 ? fileSize - std::min(fileSize, *base + *offset) : *length), kLargestHeifThumbnail + 1);
+        }
+        if (*id == item)
+            return inFile && *extents > 0 ? std::optional<uint64_t> { total } : std::nullopt;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<PixelDimensions> jpegStreamSize(std::span<const uint8_t> jpeg)
@@ -230,6 +339,52 @@ std::optional<EmbeddedPreview> readEmbeddedPreview(const FileWindow& file)
     const auto orientation = valueOf(*first, kOrientation);
     preview.orientation = orientation && *orientation >= 1 && *orientation <= 8 ? int(*orientation) : 1;
     return preview;
+}
+
+std::optional<HeifThumbnail> readHeifThumbnail(const FileWindow& file)
+{
+    uint8_t head[8] {};
+    if (!file.read(0, sizeof head, head) || std::memcmp(head + 4, "ftyp", 4) != 0)
+        return std::nullopt;
+    const auto meta = HeifMeta::read(file);
+    if (!meta)
+        return std::nullopt;
+    const auto iref = meta->box("iref");
+    const auto iinf = meta->box("iinf");
+    const auto iloc = meta->box("iloc");
+    if (!iref || !iinf || !iloc)
+        return std::nullopt;
+    const uint32_t primary = meta->primaryItem().value_or(0);
+    if (primary == 0)
+        return std::nullopt; // no primary item (0 is no item's number)
+    const auto thumbnails = referringTo(*iref, "thmb", primary);
+    if (!thumbnails || thumbnails->empty())
+        return std::nullopt;
+    // The first one is the decoder's: when it will not do, none is shown.
+    const uint32_t item = thumbnails->front();
+    const auto type = itemType(*iinf, item);
+    if (!type || (*type != "hvc1" && *type != "av01"))
+        return std::nullopt;
+    const auto length = itemLength(*iloc, item, file.size());
+    if (!length || *length == 0 || *length > kLargestHeifThumbnail)
+        return std::nullopt;
+    const auto size = meta->itemSize(item);
+    const auto picture = meta->itemSize(primary);
+    if (!size || !picture)
+        return std::nullopt;
+    HeifThumbnail thumbnail { item, size->stored, size->shown.value_or(size->stored), picture->shown.value_or(picture->stored) };
+    if (thumbnail.stored.width > kLargestEmbeddedPreviewSide || thumbnail.stored.height > kLargestEmbeddedPreviewSide
+        || thumbnail.shown.width <= 0 || thumbnail.shown.height <= 0 || thumbnail.picture.width <= 0 || thumbnail.picture.height <= 0)
+        return std::nullopt;
+    return thumbnail;
+}
+
+std::optional<HeifThumbnail> readHeifThumbnail(const std::string& path)
+{
+    const auto file = FileWindow::open(path);
+    if (!file)
+        return std::nullopt;
+    return readHeifThumbnail(*file);
 }
 
 std::optional<EmbeddedPreview> readEmbeddedPreview(const std::string& path)

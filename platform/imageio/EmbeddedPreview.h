@@ -42,4 +42,26 @@ std::optional<EmbeddedPreview> readEmbeddedPreview(const std::string& path);
 // memory; nothing when it has none before its first scan.
 std::optional<PixelDimensions> jpegStreamSize(std::span<const uint8_t> jpeg);
 
+// The thumbnail a HEIF, HEIC or AVIF file carries for its primary picture:
+// an image item that refers to the primary item by a 'thmb' reference,
+// coded as HEVC or AV1 ('hvc1', 'av01'), with its own 'ispe'. The first
+// such item, in the order the references are listed, is the one a decoder
+// asked for "the thumbnail" gives. Only its structure is read here; the
+// decoder reads its bytes.
+struct HeifThumbnail {
+    uint32_t item = 0;
+    PixelDimensions stored; // its 'ispe'
+    PixelDimensions shown; // after its own rotation and crop, as decoded
+    PixelDimensions picture; // the primary picture as shown
+};
+
+// A thumbnail whose coded bytes (by 'iloc') are more than this is not read.
+constexpr uint64_t kLargestHeifThumbnail = 1 << 20;
+
+// Nothing when the file is no HEIF, has no such thumbnail, the thumbnail's
+// bytes lie outside the file or in a place other than the file itself, or
+// it is larger than an embedded preview may be. Never throws.
+std::optional<HeifThumbnail> readHeifThumbnail(const FileWindow& file);
+std::optional<HeifThumbnail> readHeifThumbnail(const std::string& path);
+
 } // namespace imageio

@@ -185,23 +185,56 @@ std::optional<PictureSize> jpegPictureSize(const FileWindow& file)
 
 std::optional<PictureSize> heifPictureSize(const FileWindow& file)
 {
-    auto meta = metaBody(file);
-    if (!meta)
+    auto meta = HeifMeta::read(file);
+    auto item = meta ? meta->primaryItem() : std::nullopt;
+    return item ? meta->itemSize(*item) : std::nullopt;
+}
+
+std::optional<HeifMeta> HeifMeta::read(const FileWindow& file)
+{
+    auto body = metaBody(file);
+    if (!body || !boxesOf(*body))
         return std::nullopt;
-    auto inMeta = boxesOf(*meta);
-    if (!inMeta)
+    HeifMeta meta;
+    meta.body_ = std::move(*body);
+    return meta;
+}
+
+std::optional<std::vector<HeifBox>> HeifMeta::boxes(std::span<const uint8_t> bytes)
+{
+    auto found = boxesOf(bytes);
+    if (!found)
         return std::nullopt;
-    const Box* pitm = firstOfType(*inMeta, "pitm");
-    const Box* iprp = firstOfType(*inMeta, "iprp");
-    if (!pitm || !iprp)
+    std::vector<HeifBox> boxes;
+    for (const Box& box : *found)
+        boxes.push_back({ box.type, box.body });
+    return boxes;
+}
+
+std::optional<std::span<const uint8_t>> HeifMeta::box(std::string_view type) const
+{
+    auto inMeta = boxesOf(body_);
+    const Box* found = inMeta ? firstOfType(*inMeta, type) : nullptr;
+    if (!found)
         return std::nullopt;
-    auto item = primaryItem(*pitm);
-    auto inProperties = boxesOf(iprp->body);
-    if (!item || !inProperties)
+    return found->body;
+}
+
+std::optional<uint32_t> HeifMeta::primaryItem() const
+{
+    auto pitm = box("pitm");
+    return pitm ? imageio::primaryItem(Box { "pitm", *pitm }) : std::nullopt;
+}
+
+std::optional<PictureSize> HeifMeta::itemSize(uint32_t item) const
+{
+    auto iprp = box("iprp");
+    auto inProperties = iprp ? boxesOf(*iprp) : std::nullopt;
+    if (!inProperties)
         return std::nullopt;
     const Box* ipco = firstOfType(*inProperties, "ipco");
     auto properties = ipco ? boxesOf(ipco->body) : std::nullopt;
-    auto associated = propertiesOf(*item, *inProperties);
+    auto associated = propertiesOf(item, *inProperties);
     if (!properties || !associated)
         return std::nullopt;
 

@@ -9,6 +9,7 @@
 
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
+#include <libheif/heif.h>
 #include <vips/vips.h>
 
 #include <algorithm>
@@ -232,6 +233,127 @@ TEST_F(PreviewMakerTest, APreviewsPlaceAndSizeAreBoundedBeforeItIsRead)
     patch(huge, std::string("\xff\xc0\x00\x11\x08\x00\x78\x00\xa0", 9), std::string("\xff\xc0\x00\x11\x08\x0f\xa0\x0f\xa0", 9));
     EXPECT_FALSE(imageio::readEmbeddedPreview(huge));
     EXPECT_FALSE(viewer::previewSquare(huge, 64));
+}
+
+// A HEIF of `width` x `height` (stored) whose thumbnail item is a picture of
+// `thumbWidth` x `thumbHeight`, both painted by `paint`, both turned for
+// showing by the EXIF-style `orientation` (written as 'irot'/'imir').
+std::string writeHeif(const std::string& dir, const std::string& name, int width, int height, int thumbWidth, int thumbHeight,
+    const std::function<Rgb(int, int, int)>& paint, int orientation = 1)
+{
+    auto check = [](heif_error error) {
+        if (error.code != heif_error_Ok)
+            throw std::runtime_error(std::string("cannot make a HEIF: ") + error.message);
+    };
+    auto pictureOf = [&](int w, int h) {
+        heif_image* image = nullptr;
+        check(heif_image_create(w, h, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image));
+        check(heif_image_add_plane(image, heif_channel_interleaved, w, h, 8));
+        int stride = 0;
+        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Rgb colour = paint(x, y, w);
+                uint8_t* at = plane + size_t(y) * stride + size_t(x) * 3;
+                at[0] = colour.red, at[1] = colour.green, at[2] = colour.blue;
+            }
+        return image;
+    };
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    check(heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder));
+    check(heif_encoder_set_lossy_quality(encoder, 90));
+    heif_encoding_options* options = heif_encoding_options_alloc();
+    options->image_orientation = heif_orientation(orientation);
+    heif_image* picture = pictureOf(width, height);
+    // Made at twice its size and scaled down by the encoder, which only makes
+    // a thumbnail smaller than its source.
+    heif_image* small = pictureOf(thumbWidth * 2, thumbHeight * 2);
+    heif_image_handle* primary = nullptr;
+    heif_image_handle* thumbnail = nullptr;
+    check(heif_context_encode_image(context, picture, encoder, options, &primary));
+    check(heif_context_encode_thumbnail(context, small, primary, encoder, options, std::max(thumbWidth, thumbHeight), &thumbnail));
+    const std::string path = (std::filesystem::path(dir) / name).string();
+    check(heif_context_write_to_file(context, path.c_str()));
+    heif_image_handle_release(thumbnail);
+    heif_image_handle_release(primary);
+    heif_image_release(small);
+    heif_image_release(picture);
+    heif_encoding_options_free(options);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    return path;
+}
+
+Rgb halvesOf(int x, int, int width) { return halves(x, width); }
+
+TEST_F(PreviewMakerTest, AHeifShowsItsThumbnailItemTurnedAsItsPictureIs)
+{
+    // Unturned: 4:3 picture, 4:3 thumbnail, the centre square as is.
+    const std::string plain = writeHeif(dir.path(), "plain.heic", 400, 300, 160, 120, halvesOf);
+    const auto result = previews(plain, { 256, 96 }, running);
+    ASSERT_TRUE(result.image) << result.error;
+    EXPECT_TRUE(result.image->fromPreview);
+    Seen seen = decode(result.image->bytes);
+    EXPECT_EQ(seen.width, 120);
+    EXPECT_EQ(seen.height, 120);
+    expectColour(seen.topLeft, kRed, "left");
+    expectColour(seen.bottomRight, kBlue, "right");
+    // Too small for a larger cell.
+    EXPECT_FALSE(viewer::previewSquare(plain, 121));
+
+    // Stored on its side, to be turned a quarter clockwise to stand up: the
+    // left half goes to the top, once (by the file's own rotation).
+    const std::string turned = writeHeif(dir.path(), "turned.heic", 400, 300, 160, 120, halvesOf, 6);
+    const auto thumbnail = imageio::readHeifThumbnail(turned);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->shown.width, 120);
+    EXPECT_EQ(thumbnail->shown.height, 160);
+    EXPECT_EQ(thumbnail->picture.width, 300);
+    EXPECT_EQ(thumbnail->picture.height, 400);
+    const auto square = viewer::previewSquare(turned, 96);
+    ASSERT_TRUE(square);
+    seen = decode(square->jpeg);
+    EXPECT_EQ(seen.width, 120);
+    expectColour(seen.topLeft, kRed, "top after a clockwise turn");
+    expectColour(seen.bottomRight, kBlue, "bottom after a clockwise turn");
+}
+
+TEST_F(PreviewMakerTest, AHeifThumbnailOfAnotherAspectRatioIsNotShown)
+{
+    const auto grey = [](int, int, int) { return kGrey; };
+    // A square thumbnail of a 4:3 picture, and one 2.5 % wider.
+    const std::string square = writeHeif(dir.path(), "square.heic", 400, 300, 160, 160, grey);
+    ASSERT_TRUE(imageio::readHeifThumbnail(square));
+    EXPECT_FALSE(viewer::previewSquare(square, 64));
+    EXPECT_FALSE(previews(square, { 256, 64 }, running).image);
+    EXPECT_FALSE(viewer::previewSquare(writeHeif(dir.path(), "wider.heic", 400, 300, 164, 120, grey), 64));
+    EXPECT_TRUE(viewer::previewSquare(writeHeif(dir.path(), "close.heic", 400, 300, 162, 120, grey), 64));
+}
+
+TEST_F(PreviewMakerTest, AHeifThumbnailIsReadOnlyWhenItsStructureHolds)
+{
+    const std::string sound = writeHeif(dir.path(), "sound.heic", 400, 300, 160, 120, halvesOf);
+    ASSERT_TRUE(imageio::readHeifThumbnail(sound));
+    auto variant = [&](const std::string& name, std::string_view from, std::string_view to) {
+        const std::string path = fixtures::writeFile(dir.path(), name, fixtures::readFile(sound));
+        patch(path, from, to);
+        return path;
+    };
+    // The reference (from item 2, one item, to item 1) names another item
+    // than the primary: a thumbnail of something else.
+    EXPECT_FALSE(imageio::readHeifThumbnail(variant("other.heic", std::string("thmb\0\2\0\1\0\1", 10), std::string("thmb\0\2\0\1\0\3", 10))));
+    // The thumbnail item is of a type no HEIF decoder reads as a picture.
+    EXPECT_FALSE(imageio::readHeifThumbnail(variant("type.heic", std::string("\0\2\0\0hvc1", 8), std::string("\0\2\0\0mime", 8))));
+    // Its bytes run past the file: item 2's entry as the encoder writes it
+    // (item, data reference, base offset, one extent of offset and length),
+    // its length made 64 KiB, within the largest allowed but past the end.
+    const std::string bytes = fixtures::readFile(sound);
+    const auto entry = bytes.find(std::string("\0\2\0\0", 4), bytes.find("iloc") + 16);
+    ASSERT_NE(entry, std::string::npos);
+    const std::string past = variant("past.heic", bytes.substr(entry, 18), bytes.substr(entry, 14) + std::string("\0\1\0\0", 4));
+    EXPECT_FALSE(imageio::readHeifThumbnail(past));
+    EXPECT_FALSE(viewer::previewSquare(past, 64));
 }
 
 } // namespace

@@ -76,31 +76,20 @@ PhotoRenderer::Result image(std::string bytes, int width, int height, const char
 
 } // namespace
 
-std::optional<PreviewSquare> previewSquare(const std::string& path, int points)
-{
-    const auto preview = imageio::readEmbeddedPreview(path);
-    if (!preview || points <= 0)
-        return std::nullopt;
-    // The declared size is bounded by the reader; a preview never has more
-    // than three bands of 8 bits, and is decoded whole.
-    const DecodeBudget::Need need { size_t(preview->size.width * preview->size.height * 3), int(preview->size.width),
-        int(preview->size.height) };
-    auto share = DecodeBudget::reserve(need);
-    if (std::holds_alternative<std::string>(share))
-        return std::nullopt;
+namespace {
 
-    VipsImage* loaded = nullptr;
-    if (vips_jpegload_buffer(const_cast<uint8_t*>(preview->jpeg.data()), preview->jpeg.size(), &loaded, "fail", TRUE, nullptr) != 0) {
-        vips_error_clear();
-        return std::nullopt;
-    }
-    ImageRef decoded(loaded);
+// The square of a decoded preview of `expected` pixels for a picture of
+// `picture` (both as the decoded preview stands), turned by `orientation`.
+std::optional<PreviewSquare> squareOf(ImageRef decoded, imageio::PixelDimensions expected, imageio::PixelDimensions picture,
+    int orientation, int points)
+{
+    VipsImage* loaded = decoded.get();
     const int width = vips_image_get_width(loaded);
     const int height = vips_image_get_height(loaded);
     const int bands = vips_image_get_bands(loaded);
-    // The stream's header was read before: a decoder that disagrees with it
+    // The preview's size was read before: a decoder that disagrees with it
     // is not to be trusted with the rest.
-    if (width != preview->size.width || height != preview->size.height || vips_image_get_format(loaded) != VIPS_FORMAT_UCHAR
+    if (width != expected.width || height != expected.height || vips_image_get_format(loaded) != VIPS_FORMAT_UCHAR
         || (bands != 1 && bands != 3)) {
         return std::nullopt;
     }
@@ -114,9 +103,8 @@ std::optional<PreviewSquare> previewSquare(const std::string& path, int points)
     if (area.width <= 0 || area.height <= 0)
         return std::nullopt;
 
-    // Both as stored: the orientation turns the photo and its preview alike.
     const double shown = double(area.width) / area.height;
-    const double photo = double(preview->picture.width) / double(preview->picture.height);
+    const double photo = double(picture.width) / double(picture.height);
     if (std::abs(shown / photo - 1) > kMostAspectDifference)
         return std::nullopt;
     const int side = std::min(area.width, area.height);
@@ -137,14 +125,14 @@ std::optional<PreviewSquare> previewSquare(const std::string& path, int points)
         return std::nullopt;
     }
     current.reset(next);
-    if (preview->orientation != 1) {
+    if (orientation != 1) {
         // A copy to carry the orientation: images are shared, never changed.
         if (vips_copy(current.get(), &next, nullptr) != 0) {
             vips_error_clear();
             return std::nullopt;
         }
         current.reset(next);
-        vips_image_set_int(current.get(), VIPS_META_ORIENTATION, preview->orientation);
+        vips_image_set_int(current.get(), VIPS_META_ORIENTATION, orientation);
         if (vips_autorot(current.get(), &next, nullptr) != 0) {
             vips_error_clear();
             return std::nullopt;
@@ -160,6 +148,68 @@ std::optional<PreviewSquare> previewSquare(const std::string& path, int points)
     PreviewSquare square { std::string(static_cast<const char*>(buffer), size), side };
     g_free(buffer);
     return square;
+}
+
+
+// A HEIF's thumbnail item, decoded with its own rotation and mirroring
+// applied (as the picture's are), so no EXIF orientation is applied on top.
+std::optional<PreviewSquare> heifSquare(const std::string& path, int points)
+{
+    const auto thumbnail = imageio::readHeifThumbnail(path);
+    if (!thumbnail)
+        return std::nullopt;
+    const DecodeBudget::Need need { size_t(thumbnail->stored.width * thumbnail->stored.height * 4), int(thumbnail->stored.width),
+        int(thumbnail->stored.height) };
+    auto share = DecodeBudget::reserve(need);
+    if (std::holds_alternative<std::string>(share))
+        return std::nullopt;
+    VipsImage* loaded = nullptr;
+    if (vips_heifload(path.c_str(), &loaded, "thumbnail", TRUE, "fail", TRUE, nullptr) != 0) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    ImageRef decoded(loaded);
+    if (vips_image_hasalpha(loaded)) {
+        VipsImage* flat = nullptr;
+        if (vips_flatten(loaded, &flat, nullptr) != 0) {
+            vips_error_clear();
+            return std::nullopt;
+        }
+        decoded.reset(flat);
+        VipsImage* cast = nullptr;
+        if (vips_cast_uchar(flat, &cast, nullptr) != 0) {
+            vips_error_clear();
+            return std::nullopt;
+        }
+        decoded.reset(cast);
+    }
+    return squareOf(std::move(decoded), thumbnail->shown, thumbnail->picture, 1, points);
+}
+
+} // namespace
+
+std::optional<PreviewSquare> previewSquare(const std::string& path, int points)
+{
+    if (points <= 0)
+        return std::nullopt;
+    const auto preview = imageio::readEmbeddedPreview(path);
+    if (!preview)
+        return heifSquare(path, points);
+    // The declared size is bounded by the reader; a preview never has more
+    // than three bands of 8 bits, and is decoded whole.
+    const DecodeBudget::Need need { size_t(preview->size.width * preview->size.height * 3), int(preview->size.width),
+        int(preview->size.height) };
+    auto share = DecodeBudget::reserve(need);
+    if (std::holds_alternative<std::string>(share))
+        return std::nullopt;
+
+    VipsImage* loaded = nullptr;
+    if (vips_jpegload_buffer(const_cast<uint8_t*>(preview->jpeg.data()), preview->jpeg.size(), &loaded, "fail", TRUE, nullptr) != 0) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    // Both as stored: the orientation turns the photo and its preview alike.
+    return squareOf(ImageRef(loaded), preview->size, preview->picture, preview->orientation, points);
 }
 
 PhotoRenderer::Decoder previewDecoder(ThumbnailCache cache)
