@@ -1,5 +1,6 @@
 #include "imageio/EmbeddedPreview.h"
 
+#include "imageio/JpegSegments.h"
 #include "imageio/PictureSize.h"
 #include "imageio/TiffWalk.h"
 
@@ -11,9 +12,6 @@ namespace imageio {
 
 namespace {
 
-// A photo has a few dozen segments before its first scan; past this many
-// the walk gives up rather than read on, one small read per segment.
-constexpr int kMostSegments = 1024;
 // A directory of more entries than this is none a camera writes.
 constexpr uint16_t kMostEntries = 512;
 
@@ -27,48 +25,19 @@ constexpr uint16_t kTiffLong = 4;
 // The Compression value of a JPEG-compressed preview (old-style JPEG).
 constexpr uint32_t kJpegCompression = 6;
 
-bool isStartOfFrame(uint8_t marker)
-{
-    // SOF0 to SOF15 but DHT (c4), JPG (c8) and DAC (cc).
-    return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
-}
-
-// Markers without a length: TEM and the restart markers.
-bool standsAlone(uint8_t marker) { return marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7); }
-
 // Where the first EXIF segment's TIFF structure lies in the file: its start
 // and length. Segments are followed by their lengths up to the first scan.
 std::optional<std::pair<uint64_t, uint64_t>> exifSegment(const FileWindow& file)
 {
-    uint8_t start[2] {};
-    if (!file.read(0, 2, start) || start[0] != 0xff || start[1] != 0xd8)
+    constexpr size_t kSignature = 6; // "Exif\0\0"
+    const auto segment = findJpegSegment(file, [&](const JpegSegment& candidate) {
+        uint8_t signature[kSignature] {};
+        return candidate.marker == kApp1 && candidate.length >= 2 + kSignature + 8
+            && file.read(candidate.at + 2, kSignature, signature) && std::memcmp(signature, "Exif\0\0", kSignature) == 0;
+    });
+    if (!segment)
         return std::nullopt;
-    uint64_t position = 2;
-    for (int segments = 0; segments < kMostSegments; ++segments) {
-        uint8_t byte = 0;
-        if (!file.read(position++, 1, &byte) || byte != 0xff)
-            return std::nullopt;
-        while (byte == 0xff) {
-            if (!file.read(position++, 1, &byte))
-                return std::nullopt;
-        }
-        if (byte == 0xda || byte == 0xd9)
-            return std::nullopt;
-        if (standsAlone(byte))
-            continue;
-        uint8_t head[8] {};
-        if (!file.read(position, 2, head))
-            return std::nullopt;
-        const uint16_t length = bigEndian16(head);
-        if (length < 2 || !file.contains(position, length))
-            return std::nullopt;
-        constexpr size_t kSignature = 6; // "Exif\0\0"
-        if (byte == kApp1 && length >= 2 + kSignature + 8 && file.read(position + 2, kSignature, head)
-            && std::memcmp(head, "Exif\0\0", kSignature) == 0)
-            return std::pair { position + 2 + kSignature, uint64_t { length } - 2 - kSignature };
-        position += length;
-    }
-    return std::nullopt;
+    return std::pair { segment->at + 2 + kSignature, uint64_t { segment->length } - 2 - kSignature };
 }
 
 // The TIFF structure's byte order, and the few entries a preview needs.
@@ -266,38 +235,7 @@ std::optional<uint64_t> itemLength(std::span<const uint8_t> iloc, uint32_t item,
 
 std::optional<PixelDimensions> jpegStreamSize(std::span<const uint8_t> jpeg)
 {
-    if (jpeg.size() < 4 || jpeg[0] != 0xff || jpeg[1] != 0xd8)
-        return std::nullopt;
-    size_t position = 2;
-    for (int segments = 0; segments < kMostSegments; ++segments) {
-        if (position >= jpeg.size() || jpeg[position] != 0xff)
-            return std::nullopt;
-        while (position < jpeg.size() && jpeg[position] == 0xff)
-            ++position;
-        if (position >= jpeg.size())
-            return std::nullopt;
-        const uint8_t marker = jpeg[position++];
-        if (marker == 0xda || marker == 0xd9)
-            return std::nullopt;
-        if (standsAlone(marker))
-            continue;
-        if (jpeg.size() - position < 2)
-            return std::nullopt;
-        const uint16_t length = bigEndian16(jpeg.data() + position);
-        if (length < 2 || length > jpeg.size() - position)
-            return std::nullopt;
-        if (isStartOfFrame(marker)) {
-            if (length < 7)
-                return std::nullopt;
-            const long long height = bigEndian16(jpeg.data() + position + 3);
-            const long long width = bigEndian16(jpeg.data() + position + 5);
-            if (width == 0 || height == 0)
-                return std::nullopt;
-            return PixelDimensions { width, height };
-        }
-        position += length;
-    }
-    return std::nullopt;
+    return jpegFrameSize(MemoryBytes(jpeg));
 }
 
 std::optional<EmbeddedPreview> readEmbeddedPreview(const FileWindow& file)

@@ -2,6 +2,7 @@
 
 #include "imageio/BmffWalk.h"
 #include "imageio/FileWindow.h"
+#include "imageio/JpegSegments.h"
 #include "imageio/PictureSize.h"
 #include "imageio/PngWalk.h"
 #include "imageio/TiffWalk.h"
@@ -24,12 +25,6 @@ constexpr uint8_t kApp1 = 0xe1;
 constexpr uint8_t kApp2 = 0xe2;
 constexpr uint8_t kApp13 = 0xed;
 constexpr uint8_t kComment = 0xfe;
-
-bool isStartOfFrame(uint8_t marker)
-{
-    // SOF0 to SOF15 but DHT (c4), JPG (c8) and DAC (cc).
-    return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
-}
 
 // Markers followed by a length; the others stand alone, and the search for
 // the next marker goes on right after them.

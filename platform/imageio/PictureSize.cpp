@@ -1,6 +1,7 @@
 #include "imageio/PictureSize.h"
 
 #include "imageio/BmffWalk.h"
+#include "imageio/JpegSegments.h"
 
 #include <array>
 #include <cstring>
@@ -13,20 +14,8 @@ namespace imageio {
 
 namespace {
 
-// A photo has a few dozen segments before its frame header; a file with
-// thousands (each a read of its own) gives no size.
-constexpr int kMostJpegSegments = 4096;
 // A 'meta' box larger than this is no photo's; its picture is not sized.
 constexpr uint64_t kLargestMeta = 4 << 20;
-
-bool isStartOfFrame(uint8_t marker)
-{
-    // SOF0 to SOF15 but DHT (c4), JPG (c8) and DAC (cc).
-    return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
-}
-
-// Markers without a length: TEM and the restart markers.
-bool standsAlone(uint8_t marker) { return marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7); }
 
 // One box of an in-memory range: its type and body.
 struct Box {
@@ -145,42 +134,8 @@ std::optional<long long> roundedSide(const uint8_t* fraction)
 
 std::optional<PictureSize> jpegPictureSize(const FileWindow& file)
 {
-    // Segments follow one another without a gap (fill bytes of 0xFF aside):
-    // a file whose next marker is not where its last segment ended is
-    // damaged, and its frame header cannot be told from its junk.
-    uint64_t position = 2;
-    for (int segments = 0; segments < kMostJpegSegments; ++segments) {
-        uint8_t byte = 0;
-        if (!file.read(position++, 1, &byte) || byte != 0xff)
-            return std::nullopt;
-        while (byte == 0xff) {
-            if (!file.read(position++, 1, &byte))
-                return std::nullopt;
-        }
-        const uint8_t marker = byte;
-        if (marker == 0xda || marker == 0xd9)
-            return std::nullopt; // the scan, or the end, before any frame header
-        if (standsAlone(marker))
-            continue;
-        uint8_t head[7] {};
-        if (!file.read(position, 2, head))
-            return std::nullopt;
-        const uint16_t length = bigEndian16(head);
-        if (length < 2 || !file.contains(position, length))
-            return std::nullopt;
-        if (isStartOfFrame(marker)) {
-            // Length, precision, height, width.
-            if (length < sizeof head || !file.read(position, sizeof head, head))
-                return std::nullopt;
-            const long long height = bigEndian16(head + 3);
-            const long long width = bigEndian16(head + 5);
-            if (width == 0 || height == 0)
-                return std::nullopt; // a height given later (DNL) is not read
-            return PictureSize { { width, height }, std::nullopt };
-        }
-        position += length;
-    }
-    return std::nullopt;
+    const auto size = jpegFrameSize(file);
+    return size ? std::optional<PictureSize> { PictureSize { *size, std::nullopt } } : std::nullopt;
 }
 
 std::optional<PictureSize> heifPictureSize(const FileWindow& file)
