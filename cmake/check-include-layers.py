@@ -26,10 +26,10 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SOURCES = (".h", ".hpp", ".cpp", ".cc", ".c", ".inc")
 
 
-def parse_layers(specs):
+def parse_layers(declarations):
     below = {}
-    for spec in specs:
-        name, _, deps = spec.partition("=")
+    for declaration in declarations:
+        name, _, deps = declaration.partition("=")
         below[name] = [d for d in deps.split(",") if d]
     for name, deps in below.items():
         for dep in deps:
