@@ -38,8 +38,27 @@ bool startsWith(const uint8_t* bytes, std::string_view text) { return std::memcm
 
 constexpr std::string_view kExifSignature { "Exif\0\0", 6 };
 constexpr std::string_view kXmpSignature { "http://ns.adobe.com/xap/1.0/\0", 29 };
-constexpr std::string_view kIccSignature { "ICC_PROFILE\0", 12 };
+// The full reader takes an APP2 segment for a colour profile on these
+// eleven bytes alone, whatever the twelfth.
+constexpr std::string_view kIccSignature { "ICC_PROFILE" };
 constexpr std::string_view kPhotoshopSignature { "Photoshop 3.0\0", 14 };
+
+// Whether the full reader accepts a colour profile held in one APP2 segment
+// (`chunk` of `chunks`, stating `statedSize`, `bytes` after the segment's
+// header). A profile in several segments is pieced together by it, and any
+// second one is left to it. It checks the profile once a segment's chunk
+// number equals the count: the profile must be at least 8 bytes and state
+// its own size. A lone "1 of 1" profile is taken at its stated size, so it
+// must fit in the segment; any other is taken whole.
+bool profileHolds(uint8_t chunk, uint8_t chunks, uint32_t statedSize, uint32_t bytes)
+{
+    constexpr uint32_t kShortestProfile = 8;
+    if (chunk != chunks)
+        return true;
+    if (chunk == 1)
+        return statedSize >= kShortestProfile && statedSize <= bytes;
+    return statedSize >= kShortestProfile && statedSize == bytes;
+}
 
 // The next marker from `position` on, as the full reader finds it: bytes up
 // to a 0xFF are skipped, then any number of 0xFF fill bytes. Nothing when
@@ -116,14 +135,7 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
                 return std::nullopt;
             foundPhotoshop = true;
         } else if (*marker == kApp2 && startsWith(body, kIccSignature)) {
-            // A profile in several segments is pieced together by the full
-            // reader, which gives up on a file whose pieces do not fit.
-            if (size < 2 + 14 + 4 || foundProfile)
-                return std::nullopt;
-            const uint8_t chunk = body[12];
-            const uint8_t chunks = body[13];
-            const uint32_t profileSize = bigEndian32(body + 14);
-            if (chunk == 1 && chunks == 1 && profileSize > size - 2u - 14u)
+            if (size < 2 + 14 + 4 || foundProfile || !profileHolds(body[12], body[13], bigEndian32(body + 14), size - 2u - 14u))
                 return std::nullopt;
             foundProfile = true;
         } else if (!foundFrame && isStartOfFrame(*marker)) {

@@ -461,6 +461,44 @@ TEST(LeanReader, LeavesAWebpWhoseColourProfileIsDamagedToTheFullReader)
     }
 }
 
+TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhateverItsColourProfileSegmentsHold)
+{
+    // APP2 segments marked "ICC_PROFILE" (whatever byte follows), each with
+    // its chunk number, chunk count, the size its profile states and the
+    // profile's bytes in the segment. Whole profiles must be read; damaged
+    // ones left, or read alike.
+    TempDir dir;
+    const std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits));
+    auto profile = [](int chunk, int chunks, uint32_t stated, size_t bytes, char twelfth = '\0') {
+        const std::string body = std::string("ICC_PROFILE") + twelfth + char(chunk) + char(chunks) + bigEndian32(stated)
+            + std::string(bytes - 4, '\0');
+        return std::string("\xff\xe2", 2) + char((body.size() + 2) >> 8) + char((body.size() + 2) & 0xff) + body;
+    };
+    const std::pair<std::string, bool> cases[] = {
+        { profile(1, 1, 100, 100), true },
+        { profile(1, 1, 50, 100), true },
+        { profile(2, 2, 100, 100), true },
+        { profile(1, 2, 5, 100), true },
+        { profile(1, 1, 150, 100), false },
+        { profile(1, 1, 4, 100), false },
+        { profile(2, 2, 99, 100), false },
+        { profile(0, 0, 150, 100), false },
+        { profile(255, 255, 0xffffffff, 100, '\xff'), false },
+        { profile(1, 1, 100, 100) + profile(1, 1, 100, 100), false },
+    };
+    int number = 0;
+    for (const auto& [segments, whole] : cases) {
+        SCOPED_TRACE("case " + std::to_string(number++));
+        const auto path = fixtures::writeFile(dir.path(), "profile.jpg", jpeg.substr(0, 2) + segments + jpeg.substr(2));
+        const auto full = imageio::readFull(path);
+        EXPECT_EQ(full.has_value(), whole);
+        if (auto lean = imageio::readLean(path)) {
+            EXPECT_EQ(describe(lean), describe(full));
+        }
+    }
+    EXPECT_TRUE(leanAgrees(fixtures::writeFile(dir.path(), "whole.jpg", jpeg.substr(0, 2) + profile(1, 1, 100, 100) + jpeg.substr(2))));
+}
+
 TEST(LeanReader, LeavesAJpegWhoseFujifilmMakerNotePointsOutsideItToTheFullReader)
 {
     // The note's directory (little-endian, offsets from the note's start)
