@@ -11,7 +11,9 @@ against the album's goals: Debian's chromium, headless, on the page of
                         the middle of the album: until every cell in view
                         shows a picture (an embedded preview or a thumbnail)
   whole album           the grid scrolled screen by screen to its end, each
-                        screen's thumbnails shown before the next (made cold)
+                        screen's thumbnails shown before the next (made cold);
+                        then the viewer is left until its cache stops growing
+                        (thumbnails of screens left while they showed previews)
   RSS                   the viewer's resident memory after that, and its peak
 
 A cell counts as filled once it shows a picture, its photo's embedded
@@ -52,6 +54,8 @@ from page_test import CHROMEDRIVER, CHROMIUM, webdriver  # noqa: E402
 
 STEP_SECONDS = 120  # at most, for one screen of thumbnails
 SCROLL_SECONDS = 3600  # at most, for the whole album
+IDLE_SECONDS = 10  # after the whole album, a cache that gains no thumbnail for this long is done
+SETTLE_SECONDS = 300  # and at most this long in all
 
 GOALS = {  # name: (goal, unit)
     'album on screen': (1.0, 's'),
@@ -234,6 +238,21 @@ def cached_thumbnails(cache):
     return found
 
 
+def wait_for_thumbnails(cache, count):
+    """Waits until the cache holds `count` thumbnails, or has gained none for
+    IDLE_SECONDS (at most SETTLE_SECONDS in all): the cached count at the
+    start, and the seconds waited."""
+    started = time.monotonic()
+    first = last = len(cached_thumbnails(cache))
+    grown = started
+    while last < count and time.monotonic() - grown < IDLE_SECONDS and time.monotonic() - started < SETTLE_SECONDS:
+        time.sleep(0.5)
+        now = len(cached_thumbnails(cache))
+        if now > last:
+            last, grown = now, time.monotonic()
+    return first, time.monotonic() - started
+
+
 def scroll_whole_album(browser, count):
     browser.execute_async_script("""
         document.querySelector('#screen .grid').scrollTop = 0;
@@ -337,6 +356,11 @@ def main():
             rss[name], peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
             print('%s, whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
                   % (name, screens, seconds, args.count / seconds, undecodable, peak), flush=True)
+            # Screens passed while they showed previews (the first, left for
+            # the jump) have their thumbnails made once the viewer is idle.
+            left, waited = wait_for_thumbnails(caches[name], args.count)
+            print('%s: %d thumbnails cached right after the scroll, %d within %.1f s more'
+                  % (name, left, len(cached_thumbnails(caches[name])), waited), flush=True)
 
         try:
             for turn in range(args.runs):

@@ -22,6 +22,11 @@ COUNT = 120
 BROKEN = 5
 
 
+def cache_key(path):
+    """The name the shared cache keeps a photo's thumbnail under: the MD5 of its file URI."""
+    return hashlib.md5(('file://' + urllib.parse.quote(path)).encode()).hexdigest() + '.png'
+
+
 def png_texts(path):
     """The tEXt chunks of a PNG, read chunk by chunk."""
     texts = {}
@@ -153,11 +158,9 @@ class Album(PageTest):
 
                 # The cache holds each thumbnail under the MD5 of its file URI,
                 # with the URI and the mtime in its chunks; the broken file has a fail entry.
-                def key(path):
-                    return hashlib.md5(('file://' + urllib.parse.quote(path)).encode()).hexdigest()
-                first = os.path.join(cache, 'normal', key(photos[0]) + '.png')
+                first = os.path.join(cache, 'normal', cache_key(photos[0]))
                 if not os.path.exists(first):
-                    first = os.path.join(cache, 'large', key(photos[0]) + '.png')
+                    first = os.path.join(cache, 'large', cache_key(photos[0]))
                 texts = png_texts(first)
                 self.assertEqual(texts['Thumb::URI'], 'file://' + urllib.parse.quote(photos[0]))
                 self.assertEqual(texts['Thumb::MTime'], str(int(os.stat(photos[0]).st_mtime)))
@@ -165,7 +168,7 @@ class Album(PageTest):
                 fails = os.listdir(os.path.join(cache, 'fail'))
                 self.assertEqual(len(fails), 1)
                 self.assertTrue(fails[0].startswith('quorix-viewer-'), fails)
-                self.assertEqual(os.listdir(os.path.join(cache, 'fail', fails[0])), [key(photos[BROKEN]) + '.png'])
+                self.assertEqual(os.listdir(os.path.join(cache, 'fail', fails[0])), [cache_key(photos[BROKEN])])
 
                 # Scrolled to the end: the last thumbnails load, the first are gone.
                 self.browser.execute_script("document.querySelector('#screen .grid').scrollTop = 1e6;")
@@ -225,6 +228,48 @@ class Album(PageTest):
                 self.browser.execute_script(HOLD_ROWS)
                 self.click('barButton', 'Photos')
                 wait_until(lambda: self.shows() == {i: 'thumbnail' for i in range(len(kinds))}, 20, 'the cached thumbnails')
+                self.assertEqual(self.held(), [])
+
+    def test_a_screen_left_while_it_shows_previews_still_gets_its_thumbnails(self):
+        # The first screen shows its photos' previews; the person moves on
+        # before a single thumbnail comes (here, the page's requests for them
+        # never reach the viewer). Those thumbnails are made all the same, so
+        # the next time the album opens that screen shows them at once.
+        self.browser.get('about:blank')
+        preview = base64.b64decode(self.browser.execute_script(CANVAS_JPEG, 160, 120, '#2a8'))
+        with open(os.path.join(ARGS.samples, 'quorix-sample.jpg'), 'rb') as file:
+            photo = with_preview(file.read(), preview)  # 640 x 480, a 4:3 preview
+        with tempfile.TemporaryDirectory(prefix='quorix album ') as folder:
+            photos = []
+            for i in range(80):
+                photos.append(os.path.join(folder, 'photo %02d.jpg' % i))
+                with open(photos[-1], 'wb') as file:
+                    file.write(photo)
+            cache = os.path.join(folder, 'cache')
+            with ViewerServer(ARGS.viewer, ['--device', 'phone'], photos, {'XDG_CACHE_HOME': cache}) as server:
+                self.open(server)
+                self.browser.execute_script(HOLD_ROWS)
+                self.click('barButton', 'Photos')
+                seen = wait_until(lambda: (lambda shows: sorted(shows) if shows and set(shows.values()) == {'preview'} else None)(
+                    self.shows()), 10, 'the first screen of previews')
+                wait_until(lambda: self.held(), 10, 'the thumbnails asked')
+                self.browser.execute_async_script("""
+                    document.querySelector('#screen .grid').scrollTop = 1e6;
+                    requestAnimationFrame(() => requestAnimationFrame(arguments[0]));""")
+                left = [h for h in self.held() if h['first'] in seen]
+                self.assertTrue(left and all(h['aborted'] for h in left), self.held())
+                self.assertFalse(set(seen) & set(self.shows()), 'the first screen is still drawn')
+
+                def missing():
+                    return [i for i in seen if not any(os.path.exists(os.path.join(cache, 'thumbnails', flavor, cache_key(photos[i])))
+                                                       for flavor in ('normal', 'large'))]
+                wait_until(lambda: not missing(), 30, 'the thumbnails of the screen left')
+
+            with ViewerServer(ARGS.viewer, ['--device', 'phone'], photos, {'XDG_CACHE_HOME': cache}) as server:
+                self.open(server)
+                self.browser.execute_script(HOLD_ROWS)
+                self.click('barButton', 'Photos')
+                wait_until(lambda: all(self.shows().get(i) == 'thumbnail' for i in seen), 10, 'the cached thumbnails')
                 self.assertEqual(self.held(), [])
 
     def held(self):

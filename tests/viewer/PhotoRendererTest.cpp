@@ -11,6 +11,7 @@
 #include <future>
 #include <latch>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -163,6 +164,52 @@ TEST_F(PhotoRendererTest, TheNewestGroupIsDecodedFirstAndAWithdrawnOneNotAtAll)
     EXPECT_EQ(decoded, (std::vector<std::string> { "0", "3", "4", "1", "2", "6" }));
     EXPECT_FALSE(withdrawnAnswered);
     EXPECT_EQ(answered, 6);
+}
+
+// A thumbnail wanted with no one waiting for it (a screen of previews left
+// at once) is made behind every group, even once a group that asked for it
+// too has gone; asked for after the renderer is gone, nothing happens.
+TEST_F(PhotoRendererTest, BackgroundRendersComeAfterEveryGroupAndOutliveAGroupThatLeft)
+{
+    std::promise<void> gate, running;
+    std::shared_future<void> open = gate.get_future().share();
+    std::mutex lock;
+    std::vector<std::string> decoded;
+    auto record = [&](const std::string& path, PhotoRenderer::Box, const std::atomic<bool>&) {
+        if (path == "0") {
+            running.set_value();
+            open.wait();
+        }
+        std::lock_guard guard(lock);
+        decoded.push_back(path);
+        return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
+    };
+    auto renderer = std::make_optional<PhotoRenderer>(std::vector<std::string> { "0", "1", "2", "3", "4" }, PhotoRenderer::Limits { 1 << 20, 1 }, record);
+    const PhotoRenderer::Background background = renderer->background();
+    std::atomic<bool> leftAnswered = false;
+    renderer->render(0, screen, [](const PhotoRenderer::Result&) {}, renderer->newGroup());
+    running.get_future().wait();
+    background(1, screen);
+    background(2, screen);
+    const auto row = renderer->newGroup();
+    const auto left = renderer->newGroup();
+    renderer->render(3, screen, [](const PhotoRenderer::Result&) {}, row);
+    renderer->render(2, screen, [&](const PhotoRenderer::Result&) { leftAnswered = true; }, left);
+    renderer->withdraw(left);
+    gate.set_value();
+
+    auto decodedSoFar = [&] {
+        std::lock_guard guard(lock);
+        return decoded.size();
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (decodedSoFar() < 4 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    renderer.reset();
+    background(4, screen);
+    std::lock_guard guard(lock);
+    EXPECT_EQ(decoded, (std::vector<std::string> { "0", "3", "1", "2" }));
+    EXPECT_FALSE(leftAnswered);
 }
 
 } // namespace

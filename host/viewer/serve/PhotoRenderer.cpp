@@ -88,6 +88,7 @@ struct PhotoRenderer::State {
     {
     }
 
+    void render(size_t index, Box box, Done done, Group group);
     void decodeLoop();
     void remember(const Key& key, const std::shared_ptr<const Image>& image);
     // Moves a queued decode to the place its waiters' newest group gives it.
@@ -171,33 +172,42 @@ size_t PhotoRenderer::count() const { return state_->paths.size(); }
 
 PhotoRenderer::Group PhotoRenderer::newGroup() { return ++state_->groups; }
 
-void PhotoRenderer::render(size_t index, Box box, Done done, Group group)
+void PhotoRenderer::render(size_t index, Box box, Done done, Group group) { state_->render(index, box, std::move(done), group); }
+
+PhotoRenderer::Background PhotoRenderer::background() const
 {
-    State& state = *state_;
-    if (index >= state.paths.size())
+    return [kept = std::weak_ptr<State>(state_)](size_t index, Box box) {
+        if (auto state = kept.lock())
+            state->render(index, box, [](const Result&) {}, 0);
+    };
+}
+
+void PhotoRenderer::State::render(size_t index, Box box, Done done, Group group)
+{
+    if (index >= paths.size())
         return done({ nullptr, "no photo " + std::to_string(index) });
-    const State::Key key { index, box.width, box.height };
-    std::unique_lock guard(state.lock);
-    if (auto found = state.cache.find(key); found != state.cache.end()) {
-        state.recent.splice(state.recent.begin(), state.recent, found->second.recent);
+    const Key key { index, box.width, box.height };
+    std::unique_lock guard(lock);
+    if (auto found = cache.find(key); found != cache.end()) {
+        recent.splice(recent.begin(), recent, found->second.recent);
         auto image = found->second.image;
         guard.unlock();
         return done({ std::move(image), {} });
     }
-    if (state.stopping) {
+    if (stopping) {
         guard.unlock();
         return done({ nullptr, "the viewer is stopping" });
     }
-    auto [entry, first] = state.waiting.try_emplace(key);
-    State::Pending& pending = entry->second;
+    auto [entry, first] = waiting.try_emplace(key);
+    Pending& pending = entry->second;
     pending.waiters.push_back({ group, std::move(done) });
     if (first) {
-        pending = { std::move(pending.waiters), group, ++state.asked, false };
-        state.queue.insert({ group, pending.order, key });
+        pending = { std::move(pending.waiters), group, ++asked, false };
+        queue.insert({ group, pending.order, key });
         guard.unlock();
-        state.work.notify_one();
+        work.notify_one();
     } else if (!pending.running && group > pending.rank) {
-        state.requeue(key, pending, group);
+        requeue(key, pending, group);
     }
 }
 

@@ -94,6 +94,12 @@ public:
     // Photo `index` fitted into `box`: `done` is called once, at once from
     // the cache or later on a decoding thread (unless its group is withdrawn first).
     void render(size_t index, Box box, Done done, Group group = 0);
+    // Renders no one waits for (their decoder's own work is what is wanted:
+    // a thumbnail kept in the shared cache), behind every group, never
+    // withdrawn. The function stays safe to call once the renderer is gone
+    // (from a callback running late): it then does nothing.
+    using Background = std::function<void(size_t index, Box box)>;
+    Background background() const;
     // The group's renders still waiting are forgotten: their `done` is
     // never called, and a decode no other group waits for is not begun.
     // A decode under way finishes (and is cached) all the same.

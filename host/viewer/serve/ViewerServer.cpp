@@ -542,10 +542,19 @@ struct ViewerServer::Impl {
             auto gathering = std::make_shared<Gathering>(count);
             // The renderer's box carries the thumbnail's pixels and the cell's points.
             const PhotoRenderer::Box box { batch.photos.box.width, batch.side };
+            const auto makeThumbnail = thumbnails.background();
             for (size_t i = 0; i < count; ++i)
                 previews.render(
                     batch.photos.first + i, box,
-                    [gathering, i, first = batch.photos.first, answer](const PhotoRenderer::Result& result) {
+                    [gathering, i, first = batch.photos.first, thumbnailBox = batch.photos.box, makeThumbnail, answer](
+                        const PhotoRenderer::Result& result) {
+                        // A cell that showed a preview gets its thumbnail even when
+                        // its row is left before the page asks for it (a jump away
+                        // from a screen just seen): it would show the preview again
+                        // next time. Behind every request, so the rows in view come
+                        // first; a row the page does ask for shares this decode.
+                        if (result.image && result.image->fromPreview)
+                            makeThumbnail(first + i, thumbnailBox);
                         gathering->results[i] = result;
                         if (gathering->left.fetch_sub(1, std::memory_order_acq_rel) > 1)
                             return;
