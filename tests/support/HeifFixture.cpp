@@ -1,5 +1,6 @@
 #include "support/HeifFixture.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -108,6 +109,148 @@ std::string heifBytes(const HeifPicture& picture)
     for (const auto& item : placed)
         data += *item.bytes;
     return ftyp + meta(mdatBody) + box("mdat", data);
+}
+
+namespace {
+
+uint64_t readBig(const std::string& bytes, size_t at, size_t size)
+{
+    if (at + size > bytes.size())
+        throw std::runtime_error("a HEIF box ends early");
+    uint64_t value = 0;
+    for (size_t i = 0; i < size; ++i)
+        value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+    return value;
+}
+
+void writeBig(std::string& bytes, size_t at, size_t size, uint64_t value)
+{
+    for (size_t i = size; i-- > 0; value >>= 8)
+        bytes[at + i] = static_cast<char>(value & 0xff);
+}
+
+struct Child {
+    std::string type;
+    std::string body;
+};
+
+// The boxes that fill `bytes` (32-bit sizes only, as a photo's meta has them).
+std::vector<Child> children(const std::string& bytes)
+{
+    std::vector<Child> found;
+    for (size_t at = 0; at < bytes.size();) {
+        const auto size = readBig(bytes, at, 4);
+        if (size < 8 || at + size > bytes.size())
+            throw std::runtime_error("a HEIF box of a size not handled here");
+        found.push_back({ bytes.substr(at + 4, 4), bytes.substr(at + 8, size - 8) });
+        at += size;
+    }
+    return found;
+}
+
+std::string joined(const std::vector<Child>& boxes)
+{
+    std::string bytes;
+    for (const auto& child : boxes)
+        bytes += box(child.type, child.body);
+    return bytes;
+}
+
+Child& only(std::vector<Child>& boxes, const std::string& type)
+{
+    for (auto& child : boxes)
+        if (child.type == type)
+            return child;
+    throw std::runtime_error("no '" + type + "' box");
+}
+
+// 'ipma' with `property` (1-based) added, as essential, after the others of each of `items`.
+std::string associated(const std::string& ipma, const std::vector<uint32_t>& items, uint32_t property)
+{
+    const auto version = static_cast<uint8_t>(ipma[0]);
+    const bool wide = readBig(ipma, 1, 3) & 1; // 15-bit property indices
+    const size_t idSize = version < 1 ? 2 : 4;
+    if (!wide && property > 0x7f)
+        throw std::runtime_error("too many properties for 7-bit indices");
+    std::string out = ipma.substr(0, 8);
+    const auto count = readBig(ipma, 4, 4);
+    size_t at = 8;
+    for (uint64_t entry = 0; entry < count; ++entry) {
+        const auto item = readBig(ipma, at, idSize);
+        const auto associations = readBig(ipma, at + idSize, 1);
+        const size_t length = idSize + 1 + associations * (wide ? 2 : 1);
+        std::string copy = ipma.substr(at, length);
+        if (std::find(items.begin(), items.end(), item) != items.end()) {
+            writeBig(copy, idSize, 1, associations + 1);
+            copy += wide ? be16(0x8000 | property) : std::string(1, static_cast<char>(0x80 | property));
+        }
+        out += copy;
+        at += length;
+    }
+    return out;
+}
+
+// Adds `delta` to where each item of 'iloc' lies in the file.
+void moveItems(std::string& iloc, int64_t delta)
+{
+    const auto version = static_cast<uint8_t>(iloc[0]);
+    const auto sizes = readBig(iloc, 4, 2);
+    const size_t offsetSize = sizes >> 12 & 0xf, lengthSize = sizes >> 8 & 0xf, baseSize = sizes >> 4 & 0xf;
+    const size_t indexSize = version >= 1 ? (sizes & 0xf) : 0;
+    const size_t countSize = version < 2 ? 2 : 4;
+    const auto count = readBig(iloc, 6, countSize);
+    size_t at = 6 + countSize;
+    for (uint64_t item = 0; item < count; ++item) {
+        at += version < 2 ? 2 : 4;
+        uint64_t method = 0;
+        if (version >= 1) {
+            method = readBig(iloc, at, 2) & 0xf;
+            at += 2;
+        }
+        at += 2; // the data reference
+        const size_t base = at;
+        at += baseSize;
+        const auto extents = readBig(iloc, at, 2);
+        at += 2;
+        if (method == 0 && baseSize > 0)
+            writeBig(iloc, base, baseSize, readBig(iloc, base, baseSize) + delta);
+        for (uint64_t extent = 0; extent < extents; ++extent) {
+            at += indexSize;
+            if (method == 0 && baseSize == 0)
+                writeBig(iloc, at, offsetSize, readBig(iloc, at, offsetSize) + delta);
+            at += offsetSize + lengthSize;
+        }
+    }
+}
+
+} // namespace
+
+std::string withRotation(const std::string& heif, const std::vector<uint32_t>& items, uint8_t quarterTurns)
+{
+    auto top = children(heif);
+    Child& meta = only(top, "meta");
+    const size_t before = meta.body.size();
+    auto inMeta = children(meta.body.substr(4));
+    Child& iprp = only(inMeta, "iprp");
+    auto inProperties = children(iprp.body);
+    Child& ipco = only(inProperties, "ipco");
+    auto properties = children(ipco.body);
+    properties.push_back({ "irot", std::string(1, static_cast<char>(quarterTurns & 3)) });
+    ipco.body = joined(properties);
+    Child& ipma = only(inProperties, "ipma");
+    ipma.body = associated(ipma.body, items, static_cast<uint32_t>(properties.size()));
+    iprp.body = joined(inProperties);
+
+    // The items' bytes in 'mdat', after 'meta', move by what it grew.
+    auto position = [&top](const std::string& type) {
+        return std::find_if(top.begin(), top.end(), [&type](const Child& child) { return child.type == type; }) - top.begin();
+    };
+    if (position("mdat") < position("meta"))
+        throw std::runtime_error("'mdat' before 'meta' is not handled here");
+    meta.body = meta.body.substr(0, 4) + joined(inMeta);
+    moveItems(only(inMeta, "iloc").body, static_cast<int64_t>(meta.body.size()) - static_cast<int64_t>(before));
+    meta.body = meta.body.substr(0, 4) + joined(inMeta);
+    return joined(top);
 }
 
 std::string exifOfJpeg(const std::string& jpeg)

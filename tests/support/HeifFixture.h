@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace fixtures {
 
@@ -23,6 +24,13 @@ struct HeifPicture {
 };
 
 std::string heifBytes(const HeifPicture& picture);
+
+// A HEIF file (as an encoder wrote it) with a rotation property ('irot',
+// `quarterTurns` anticlockwise) added after every property of each of
+// `items`, so after its 'ispe' as the format orders them: the boxes around
+// it and the items' offsets ('iloc') follow. Throws std::runtime_error on a
+// structure it does not know.
+std::string withRotation(const std::string& heif, const std::vector<uint32_t>& items, uint8_t quarterTurns);
 
 // The TIFF structure of a JPEG's EXIF segment.
 std::string exifOfJpeg(const std::string& jpegBytes);

@@ -2,6 +2,7 @@
 // preview a camera embeds in the photo, only where that preview shows the
 // same picture, turned as the photo is turned.
 
+#include "support/HeifFixture.h"
 #include "support/ImageFixtures.h"
 
 #include "viewer/serve/PreviewMaker.h"
@@ -325,6 +326,53 @@ TEST_F(PreviewMakerTest, AHeifShowsItsThumbnailItemTurnedAsItsPictureIs)
     EXPECT_EQ(seen.width, 120);
     expectColour(seen.topLeft, kRed, "top after a clockwise turn");
     expectColour(seen.bottomRight, kBlue, "bottom after a clockwise turn");
+}
+
+// The order the format gives: the item's size first, then a quarter turn
+// ('irot' after 'ispe'), so the size read is the stored one and the turn
+// is applied to it, both for the thumbnail and for the picture.
+TEST_F(PreviewMakerTest, AHeifThumbnailTurnedAfterItsSizeIsShownAndComparedTurned)
+{
+    const std::string plain = fixtures::readFile(writeHeif(dir.path(), "plain.heic", 400, 300, 160, 120, halvesOf));
+    constexpr uint32_t picture = 1, thumbnailItem = 2;
+
+    // A quarter turn anticlockwise: the left half goes to the bottom.
+    const std::string quarter = fixtures::writeFile(dir.path(), "quarter.heic", fixtures::withRotation(plain, { picture, thumbnailItem }, 1));
+    const auto thumbnail = imageio::readHeifThumbnail(quarter);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->stored.width, 160);
+    EXPECT_EQ(thumbnail->stored.height, 120);
+    EXPECT_EQ(thumbnail->shown.width, 120);
+    EXPECT_EQ(thumbnail->shown.height, 160);
+    EXPECT_EQ(thumbnail->picture.width, 300);
+    EXPECT_EQ(thumbnail->picture.height, 400);
+    const auto square = viewer::previewSquare(quarter, 120);
+    ASSERT_TRUE(square);
+    Seen seen = decode(square->jpeg);
+    EXPECT_EQ(seen.width, 120);
+    EXPECT_EQ(seen.height, 120);
+    expectColour(seen.topLeft, kBlue, "top after a quarter turn anticlockwise");
+    expectColour(seen.bottomRight, kRed, "bottom after a quarter turn anticlockwise");
+    // 120 points on its short side: not enough for a larger cell.
+    EXPECT_FALSE(viewer::previewSquare(quarter, 121));
+
+    // Three quarters: the left half goes to the top.
+    const auto threeQuarters = viewer::previewSquare(
+        fixtures::writeFile(dir.path(), "three.heic", fixtures::withRotation(plain, { picture, thumbnailItem }, 3)), 96);
+    ASSERT_TRUE(threeQuarters);
+    seen = decode(threeQuarters->jpeg);
+    expectColour(seen.topLeft, kRed, "top after three quarters");
+    expectColour(seen.bottomRight, kBlue, "bottom after three quarters");
+
+    // Only one of the two turned: a 3:4 thumbnail of a 4:3 picture, or the
+    // reverse, is not a picture of the same shape.
+    const std::string thumbnailTurned = fixtures::writeFile(dir.path(), "small.heic", fixtures::withRotation(plain, { thumbnailItem }, 1));
+    const auto alone = imageio::readHeifThumbnail(thumbnailTurned);
+    ASSERT_TRUE(alone);
+    EXPECT_EQ(alone->shown.width, 120);
+    EXPECT_EQ(alone->picture.width, 400);
+    EXPECT_FALSE(viewer::previewSquare(thumbnailTurned, 64));
+    EXPECT_FALSE(viewer::previewSquare(fixtures::writeFile(dir.path(), "large.heic", fixtures::withRotation(plain, { picture }, 1)), 64));
 }
 
 TEST_F(PreviewMakerTest, AHeifThumbnailOfAnotherAspectRatioIsNotShown)
