@@ -51,6 +51,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'browser'))
 import page_test  # noqa: E402
 from page_test import CHROMEDRIVER, CHROMIUM, webdriver  # noqa: E402
+from viewer_server import memory_kb  # noqa: E402
 
 STEP_SECONDS = 120  # at most, for one screen of thumbnails
 SCROLL_SECONDS = 3600  # at most, for the whole album
@@ -168,11 +169,7 @@ class Viewer:
         self.url = match.group(0)
 
     def memory_mb(self, field):
-        with open('/proc/%d/status' % self.process.pid) as status:
-            for line in status:
-                if line.startswith(field + ':'):
-                    return int(line.split()[1]) / 1024
-        raise RuntimeError('no %s for the viewer' % field)
+        return memory_kb(self.process.pid, field) / 1024
 
     def stop(self):
         self.process.terminate()

@@ -52,6 +52,10 @@ import threading
 import time
 import http.client
 
+# What the viewer's tests read of a running viewer.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'browser'))
+from viewer_server import close_waits, memory_kb  # noqa: E402
+
 
 class Viewer:
     def __init__(self, binary, photos, environment=None):
@@ -65,11 +69,7 @@ class Viewer:
         self.port = int(match.group(1))
 
     def memory_mb(self, field):
-        with open('/proc/%d/status' % self.process.pid) as status:
-            for line in status:
-                if line.startswith(field + ':'):
-                    return int(line.split()[1]) / 1024
-        return float('nan')
+        return memory_kb(self.process.pid, field) / 1024
 
     def get(self, path, timeout=30):
         connection = http.client.HTTPConnection('127.0.0.1', self.port, timeout=timeout)
@@ -199,7 +199,6 @@ def walk(binary, photo):
 
 
 def deep_pngs(binary, count=4, side=6000):
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'browser'))
     from server_safety_test import interlaced_rgba16_png
     with tempfile.TemporaryDirectory() as folder:
         with open(os.path.join(folder, 'deep0.png'), 'wb') as out:
@@ -251,23 +250,6 @@ def unread_rows(binary, photo, clients=220):
 
 FLING_COLUMNS = 9  # a tablet's album
 FLING_ROWS = 11  # rows a screen shows; the page asks one more either side
-
-
-def close_waits(port):
-    """Sockets of the server on `port` whose client has closed and that the
-    server has not (state 08 in /proc/net/tcp)."""
-    count = 0
-    for table in ('/proc/net/tcp', '/proc/net/tcp6'):
-        try:
-            with open(table) as lines:
-                next(lines)
-                for line in lines:
-                    fields = line.split()
-                    if int(fields[1].rsplit(':', 1)[1], 16) == port and fields[3] == '08':
-                        count += 1
-        except OSError:
-            pass
-    return count
 
 
 class RowRequest:

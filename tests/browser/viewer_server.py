@@ -83,11 +83,7 @@ class ViewerServer:
 
     def memory_kb(self, field='VmRSS'):
         """The viewer's resident memory now (VmRSS) or at its peak (VmHWM), in KiB."""
-        with open('/proc/%d/status' % self.process.pid) as status:
-            for line in status:
-                if line.startswith(field + ':'):
-                    return int(line.split()[1])
-        raise RuntimeError('no %s for the viewer' % field)
+        return memory_kb(self.process.pid, field)
 
     def __enter__(self):
         return self
@@ -102,17 +98,32 @@ class ViewerServer:
             raise AssertionError('the viewer ended with status %s: %s' % (status, getattr(self, 'stderr', '')))
 
 
+# Read by the benchmarks too (bench/), which start the viewer their own way.
+
+def memory_kb(pid, field='VmRSS'):
+    """A process's resident memory now (VmRSS) or at its peak (VmHWM), in KiB."""
+    with open('/proc/%d/status' % pid) as status:
+        for line in status:
+            if line.startswith(field + ':'):
+                return int(line.split()[1])
+    raise RuntimeError('no %s for process %d' % (field, pid))
+
+
 def close_waits(port):
     """The server's sockets on `port` whose client has closed the connection
-    and that the server has not closed yet (CLOSE_WAIT, state 08)."""
+    and that the server has not closed yet (CLOSE_WAIT, state 08). A machine
+    without IPv6 has no table for it."""
     count = 0
     for table in ('/proc/net/tcp', '/proc/net/tcp6'):
-        with open(table) as lines:
-            next(lines)
-            for line in lines:
-                fields = line.split()
-                if int(fields[1].rsplit(':', 1)[1], 16) == port and fields[3] == '08':
-                    count += 1
+        try:
+            with open(table) as lines:
+                next(lines)
+                for line in lines:
+                    fields = line.split()
+                    if int(fields[1].rsplit(':', 1)[1], 16) == port and fields[3] == '08':
+                        count += 1
+        except FileNotFoundError:
+            pass
     return count
 
 

@@ -148,6 +148,41 @@ std::string writeJpeg(const std::string& dir, const std::string& name, int width
     return path;
 }
 
+std::string jpegBytes(int width, int height, const std::function<Rgb(int x, int y)>& paint)
+{
+    checkSize(width, height);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
+    while (info.next_scanline < info.image_height) {
+        const int y = static_cast<int>(info.next_scanline);
+        for (int x = 0; x < width; ++x) {
+            const Rgb colour = paint(x, y);
+            JSAMPLE* at = &row[static_cast<size_t>(x) * 3];
+            at[0] = colour.red, at[1] = colour.green, at[2] = colour.blue;
+        }
+        JSAMPROW rows[] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(buffer), length);
+    std::free(buffer);
+    return bytes;
+}
+
 std::string writePng(const std::string& dir, const std::string& name, int width, int height, const ExifEdits& edits)
 {
     checkSize(width, height);

@@ -12,6 +12,7 @@
 // Every function throws std::runtime_error when it cannot write its file.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,16 @@ private:
 // A baseline JPEG of the given size (a grey gradient), with the edits written
 // into its EXIF block. Returns the file's path.
 std::string writeJpeg(const std::string& dir, const std::string& name, int width, int height, const ExifEdits& edits = {});
+
+// A colour of 8 bits a band.
+struct Rgb {
+    uint8_t red, green, blue;
+};
+
+// The bytes of a baseline colour JPEG (quality 95) of the given size whose
+// pixel at (x, y) is `paint(x, y)`: a picture whose parts a test can still
+// tell apart once it is turned, cut or scaled.
+std::string jpegBytes(int width, int height, const std::function<Rgb(int x, int y)>& paint);
 
 // An 8-bit greyscale PNG of the given size, with the edits written into it.
 std::string writePng(const std::string& dir, const std::string& name, int width, int height, const ExifEdits& edits = {});

@@ -31,34 +31,13 @@ extern "C" const char* __lsan_default_suppressions()
 
 namespace {
 
-struct Rgb {
-    uint8_t red, green, blue;
-};
+using fixtures::Rgb;
 constexpr Rgb kRed { 230, 30, 30 };
 constexpr Rgb kBlue { 30, 30, 230 };
 constexpr Rgb kBlack { 0, 0, 0 };
 constexpr Rgb kGrey { 128, 128, 128 };
 
-// A JPEG of `width` x `height` whose pixel at (x, y) is `paint(x, y)`.
-std::string jpegOf(int width, int height, const std::function<Rgb(int, int)>& paint)
-{
-    std::vector<uint8_t> pixels(size_t(width) * height * 3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const Rgb colour = paint(x, y);
-            uint8_t* at = &pixels[(size_t(y) * width + x) * 3];
-            at[0] = colour.red, at[1] = colour.green, at[2] = colour.blue;
-        }
-    VipsImage* image = vips_image_new_from_memory_copy(pixels.data(), pixels.size(), width, height, 3, VIPS_FORMAT_UCHAR);
-    void* buffer = nullptr;
-    size_t length = 0;
-    if (!image || vips_jpegsave_buffer(image, &buffer, &length, "Q", 95, "strip", TRUE, nullptr) != 0)
-        throw std::runtime_error(std::string("cannot make a JPEG: ") + vips_error_buffer());
-    g_object_unref(image);
-    std::string jpeg(static_cast<const char*>(buffer), length);
-    g_free(buffer);
-    return jpeg;
-}
+using fixtures::jpegBytes;
 
 // Red on the left half, blue on the right: where a turn takes the halves shows.
 Rgb halves(int x, int width) { return x < width / 2 ? kRed : kBlue; }
@@ -68,7 +47,7 @@ Rgb halves(int x, int width) { return x < width / 2 ? kRed : kBlue; }
 std::string writePhoto(const std::string& dir, const std::string& name, int width, int height, const std::string& preview,
     int orientation = 1)
 {
-    const std::string path = fixtures::writeFile(dir, name, jpegOf(width, height, [](int, int) { return kGrey; }));
+    const std::string path = fixtures::writeFile(dir, name, jpegBytes(width, height, [](int, int) { return kGrey; }));
     auto image = Exiv2::ImageFactory::open(path);
     image->readMetadata();
     Exiv2::ExifData exif = image->exifData();
@@ -131,7 +110,7 @@ protected:
 TEST_F(PreviewMakerTest, ACellShowsTheSquareOfAPreviewOfTheSamePictureUntilItsThumbnailIsMade)
 {
     // 4:3 photo, 4:3 preview, a cell of 96 points: the centre 120 x 120, as is.
-    const std::string path = writePhoto(dir.path(), "a.jpg", 400, 300, jpegOf(160, 120, [](int x, int) { return halves(x, 160); }));
+    const std::string path = writePhoto(dir.path(), "a.jpg", 400, 300, jpegBytes(160, 120, [](int x, int) { return halves(x, 160); }));
     const auto result = previews(path, { 256, 96 }, running);
     ASSERT_TRUE(result.image) << result.error;
     EXPECT_TRUE(result.image->fromPreview);
@@ -148,7 +127,7 @@ TEST_F(PreviewMakerTest, ACellShowsTheSquareOfAPreviewOfTheSamePictureUntilItsTh
     std::string error;
     const auto source = ThumbnailCache::sourceOf(path, error);
     ASSERT_TRUE(source) << error;
-    const std::string thumbnail = jpegOf(256, 192, [](int, int) { return kGrey; });
+    const std::string thumbnail = jpegBytes(256, 192, [](int, int) { return kGrey; });
     VipsImage* image = vips_image_new_from_buffer(thumbnail.data(), thumbnail.size(), "", nullptr);
     void* png = nullptr;
     size_t length = 0;
@@ -166,13 +145,13 @@ TEST_F(PreviewMakerTest, ACellShowsTheSquareOfAPreviewOfTheSamePictureUntilItsTh
 
 TEST_F(PreviewMakerTest, APreviewOfAnotherAspectRatioIsNotShown)
 {
-    const std::string fourByThree = jpegOf(160, 120, [](int, int) { return kGrey; });
+    const std::string fourByThree = jpegBytes(160, 120, [](int, int) { return kGrey; });
     // A 16:9 crop of a 4:3 photo keeps the camera's 4:3 preview.
     EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "cropped.jpg", 400, 225, fourByThree), 64));
     // A preview 2.5 % wider than the photo, past the 2 % allowed.
-    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "wider.jpg", 400, 300, jpegOf(164, 120, [](int, int) { return kGrey; })), 64));
+    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "wider.jpg", 400, 300, jpegBytes(164, 120, [](int, int) { return kGrey; })), 64));
     // One 1.25 % wider passes.
-    EXPECT_TRUE(viewer::previewSquare(writePhoto(dir.path(), "close.jpg", 400, 300, jpegOf(162, 120, [](int, int) { return kGrey; })), 64));
+    EXPECT_TRUE(viewer::previewSquare(writePhoto(dir.path(), "close.jpg", 400, 300, jpegBytes(162, 120, [](int, int) { return kGrey; })), 64));
     // A photo with no preview at all has none to show.
     const std::string bare = writePhoto(dir.path(), "bare.jpg", 400, 300, "");
     EXPECT_FALSE(viewer::previewSquare(bare, 64));
@@ -184,7 +163,7 @@ TEST_F(PreviewMakerTest, TheBlackBarsOfAPreviewAreTrimmedBeforeItIsCompared)
     // A 3:2 photo's 160 x 120 preview: the picture in the middle 106 rows,
     // black bars above and below. Untrimmed it would be 4:3, and refused.
     const auto barred = [](int x, int y) { return y < 7 || y >= 113 ? kBlack : halves(x, 160); };
-    const std::string path = writePhoto(dir.path(), "three-by-two.jpg", 300, 200, jpegOf(160, 120, barred));
+    const std::string path = writePhoto(dir.path(), "three-by-two.jpg", 300, 200, jpegBytes(160, 120, barred));
     const auto square = viewer::previewSquare(path, 96);
     ASSERT_TRUE(square);
     EXPECT_NEAR(square->side, 106, 2);
@@ -193,12 +172,12 @@ TEST_F(PreviewMakerTest, TheBlackBarsOfAPreviewAreTrimmedBeforeItIsCompared)
     expectColour(seen.topLeft, kRed, "top left");
     expectColour(seen.bottomRight, kBlue, "bottom right");
     // The same preview for a 4:3 photo is not that photo's.
-    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "four-by-three.jpg", 400, 300, jpegOf(160, 120, barred)), 96));
+    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "four-by-three.jpg", 400, 300, jpegBytes(160, 120, barred)), 96));
 }
 
 TEST_F(PreviewMakerTest, ARotatedPhotosPreviewIsTurnedAsThePhotoIs)
 {
-    const std::string preview = jpegOf(160, 120, [](int x, int) { return halves(x, 160); });
+    const std::string preview = jpegBytes(160, 120, [](int x, int) { return halves(x, 160); });
     // Orientation 6: turned a quarter clockwise to stand up, the left half goes to the top.
     const auto clockwise = viewer::previewSquare(writePhoto(dir.path(), "six.jpg", 400, 300, preview, 6), 96);
     ASSERT_TRUE(clockwise);
@@ -225,7 +204,7 @@ void patch(const std::string& path, std::string_view from, std::string_view to)
 
 TEST_F(PreviewMakerTest, APreviewsPlaceAndSizeAreBoundedBeforeItIsRead)
 {
-    const std::string preview = jpegOf(160, 120, [](int, int) { return kGrey; });
+    const std::string preview = jpegBytes(160, 120, [](int, int) { return kGrey; });
     const std::string path = writePhoto(dir.path(), "sound.jpg", 400, 300, preview);
     ASSERT_TRUE(imageio::readEmbeddedPreview(path));
 

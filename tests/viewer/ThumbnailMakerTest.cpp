@@ -19,27 +19,10 @@ using viewer::ThumbnailCache;
 
 namespace {
 
-struct Colour {
-    double red, green, blue;
-};
-
 // A 320 x 240 JPEG of one colour.
-std::string jpegOf(Colour colour)
+std::string jpegOf(fixtures::Rgb colour)
 {
-    VipsImage* black = nullptr;
-    VipsImage* filled = nullptr;
-    double multiply[3] = { 1, 1, 1 };
-    double add[3] = { colour.red, colour.green, colour.blue };
-    vips_black(&black, 320, 240, "bands", 3, nullptr);
-    vips_linear(black, &filled, multiply, add, 3, "uchar", TRUE, nullptr);
-    void* buffer = nullptr;
-    size_t length = 0;
-    vips_jpegsave_buffer(filled, &buffer, &length, nullptr);
-    std::string jpeg(static_cast<const char*>(buffer), length);
-    g_free(buffer);
-    g_object_unref(filled);
-    g_object_unref(black);
-    return jpeg;
+    return fixtures::jpegBytes(320, 240, [colour](int, int) { return colour; });
 }
 
 // A raw file as an Olympus camera writes it: TIFF structures behind the
