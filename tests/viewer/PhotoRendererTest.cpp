@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <future>
 #include <latch>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -210,6 +214,78 @@ TEST_F(PhotoRendererTest, BackgroundRendersComeAfterEveryGroupAndOutliveAGroupTh
     std::lock_guard guard(lock);
     EXPECT_EQ(decoded, (std::vector<std::string> { "0", "3", "1", "2" }));
     EXPECT_FALSE(leftAnswered);
+}
+
+// With a thread of its own for them, what no one waits for is made at once,
+// beside a decode that holds every other thread, at the lowest priority; a
+// render a group waits for is never that thread's, nor is one no one waits
+// for ever another thread's, even when the one that could take it is busy.
+TEST_F(PhotoRendererTest, ABackgroundThreadMakesWhatNoOneWaitsForAndNothingElse)
+{
+    struct Decode {
+        std::string path;
+        pid_t thread;
+        int niceness;
+    };
+    // "0" holds the decoding thread, "3" the background one, until let go.
+    struct Held {
+        std::promise<void> running, gate;
+        std::shared_future<void> open = gate.get_future().share();
+    };
+    std::map<std::string, Held> held;
+    held["0"], held["3"];
+    std::mutex lock;
+    std::vector<Decode> decoded;
+    auto record = [&](const std::string& path, PhotoRenderer::Box, const std::atomic<bool>&) {
+        if (auto found = held.find(path); found != held.end()) {
+            found->second.running.set_value();
+            found->second.open.wait();
+        }
+        std::lock_guard guard(lock);
+        decoded.push_back({ path, ::gettid(), ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())) });
+        return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
+    };
+    PhotoRenderer renderer({ "0", "1", "2", "3", "4" }, { 1 << 20, 1, 1 }, record);
+    auto until = [&](size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (;;) {
+            {
+                std::lock_guard guard(lock);
+                if (decoded.size() >= count || std::chrono::steady_clock::now() > deadline)
+                    return;
+            }
+            std::this_thread::yield();
+        }
+    };
+    const auto nothing = [](const PhotoRenderer::Result&) {};
+    const PhotoRenderer::Background background = renderer.background();
+    renderer.render(0, screen, nothing, renderer.newGroup());
+    held["0"].running.get_future().wait();
+    background(1, screen);
+    until(1);
+    // The background thread, idle, leaves "2" to the decoder and takes "3".
+    renderer.render(2, screen, nothing, renderer.newGroup());
+    background(3, screen);
+    held["3"].running.get_future().wait();
+    // The decoder, once free, makes "2" and leaves "4" to the background thread.
+    background(4, screen);
+    held["0"].gate.set_value();
+    until(3);
+    held["3"].gate.set_value();
+    until(5);
+    renderer.stop(std::chrono::seconds(10));
+
+    std::lock_guard guard(lock);
+    std::vector<std::string> order;
+    for (const auto& decode : decoded)
+        order.push_back(decode.path);
+    ASSERT_EQ(order, (std::vector<std::string> { "1", "0", "2", "3", "4" }));
+    const pid_t backgroundThread = decoded[0].thread, decoder = decoded[1].thread;
+    EXPECT_NE(backgroundThread, decoder);
+    EXPECT_EQ(decoded[0].niceness, 19);
+    EXPECT_EQ(decoded[2].thread, decoder) << "a group's render made by the background thread";
+    EXPECT_EQ(decoded[3].thread, backgroundThread);
+    EXPECT_EQ(decoded[4].thread, backgroundThread) << "a background render made by the decoder";
 }
 
 } // namespace

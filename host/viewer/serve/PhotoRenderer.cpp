@@ -48,6 +48,8 @@ PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, co
 
 // The niceness of decoding threads, above the server's and the UI's 0.
 constexpr int decodeNiceness = 5;
+// The niceness of the threads that make what no one waits for: the lowest.
+constexpr int backgroundNiceness = 19;
 
 } // namespace
 
@@ -89,7 +91,10 @@ struct PhotoRenderer::State {
     }
 
     void render(size_t index, Box box, Done done, Group group);
-    void decodeLoop();
+    // `background`: a thread that takes only the renders no group waits for.
+    void decodeLoop(bool background);
+    // The queued decode such a thread takes next, or the queue's end.
+    std::set<Queued>::iterator next(bool background);
     void remember(const Key& key, const std::shared_ptr<const Image>& image);
     // Moves a queued decode to the place its waiters' newest group gives it.
     void requeue(const Key& key, Pending& pending, Group rank);
@@ -115,9 +120,10 @@ struct PhotoRenderer::State {
 PhotoRenderer::PhotoRenderer(std::vector<std::string> paths, Limits limits, Decoder decoder)
     : state_(std::make_shared<State>(std::move(paths), limits, std::move(decoder)))
 {
-    state_->threads = std::max(1u, limits.decoders);
+    const unsigned decoders = std::max(1u, limits.decoders);
+    state_->threads = decoders + limits.backgroundDecoders;
     for (unsigned i = 0; i < state_->threads; ++i)
-        std::thread([state = state_] { state->decodeLoop(); }).detach();
+        std::thread([state = state_, background = i >= decoders] { state->decodeLoop(background); }).detach();
 }
 
 PhotoRenderer::~PhotoRenderer()
@@ -204,11 +210,14 @@ void PhotoRenderer::State::render(size_t index, Box box, Done done, Group group)
     if (first) {
         pending = { std::move(pending.waiters), group, ++asked, false };
         queue.insert({ group, pending.order, key });
-        guard.unlock();
-        work.notify_one();
     } else if (!pending.running && group > pending.rank) {
-        requeue(key, pending, group);
+        requeue(key, pending, group); // from the background threads' share, maybe
+    } else {
+        return;
     }
+    guard.unlock();
+    // Every thread: only one kind may take it.
+    work.notify_all();
 }
 
 void PhotoRenderer::withdraw(Group group)
@@ -233,6 +242,8 @@ void PhotoRenderer::withdraw(Group group)
             ++entry;
         }
     }
+    // A decode left to the background threads now.
+    state.work.notify_all();
 }
 
 void PhotoRenderer::State::requeue(const Key& key, Pending& pending, Group rank)
@@ -255,19 +266,30 @@ size_t PhotoRenderer::decodeCount() const
     return state_->decodes;
 }
 
-void PhotoRenderer::State::decodeLoop()
+std::set<PhotoRenderer::State::Queued>::iterator PhotoRenderer::State::next(bool background)
+{
+    // Renders no group waits for rank 0, behind all others.
+    if (background)
+        return queue.lower_bound({ 0, 0, {} });
+    if (limits.backgroundDecoders > 0 && !queue.empty() && queue.begin()->rank == 0)
+        return queue.end();
+    return queue.begin();
+}
+
+void PhotoRenderer::State::decodeLoop(bool background)
 {
     // Decoding yields the cores to the threads that answer the page: with
     // one decoding thread per core busy through a fast scroll, the screen's
     // answer would otherwise wait for its turn behind them.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), decodeNiceness);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), background ? backgroundNiceness : decodeNiceness);
     std::unique_lock guard(lock);
     for (;;) {
-        work.wait(guard, [this] { return stopping || !queue.empty(); });
-        if (queue.empty())
+        auto taken = queue.end();
+        work.wait(guard, [&] { return stopping || (taken = next(background)) != queue.end(); });
+        if (taken == queue.end())
             break;
-        const Key key = queue.begin()->key;
-        queue.erase(queue.begin());
+        const Key key = taken->key;
+        queue.erase(taken);
         waiting[key].running = true;
         ++decodes;
         guard.unlock();

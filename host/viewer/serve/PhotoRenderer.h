@@ -41,6 +41,10 @@ public:
     struct Limits {
         size_t cacheBytes;
         unsigned decoders; // threads decoding at once
+        // Threads of their own for the background renders (see background()),
+        // at the lowest priority, so that those never take a core from what
+        // the page waits for. Without, the decoders take them after every group.
+        unsigned backgroundDecoders = 0;
     };
     // The rendered cache holds a few screens of photos at tablet size.
     static constexpr size_t defaultCacheBytes = 24 * 1024 * 1024;

@@ -76,7 +76,11 @@ ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& d
     PhotoRenderer photos(photoPaths, PhotoRenderer::defaultLimits());
     // The album's thumbnails: decoded by threads of their own, so a screen
     // of thumbnails never waits behind the full-size photo (or the reverse).
-    PhotoRenderer thumbnails(photoPaths, PhotoRenderer::defaultLimits(),
+    // One more thread, at the lowest priority, makes those of cells that
+    // showed their previews and were left before their row asked for them.
+    PhotoRenderer::Limits thumbnailLimits = PhotoRenderer::defaultLimits();
+    thumbnailLimits.backgroundDecoders = 1;
+    PhotoRenderer thumbnails(photoPaths, thumbnailLimits,
         thumbnailDecoder(ThumbnailCache(ThumbnailCache::defaultRoot(), "quorix-viewer-" QUORIX_VERSION)));
 
     if (!catchStopSignals(reason)) {

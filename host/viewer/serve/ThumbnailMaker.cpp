@@ -98,7 +98,9 @@ PhotoRenderer::Decoder thumbnailDecoder(ThumbnailCache cache)
         // previews: a decoding thread yields the cores to the previews'
         // threads (and the page's), so a jump through the album fills at
         // once however many thumbnails are still to make.
-        thread_local const bool yielding = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kThumbnailNiceness) == 0;
+        // (Never raised back: a thread that makes thumbnails no one waits for runs lower still.)
+        thread_local const bool yielding = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())) >= kThumbnailNiceness
+            || ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kThumbnailNiceness) == 0;
         (void)yielding;
         std::string error;
         const auto source = ThumbnailCache::sourceOf(path, error);
