@@ -8,6 +8,7 @@
 #include "imageio/ImageProperties.h"
 #include "imageio/LeanReader.h"
 #include "imageio/RawValue.h"
+#include "support/HeifFixture.h"
 #include "support/ImageFixtures.h"
 
 #include <exiv2/exiv2.hpp>
@@ -443,6 +444,28 @@ TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhoseXmpPacketCannotBeDecoded)
             EXPECT_EQ(describe(imageio::readFull(path)), sound);
             EXPECT_TRUE(leanAgrees(path));
         }
+    }
+}
+
+TEST(LeanReader, AgreesWithTheFullReaderOnAHeifWhoseExifItemHoldsAnXmpPacketThatCannotBeDecoded)
+{
+    // The EXIF item's first directory carries an XMP packet entry; a damaged
+    // packet costs the photo none of its EXIF facts.
+    TempDir dir;
+    TiffWriter w(false);
+    for (const char* text : { "Quorix 1.0", "type=Unknown value" }) {
+        SCOPED_TRACE(text);
+        const std::string packet = xmpSegment(text).substr(4 + 29);
+        fixtures::HeifPicture picture;
+        picture.width = 64;
+        picture.height = 48;
+        picture.exif = w.file({ w.ascii(0x010f, "Nikon"), w.shortValue(0x0112, 6), { 0x02bc, 1, static_cast<uint32_t>(packet.size()), packet } },
+            { w.ascii(0x9003, "2021:04:11 15:47:53") }, {});
+        const auto path = fixtures::writeFile(dir.path(), "xmp.heic", fixtures::heifBytes(picture));
+        const std::string full = describe(imageio::readFull(path));
+        EXPECT_NE(full.find("Make = \"Nikon\""), std::string::npos) << full;
+        EXPECT_NE(full.find("DateTimeOriginal"), std::string::npos) << full;
+        EXPECT_TRUE(leanAgrees(path));
     }
 }
 
