@@ -311,12 +311,15 @@ std::optional<ImageContents> readLean(const std::string& path)
             return std::nullopt;
         if (head[0] == 0xff && head[1] == 0xd8)
             return readJpeg(*file);
+        // The full reader gives up on a TIFF or a WebP shorter than this,
+        // whatever it holds.
+        constexpr uint64_t kShortestTiffOrWebp = 16;
         if (isTiffHeader(head))
-            return readTiff(*file, path);
+            return file->size() < kShortestTiffOrWebp ? std::nullopt : readTiff(*file, path);
         if (isPngSignature(head, length))
             return readPng(*file);
         if (isWebpSignature(head, length))
-            return readWebp(*file);
+            return file->size() < kShortestTiffOrWebp ? std::nullopt : readWebp(*file);
         return readBmff(*file, path);
     } catch (...) {
         // Out of memory or a value the library refused: the full reader decides.

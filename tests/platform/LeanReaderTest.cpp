@@ -547,18 +547,28 @@ TEST(LeanReader, LeavesAJpegWhoseFujifilmMakerNotePointsOutsideItToTheFullReader
     EXPECT_FALSE(imageio::readLean(withNote("far-outside.jpg", 0xfffffff0)));
 }
 
-TEST(LeanReader, LeavesAHeifTooShortForTheFullReaderToIt)
+TEST(LeanReader, LeavesFilesTooShortForTheFullReaderToIt)
 {
-    // A file type box and a free box, 79 and 80 bytes: the full reader
-    // gives up on the shorter.
+    // Each file one byte short of what the full reader reads, and one that
+    // has that byte: a HEIF's file type and free boxes (80 bytes), a TIFF
+    // header and its empty first directory padded (16), a WebP container
+    // header and one padded chunk header (16).
     TempDir dir;
     auto box = [](const std::string& type, const std::string& body) { return bigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body; };
     const std::string fileType = box("ftyp", std::string("heic\0\0\0\0mif1heic", 16));
-    for (size_t free : { 47, 48 }) {
-        const auto path = fixtures::writeFile(dir.path(), "short.heic", fileType + box("free", std::string(free, '\0')));
-        EXPECT_EQ(imageio::readLean(path).has_value(), free == 48) << free;
-        EXPECT_EQ(imageio::readFull(path).has_value(), free == 48) << free;
-        leanAgrees(path);
+    const std::pair<const char*, std::string> files[] = {
+        { "short.heic", fileType + box("free", std::string(48, '\0')) },
+        { "short.tiff", std::string("II*\0\x08\0\0\0\0\0\0\0\0\0\0\0", 16) },
+        { "short.webp", std::string("RIFF\x04\0\0\0WEBP\0\0\0\0", 16) },
+    };
+    for (const auto& [name, whole] : files) {
+        for (size_t length : { whole.size() - 1, whole.size() }) {
+            const auto path = fixtures::writeFile(dir.path(), name, whole.substr(0, length));
+            const bool readable = length == whole.size();
+            EXPECT_EQ(imageio::readLean(path).has_value(), readable) << name << ", " << length << " bytes";
+            EXPECT_EQ(imageio::readFull(path).has_value(), readable) << name << ", " << length << " bytes";
+            leanAgrees(path);
+        }
     }
 }
 
