@@ -385,6 +385,7 @@ std::optional<BmffContents> walkBmff(const FileWindow& file)
                 return std::nullopt;
             item.erase(item.begin(), item.begin() + static_cast<long>(i));
             contents.exif = std::move(item);
+            contents.exifAt = exif->offset + i;
             return contents;
         }
     }

@@ -35,6 +35,7 @@ std::optional<BoxHeader> boxHeaderAt(const uint8_t* header, uint64_t room, SizeZ
 
 struct BmffContents {
     std::vector<uint8_t> exif; // the EXIF item from its TIFF header on; empty when none
+    uint64_t exifAt = 0; // where in the file that TIFF header is
     std::vector<uint64_t> xmpItemTypes; // where the type of each 'mime' item (read as XMP) is
 };
 

@@ -233,6 +233,17 @@ std::optional<ImageContents> readWebp(const FileWindow& file)
 
 namespace {
 
+// The tags of the XMP packet entries of a TIFF structure that starts at
+// `tiffAt` in the file.
+void addTiffXmpMarks(const TiffBytes& tiff, uint64_t tiffAt, std::vector<XmpMark>& marks)
+{
+    EntryCollector unused;
+    if (auto facts = walkTiff(tiff, unused)) {
+        for (uint64_t tag : facts->xmpTags)
+            marks.push_back({ tiffAt + tag, 2 });
+    }
+}
+
 // The marks of a JPEG's segments before its first scan: its XMP signatures,
 // and the XMP packet entries of its first EXIF segment.
 void addJpegXmpMarks(const FileWindow& file, std::vector<XmpMark>& marks)
@@ -257,11 +268,7 @@ void addJpegXmpMarks(const FileWindow& file, std::vector<XmpMark>& marks)
             marks.push_back({ position + 2, 1 });
         } else if (*marker == kApp1 && !foundExif && size >= 8 && startsWith(head.data() + 2, kExifSignature)) {
             foundExif = true;
-            EntryCollector unused;
-            if (auto facts = walkTiff(TiffBytes(file, position + 8, size - 8u), unused)) {
-                for (uint64_t tag : facts->xmpTags)
-                    marks.push_back({ position + 8 + tag, 2 });
-            }
+            addTiffXmpMarks(TiffBytes(file, position + 8, size - 8u), position + 8, marks);
         }
         position += size;
     }
@@ -280,14 +287,11 @@ std::vector<XmpMark> xmpMarks(const FileWindow& file)
         if (head[0] == 0xff && head[1] == 0xd8) {
             addJpegXmpMarks(file, marks);
         } else if (isTiffHeader(head)) {
-            EntryCollector unused;
-            if (auto facts = walkTiff(TiffBytes(file), unused)) {
-                for (uint64_t tag : facts->xmpTags)
-                    marks.push_back({ tag, 2 });
-            }
+            addTiffXmpMarks(TiffBytes(file), 0, marks);
         } else if (auto contents = walkBmff(file)) {
             for (uint64_t type : contents->xmpItemTypes)
                 marks.push_back({ type, 4 });
+            addTiffXmpMarks(TiffBytes(contents->exif), contents->exifAt, marks);
         }
     } catch (...) {
         // Out of memory: no marks, and the full reader gives up as before.
@@ -307,12 +311,15 @@ std::optional<ImageContents> readLean(const std::string& path)
             return std::nullopt;
         if (head[0] == 0xff && head[1] == 0xd8)
             return readJpeg(*file);
+        // The full reader gives up on a TIFF or a WebP shorter than this,
+        // whatever it holds.
+        constexpr uint64_t kShortestTiffOrWebp = 16;
         if (isTiffHeader(head))
-            return readTiff(*file, path);
+            return file->size() < kShortestTiffOrWebp ? std::nullopt : readTiff(*file, path);
         if (isPngSignature(head, length))
             return readPng(*file);
         if (isWebpSignature(head, length))
-            return readWebp(*file);
+            return file->size() < kShortestTiffOrWebp ? std::nullopt : readWebp(*file);
         return readBmff(*file, path);
     } catch (...) {
         // Out of memory or a value the library refused: the full reader decides.

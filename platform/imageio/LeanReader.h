@@ -27,9 +27,9 @@ std::optional<ImageContents> readLean(const std::string& path);
 // The bytes that make the full reader (exiv2) decode an XMP packet, found by
 // the lean reader's own walks: a JPEG's XMP signatures, the tags of the
 // XMP packet entries of a TIFF structure's first directory (a TIFF file's,
-// a JPEG's EXIF segment's), a HEIF's 'mime' item types. With them cleared
-// the library reads the file as one without XMP. Empty for other formats,
-// or where a walk stops early.
+// a JPEG's EXIF segment's, a HEIF's EXIF item's), a HEIF's 'mime' item
+// types. With them cleared the library reads the file as one without XMP.
+// Empty for other formats, or where a walk stops early.
 struct XmpMark {
     uint64_t offset;
     size_t length;

@@ -8,6 +8,7 @@
 #include "imageio/ImageProperties.h"
 #include "imageio/LeanReader.h"
 #include "imageio/RawValue.h"
+#include "support/HeifFixture.h"
 #include "support/ImageFixtures.h"
 
 #include <exiv2/exiv2.hpp>
@@ -446,6 +447,28 @@ TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhoseXmpPacketCannotBeDecoded)
     }
 }
 
+TEST(LeanReader, AgreesWithTheFullReaderOnAHeifWhoseExifItemHoldsAnXmpPacketThatCannotBeDecoded)
+{
+    // The EXIF item's first directory carries an XMP packet entry; a damaged
+    // packet costs the photo none of its EXIF facts.
+    TempDir dir;
+    TiffWriter w(false);
+    for (const char* text : { "Quorix 1.0", "type=Unknown value" }) {
+        SCOPED_TRACE(text);
+        const std::string packet = xmpSegment(text).substr(4 + 29);
+        fixtures::HeifPicture picture;
+        picture.width = 64;
+        picture.height = 48;
+        picture.exif = w.file({ w.ascii(0x010f, "Nikon"), w.shortValue(0x0112, 6), { 0x02bc, 1, static_cast<uint32_t>(packet.size()), packet } },
+            { w.ascii(0x9003, "2021:04:11 15:47:53") }, {});
+        const auto path = fixtures::writeFile(dir.path(), "xmp.heic", fixtures::heifBytes(picture));
+        const std::string full = describe(imageio::readFull(path));
+        EXPECT_NE(full.find("Make = \"Nikon\""), std::string::npos) << full;
+        EXPECT_NE(full.find("DateTimeOriginal"), std::string::npos) << full;
+        EXPECT_TRUE(leanAgrees(path));
+    }
+}
+
 TEST(LeanReader, LeavesAWebpWhoseColourProfileIsDamagedToTheFullReader)
 {
     // A profile states its size in its first four bytes; the full reader
@@ -524,18 +547,28 @@ TEST(LeanReader, LeavesAJpegWhoseFujifilmMakerNotePointsOutsideItToTheFullReader
     EXPECT_FALSE(imageio::readLean(withNote("far-outside.jpg", 0xfffffff0)));
 }
 
-TEST(LeanReader, LeavesAHeifTooShortForTheFullReaderToIt)
+TEST(LeanReader, LeavesFilesTooShortForTheFullReaderToIt)
 {
-    // A file type box and a free box, 79 and 80 bytes: the full reader
-    // gives up on the shorter.
+    // Each file one byte short of what the full reader reads, and one that
+    // has that byte: a HEIF's file type and free boxes (80 bytes), a TIFF
+    // header and its empty first directory padded (16), a WebP container
+    // header and one padded chunk header (16).
     TempDir dir;
     auto box = [](const std::string& type, const std::string& body) { return bigEndian32(static_cast<uint32_t>(8 + body.size())) + type + body; };
     const std::string fileType = box("ftyp", std::string("heic\0\0\0\0mif1heic", 16));
-    for (size_t free : { 47, 48 }) {
-        const auto path = fixtures::writeFile(dir.path(), "short.heic", fileType + box("free", std::string(free, '\0')));
-        EXPECT_EQ(imageio::readLean(path).has_value(), free == 48) << free;
-        EXPECT_EQ(imageio::readFull(path).has_value(), free == 48) << free;
-        leanAgrees(path);
+    const std::pair<const char*, std::string> files[] = {
+        { "short.heic", fileType + box("free", std::string(48, '\0')) },
+        { "short.tiff", std::string("II*\0\x08\0\0\0\0\0\0\0\0\0\0\0", 16) },
+        { "short.webp", std::string("RIFF\x04\0\0\0WEBP\0\0\0\0", 16) },
+    };
+    for (const auto& [name, whole] : files) {
+        for (size_t length : { whole.size() - 1, whole.size() }) {
+            const auto path = fixtures::writeFile(dir.path(), name, whole.substr(0, length));
+            const bool readable = length == whole.size();
+            EXPECT_EQ(imageio::readLean(path).has_value(), readable) << name << ", " << length << " bytes";
+            EXPECT_EQ(imageio::readFull(path).has_value(), readable) << name << ", " << length << " bytes";
+            leanAgrees(path);
+        }
     }
 }
 
