@@ -245,7 +245,9 @@ TEST_F(PhotoRendererTest, ABackgroundThreadMakesWhatNoOneWaitsForAndNothingElse)
         decoded.push_back({ path, ::gettid(), ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())) });
         return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
     };
-    PhotoRenderer renderer({ "0", "1", "2", "3", "4" }, { 1 << 20, 1, 1 }, record);
+    PhotoRenderer::Limits limits { 1 << 20, 1, 1 };
+    limits.niceness = 7;
+    PhotoRenderer renderer({ "0", "1", "2", "3", "4" }, limits, record);
     auto until = [&](size_t count) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         for (;;) {
@@ -283,6 +285,7 @@ TEST_F(PhotoRendererTest, ABackgroundThreadMakesWhatNoOneWaitsForAndNothingElse)
     const pid_t backgroundThread = decoded[0].thread, decoder = decoded[1].thread;
     EXPECT_NE(backgroundThread, decoder);
     EXPECT_EQ(decoded[0].niceness, 19);
+    EXPECT_EQ(decoded[1].niceness, 7) << "the decoder at another niceness than its renderer's";
     EXPECT_EQ(decoded[2].thread, decoder) << "a group's render made by the background thread";
     EXPECT_EQ(decoded[3].thread, backgroundThread);
     EXPECT_EQ(decoded[4].thread, backgroundThread) << "a background render made by the decoder";

@@ -46,8 +46,6 @@ void killWhenStopping(VipsImage* image, VipsProgress*, const std::atomic<bool>* 
 
 PhotoRenderer::Result decode(const std::string& path, PhotoRenderer::Box box, const std::atomic<bool>& stopping);
 
-// The niceness of decoding threads, above the server's and the UI's 0.
-constexpr int decodeNiceness = 5;
 // The niceness of the threads that make what no one waits for: the lowest.
 constexpr int backgroundNiceness = 19;
 
@@ -281,7 +279,7 @@ void PhotoRenderer::State::decodeLoop(bool background)
     // Decoding yields the cores to the threads that answer the page: with
     // one decoding thread per core busy through a fast scroll, the screen's
     // answer would otherwise wait for its turn behind them.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), background ? backgroundNiceness : decodeNiceness);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), background ? backgroundNiceness : limits.niceness);
     std::unique_lock guard(lock);
     for (;;) {
         auto taken = queue.end();

@@ -45,6 +45,9 @@ public:
         // at the lowest priority, so that those never take a core from what
         // the page waits for. Without, the decoders take them after every group.
         unsigned backgroundDecoders = 0;
+        // The decoding threads' niceness: above the server's and the UI's 0
+        // by default, so a fast scroll's decodes leave the cores to them.
+        int niceness = 5;
     };
     // The rendered cache holds a few screens of photos at tablet size.
     static constexpr size_t defaultCacheBytes = 24 * 1024 * 1024;

@@ -91,7 +91,11 @@ ServeOutcome serve(CommandRunner& runner, WPhotosAppController& app, UIDriver& d
     // (a small preview each), by threads of their own so a screen of them
     // never waits behind thumbnails. Not kept: a photo's answer changes once
     // its thumbnail is made.
-    PhotoRenderer previews(photoPaths, { 0, PhotoRenderer::defaultLimits().decoders },
+    // What the page waits for first, and cheap (about 2 ms each): at the
+    // server's own priority, so other work on the machine does not starve it.
+    PhotoRenderer::Limits previewLimits { 0, PhotoRenderer::defaultLimits().decoders };
+    previewLimits.niceness = 0;
+    PhotoRenderer previews(photoPaths, previewLimits,
         previewDecoder(ThumbnailCache(ThumbnailCache::defaultRoot(), "quorix-viewer-" QUORIX_VERSION)));
     ViewerServer server(runner, app, photos, thumbnails, previews);
     ViewerServer::Setup setup;
