@@ -92,7 +92,10 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
     bool foundXmp = false;
     bool foundPhotoshop = false;
     bool foundProfile = false;
-    bool foundComment = false;
+    // Comment segments read while no comment with text was found: the full
+    // reader reads each until one holds text, and each uses up a search.
+    int commentsRead = 0;
+    bool foundCommentText = false;
     uint64_t position = 2;
     auto marker = nextMarker(file, position);
     // Photos have a few dozen segments before their scan; thousands of tiny
@@ -142,14 +145,20 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
             if (size < 8)
                 return std::nullopt;
             foundFrame = bigEndian16(body + 1) != 0;
-        } else if (*marker == kComment) {
-            foundComment = true;
+        } else if (*marker == kComment && !foundCommentText) {
+            // A comment's text ends at its first NUL, so one that starts
+            // with a NUL is read as empty.
+            ++commentsRead;
+            foundCommentText = size > 2 && body[0] != 0;
         }
-        // The full reader stops looking once it has found one each of six
-        // kinds of segment, a complete set of Photoshop resources among them;
-        // whether they are complete is left to it.
-        const int kinds = foundExif + foundXmp + foundProfile + foundComment + foundFrame;
-        if (foundPhotoshop && kinds == 5)
+        // The full reader stops looking after six finds: one each of EXIF,
+        // XMP, a colour profile, a frame header and a complete set of
+        // Photoshop resources, and every comment it read while it had none
+        // with text. What it would then have missed, and whether the
+        // resources are complete, is left to it.
+        constexpr int kFullReaderSearches = 6;
+        const int searches = foundExif + foundXmp + foundProfile + foundFrame + foundPhotoshop + commentsRead;
+        if (searches >= kFullReaderSearches)
             return std::nullopt;
         position += size;
         marker = nextMarker(file, position);

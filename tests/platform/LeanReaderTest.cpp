@@ -484,6 +484,31 @@ TEST(LeanReader, LeavesAWebpWhoseColourProfileIsDamagedToTheFullReader)
     }
 }
 
+TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWithManyCommentsBeforeItsExif)
+{
+    // Comments before the EXIF segment: those read as empty (no text, or a
+    // NUL first) each use up one of the full reader's searches, and six of
+    // them hide the EXIF from it; comments with text count once.
+    TempDir dir;
+    const std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits));
+    auto comment = [](const std::string& text) { return std::string("\xff\xfe\0", 3) + char(text.size() + 2) + text; };
+    const std::string sound = describe(imageio::readFull(fixtures::writeFile(dir.path(), "sound.jpg", jpeg)));
+    for (const std::string& text : { std::string(), std::string("\0\0", 2), std::string("ab") }) {
+        for (int count : { 5, 6 }) {
+            SCOPED_TRACE(std::to_string(count) + " comments of " + std::to_string(text.size()) + " bytes");
+            std::string comments;
+            for (int i = 0; i < count; ++i)
+                comments += comment(text);
+            const auto path = fixtures::writeFile(dir.path(), "comments.jpg", jpeg.substr(0, 2) + comments + jpeg.substr(2));
+            const std::string full = describe(imageio::readFull(path));
+            EXPECT_EQ(full == sound, count < 6 || text == "ab") << full;
+            if (auto lean = imageio::readLean(path)) {
+                EXPECT_EQ(describe(lean), full);
+            }
+        }
+    }
+}
+
 TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhateverItsColourProfileSegmentsHold)
 {
     // APP2 segments marked "ICC_PROFILE" (whatever byte follows), each with
