@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 namespace imageio {
@@ -14,10 +15,21 @@ bool TiffBytes::read(uint64_t offset, size_t length, uint8_t* out) const
         return false;
     if (memory_) {
         if (length > 0)
-            std::memcpy(out, memory_->data() + offset, length);
+            std::memcpy(out, memory_ + offset, length);
         return true;
     }
     return file_->read(start_ + offset, length, out);
+}
+
+TiffBytes TiffBytes::from(uint64_t offset) const
+{
+    offset = std::min(offset, size_);
+    TiffBytes tail;
+    tail.memory_ = memory_ ? memory_ + offset : nullptr;
+    tail.file_ = file_;
+    tail.start_ = start_ + offset;
+    tail.size_ = size_ - offset;
+    return tail;
 }
 
 namespace {
@@ -65,13 +77,7 @@ public:
         uint8_t head[8];
         if (!bytes_.read(0, sizeof head, head))
             return false;
-        if (head[0] == 'I' && head[1] == 'I')
-            little_ = true;
-        else if (head[0] == 'M' && head[1] == 'M')
-            little_ = false;
-        else
-            return false;
-        if (u16(head + 2) != 42)
+        if (!byteOrder(head) || u16(head + 2) != 42)
             return false;
         firstDirectory = u32(head + 4);
         return firstDirectory < bytes_.size();
@@ -149,6 +155,20 @@ public:
         return offsets;
     }
 
+    // Takes the byte order from a mark, "II" or "MM"; false for any other.
+    bool byteOrder(const uint8_t* mark)
+    {
+        if (mark[0] == 'I' && mark[1] == 'I')
+            little_ = true;
+        else if (mark[0] == 'M' && mark[1] == 'M')
+            little_ = false;
+        else
+            return false;
+        return true;
+    }
+
+    const TiffBytes& bytes() const { return bytes_; }
+
     // Claims a directory start that the walk does not read itself (the
     // interoperability directory), so none of ours shares it.
     bool claim(uint64_t offset)
@@ -203,8 +223,41 @@ bool collect(Walk& walk, const std::vector<Entry>& entries, Directory directory,
     return true;
 }
 
+// Whether an Olympus note ("OLYMPUS\0", a byte order, a version, then its
+// directory; offsets count from the note's start) is one the full reader
+// reads without giving up: its directory and every sub-directory it points
+// to (equipment, camera settings, focus and the like) must pass the entry
+// checks, with their values inside the TIFF structure. A damaged entry in
+// one of them makes the full reader give up on the whole file.
+bool olympusNoteIsSound(const Walk& walk, const Entry& entry, std::span<const uint8_t> note)
+{
+    constexpr size_t kDirectoryStart = 12;
+    if (note.size() < kDirectoryStart)
+        return false;
+    const TiffBytes noteBytes = walk.bytes().from(entry.dataOffset);
+    Walk noteWalk(noteBytes);
+    if (!noteWalk.byteOrder(note.data() + 8))
+        return false;
+    auto entries = noteWalk.directory(kDirectoryStart);
+    if (!entries)
+        return false;
+    // The sub-directories' tags, which older notes give as LONG offsets.
+    constexpr uint16_t kFirstSubDirectory = 0x2010;
+    constexpr uint16_t kLastSubDirectory = 0x5000;
+    for (const Entry& subEntry : *entries) {
+        const bool named = subEntry.tag >= kFirstSubDirectory && subEntry.tag <= kLastSubDirectory && subEntry.type == kTiffLong;
+        if (subEntry.type != kTiffIfd && !named)
+            continue;
+        auto offsets = noteWalk.pointers(subEntry, 1);
+        if (!offsets || !noteWalk.directory(offsets->front()))
+            return false;
+    }
+    return true;
+}
+
 // Whether a maker note is one the full reader reads without giving up on the
-// file, as far as the walk can tell: a Fujifilm note must have a directory
+// file, as far as the walk can tell: an Olympus note as above; a Fujifilm
+// note must have a directory
 // whose values are all inside it; a Nikon note (its own TIFF structure
 // after "Nikon\0") must have a directory, and a preview directory where it
 // names one, whose entries all have a known type and a sane count; cameras
@@ -219,6 +272,9 @@ bool makerNoteIsSound(Walk& walk, const Entry& entry)
     if (!value)
         return false;
     const auto& bytes = value->bytes;
+    constexpr std::string_view kOlympusHeader { "OLYMPUS\0", 8 };
+    if (bytes.size() >= kOlympusHeader.size() && std::memcmp(bytes.data(), kOlympusHeader.data(), kOlympusHeader.size()) == 0)
+        return olympusNoteIsSound(walk, entry, bytes);
     // A Fujifilm note: its directory (little-endian, offsets from the note's
     // start) at the offset after "FUJIFILM". The full reader gives up on a
     // file whose note points a value far outside it; one that points outside

@@ -22,7 +22,7 @@ namespace imageio {
 class TiffBytes {
 public:
     explicit TiffBytes(const std::vector<uint8_t>& memory)
-        : memory_(&memory)
+        : memory_(memory.data())
         , size_(memory.size())
     {
     }
@@ -41,9 +41,14 @@ public:
 
     uint64_t size() const { return size_; }
     bool read(uint64_t offset, size_t length, uint8_t* out) const;
+    // The bytes from `offset` (at most size()) on, counted from there: a
+    // maker note whose offsets count from its own start.
+    TiffBytes from(uint64_t offset) const;
 
 private:
-    const std::vector<uint8_t>* memory_ = nullptr;
+    TiffBytes() = default;
+
+    const uint8_t* memory_ = nullptr;
     const FileWindow* file_ = nullptr;
     uint64_t start_ = 0;
     uint64_t size_ = 0;
