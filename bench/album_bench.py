@@ -136,6 +136,7 @@ const covers = (cells, y) => cells.some(c => {
 JUMP_TO_THE_MIDDLE = SHOWN + """
 const limit = arguments[0], done = arguments[arguments.length - 1];
 const grid = document.querySelector('#screen .grid');
+performance.clearResourceTimings();  // the buffer is bounded: room for the jump's
 const started = performance.now();
 grid.scrollTop = Math.floor((grid.scrollHeight - grid.clientHeight) / 2);
 const middle = grid.scrollTop;
@@ -144,8 +145,14 @@ const middle = grid.scrollTop;
   const inView = [...grid.querySelectorAll('.thumbnail')].filter(c => {
     const r = c.getBoundingClientRect(); return r.bottom > view.top && r.top < view.bottom; });
   const top = Math.min(...inView.map(c => parseFloat(c.style.top)));
-  if (inView.length && top <= middle + 1 && inView.every(shown))
-    return done({ jump: performance.now() - started, shown: inView.length });
+  if (inView.length && top <= middle + 1 && inView.every(shown)) {
+    // Each request made for the jump: when it was sent, when its answer
+    // began and ended, counted from the scroll.
+    const requests = performance.getEntriesByType('resource').filter(e => e.startTime >= started).map(e => ({
+      name: e.name.replace(/^[a-z]+:\/\/[^/]+/, ''), sent: e.startTime - started,
+      first: e.responseStart - started, end: e.responseEnd - started }));
+    return done({ jump: performance.now() - started, shown: inView.length, requests });
+  }
   if (performance.now() - started > limit) return done({ error: 'timed out at ' + grid.scrollTop });
   requestAnimationFrame(poll);
 })();
@@ -276,6 +283,8 @@ def main():
     parser.add_argument('--photos', help='the folder of photos (made when missing, and kept)')
     parser.add_argument('--count', type=int, default=10000, help='photos in the album (default 10000)')
     parser.add_argument('--device', default='phone', choices=('phone', 'tablet'))
+    parser.add_argument('--timeline', action='store_true',
+                        help="print each jump's requests: when sent, when answered, from the scroll")
     parser.add_argument('--runs', type=int, default=5, help='fresh viewers per first-screen figure (default 5)')
     parser.add_argument('--yardstick-page', metavar='ALBUM.JS',
                         help="measure the same viewer serving this album.js too, turn by turn, e.g. "
@@ -346,6 +355,10 @@ def main():
             jumps[name].append(jump_to_the_middle(browser))
             print('%s: jump to the middle, %d cells filled in %.3f s' % (
                 name, jumps[name][-1]['shown'], jumps[name][-1]['jump'] / 1000), flush=True)
+            if args.timeline:
+                for request in sorted(jumps[name][-1]['requests'], key=lambda r: r['sent']):
+                    print('  %7.1f ms sent, answer %7.1f to %7.1f ms: %s' % (
+                        request['sent'], request['first'], request['end'], request['name']), flush=True)
 
         def jump_and_scroll_through(name, viewer):
             jump(name, viewer)

@@ -34,6 +34,12 @@ bool hasLength(uint8_t marker)
         || marker == kComment || marker == kStartOfScan;
 }
 
+// Markers the full reader takes for a frame header while it has no pixel
+// size: every one of 0xC0 to 0xCF but the Huffman tables, so the JPG and
+// arithmetic-conditioning markers too. One of these shorter than a frame
+// header makes it stop reading, with no EXIF found after it.
+bool fullReaderTakesForFrame(uint8_t marker) { return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4; }
+
 bool startsWith(const uint8_t* bytes, std::string_view text) { return std::memcmp(bytes, text.data(), text.size()) == 0; }
 
 constexpr std::string_view kExifSignature { "Exif\0\0", 6 };
@@ -141,7 +147,7 @@ std::optional<ImageContents> readJpeg(const FileWindow& file)
             if (size < 2 + 14 + 4 || foundProfile || !profileHolds(body[12], body[13], bigEndian32(body + 14), size - 2u - 14u))
                 return std::nullopt;
             foundProfile = true;
-        } else if (!foundFrame && isStartOfFrame(*marker)) {
+        } else if (!foundFrame && fullReaderTakesForFrame(*marker)) {
             if (size < 8)
                 return std::nullopt;
             foundFrame = bigEndian16(body + 1) != 0;

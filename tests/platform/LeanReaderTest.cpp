@@ -509,6 +509,29 @@ TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWithManyCommentsBeforeItsExif)
     }
 }
 
+TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWithSegmentsItTakesForFrameHeaders)
+{
+    // Before the EXIF segment, a segment of each marker from 0xC0 to 0xCF:
+    // too short for a frame header, or one of a 16 x 16 frame. The full
+    // reader stops at a short one it takes for a frame header (all but the
+    // Huffman tables'), and must then be followed.
+    TempDir dir;
+    const std::string jpeg = fixtures::readFile(fixtures::writeJpeg(dir.path(), "a.jpg", 16, 16, tableEdits));
+    const std::string sound = describe(imageio::readFull(fixtures::writeFile(dir.path(), "sound.jpg", jpeg)));
+    for (int marker = 0xc0; marker <= 0xcf; ++marker) {
+        for (const std::string& body : { std::string(), std::string("\x08\0\x10\0\x10\x01\x01\x11\0", 9) }) {
+            SCOPED_TRACE("marker " + std::to_string(marker) + ", " + std::to_string(body.size()) + " bytes");
+            const std::string segment = std::string("\xff", 1) + char(marker) + '\0' + char(body.size() + 2) + body;
+            const auto path = fixtures::writeFile(dir.path(), "frame.jpg", jpeg.substr(0, 2) + segment + jpeg.substr(2));
+            const std::string full = describe(imageio::readFull(path));
+            EXPECT_EQ(full == sound, marker == 0xc4 || !body.empty()) << full;
+            if (auto lean = imageio::readLean(path)) {
+                EXPECT_EQ(describe(lean), full);
+            }
+        }
+    }
+}
+
 TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhateverItsColourProfileSegmentsHold)
 {
     // APP2 segments marked "ICC_PROFILE" (whatever byte follows), each with
