@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace imageio {
@@ -52,6 +53,7 @@ constexpr uint16_t kExifIfd = 0x8769;
 constexpr uint16_t kGpsIfd = 0x8825;
 constexpr uint16_t kIccProfile = 0x8773;
 constexpr uint16_t kInteroperabilityIfd = 0xa005;
+constexpr uint16_t kMake = 0x010f;
 constexpr uint16_t kMakerNote = 0x927c;
 constexpr uint16_t kDngVersion = 0xc612;
 constexpr uint16_t kXmlPacket = 0x02bc;
@@ -84,9 +86,9 @@ public:
     }
 
     // The entries of the directory at `offset`, every one checked; nothing
-    // when any entry is one the full reader would truncate or skip. Values
-    // outside the bytes pass where `valuesInside` is false.
-    std::optional<std::vector<Entry>> directory(uint64_t offset, bool valuesInside = true)
+    // when any entry is one the full reader would truncate or skip, or its
+    // value lies outside the bytes.
+    std::optional<std::vector<Entry>> directory(uint64_t offset)
     {
         if (std::find(starts_.begin(), starts_.end(), offset) != starts_.end())
             return std::nullopt; // a directory read twice: the full reader ignores the second
@@ -115,7 +117,7 @@ public:
                 entry.dataOffset = offset + 2 + i * 12 + 8;
             } else {
                 entry.dataOffset = u32(field + 8);
-                if (valuesInside && (entry.dataOffset == 0 || entry.dataOffset >= bytes_.size() || entry.size > bytes_.size() - entry.dataOffset))
+                if (entry.dataOffset == 0 || entry.dataOffset >= bytes_.size() || entry.size > bytes_.size() - entry.dataOffset)
                     return std::nullopt;
             }
         }
@@ -164,6 +166,13 @@ public:
             little_ = false;
         else
             return false;
+        return true;
+    }
+
+    // Takes the byte order of another walk; always true.
+    bool byteOrderOf(const Walk& other)
+    {
+        little_ = other.little_;
         return true;
     }
 
@@ -223,24 +232,28 @@ bool collect(Walk& walk, const std::vector<Entry>& entries, Directory directory,
     return true;
 }
 
-// Whether an Olympus note ("OLYMPUS\0", a byte order, a version, then its
-// directory; offsets count from the note's start) is one the full reader
-// reads without giving up: its directory and every sub-directory it points
-// to (equipment, camera settings, focus and the like) must pass the entry
-// checks, with their values inside the TIFF structure. A damaged entry in
-// one of them makes the full reader give up on the whole file.
-bool olympusNoteIsSound(const Walk& walk, const Entry& entry, std::span<const uint8_t> note)
+// Whether a maker note whose offsets count from its own start is one the
+// full reader reads without giving up: its directory at `directoryAt` (in
+// the byte order of the mark at `orderMark`, or else the structure's) and,
+// with `subDirectories`, every directory its entries point to, must pass the
+// entry checks with their values inside the TIFF structure as seen from
+// the note. The full reader adds the note's place to each offset, wrapping
+// past 32 bits, and gives up on the whole file when a value then runs past
+// the structure's end.
+bool noteDirectoriesHold(const Walk& walk, const Entry& entry, std::span<const uint8_t> note, uint64_t directoryAt,
+    std::optional<size_t> orderMark, bool subDirectories)
 {
-    constexpr size_t kDirectoryStart = 12;
-    if (note.size() < kDirectoryStart)
+    if (note.size() < directoryAt + 2 || (orderMark && note.size() < *orderMark + 2))
         return false;
     const TiffBytes noteBytes = walk.bytes().from(entry.dataOffset);
     Walk noteWalk(noteBytes);
-    if (!noteWalk.byteOrder(note.data() + 8))
+    if (orderMark ? !noteWalk.byteOrder(note.data() + *orderMark) : !noteWalk.byteOrderOf(walk))
         return false;
-    auto entries = noteWalk.directory(kDirectoryStart);
+    auto entries = noteWalk.directory(directoryAt);
     if (!entries)
         return false;
+    if (!subDirectories)
+        return true;
     // The sub-directories' tags, which older notes give as LONG offsets.
     constexpr uint16_t kFirstSubDirectory = 0x2010;
     constexpr uint16_t kLastSubDirectory = 0x5000;
@@ -256,52 +269,53 @@ bool olympusNoteIsSound(const Walk& walk, const Entry& entry, std::span<const ui
 }
 
 // Whether a maker note is one the full reader reads without giving up on the
-// file, as far as the walk can tell: an Olympus note as above; a Fujifilm
-// note must have a directory
-// whose values are all inside it; a Nikon note (its own TIFF structure
-// after "Nikon\0") must have a directory, and a preview directory where it
-// names one, whose entries all have a known type and a sane count; cameras
-// do point values past the note's end. The full
-// reader parses such notes and gives up on the whole file when one is
-// damaged.
-bool makerNoteIsSound(Walk& walk, const Entry& entry)
+// file, as far as the walk can tell. It parses the notes it knows, and
+// gives up on the whole file when one is damaged:
+// - Olympus ("OLYMPUS\0", a byte order mark, a version, then a directory
+//   with sub-directories; offsets from the note's start);
+// - a camera whose make starts with "SAMSUNG", unless the note is marked
+//   as another maker's (a directory at its start, offsets from there);
+// - Fujifilm ("FUJIFILM", then the little-endian offset of its directory;
+//   offsets from the note's start, values inside the note);
+// - Nikon ("Nikon\0\x02", then its own TIFF structure from byte 10, with
+//   a preview directory where it names one).
+bool makerNoteIsSound(Walk& walk, const Entry& entry, std::string_view make)
 {
-    constexpr std::string_view kNikonHeader { "Nikon\0\x02", 7 };
-    constexpr size_t kNikonTiffStart = 10;
     auto value = walk.value(entry);
     if (!value)
         return false;
     const auto& bytes = value->bytes;
-    constexpr std::string_view kOlympusHeader { "OLYMPUS\0", 8 };
-    if (bytes.size() >= kOlympusHeader.size() && std::memcmp(bytes.data(), kOlympusHeader.data(), kOlympusHeader.size()) == 0)
-        return olympusNoteIsSound(walk, entry, bytes);
-    // A Fujifilm note: its directory (little-endian, offsets from the note's
-    // start) at the offset after "FUJIFILM". The full reader gives up on a
-    // file whose note points a value far outside it; one that points outside
-    // at all is left to it.
+    const auto startsWith = [&](std::string_view header) {
+        return bytes.size() >= header.size() && std::memcmp(bytes.data(), header.data(), header.size()) == 0;
+    };
+    if (startsWith({ "OLYMPUS\0", 8 }))
+        return noteDirectoriesHold(walk, entry, bytes, 12, 8, true);
+    if (make.starts_with("SAMSUNG") && !startsWith({ "AOC\0", 4 }) && !startsWith({ "PENTAX \0", 8 }))
+        return noteDirectoriesHold(walk, entry, bytes, 0, std::nullopt, false);
     constexpr std::string_view kFujifilmHeader { "FUJIFILM", 8 };
-    if (bytes.size() >= kFujifilmHeader.size() + 4 && std::memcmp(bytes.data(), kFujifilmHeader.data(), kFujifilmHeader.size()) == 0) {
+    if (bytes.size() >= kFujifilmHeader.size() + 4 && startsWith(kFujifilmHeader)) {
         const std::vector<uint8_t> note(bytes.begin(), bytes.end());
         const TiffBytes noteBytes(note);
         Walk noteWalk(noteBytes);
         return noteWalk.directory(littleEndian32(note.data() + kFujifilmHeader.size())).has_value();
     }
-    if (bytes.size() < kNikonTiffStart + 8 || std::memcmp(bytes.data(), kNikonHeader.data(), kNikonHeader.size()) != 0)
+    constexpr size_t kNikonTiffStart = 10;
+    if (bytes.size() < kNikonTiffStart + 8 || !startsWith({ "Nikon\0\x02", 7 }))
         return true;
-    const std::vector<uint8_t> note(bytes.begin() + kNikonTiffStart, bytes.end());
-    const TiffBytes noteBytes(note);
+    // Its values may lie past the note's end, though not past the structure's.
+    const TiffBytes noteBytes = walk.bytes().from(entry.dataOffset + kNikonTiffStart);
     Walk noteWalk(noteBytes);
     uint32_t first = 0;
     if (!noteWalk.header(first))
         return false;
-    auto entries = noteWalk.directory(first, false);
+    auto entries = noteWalk.directory(first);
     if (!entries)
         return false;
     // The directory of the note's preview image, which it parses too.
     constexpr uint16_t kNikonPreview = 0x0011;
     if (const Entry* preview = firstWithTag(*entries, kNikonPreview)) {
         auto offsets = noteWalk.pointers(*preview, 1);
-        if (!offsets || !noteWalk.directory(offsets->front(), false))
+        if (!offsets || !noteWalk.directory(offsets->front()))
             return false;
     }
     return true;
@@ -330,6 +344,14 @@ std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& c
     // A colour profile without bytes makes the full reader give up on a TIFF.
     if (const Entry* profile = firstWithTag(*first, kIccProfile); profile && profile->size == 0)
         return std::nullopt;
+
+    // The make, as far as its first NUL: the full reader chooses how to
+    // read a maker note by it.
+    std::string make;
+    if (const Entry* makeEntry = firstWithTag(*first, kMake)) {
+        if (auto value = walk.value(*makeEntry))
+            make.assign(value->bytes.begin(), std::find(value->bytes.begin(), value->bytes.end(), uint8_t { 0 }));
+    }
 
     TiffImageFacts facts;
     facts.hasDngVersion = firstWithTag(*first, kDngVersion) != nullptr;
@@ -371,7 +393,7 @@ std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& c
                         return std::nullopt;
                 }
             }
-            if (const Entry* makerNote = isExif ? firstWithTag(*entries, kMakerNote) : nullptr; makerNote && !makerNoteIsSound(walk, *makerNote))
+            if (const Entry* makerNote = isExif ? firstWithTag(*entries, kMakerNote) : nullptr; makerNote && !makerNoteIsSound(walk, *makerNote, make))
                 return std::nullopt;
             if (!collect(walk, *entries, isExif ? Directory::Photo : Directory::GPSInfo, collector))
                 return std::nullopt;

@@ -595,53 +595,67 @@ TEST(LeanReader, LeavesAJpegWhoseFujifilmMakerNotePointsOutsideItToTheFullReader
     EXPECT_FALSE(imageio::readLean(withNote("far-outside.jpg", 0xfffffff0)));
 }
 
-TEST(LeanReader, AgreesWithTheFullReaderOnAJpegWhoseOlympusMakerNoteHasADamagedSubDirectory)
+TEST(LeanReader, AgreesWithTheFullReaderOnJpegsWhoseMakerNotesPointFarOutside)
 {
-    // An Olympus note (little-endian, offsets from the note's start): its
-    // directory points to a focus-information sub-directory at 30, which
-    // holds a short and then `last`, an entry of type, count and value.
+    // Notes whose offsets count from their own start (little-endian), each
+    // ending in one entry of a type, a count and a value's offset: an
+    // Olympus note's focus-information sub-directory, a Samsung note's
+    // directory, a Nikon note's own TIFF structure.
     struct Last {
         uint16_t type;
         uint32_t count;
         uint32_t value;
     };
-    auto note = [](Last last) {
-        std::vector<int> bytes = { 'O', 'L', 'Y', 'M', 'P', 'U', 'S', 0, 'I', 'I', 3, 0, 1, 0, 0x50, 0x20, 13, 0, 1, 0, 0, 0, 30, 0, 0, 0,
-            0, 0, 0, 0, 2, 0, 0, 0x01, 3, 0, 1, 0, 0, 0, 7, 0, 0, 0, 5, 0x04 };
-        auto add = [&](uint64_t value, int size) {
+    auto bytesOf = [](std::vector<int> bytes, Last last) {
+        for (auto [number, size] : { std::pair<uint64_t, int> { last.type, 2 }, { last.count, 4 }, { last.value, 4 }, { 0, 4 } }) {
             for (int shift = 0; shift < size * 8; shift += 8)
-                bytes.push_back(static_cast<int>((value >> shift) & 0xff));
-        };
-        add(last.type, 2);
-        add(last.count, 4);
-        add(last.value, 4);
-        add(0, 4);
+                bytes.push_back(static_cast<int>((number >> shift) & 0xff));
+        }
         std::string text;
         for (int byte : bytes)
             text += (text.empty() ? "" : " ") + std::to_string(byte);
         return text;
     };
-    TempDir dir;
-    auto withNote = [&](Last last) {
-        return fixtures::writeJpeg(dir.path(), "olympus.jpg", 16, 16,
-            { { "Exif.Image.Make", "OLYMPUS IMAGING CORP." }, { "Exif.Photo.MakerNote", note(last), "Undefined" } });
+    struct Maker {
+        const char* make;
+        std::vector<int> head; // the note up to its last entry's type
+        uint32_t base; // where its offsets count from, past the note's start
     };
-    // A sound note is the lean reader's to read.
-    EXPECT_TRUE(leanAgrees(withNote({ 3, 1, 9 })));
-    // The full reader adds the note's place in the TIFF structure to an
-    // offset, wrapping past 32 bits, and gives up on a file whose entry then
-    // lands inside the structure but runs far past its end: here one of no
-    // type and 67 million bytes. The lean reader must leave it.
-    const std::string written = fixtures::readFile(withNote({ 3, 1, 9 }));
-    const auto noteAt = static_cast<uint32_t>(written.find("OLYMPUS") - (written.find(std::string("Exif\0\0", 6)) + 6));
-    const auto damaged = withNote({ 0, 67305472, 16 - noteAt });
-    EXPECT_FALSE(imageio::readFull(damaged));
-    EXPECT_FALSE(imageio::readLean(damaged));
-    for (Last last : { Last { 0, 1, 0 }, Last { 4, 2, 0xfffffff0 }, Last { 7, 0x0fffffff, 64 } }) {
-        SCOPED_TRACE(std::to_string(last.type) + " " + std::to_string(last.count) + " " + std::to_string(last.value));
-        const auto path = withNote(last);
-        if (auto lean = imageio::readLean(path)) {
-            EXPECT_EQ(describe(lean), describe(imageio::readFull(path)));
+    const Maker makers[] = {
+        { "OLYMPUS IMAGING CORP.",
+            { 'O', 'L', 'Y', 'M', 'P', 'U', 'S', 0, 'I', 'I', 3, 0, 1, 0, 0x50, 0x20, 13, 0, 1, 0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0,
+                0x01, 3, 0, 1, 0, 0, 0, 7, 0, 0, 0, 5, 0x04 },
+            0 },
+        { "SAMSUNG", { 2, 0, 0, 0x01, 3, 0, 1, 0, 0, 0, 7, 0, 0, 0, 2, 0 }, 0 },
+        { "NIKON CORPORATION", { 'N', 'i', 'k', 'o', 'n', 0, 2, 0x10, 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 2, 0 }, 10 },
+    };
+    TempDir dir;
+    for (const Maker& maker : makers) {
+        SCOPED_TRACE(maker.make);
+        auto withNote = [&](Last last) {
+            return fixtures::writeJpeg(dir.path(), "note.jpg", 16, 16,
+                { { "Exif.Image.Make", maker.make }, { "Exif.Photo.MakerNote", bytesOf(maker.head, last), "Undefined" } });
+        };
+        // A sound note is the lean reader's to read.
+        const auto sound = withNote({ 3, 1, 9 });
+        EXPECT_TRUE(leanAgrees(sound));
+        // The full reader adds the note's place in the TIFF structure to an
+        // offset, wrapping past 32 bits, and gives up on a file whose entry
+        // then lands inside the structure but runs far past its end. The
+        // lean reader must leave it.
+        const std::string written = fixtures::readFile(sound);
+        const std::string head(maker.head.begin(), maker.head.end());
+        const auto noteAt = written.find(head) - (written.find(std::string("Exif\0\0", 6)) + 6);
+        const auto wrapped = withNote({ 4, 67305472,
+            static_cast<uint32_t>(16 - noteAt - maker.base) });
+        EXPECT_FALSE(imageio::readFull(wrapped));
+        EXPECT_FALSE(imageio::readLean(wrapped));
+        // Other damage is left, or read alike.
+        for (Last last : { Last { 0, 1, 0 }, Last { 4, 2, 0xfffffff0 }, Last { 7, 0x0fffffff, 64 } }) {
+            const auto path = withNote(last);
+            if (auto lean = imageio::readLean(path)) {
+                EXPECT_EQ(describe(lean), describe(imageio::readFull(path)));
+            }
         }
     }
 }
