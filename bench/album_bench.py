@@ -149,7 +149,7 @@ const middle = grid.scrollTop;
     // Each request made for the jump: when it was sent, when its answer
     // began and ended, counted from the scroll.
     const requests = performance.getEntriesByType('resource').filter(e => e.startTime >= started).map(e => ({
-      name: e.name.replace(/^[a-z]+:\/\/[^/]+/, ''), sent: e.startTime - started,
+      name: e.name.replace(/^[a-z]+:\/\/[^/]+/, ''), sent: e.requestStart - started,
       first: e.responseStart - started, end: e.responseEnd - started }));
     return done({ jump: performance.now() - started, shown: inView.length, requests });
   }
@@ -285,6 +285,8 @@ def main():
     parser.add_argument('--device', default='phone', choices=('phone', 'tablet'))
     parser.add_argument('--timeline', action='store_true',
                         help="print each jump's requests: when sent, when answered, from the scroll")
+    parser.add_argument('--no-whole-album', action='store_true',
+                        help='leave out the whole album (and its memory figure): the first screens and jumps alone')
     parser.add_argument('--runs', type=int, default=5, help='fresh viewers per first-screen figure (default 5)')
     parser.add_argument('--yardstick-page', metavar='ALBUM.JS',
                         help="measure the same viewer serving this album.js too, turn by turn, e.g. "
@@ -362,6 +364,8 @@ def main():
 
         def jump_and_scroll_through(name, viewer):
             jump(name, viewer)
+            if args.no_whole_album:
+                return
             seconds, screens, undecodable = scroll_whole_album(browser, args.count)
             rss[name], peak = viewer.memory_mb('VmRSS'), viewer.memory_mb('VmHWM')
             print('%s, whole album: %d screens in %.0f s (%.0f thumbnails/s made), %d undecodable; peak RSS %.0f MB'
@@ -423,6 +427,8 @@ def main():
         print('|---|---|---|---|' + ('---|---|' if yardstick else ''))
         for name, (goal, unit) in GOALS.items():
             value = measured[name]
+            if value is None:
+                continue  # not measured in this run
             row = '| %s | %s | %s | %.2f%s |' % (name, shown(value, unit), shown(goal, unit), value / goal, '' if value <= goal else ' (missed)')
             if yardstick:
                 other = yardstick[name]

@@ -192,6 +192,47 @@ TEST_F(PreviewMakerTest, ARotatedPhotosPreviewIsTurnedAsThePhotoIs)
     expectColour(seen.bottomRight, kRed, "bottom after a counter-clockwise turn");
 }
 
+TEST_F(PreviewMakerTest, EveryOrientationTurnsThePreviewAsLibvipsTurnsThePicture)
+{
+    // A preview of four coloured quarters; the square is its centre
+    // 120 x 120, still in quarters. libvips crops and turns it on its own.
+    constexpr Rgb kGreen { 30, 230, 30 };
+    const auto quarters = [&](int x, int y) { return y < 60 ? (x < 80 ? kRed : kBlue) : (x < 80 ? kGreen : kGrey); };
+    const std::string preview = jpegBytes(160, 120, quarters);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE("orientation " + std::to_string(orientation));
+        const auto square = viewer::previewSquare(writePhoto(dir.path(), "turned.jpg", 400, 300, preview, orientation), 96);
+        ASSERT_TRUE(square);
+        VipsImage* loaded = vips_image_new_from_buffer(preview.data(), preview.size(), "", nullptr);
+        VipsImage* centre = nullptr;
+        VipsImage* upright = nullptr;
+        ASSERT_EQ(vips_extract_area(loaded, &centre, 20, 0, 120, 120, nullptr), 0);
+        vips_image_set_int(centre, VIPS_META_ORIENTATION, orientation);
+        ASSERT_EQ(vips_autorot(centre, &upright, nullptr), 0);
+        void* encoded = nullptr;
+        size_t length = 0;
+        ASSERT_EQ(vips_jpegsave_buffer(upright, &encoded, &length, nullptr), 0);
+        const Seen wanted = decode(std::string(static_cast<const char*>(encoded), length));
+        g_free(encoded);
+        for (VipsImage* image : { loaded, centre, upright })
+            g_object_unref(image);
+        const Seen seen = decode(square->jpeg);
+        EXPECT_EQ(seen.width, 120);
+        EXPECT_EQ(seen.height, 120);
+        expectColour(seen.topLeft, wanted.topLeft, "top left");
+        expectColour(seen.bottomRight, wanted.bottomRight, "bottom right");
+    }
+}
+
+TEST_F(PreviewMakerTest, ADamagedPreviewIsNotShown)
+{
+    // Its header whole, its picture cut short: a decoder that patched over
+    // the missing rows would show grey where the picture is.
+    const std::string preview = jpegBytes(160, 120, [](int x, int) { return halves(x, 160); });
+    EXPECT_TRUE(viewer::previewSquare(writePhoto(dir.path(), "whole.jpg", 400, 300, preview), 96));
+    EXPECT_FALSE(viewer::previewSquare(writePhoto(dir.path(), "cut.jpg", 400, 300, preview.substr(0, preview.size() * 2 / 3)), 96));
+}
+
 // The file's bytes with the first `from` replaced by `to` (same length).
 void patch(const std::string& path, std::string_view from, std::string_view to)
 {

@@ -1,6 +1,8 @@
 #include "viewer/serve/PreviewMaker.h"
 
 #include "viewer/serve/DecodeBudget.h"
+#include "viewer/serve/JpegCodec.h"
+#include "viewer/serve/Raster.h"
 
 #include "imageio/EmbeddedPreview.h"
 
@@ -80,26 +82,14 @@ namespace {
 
 // The square of a decoded preview of `expected` pixels for a picture of
 // `picture` (both as the decoded preview stands), turned by `orientation`.
-std::optional<PreviewSquare> squareOf(ImageRef decoded, imageio::PixelDimensions expected, imageio::PixelDimensions picture,
+std::optional<PreviewSquare> squareOf(const Raster& decoded, imageio::PixelDimensions expected, imageio::PixelDimensions picture,
     int orientation, int points)
 {
-    VipsImage* loaded = decoded.get();
-    const int width = vips_image_get_width(loaded);
-    const int height = vips_image_get_height(loaded);
-    const int bands = vips_image_get_bands(loaded);
     // The preview's size was read before: a decoder that disagrees with it
     // is not to be trusted with the rest.
-    if (width != expected.width || height != expected.height || vips_image_get_format(loaded) != VIPS_FORMAT_UCHAR
-        || (bands != 1 && bands != 3)) {
+    if (decoded.width != expected.width || decoded.height != expected.height || (decoded.bands != 1 && decoded.bands != 3))
         return std::nullopt;
-    }
-    size_t length = 0;
-    std::unique_ptr<void, GFree> memory(vips_image_write_to_memory(loaded, &length));
-    if (!memory || length != size_t(width) * height * bands) {
-        vips_error_clear();
-        return std::nullopt;
-    }
-    const Area area = pictureArea(static_cast<const uint8_t*>(memory.get()), width, height, bands);
+    const Area area = pictureArea(decoded.samples.data(), decoded.width, decoded.height, decoded.bands);
     if (area.width <= 0 || area.height <= 0)
         return std::nullopt;
 
@@ -111,45 +101,30 @@ std::optional<PreviewSquare> squareOf(ImageRef decoded, imageio::PixelDimensions
     if (side < points)
         return std::nullopt;
 
-    VipsImage* in = vips_image_new_from_memory(memory.get(), length, width, height, bands, VIPS_FORMAT_UCHAR);
-    if (!in) {
-        vips_error_clear();
+    const Raster square = cropped(decoded, area.left + (area.width - side) / 2, area.top + (area.height - side) / 2, side, side);
+    auto jpeg = encodeJpeg(turned(square, orientation), 85);
+    if (!jpeg)
         return std::nullopt;
-    }
-    ImageRef current(in);
-    VipsImage* next = nullptr;
-    if (vips_extract_area(current.get(), &next, area.left + (area.width - side) / 2, area.top + (area.height - side) / 2, side, side,
-            nullptr)
-        != 0) {
-        vips_error_clear();
-        return std::nullopt;
-    }
-    current.reset(next);
-    if (orientation != 1) {
-        // A copy to carry the orientation: images are shared, never changed.
-        if (vips_copy(current.get(), &next, nullptr) != 0) {
-            vips_error_clear();
-            return std::nullopt;
-        }
-        current.reset(next);
-        vips_image_set_int(current.get(), VIPS_META_ORIENTATION, orientation);
-        if (vips_autorot(current.get(), &next, nullptr) != 0) {
-            vips_error_clear();
-            return std::nullopt;
-        }
-        current.reset(next);
-    }
-    void* buffer = nullptr;
-    size_t size = 0;
-    if (vips_jpegsave_buffer(current.get(), &buffer, &size, "Q", 85, "strip", TRUE, nullptr) != 0) {
-        vips_error_clear();
-        return std::nullopt;
-    }
-    PreviewSquare square { std::string(static_cast<const char*>(buffer), size), side };
-    g_free(buffer);
-    return square;
+    return PreviewSquare { std::move(*jpeg), side };
 }
 
+// The pixels of an 8-bit image of 1 or 3 bands; nothing for any other.
+std::optional<Raster> rasterOf(VipsImage* image)
+{
+    const int bands = vips_image_get_bands(image);
+    if (vips_image_get_format(image) != VIPS_FORMAT_UCHAR || (bands != 1 && bands != 3))
+        return std::nullopt;
+    size_t length = 0;
+    std::unique_ptr<void, GFree> memory(vips_image_write_to_memory(image, &length));
+    Raster raster { vips_image_get_width(image), vips_image_get_height(image), bands, {} };
+    if (!memory || length != size_t(raster.width) * raster.height * bands) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(memory.get());
+    raster.samples.assign(bytes, bytes + length);
+    return raster;
+}
 
 // A HEIF's thumbnail item, decoded with its own rotation and mirroring
 // applied (as the picture's are), so no EXIF orientation is applied on top.
@@ -183,7 +158,10 @@ std::optional<PreviewSquare> heifSquare(const std::string& path, int points)
         }
         decoded.reset(cast);
     }
-    return squareOf(std::move(decoded), thumbnail->shown, thumbnail->picture, 1, points);
+    const auto raster = rasterOf(decoded.get());
+    if (!raster)
+        return std::nullopt;
+    return squareOf(*raster, thumbnail->shown, thumbnail->picture, 1, points);
 }
 
 } // namespace
@@ -203,13 +181,13 @@ std::optional<PreviewSquare> previewSquare(const std::string& path, int points)
     if (std::holds_alternative<std::string>(share))
         return std::nullopt;
 
-    VipsImage* loaded = nullptr;
-    if (vips_jpegload_buffer(const_cast<uint8_t*>(preview->jpeg.data()), preview->jpeg.size(), &loaded, "fail", TRUE, nullptr) != 0) {
-        vips_error_clear();
+    // Decoded here, on the asking thread, at its priority: a preview is a
+    // few kilobytes.
+    const auto decoded = decodeJpeg(preview->jpeg, size_t(preview->size.width) * size_t(preview->size.height));
+    if (!decoded)
         return std::nullopt;
-    }
     // Both as stored: the orientation turns the photo and its preview alike.
-    return squareOf(ImageRef(loaded), preview->size, preview->picture, preview->orientation, points);
+    return squareOf(*decoded, preview->size, preview->picture, preview->orientation, points);
 }
 
 PhotoRenderer::Decoder previewDecoder(ThumbnailCache cache)
