@@ -286,7 +286,7 @@ def main():
     parser.add_argument('--timeline', action='store_true',
                         help="print each jump's requests: when sent, when answered, from the scroll")
     parser.add_argument('--no-whole-album', action='store_true',
-                        help='leave out the whole album (and its memory figure): the first screens and jumps alone')
+                        help='leave out the whole album, and so the warm first screens and the memory: the cold first screens and jumps alone')
     parser.add_argument('--runs', type=int, default=5, help='fresh viewers per first-screen figure (default 5)')
     parser.add_argument('--yardstick-page', metavar='ALBUM.JS',
                         help="measure the same viewer serving this album.js too, turn by turn, e.g. "
@@ -382,14 +382,15 @@ def main():
                     caches[name] = os.path.join(scratch, 'cache-%s-%d' % (name.replace(' ', '-'), turn))
                     last = turn == args.runs - 1
                     first_screen(name, binary, caches[name], cold, jump_and_scroll_through if last else jump)
-            for turn in range(args.runs):
+            # Warm needs the thumbnails the whole album leaves in the cache.
+            for turn in range(0 if args.no_whole_album else args.runs):
                 for name, binary in viewers.items():
                     first_screen(name, binary, caches[name], warm)
         finally:
             browser.quit()
 
         # The thumbnails each viewer left after the whole album, side by side.
-        if 'yardstick' in viewers:
+        if 'yardstick' in viewers and not args.no_whole_album:
             ours, theirs = cached_thumbnails(caches['this page']), cached_thumbnails(caches['yardstick'])
             same = sum(1 for key in ours if theirs.get(key) == ours[key])
             print('cached thumbnails after the whole album: %d here, %d in the yardstick\'s cache, %d the same bytes'
@@ -404,12 +405,12 @@ def main():
 
         def figures(name):
             cold_screen = statistics.median(r['thumbnails'] for r in cold[name]) / 1000
-            warm_screen = statistics.median(r['thumbnails'] for r in warm[name]) / 1000
+            warm_screen = statistics.median(r['thumbnails'] for r in warm[name]) / 1000 if warm[name] else None
             return {
                 'album on screen': statistics.median(r['album'] for r in cold[name] + warm[name]) / 1000,
                 'first screen of thumbnails, cold': cold_screen,
                 'first screen of thumbnails, warm': warm_screen,
-                'first screen, cold / warm': cold_screen / warm_screen,
+                'first screen, cold / warm': cold_screen / warm_screen if warm_screen else None,
                 'jump to the middle, cold': statistics.median(r['jump'] for r in jumps[name]) / 1000,
                 'RSS after scrolling the whole album': rss.get(name),
             }
