@@ -121,32 +121,51 @@ TEST_F(PhotoRendererTest, ASizeIsPartOfTheRequestAndBadPhotosSayWhy)
 }
 
 
+// A decoder that records the order of its decodes; the decode of "0" holds
+// its thread until let go, so every request can be in before the rest run.
+class HeldRecorder {
+public:
+    PhotoRenderer::Decoder decoder()
+    {
+        return [this](const std::string& path, PhotoRenderer::Box, const std::atomic<bool>&) {
+            if (path == "0") {
+                running_.set_value();
+                open_.wait();
+            }
+            std::lock_guard guard(lock_);
+            decoded_.push_back(path);
+            return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
+        };
+    }
+    void waitUntilHeld() { running_.get_future().wait(); }
+    void letGo() { gate_.set_value(); }
+    std::vector<std::string> decoded()
+    {
+        std::lock_guard guard(lock_);
+        return decoded_;
+    }
+
+private:
+    std::promise<void> gate_, running_;
+    std::shared_future<void> open_ = gate_.get_future().share();
+    std::mutex lock_;
+    std::vector<std::string> decoded_;
+};
+
 // The page asks for the rows in view now: a later group is decoded before an
 // earlier one, and a group whose client has gone is never decoded for it. A
 // photo both a withdrawn group and an older one wait for moves back to the
 // older one's place.
 TEST_F(PhotoRendererTest, TheNewestGroupIsDecodedFirstAndAWithdrawnOneNotAtAll)
 {
-    std::promise<void> gate, running;
-    std::shared_future<void> open = gate.get_future().share();
-    std::mutex lock;
-    std::vector<std::string> decoded;
-    auto record = [&](const std::string& path, PhotoRenderer::Box, const std::atomic<bool>&) {
-        if (path == "0") {
-            running.set_value();
-            open.wait(); // the first decode holds the only thread until every request is in
-        }
-        std::lock_guard guard(lock);
-        decoded.push_back(path);
-        return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
-    };
-    PhotoRenderer renderer({ "0", "1", "2", "3", "4", "5", "6" }, { 1 << 20, 1 }, record);
+    HeldRecorder recorder;
+    PhotoRenderer renderer({ "0", "1", "2", "3", "4", "5", "6" }, { 1 << 20, 1 }, recorder.decoder());
     std::atomic<int> answered = 0;
     std::atomic<bool> withdrawnAnswered = false;
     auto count = [&answered](const PhotoRenderer::Result&) { ++answered; };
 
     renderer.render(0, screen, count, renderer.newGroup());
-    running.get_future().wait();
+    recorder.waitUntilHeld();
     const auto older = renderer.newGroup();
     const auto newer = renderer.newGroup();
     const auto gone = renderer.newGroup();
@@ -158,14 +177,13 @@ TEST_F(PhotoRendererTest, TheNewestGroupIsDecodedFirstAndAWithdrawnOneNotAtAll)
     renderer.render(6, screen, [&](const PhotoRenderer::Result&) { withdrawnAnswered = true; }, gone);
     renderer.render(6, screen, count, older);
     renderer.withdraw(gone);
-    gate.set_value();
+    recorder.letGo();
 
     renderer.renderAndWait(0, screen); // cached: no decode
     while (answered < 6)
         std::this_thread::yield();
     renderer.stop(std::chrono::seconds(10));
-    std::lock_guard guard(lock);
-    EXPECT_EQ(decoded, (std::vector<std::string> { "0", "3", "4", "1", "2", "6" }));
+    EXPECT_EQ(recorder.decoded(), (std::vector<std::string> { "0", "3", "4", "1", "2", "6" }));
     EXPECT_FALSE(withdrawnAnswered);
     EXPECT_EQ(answered, 6);
 }
@@ -175,24 +193,13 @@ TEST_F(PhotoRendererTest, TheNewestGroupIsDecodedFirstAndAWithdrawnOneNotAtAll)
 // too has gone; asked for after the renderer is gone, nothing happens.
 TEST_F(PhotoRendererTest, BackgroundRendersComeAfterEveryGroupAndOutliveAGroupThatLeft)
 {
-    std::promise<void> gate, running;
-    std::shared_future<void> open = gate.get_future().share();
-    std::mutex lock;
-    std::vector<std::string> decoded;
-    auto record = [&](const std::string& path, PhotoRenderer::Box, const std::atomic<bool>&) {
-        if (path == "0") {
-            running.set_value();
-            open.wait();
-        }
-        std::lock_guard guard(lock);
-        decoded.push_back(path);
-        return PhotoRenderer::Result { std::make_shared<PhotoRenderer::Image>(), {} };
-    };
-    auto renderer = std::make_optional<PhotoRenderer>(std::vector<std::string> { "0", "1", "2", "3", "4" }, PhotoRenderer::Limits { 1 << 20, 1 }, record);
+    HeldRecorder recorder;
+    auto renderer = std::make_optional<PhotoRenderer>(std::vector<std::string> { "0", "1", "2", "3", "4" }, PhotoRenderer::Limits { 1 << 20, 1 },
+        recorder.decoder());
     const PhotoRenderer::Background background = renderer->background();
     std::atomic<bool> leftAnswered = false;
     renderer->render(0, screen, [](const PhotoRenderer::Result&) {}, renderer->newGroup());
-    running.get_future().wait();
+    recorder.waitUntilHeld();
     background(1, screen);
     background(2, screen);
     const auto row = renderer->newGroup();
@@ -200,19 +207,14 @@ TEST_F(PhotoRendererTest, BackgroundRendersComeAfterEveryGroupAndOutliveAGroupTh
     renderer->render(3, screen, [](const PhotoRenderer::Result&) {}, row);
     renderer->render(2, screen, [&](const PhotoRenderer::Result&) { leftAnswered = true; }, left);
     renderer->withdraw(left);
-    gate.set_value();
+    recorder.letGo();
 
-    auto decodedSoFar = [&] {
-        std::lock_guard guard(lock);
-        return decoded.size();
-    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (decodedSoFar() < 4 && std::chrono::steady_clock::now() < deadline)
+    while (recorder.decoded().size() < 4 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     renderer.reset();
     background(4, screen);
-    std::lock_guard guard(lock);
-    EXPECT_EQ(decoded, (std::vector<std::string> { "0", "3", "1", "2" }));
+    EXPECT_EQ(recorder.decoded(), (std::vector<std::string> { "0", "3", "1", "2" }));
     EXPECT_FALSE(leftAnswered);
 }
 
