@@ -169,12 +169,8 @@ public:
         return true;
     }
 
-    // Takes the byte order of another walk; always true.
-    bool byteOrderOf(const Walk& other)
-    {
-        little_ = other.little_;
-        return true;
-    }
+    // Takes the byte order of another walk.
+    void byteOrderOf(const Walk& other) { little_ = other.little_; }
 
     const TiffBytes& bytes() const { return bytes_; }
 
@@ -247,7 +243,9 @@ bool noteDirectoriesHold(const Walk& walk, const Entry& entry, std::span<const u
         return false;
     const TiffBytes noteBytes = walk.bytes().from(entry.dataOffset);
     Walk noteWalk(noteBytes);
-    if (orderMark ? !noteWalk.byteOrder(note.data() + *orderMark) : !noteWalk.byteOrderOf(walk))
+    if (!orderMark)
+        noteWalk.byteOrderOf(walk);
+    else if (!noteWalk.byteOrder(note.data() + *orderMark))
         return false;
     auto entries = noteWalk.directory(directoryAt);
     if (!entries)
@@ -346,12 +344,15 @@ std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& c
         return std::nullopt;
 
     // The make, as far as its first NUL: the full reader chooses how to
-    // read a maker note by it.
-    std::string make;
-    if (const Entry* makeEntry = firstWithTag(*first, kMake)) {
-        if (auto value = walk.value(*makeEntry))
-            make.assign(value->bytes.begin(), std::find(value->bytes.begin(), value->bytes.end(), uint8_t { 0 }));
-    }
+    // read a maker note by it. Read only for a photo that has a note.
+    auto makeOf = [&] {
+        std::string make;
+        if (const Entry* makeEntry = firstWithTag(*first, kMake)) {
+            if (auto value = walk.value(*makeEntry))
+                make.assign(value->bytes.begin(), std::find(value->bytes.begin(), value->bytes.end(), uint8_t { 0 }));
+        }
+        return make;
+    };
 
     TiffImageFacts facts;
     facts.hasDngVersion = firstWithTag(*first, kDngVersion) != nullptr;
@@ -393,7 +394,7 @@ std::optional<TiffImageFacts> walkTiff(const TiffBytes& bytes, EntryCollector& c
                         return std::nullopt;
                 }
             }
-            if (const Entry* makerNote = isExif ? firstWithTag(*entries, kMakerNote) : nullptr; makerNote && !makerNoteIsSound(walk, *makerNote, make))
+            if (const Entry* makerNote = isExif ? firstWithTag(*entries, kMakerNote) : nullptr; makerNote && !makerNoteIsSound(walk, *makerNote, makeOf()))
                 return std::nullopt;
             if (!collect(walk, *entries, isExif ? Directory::Photo : Directory::GPSInfo, collector))
                 return std::nullopt;
